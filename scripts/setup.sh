@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs every Debian package Corvala needs to build, run and test; installs only what is missing.
+set -euo pipefail
+
+PACKAGES=(
+  # build
+  build-essential cmake pkg-config clang clang-format libclang-rt-14-dev python3
+  libgtest-dev libgmock-dev libssl-dev zlib1g-dev libjpeg-dev libpng-dev
+  qt6-base-dev qt6-webengine-dev libgl-dev
+  # the server stack the kit assembles
+  apache2 libapache2-mod-php php-mysql php-sqlite3 php-gd php-mbstring php-curl
+  mariadb-server-core mariadb-client-core
+  # display, window manager and tray for the GUI tests and the demo
+  xvfb xdotool openbox trayer imagemagick x11-utils
+  # tools the tests and benchmarks use
+  curl procps psmisc sudo
+)
+
+missing=()
+for package in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$package")
+  fi
+done
+
+if ((${#missing[@]} == 0)); then
+  echo "setup: all packages present"
+  exit 0
+fi
+
+echo "setup: installing ${missing[*]}"
+SUDO=""
+if [ "$(id -u)" != 0 ]; then SUDO=sudo; fi
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Sets everything up and runs every test: the normal build, then the sanitizer build.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/setup.sh
+jobs=$(nproc)
+
+build_and_test() {
+  local dir=$1
+  shift
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+}
+
+echo "== build and test"
+build_and_test build
+echo "== sanitizer build and test (AddressSanitizer + UndefinedBehaviorSanitizer)"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 build_and_test build-asan -DCORVALA_SANITIZE=ON
