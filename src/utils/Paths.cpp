@@ -89,9 +89,9 @@ std::string FullPathName(const std::string &path)
   for (const auto &part : parts)
     result += "/" + part;
   if (result.empty())
-    result = "/";
+    return std::string(1, '/');
   // A trailing separator names the folder itself; keep it as the caller wrote it.
-  if (joined.back() == '/' && result != "/")
+  if (joined.back() == '/')
     result += '/';
   return result;
 }
