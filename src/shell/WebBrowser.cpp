@@ -1,0 +1,94 @@
+#include "shell/WebBrowser.h"
+
+#include <QAction>
+#include <QUrl>
+#include <QWebEngineNewWindowRequest>
+#include <QWebEnginePage>
+#include <stdexcept>
+
+// A page that drops script error reports while its browser is silent.
+class TWebBrowser::TPage : public QWebEnginePage
+{
+public:
+  explicit TPage(TWebBrowser *browser) : QWebEnginePage(browser), owner(browser) {}
+
+protected:
+  void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString &message, int line,
+                                const QString &source) override
+  {
+    if (owner->Silent() && level == ErrorMessageLevel)
+      return;
+    QWebEnginePage::javaScriptConsoleMessage(level, message, line, source);
+  }
+
+private:
+  TWebBrowser *owner;
+};
+
+TWebBrowser::TWebBrowser(QWidget *parent) : QWebEngineView(parent)
+{
+  setObjectName("WebBrowser1");
+  setPage(new TPage(this));
+
+  connect(this, &QWebEngineView::loadStarted, this, [this] {
+    busy = true;
+    readyState = READYSTATE_LOADING;
+  });
+  connect(this, &QWebEngineView::loadFinished, this, [this] {
+    busy = false;
+    readyState = READYSTATE_COMPLETE;
+    // The load is over: the progress display goes back to idle.
+    emit ProgressChange(0, 100);
+  });
+  connect(this, &QWebEngineView::loadProgress, this, [this](int value) { emit ProgressChange(value, 100); });
+  connect(page(), &QWebEnginePage::linkHovered, this, &TWebBrowser::StatusTextChange);
+  connect(this, &QWebEngineView::titleChanged, this, &TWebBrowser::TitleChange);
+  connect(page(), &QWebEnginePage::newWindowRequested, this, &TWebBrowser::NewWindow);
+  connect(page(), &QWebEnginePage::windowCloseRequested, this, &TWebBrowser::WindowClosing);
+
+  QAction *back = pageAction(QWebEnginePage::Back);
+  QAction *forward = pageAction(QWebEnginePage::Forward);
+  connect(back, &QAction::changed, this,
+          [this, back] { emit CommandStateChange(CSC_NAVIGATEBACK, back->isEnabled()); });
+  connect(forward, &QAction::changed, this,
+          [this, forward] { emit CommandStateChange(CSC_NAVIGATEFORWARD, forward->isEnabled()); });
+}
+
+void TWebBrowser::Navigate(const QString &address)
+{
+  const QUrl url(address, QUrl::StrictMode);
+  if (!address.isEmpty() && !url.isValid())
+    throw std::runtime_error("'" + address.toStdString() + "' is not a valid address");
+  load(url);
+}
+
+void TWebBrowser::GoBack()
+{
+  back();
+}
+
+void TWebBrowser::GoForward()
+{
+  forward();
+}
+
+void TWebBrowser::Refresh()
+{
+  reload();
+}
+
+void TWebBrowser::Stop()
+{
+  stop();
+}
+
+void TWebBrowser::GoHome()
+{
+  if (!HomeAddress.isEmpty())
+    Navigate(HomeAddress);
+}
+
+QString TWebBrowser::LocationURL() const
+{
+  return url().toString();
+}
