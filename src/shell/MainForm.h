@@ -1,0 +1,119 @@
+#pragma once
+
+#include "shell/StartupInfo.h"
+
+#include <QIcon>
+#include <QMainWindow>
+#include <QString>
+#include <string>
+#include <vector>
+
+class QAction;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QStatusBar;
+class QTimer;
+class QToolBar;
+class QToolButton;
+class QWebEngineNewWindowRequest;
+class TWebBrowser;
+
+// The main window: the embedded browser with its tool band, address box, status bar and the tray menu.
+class TfrmMain : public QMainWindow
+{
+  Q_OBJECT
+
+public:
+  explicit TfrmMain(TStackHooks hooks, QWidget *parent = nullptr);
+  ~TfrmMain() override;
+
+  // Title, icon and window state once the configured title is known.
+  void ApplyTitle(const QString &appName, const QIcon &icon);
+  // The window part of the start-up: favorites, branding, visibility flags, the first navigation.
+  void CompleteStartup(const TStartupInfo &info);
+
+  // Navigates the browser to the address box text, trimmed.
+  void GoToAddress();
+  void EnterFullScreen();
+  void ExitFullScreen();
+  // Ends the message loop; destroying the window then stops the servers.
+  void CloseApplication();
+  void ShowMainWindow(bool show);
+  void ToggleMainWindow();
+  void SetTrayNotifications(bool enabled);
+
+  // Builds the favorites menu from File; gives the path to keep (empty when the file is missing).
+  std::string LoadFavorites(const std::string &file);
+  void OrganizeFavorites();
+
+  // The command menu a tray icon shows.
+  QMenu *mnuTray;
+
+  QString AppName;
+  QIcon MainIcon;
+  int ApachePort = 0;
+  bool ShowTrayIcon = true;
+  bool ShowToolbar = true;
+  bool ShowStatusBar = true;
+  bool Started = false;
+  AppUtils::TProcessId SplashProcessId = 0;
+  std::string FavoritesPath;
+
+signals:
+  // A page asks for a new window; HomeAddress is the local site.
+  void newWindowRequested(QWebEngineNewWindowRequest &request, const QString &homeAddress);
+  void downSizeRequested();
+  void settingsRequested();
+  void rebrandRequested();
+  void trayNotificationsChanged(bool enabled);
+
+protected:
+  bool eventFilter(QObject *watched, QEvent *event) override;
+  bool event(QEvent *event) override;
+  void closeEvent(QCloseEvent *event) override;
+
+private:
+  void CreateToolBand();
+  void CreateStatusBar();
+  void CreateTrayMenu();
+  QToolButton *AddToolButton(const char *name, const QString &caption, const QIcon &image);
+  QString LocalAddress() const;
+  void PlaceProgressBar();
+
+  void WebBrowser1TitleChange(const QString &text);
+  void WebBrowser1CommandStateChange(int command, bool enable);
+  void WebBrowser1ProgressChange(int progress, int progressMax);
+  void WebBrowser1NewWindow(QWebEngineNewWindowRequest &request);
+  bool cboAddressKeyDown(int key);
+  void cboAddressChange(const QString &text);
+  void btnHomeClick();
+  void tmrCloseSplashTimer();
+  void mnuTray_HelpClick();
+  void mnuTray_WebsiteClick();
+  void mnuTray_AboutClick();
+  void OpenFavoriteFolder(const QString &caption);
+  void OpenFavoriteAddress(const QString &caption);
+  // Runs a browser command whose failures do not matter.
+  template <typename Command> void IgnoringErrors(Command command);
+
+  TStackHooks stack;
+  TWebBrowser *WebBrowser1;
+  QFrame *CoolBar1;
+  QToolBar *tlbToolbar;
+  std::vector<QAction *> toolButtons; // tool bar entries in order, separator included
+  QToolButton *btnBack;
+  QToolButton *btnForward;
+  QToolButton *btnFavorites;
+  QComboBox *cboAddress;
+  QStatusBar *StatusBar1;
+  QLabel *statusPanels[3];
+  QProgressBar *ProgressBar1;
+  QMenu *mnuMenu;
+  QTimer *tmrCloseSplash;
+  QAction *mnuTray_DownSize;
+  QAction *mnuTray_Settings;
+  bool stopped = false;
+};
