@@ -39,20 +39,34 @@ uint32_t LittleEndian(const QByteArray &bytes, int offset, int size)
   return value;
 }
 
-// Reads the dimensions from the header (core or info form) so they are checked before Qt allocates.
+// Checks the dimensions before Qt allocates, and that uncompressed pixel data is complete (Qt
+// would otherwise paint the missing rows).
 void CheckBitmapHeader(const QByteArray &bytes)
 {
-  if (bytes.size() < 26 || !bytes.startsWith("BM"))
+  if (bytes.size() < 30 || !bytes.startsWith("BM"))
     throw ESplashImageError("Invalid bitmap image: the file header is incomplete");
+  const uint32_t pixelOffset = LittleEndian(bytes, 10, 4);
   const uint32_t headerSize = LittleEndian(bytes, 14, 4);
+  long long width, height;
+  uint32_t bitsPerPixel, compression = 0;
   if (headerSize == 12) {
-    CheckSplashSize(LittleEndian(bytes, 18, 2), LittleEndian(bytes, 20, 2));
-    return;
+    width = LittleEndian(bytes, 18, 2);
+    height = LittleEndian(bytes, 20, 2);
+    bitsPerPixel = LittleEndian(bytes, 24, 2);
+  } else {
+    if (bytes.size() < 34)
+      throw ESplashImageError("Invalid bitmap image: the file header is incomplete");
+    width = static_cast<int32_t>(LittleEndian(bytes, 18, 4));
+    height = static_cast<int32_t>(LittleEndian(bytes, 22, 4));
+    height = height < 0 ? -height : height; // a negative height marks a top-down bitmap
+    bitsPerPixel = LittleEndian(bytes, 28, 2);
+    compression = LittleEndian(bytes, 30, 4);
   }
-  const auto width = static_cast<int32_t>(LittleEndian(bytes, 18, 4));
-  const auto height = static_cast<int32_t>(LittleEndian(bytes, 22, 4));
-  // A negative height marks a top-down bitmap.
-  CheckSplashSize(width, height < 0 ? -static_cast<long long>(height) : height);
+  CheckSplashSize(width, height);
+  const bool uncompressed = compression == 0 || compression == 3; // BI_RGB, BI_BITFIELDS
+  const long long stride = (width * bitsPerPixel + 31) / 32 * 4;
+  if (uncompressed && bytes.size() < pixelOffset + stride * height)
+    throw ESplashImageError("Invalid bitmap image: the file is truncated");
 }
 
 } // namespace
