@@ -113,15 +113,15 @@ TEST(SetTreeReadOnly, ClearsWriteProtectionEverywhereAndKeepsOtherBits)
   TScratchFolder scratch;
   const fs::path tree = scratch.path() / "bin";
   MakeSampleTree(tree);
+  const fs::path outside = scratch.path() / "outside";
+  WriteText(outside, "x");
+  ASSERT_EQ(chmod(outside.c_str(), 0444), 0);
+  fs::create_symlink(outside, tree / "Apache" / "conf" / "outside link");
   ASSERT_EQ(chmod((tree / "Apache" / "Apache").c_str(), 02555), 0);
   ASSERT_EQ(chmod((tree / "Apache" / "conf" / "httpd.conf").c_str(), 0440), 0);
   ASSERT_EQ(chmod((tree / "Apache" / "conf").c_str(), 01555), 0);
   ASSERT_EQ(chmod((tree / "Apache").c_str(), 0550), 0);
   ASSERT_EQ(chmod(tree.c_str(), 0555), 0);
-  const fs::path outside = scratch.path() / "outside";
-  WriteText(outside, "x");
-  ASSERT_EQ(chmod(outside.c_str(), 0444), 0);
-  fs::create_symlink(outside, tree / "Apache" / "conf" / "outside link");
 
   EXPECT_TRUE(SetTreeReadOnly(tree.string(), false));
   EXPECT_EQ(ModeOf(tree), 0755);
