@@ -1,0 +1,47 @@
+#pragma once
+
+#include "utils/FileTree.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+
+// A fresh folder under the temporary folder, deleted with everything in it at the end of the test.
+class TempFolder
+{
+public:
+  explicit TempFolder(const std::string &prefix = "corvala-test")
+  {
+    std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
+    if (mkdtemp(pattern.data()) == nullptr)
+      throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+  }
+  ~TempFolder() { AppUtils::ShellDelete(path_); }
+  TempFolder(const TempFolder &) = delete;
+  TempFolder &operator=(const TempFolder &) = delete;
+
+  const std::string &Path() const { return path_; }
+
+  // Path of name inside the folder; with text, also writes that file (parent folders created).
+  std::string File(const std::string &name) const { return path_ + "/" + name; }
+  std::string Write(const std::string &name, const std::string &text) const
+  {
+    const std::filesystem::path file = File(name);
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << text;
+    return file.string();
+  }
+
+private:
+  std::string path_;
+};
+
+inline std::string ReadFileText(const std::string &path)
+{
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
