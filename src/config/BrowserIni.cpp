@@ -38,8 +38,10 @@ TBrowserSettings ReadBrowserIni(const std::string &binFolder, int apachePort)
   TBrowserSettings settings;
   if (!AppUtils::FileExists(file))
     return settings;
-  settings.path = ReplaceNoCase(AppUtils::ReadIniStringIfExists(file, "Browser", "BrowserPath"), "{bin}", binFolder);
-  settings.parameters = ReplaceNoCase(AppUtils::ReadIniStringIfExists(file, "Browser", "Parameters"), "{bin}", binFolder);
+  settings.path =
+      ReplaceNoCase(AppUtils::ReadIniStringIfExists(file, "Browser", "BrowserPath"), "{bin}", binFolder);
+  settings.parameters =
+      ReplaceNoCase(AppUtils::ReadIniStringIfExists(file, "Browser", "Parameters"), "{bin}", binFolder);
   settings.parameters = ReplaceNoCase(settings.parameters, "{url}", StartAddress(apachePort));
   settings.usable = AppUtils::FileExists(settings.path);
   return settings;

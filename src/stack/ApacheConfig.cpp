@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <stdexcept>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace Corvala
@@ -91,15 +92,19 @@ static void WriteWholeFile(const std::string &path, const std::string &text)
   const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0)
     fail(errno);
+  const auto failOpen = [fd, &fail](int error) {
+    close(fd);
+    fail(error);
+  };
+  // An older file keeps its mode through O_TRUNC; this one is private either way.
+  if (fchmod(fd, 0600) != 0)
+    failOpen(errno);
   for (size_t done = 0; done < text.size();) {
     const ssize_t n = write(fd, text.data() + done, text.size() - done);
     if (n < 0 && errno == EINTR)
       continue;
-    if (n <= 0) {
-      const int error = n < 0 ? errno : EIO;
-      close(fd);
-      fail(error);
-    }
+    if (n <= 0)
+      failOpen(n < 0 ? errno : EIO);
     done += static_cast<size_t>(n);
   }
   if (close(fd) != 0)

@@ -37,7 +37,8 @@ std::string PhpQuoted(const std::string &text)
 static std::string ShellWord(const std::string &text)
 {
   const bool plain = std::all_of(text.begin(), text.end(), [](char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) || std::string_view("/._+-,:@%=").find(c) != std::string_view::npos;
+    return std::isalnum(static_cast<unsigned char>(c)) ||
+           std::string_view("/._+-,:@%=").find(c) != std::string_view::npos;
   });
   if (plain)
     return text;

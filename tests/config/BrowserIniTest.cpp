@@ -1,6 +1,6 @@
 #include "config/BrowserIni.h"
 
-#include "config/TempFolder.h"
+#include "config/TestFolder.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -19,7 +19,7 @@ TEST(ReplaceNoCase, ReplacesEveryOccurrenceInAnyCase)
 
 TEST(ReadBrowserIni, ExpandsPlaceholdersAndChecksTheProgram)
 {
-  TempFolder root("corvala browser");
+  TestFolder root("corvala browser");
   const std::string bin = root.File("bin");
   root.Write("bin/browser/run", "#!/bin/sh\n");
   root.Write("bin/Browser.ini", "[browser]\r\nBrowserPath={Bin}/browser/run\r\n"
@@ -33,7 +33,7 @@ TEST(ReadBrowserIni, ExpandsPlaceholdersAndChecksTheProgram)
 
 TEST(ReadBrowserIni, MissingFileOrProgramIsNotUsable)
 {
-  TempFolder root;
+  TestFolder root;
   const std::string bin = root.File("bin");
   const TBrowserSettings none = ReadBrowserIni(bin, 80);
   EXPECT_EQ(none.path, "");

@@ -1,7 +1,7 @@
 #include "config/ConfigFile.h"
 #include "config/IntegerValue.h"
 
-#include "config/TempFolder.h"
+#include "config/TestFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -26,8 +26,8 @@ TEST(StrToInt, AcceptsSignedDecimalIntegers)
 
 TEST(StrToInt, RejectsEverythingElseWithTheConversionMessage)
 {
-  for (const char *text : {"", " 80", "80 ", "8 0", "0x50", "$50", "80a", "abc", "+", "-", "+-5", "--5", "1e3",
-                           "80.0", "2147483648", "-2147483649", "\xd9\xa8"}) {
+  for (const char *text : {"", " 80", "80 ", "8 0", "0x50", "$50", "80a", "abc", "+", "-", "+-5", "--5",
+                           "1e3", "80.0", "2147483648", "-2147483649", "\xd9\xa8"}) {
     try {
       StrToInt(text);
       ADD_FAILURE() << "accepted \"" << text << '"';
@@ -39,7 +39,7 @@ TEST(StrToInt, RejectsEverythingElseWithTheConversionMessage)
 
 TEST(TConfigFile, ReadsAndWritesSectionIni)
 {
-  TempFolder root;
+  TestFolder root;
   const std::string path = root.Write("Config.ini", "[ini]\r\nport=  80  \r\ntitle=\"My Program\"\r\n"
                                                     "toolbar=0\r\n[Other]\r\nbrand=0\r\n");
   const TConfigFile config(path);
@@ -61,7 +61,7 @@ TEST(TConfigFile, ReadsAndWritesSectionIni)
 TEST(PrepareConfigFile, NeedsAWorkFolderAndTheResource)
 {
   EXPECT_THROW(PrepareConfigFile(""), std::runtime_error);
-  TempFolder root;
+  TestFolder root;
   // The test program carries no resources.
   try {
     PrepareConfigFile(root.Path());

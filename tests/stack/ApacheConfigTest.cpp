@@ -1,7 +1,7 @@
 #include "stack/ApacheConfig.h"
 #include "stack/ServerCommandLines.h"
 
-#include "config/TempFolder.h"
+#include "config/TestFolder.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -135,7 +135,7 @@ TEST(ApacheParameters, ForegroundWithQuotedConfigPath)
 
 TEST(WriteApacheConfig, WritesPrivateFileAndReplacesOlderOne)
 {
-  TempFolder root;
+  TestFolder root;
   TStackSetup setup = FixedDiskSetup();
   setup.workFolder = root.Path();
   root.Write("httpd.conf", std::string(5000, '#'));
@@ -154,7 +154,7 @@ TEST(WriteApacheConfig, WritesPrivateFileAndReplacesOlderOne)
 
 TEST(WriteApacheConfig, CdWithCopyFlagCopiesTheWebRootWritable)
 {
-  TempFolder root;
+  TestFolder root;
   TStackSetup setup = FixedDiskSetup();
   setup.appPath = root.File("cd/");
   setup.workFolder = root.File("work");
@@ -170,7 +170,8 @@ TEST(WriteApacheConfig, CdWithCopyFlagCopiesTheWebRootWritable)
   setup.copyFilesToHardDisk = true;
   WriteApacheConfig(setup);
   EXPECT_EQ(ReadFileText(root.File("work/www/index.php")), "<?php echo 1;");
-  EXPECT_NE(fs::status(root.File("work/www/index.php")).permissions() & fs::perms::owner_write, fs::perms::none);
+  EXPECT_NE(fs::status(root.File("work/www/index.php")).permissions() & fs::perms::owner_write,
+            fs::perms::none);
   EXPECT_NE(fs::status(root.File("work/www")).permissions() & fs::perms::owner_write, fs::perms::none);
   fs::permissions(root.File("cd/www"), fs::perms::owner_all);
 }
@@ -182,7 +183,7 @@ TEST(WriteApacheConfig, RealApacheAcceptsTheFile)
   const std::string modules = "/usr/lib/apache2/modules";
   if (!fs::exists(apache) || !fs::exists(modules + "/libphp8.2.so") || !fs::exists("/etc/mime.types"))
     GTEST_SKIP() << "Apache with PHP is not installed";
-  TempFolder root("corvala apache");
+  TestFolder root("corvala apache");
   TStackSetup setup = FixedDiskSetup();
   setup.appPath = root.Path() + "/";
   setup.binFolder = root.File("bin");

@@ -1,7 +1,7 @@
 #include "stack/MySqlConfig.h"
 #include "stack/ServerCommandLines.h"
 
-#include "config/TempFolder.h"
+#include "config/TestFolder.h"
 #include "utils/Ini.h"
 
 #include <filesystem>
@@ -63,4 +63,118 @@ TEST(MySqlParameters, FiveQuotedOptions)
   EXPECT_EQ(MySqlExePath("/opt/My Stack/bin"), "/opt/My Stack/bin/mysql/bin/mysqld");
   EXPECT_THROW(MySqlParameters("/tmp/\"/my.ini", 3306, "/opt"), std::runtime_error);
   EXPECT_THROW(MySqlParameters("/tmp/my.ini", 3306, "/op\"t"), std::runtime_error);
+}
+
+TEST(WriteMySqlConfig, NewFileInOrder)
+{
+  TestFolder root;
+  TStackSetup setup = StackAt(root.File("My Stack"), root.File("work"));
+  fs::create_directories(setup.workFolder);
+  const std::string path = WriteMySqlConfig(setup);
+  EXPECT_EQ(path, root.File("work/my.ini"));
+  const std::string work = setup.workFolder;
+  EXPECT_EQ(ReadFileText(path), "[mysqld]\r\n"
+                                "basedir=\"" +
+                                    setup.binFolder +
+                                    "/mysql\"\r\n"
+                                    "datadir=\"" +
+                                    root.File("My Stack/data") +
+                                    "\"\r\n"
+                                    "bind-address=127.0.0.1\r\n"
+                                    "port=3306\r\n"
+                                    "default-storage-engine=Aria\r\n"
+                                    "socket=\"" +
+                                    work +
+                                    "/mysql.sock\"\r\n"
+                                    "pid-file=\"" +
+                                    work + "/mysqld.pid\"\r\n");
+  EXPECT_FALSE(fs::exists(work + "/data"));
+}
+
+TEST(WriteMySqlConfig, OlderFileKeepsItsContentAndGetsTheKeysInPlace)
+{
+  TestFolder root;
+  TStackSetup setup = StackAt(root.File("app"), root.File("work"));
+  setup.mySqlPort = 3307;
+  root.Write("work/my.ini", "[client]\r\nport=3306\r\n[mysqld]\r\nport=3306\r\nkey_buffer_size=16M\r\n"
+                            "datadir=C:/old/data\r\n");
+  WriteMySqlConfig(setup);
+  const std::string work = setup.workFolder;
+  EXPECT_EQ(ReadFileText(root.File("work/my.ini")),
+            "[client]\r\nport=3306\r\n[mysqld]\r\nport=3307\r\nkey_buffer_size=16M\r\n"
+            "datadir=\"" +
+                root.File("app/data") +
+                "\"\r\n"
+                "basedir=\"" +
+                setup.binFolder +
+                "/mysql\"\r\n"
+                "bind-address=127.0.0.1\r\n"
+                "default-storage-engine=Aria\r\n"
+                "socket=\"" +
+                work +
+                "/mysql.sock\"\r\n"
+                "pid-file=\"" +
+                work + "/mysqld.pid\"\r\n");
+}
+
+TEST(WriteMySqlConfig, CdCopiesTheDataFolderWritable)
+{
+  TestFolder root;
+  TStackSetup setup = StackAt(root.File("cd"), root.File("work"));
+  setup.isCdRom = true;
+  fs::create_directories(setup.workFolder);
+  root.Write("cd/data/mysql/user.MAI", "rows");
+  fs::permissions(root.File("cd/data/mysql/user.MAI"), fs::perms::owner_read);
+  fs::permissions(root.File("cd/data/mysql"), fs::perms::owner_read | fs::perms::owner_exec);
+  const std::string path = WriteMySqlConfig(setup);
+  EXPECT_EQ(AppUtils::ReadIniString(path, "mysqld", "datadir"), root.File("work/data"));
+  EXPECT_EQ(ReadFileText(root.File("work/data/mysql/user.MAI")), "rows");
+  EXPECT_NE(fs::status(root.File("work/data/mysql/user.MAI")).permissions() & fs::perms::owner_write,
+            fs::perms::none);
+  EXPECT_NE(fs::status(root.File("work/data/mysql")).permissions() & fs::perms::owner_write, fs::perms::none);
+  fs::permissions(root.File("cd/data/mysql"), fs::perms::owner_all);
+}
+
+TEST(WriteMySqlConfig, TooLongSocketPathWritesAndCopiesNothing)
+{
+  TestFolder root;
+  TStackSetup setup = StackAt(root.File("cd"), root.File(std::string(110, 'w')));
+  setup.isCdRom = true;
+  fs::create_directories(setup.workFolder);
+  root.Write("cd/data/x", "x");
+  EXPECT_THROW(WriteMySqlConfig(setup), std::runtime_error);
+  EXPECT_FALSE(fs::exists(setup.workFolder + "/my.ini"));
+  EXPECT_FALSE(fs::exists(setup.workFolder + "/data"));
+}
+
+// The real server, when installed, must read back the paths we wrote, blanks and quotes included.
+TEST(WriteMySqlConfig, RealServerReadsThePaths)
+{
+  const std::string server = "/usr/sbin/mariadbd";
+  if (!fs::exists(server))
+    GTEST_SKIP() << "MariaDB is not installed";
+  TestFolder root;
+  TStackSetup setup = StackAt(root.File("my \"stack\""), root.File("work \\ 1"));
+  fs::create_directories(setup.workFolder);
+  const std::string path = WriteMySqlConfig(setup);
+  const std::string command = "'" + server + "' '--defaults-file=" + path + "' --verbose --help 2>/dev/null";
+  FILE *pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string output;
+  char buffer[512];
+  while (fgets(buffer, sizeof buffer, pipe) != nullptr)
+    output += buffer;
+  pclose(pipe);
+  const auto value = [&output](const std::string &name) {
+    const size_t at = output.find("\n" + name + " ");
+    if (at == std::string::npos)
+      return std::string();
+    const size_t begin = output.find_first_not_of(' ', at + name.size() + 1);
+    return output.substr(begin, output.find('\n', begin) - begin);
+  };
+  EXPECT_EQ(value("datadir"), setup.appPath + "data/");
+  EXPECT_EQ(value("socket"), setup.workFolder + "/mysql.sock");
+  EXPECT_EQ(value("port"), "3306");
+  EXPECT_EQ(value("bind-address"), "127.0.0.1");
+  EXPECT_EQ(value("default-storage-engine"), "Aria");
 }

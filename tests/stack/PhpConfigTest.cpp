@@ -1,6 +1,6 @@
 #include "stack/PhpConfig.h"
 
-#include "config/TempFolder.h"
+#include "config/TestFolder.h"
 #include "utils/Ini.h"
 
 #include <filesystem>
@@ -55,13 +55,13 @@ TEST(PhpIniSettings, InOrderWithPortAndWorkFolderPaths)
 
 TEST(PhpExtensionLines, DependenciesFirstZendAndCliOnlyHandled)
 {
-  const AppUtils::TStringArray files = {"pdo_mysql.so", "mysqli.so", "gd.so",       "opcache.so", "README",
-                                        "readline.so",  "pdo.so",    "mysqlnd.so", "dom.so",     "xml.so",
-                                        "pdo_sqlite.so"};
+  const AppUtils::TStringArray files = {"pdo_mysql.so", "mysqli.so",   "gd.so",        "opcache.so",
+                                        "README",       "readline.so", "pdo.so",       "mysqlnd.so",
+                                        "dom.so",       "xml.so",      "pdo_sqlite.so"};
   const AppUtils::TStringArray expected = {
-      "extension=mysqlnd.so", "extension=pdo.so",       "extension=xml.so",       "extension=dom.so",
-      "extension=gd.so",      "extension=mysqli.so",    "zend_extension=opcache.so", "extension=pdo_mysql.so",
-      "extension=pdo_sqlite.so"};
+      "extension=mysqlnd.so",      "extension=pdo.so",       "extension=xml.so",
+      "extension=dom.so",          "extension=gd.so",        "extension=mysqli.so",
+      "zend_extension=opcache.so", "extension=pdo_mysql.so", "extension=pdo_sqlite.so"};
   EXPECT_EQ(PhpExtensionLines(files, {}), expected);
   EXPECT_EQ(PhpExtensionLines({"gd.so", "mysqli.so", "mysqlnd.so"}, {"mysqlnd", "gd"}),
             AppUtils::TStringArray{"extension=mysqli.so"});
@@ -79,7 +79,7 @@ protected:
     fs::create_directories(setup.workFolder);
   }
 
-  TempFolder root{"corvala php"};
+  TestFolder root{"corvala php"};
   TStackSetup setup;
 };
 
@@ -90,24 +90,39 @@ TEST_F(WritePhpConfigTest, WithoutTemplateWritesEverySettingInNewSections)
   const std::string php = setup.binFolder + "/php";
   const std::string work = setup.workFolder;
   EXPECT_EQ(ReadFileText(path), "[PHP]\r\n"
-                                "extension_dir=\"" + php + "/ext\"\r\n"
-                                "mime_magic.magicfile=\"" + php + "/ext/magic.mime\"\r\n"
-                                "[Zend]\r\n"
-                                "zend_extension_manager.optimizer_ts=\"" + php + "/Zend\"\r\n"
-                                "zend_extension_ts=\"" + php + "/Zend/ZendExtensionManager.so\"\r\n"
-                                "[ionCube]\r\n"
-                                "zend_extension_ts=\"" + php + "/ionCube/ioncube_loader_win_5.2.so\"\r\n"
-                                "[MySQL]\r\n"
-                                "mysql.default_port=0\r\n"
-                                "[mail function]\r\n"
-                                "sendmail_path=\" -t\"\r\n"
-                                "[MySQLi]\r\n"
-                                "mysqli.default_port=0\r\n"
-                                "mysqli.default_socket=\"" + work + "/mysql.sock\"\r\n"
-                                "[Pdo_mysql]\r\n"
-                                "pdo_mysql.default_socket=\"" + work + "/mysql.sock\"\r\n"
-                                "[Session]\r\n"
-                                "session.save_path=\"" + work + "/sessions\"\r\n");
+                                "extension_dir=\"" +
+                                    php +
+                                    "/ext\"\r\n"
+                                    "mime_magic.magicfile=\"" +
+                                    php +
+                                    "/ext/magic.mime\"\r\n"
+                                    "[Zend]\r\n"
+                                    "zend_extension_manager.optimizer_ts=\"" +
+                                    php +
+                                    "/Zend\"\r\n"
+                                    "zend_extension_ts=\"" +
+                                    php +
+                                    "/Zend/ZendExtensionManager.so\"\r\n"
+                                    "[ionCube]\r\n"
+                                    "zend_extension_ts=\"" +
+                                    php +
+                                    "/ionCube/ioncube_loader_win_5.2.so\"\r\n"
+                                    "[MySQL]\r\n"
+                                    "mysql.default_port=0\r\n"
+                                    "[mail function]\r\n"
+                                    "sendmail_path=\" -t\"\r\n"
+                                    "[MySQLi]\r\n"
+                                    "mysqli.default_port=0\r\n"
+                                    "mysqli.default_socket=\"" +
+                                    work +
+                                    "/mysql.sock\"\r\n"
+                                    "[Pdo_mysql]\r\n"
+                                    "pdo_mysql.default_socket=\"" +
+                                    work +
+                                    "/mysql.sock\"\r\n"
+                                    "[Session]\r\n"
+                                    "session.save_path=\"" +
+                                    work + "/sessions\"\r\n");
   EXPECT_EQ(fs::status(work + "/sessions").permissions(), fs::perms::owner_all);
 }
 
@@ -139,32 +154,50 @@ TEST_F(WritePhpConfigTest, TemplateKeysReplacedInPlaceOrAddedToTheirSection)
   const std::string path = WritePhpConfig(setup);
   EXPECT_EQ(ReadFileText(path), "[PHP]\r\n"
                                 "; paths\r\n"
-                                "extension_dir=\"" + php + "/ext\"\r\n"
-                                "memory_limit = 128M\r\n"
-                                "extension=gd\r\n"
-                                "mime_magic.magicfile=\"" + php + "/ext/magic.mime\"\r\n"
-                                "[Zend]\r\n"
-                                "zend_extension_ts=\"" + php + "/Zend/ZendExtensionManager.so\"\r\n"
-                                "zend.enable_gc = On\r\n"
-                                "zend_extension_manager.optimizer_ts=\"" + php + "/Zend\"\r\n"
-                                "[ionCube]\r\n"
-                                "ioncube.loader.encoded_paths = /\r\n"
-                                "zend_extension_ts=\"" + php + "/ionCube/ioncube_loader_win_5.2.so\"\r\n"
-                                "[mail function]\r\n"
-                                "SMTP = localhost\r\n"
-                                "sendmail_path=\"'" + setup.binFolder + "/Apache/sendmail' -t\"\r\n"
-                                "[MySQLi]\r\n"
-                                "mysqli.default_port=3307\r\n"
-                                "mysqli.default_socket=\"" + work + "/mysql.sock\"\r\n"
-                                "[MySQL]\r\n"
-                                "mysql.default_port=3307\r\n"
-                                "[Pdo_mysql]\r\n"
-                                "pdo_mysql.default_socket=\"" + work + "/mysql.sock\"\r\n"
-                                "[Session]\r\n"
-                                "session.save_path=\"" + work + "/sessions\"\r\n"
-                                "[Extensions]\r\n"
-                                "extension=mysqlnd.so\r\n"
-                                "extension=mysqli.so\r\n");
+                                "extension_dir=\"" +
+                                    php +
+                                    "/ext\"\r\n"
+                                    "memory_limit = 128M\r\n"
+                                    "extension=gd\r\n"
+                                    "mime_magic.magicfile=\"" +
+                                    php +
+                                    "/ext/magic.mime\"\r\n"
+                                    "[Zend]\r\n"
+                                    "zend_extension_ts=\"" +
+                                    php +
+                                    "/Zend/ZendExtensionManager.so\"\r\n"
+                                    "zend.enable_gc = On\r\n"
+                                    "zend_extension_manager.optimizer_ts=\"" +
+                                    php +
+                                    "/Zend\"\r\n"
+                                    "[ionCube]\r\n"
+                                    "ioncube.loader.encoded_paths = /\r\n"
+                                    "zend_extension_ts=\"" +
+                                    php +
+                                    "/ionCube/ioncube_loader_win_5.2.so\"\r\n"
+                                    "[mail function]\r\n"
+                                    "SMTP = localhost\r\n"
+                                    "sendmail_path=\"'" +
+                                    setup.binFolder +
+                                    "/Apache/sendmail' -t\"\r\n"
+                                    "[MySQLi]\r\n"
+                                    "mysqli.default_port=3307\r\n"
+                                    "mysqli.default_socket=\"" +
+                                    work +
+                                    "/mysql.sock\"\r\n"
+                                    "[MySQL]\r\n"
+                                    "mysql.default_port=3307\r\n"
+                                    "[Pdo_mysql]\r\n"
+                                    "pdo_mysql.default_socket=\"" +
+                                    work +
+                                    "/mysql.sock\"\r\n"
+                                    "[Session]\r\n"
+                                    "session.save_path=\"" +
+                                    work +
+                                    "/sessions\"\r\n"
+                                    "[Extensions]\r\n"
+                                    "extension=mysqlnd.so\r\n"
+                                    "extension=mysqli.so\r\n");
   EXPECT_NE(fs::status(path).permissions() & fs::perms::owner_write, fs::perms::none);
   fs::permissions(php + "/php.ini", fs::perms::owner_all);
 }
@@ -175,8 +208,9 @@ TEST_F(WritePhpConfigTest, MissingTemplateUpdatesTheOlderCopy)
   setup.mySqlPort = 3306;
   WritePhpConfig(setup);
   const std::string text = ReadFileText(older);
-  EXPECT_EQ(text.rfind("[PHP]\r\nshort_open_tag=On\r\nextension_dir=\"" + setup.binFolder + "/php/ext\"\r\n", 0),
-            0u)
+  EXPECT_EQ(
+      text.rfind("[PHP]\r\nshort_open_tag=On\r\nextension_dir=\"" + setup.binFolder + "/php/ext\"\r\n", 0),
+      0u)
       << text;
   EXPECT_EQ(AppUtils::ReadIniString(older, "MySQL", "mysql.default_port"), "3306");
 }

@@ -10,19 +10,19 @@
 #include <string>
 
 // A fresh folder under the temporary folder, deleted with everything in it at the end of the test.
-class TempFolder
+class TestFolder
 {
 public:
-  explicit TempFolder(const std::string &prefix = "corvala-test")
+  explicit TestFolder(const std::string &prefix = "corvala-test")
   {
     std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
     if (mkdtemp(pattern.data()) == nullptr)
       throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
   }
-  ~TempFolder() { AppUtils::ShellDelete(path_); }
-  TempFolder(const TempFolder &) = delete;
-  TempFolder &operator=(const TempFolder &) = delete;
+  ~TestFolder() { AppUtils::ShellDelete(path_); }
+  TestFolder(const TestFolder &) = delete;
+  TestFolder &operator=(const TestFolder &) = delete;
 
   const std::string &Path() const { return path_; }
 
