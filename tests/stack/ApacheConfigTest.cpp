@@ -2,6 +2,14 @@
 #include "stack/ServerCommandLines.h"
 
 #include "config/TestFolder.h"
+#include "utils/Ports.h"
+
+#include <arpa/inet.h>
+#include <csignal>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -207,4 +215,85 @@ TEST(WriteApacheConfig, RealApacheAcceptsTheFile)
     output += buffer;
   EXPECT_EQ(pclose(pipe), 0) << output;
   EXPECT_NE(output.find("Syntax OK"), std::string::npos) << output;
+}
+
+static std::string HttpGet(int port, const std::string &target)
+{
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  std::string response;
+  if (connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0) {
+    const std::string request = "GET " + target + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
+    if (write(fd, request.data(), request.size()) == static_cast<ssize_t>(request.size())) {
+      char buffer[4096];
+      for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;)
+        response.append(buffer, static_cast<size_t>(n));
+    }
+  }
+  close(fd);
+  return response;
+}
+
+// Serves PHP from the document root, with a site's .htaccess rewrite rule, as the real server runs it.
+TEST(WriteApacheConfig, RealApacheServesPhpAndHtaccessRules)
+{
+  const std::string apache = "/usr/sbin/apache2";
+  const std::string modules = "/usr/lib/apache2/modules";
+  if (!fs::exists(apache) || !fs::exists(modules + "/libphp8.2.so") || !fs::exists("/etc/mime.types"))
+    GTEST_SKIP() << "Apache with PHP is not installed";
+  TestFolder root("corvala serve");
+  // As root the workers run as nobody and must reach the site.
+  fs::permissions(root.Path(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+  TStackSetup setup = FixedDiskSetup();
+  setup.appPath = root.Path() + "/";
+  setup.binFolder = root.File("bin");
+  setup.workFolder = root.File("work");
+  setup.runningAsRoot = geteuid() == 0;
+  setup.apachePort = AppUtils::FindFreePort(18080, true);
+  ASSERT_GT(setup.apachePort, 0);
+  fs::create_directories(setup.workFolder);
+  fs::create_directories(root.File("bin/php"));
+  fs::create_directories(root.File("bin/Apache"));
+  for (const auto &entry : fs::directory_iterator(modules))
+    fs::create_symlink(entry.path(), root.File("bin/Apache/" + entry.path().filename().string()));
+  fs::create_symlink(modules + "/libphp8.2.so", root.File("bin/php/libphp.so"));
+  fs::create_symlink("/etc/mime.types", root.File("bin/Apache/mime.types"));
+  root.Write("www/index.php", "<?php echo 'sum=' . (2 + 3);");
+  root.Write("www/sub/page.php", "<?php echo 'rewritten';");
+  root.Write("www/sub/.htaccess", "RewriteEngine On\nRewriteRule ^pretty$ page.php\n");
+  for (const char *folder : {"www", "www/sub"})
+    fs::permissions(root.File(folder), fs::perms::others_read | fs::perms::others_exec,
+                    fs::perm_options::add);
+  const std::string conf = WriteApacheConfig(setup);
+
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    // Apache's parent signals its whole process group when it stops.
+    setpgid(0, 0);
+    setenv("PHP_INI_SCAN_DIR", "", 1);
+    execl(apache.c_str(), apache.c_str(), "-f", conf.c_str(), "-DFOREGROUND", static_cast<char *>(nullptr));
+    _exit(127);
+  }
+  // Bounded wait for the listener; ends early when Apache gives up.
+  std::string home;
+  int status = 0;
+  bool exited = false;
+  for (int attempt = 0; attempt < 200 && home.empty() && !exited; ++attempt) {
+    usleep(50000);
+    exited = waitpid(pid, &status, WNOHANG) == pid;
+    home = HttpGet(setup.apachePort, "/");
+  }
+  const std::string pretty = HttpGet(setup.apachePort, "/sub/pretty");
+  if (!exited) {
+    kill(pid, SIGTERM);
+    waitpid(pid, &status, 0);
+  }
+  EXPECT_FALSE(exited) << ReadFileText(setup.workFolder + "/error.log");
+  EXPECT_NE(home.find(" 200 OK"), std::string::npos) << home;
+  EXPECT_NE(home.find("\r\n\r\nsum=5"), std::string::npos) << home;
+  EXPECT_NE(pretty.find("\r\n\r\nrewritten"), std::string::npos) << pretty;
 }
