@@ -26,6 +26,15 @@ public:
 
   const std::string &Path() const { return path_; }
 
+  // Text with every "{root}" replaced by the folder's path, for expected file contents.
+  std::string Fill(std::string text) const
+  {
+    for (size_t at = text.find("{root}"); at != std::string::npos;
+         at = text.find("{root}", at + path_.size()))
+      text.replace(at, 6, path_);
+    return text;
+  }
+
   // Path of name inside the folder; with text, also writes that file (parent folders created).
   std::string File(const std::string &name) const { return path_ + "/" + name; }
   std::string Write(const std::string &name, const std::string &text) const

@@ -72,23 +72,15 @@ TEST(WriteMySqlConfig, NewFileInOrder)
   fs::create_directories(setup.workFolder);
   const std::string path = WriteMySqlConfig(setup);
   EXPECT_EQ(path, root.File("work/my.ini"));
-  const std::string work = setup.workFolder;
-  EXPECT_EQ(ReadFileText(path), "[mysqld]\r\n"
-                                "basedir=\"" +
-                                    setup.binFolder +
-                                    "/mysql\"\r\n"
-                                    "datadir=\"" +
-                                    root.File("My Stack/data") +
-                                    "\"\r\n"
-                                    "bind-address=127.0.0.1\r\n"
-                                    "port=3306\r\n"
-                                    "default-storage-engine=Aria\r\n"
-                                    "socket=\"" +
-                                    work +
-                                    "/mysql.sock\"\r\n"
-                                    "pid-file=\"" +
-                                    work + "/mysqld.pid\"\r\n");
-  EXPECT_FALSE(fs::exists(work + "/data"));
+  EXPECT_EQ(ReadFileText(path), root.Fill("[mysqld]\r\n"
+                                          "basedir=\"{root}/My Stack/bin/mysql\"\r\n"
+                                          "datadir=\"{root}/My Stack/data\"\r\n"
+                                          "bind-address=127.0.0.1\r\n"
+                                          "port=3306\r\n"
+                                          "default-storage-engine=Aria\r\n"
+                                          "socket=\"{root}/work/mysql.sock\"\r\n"
+                                          "pid-file=\"{root}/work/mysqld.pid\"\r\n"));
+  EXPECT_FALSE(fs::exists(root.File("work/data")));
 }
 
 TEST(WriteMySqlConfig, OlderFileKeepsItsContentAndGetsTheKeysInPlace)
@@ -99,22 +91,17 @@ TEST(WriteMySqlConfig, OlderFileKeepsItsContentAndGetsTheKeysInPlace)
   root.Write("work/my.ini", "[client]\r\nport=3306\r\n[mysqld]\r\nport=3306\r\nkey_buffer_size=16M\r\n"
                             "datadir=C:/old/data\r\n");
   WriteMySqlConfig(setup);
-  const std::string work = setup.workFolder;
-  EXPECT_EQ(ReadFileText(root.File("work/my.ini")),
-            "[client]\r\nport=3306\r\n[mysqld]\r\nport=3307\r\nkey_buffer_size=16M\r\n"
-            "datadir=\"" +
-                root.File("app/data") +
-                "\"\r\n"
-                "basedir=\"" +
-                setup.binFolder +
-                "/mysql\"\r\n"
-                "bind-address=127.0.0.1\r\n"
-                "default-storage-engine=Aria\r\n"
-                "socket=\"" +
-                work +
-                "/mysql.sock\"\r\n"
-                "pid-file=\"" +
-                work + "/mysqld.pid\"\r\n");
+  EXPECT_EQ(ReadFileText(root.File("work/my.ini")), root.Fill("[client]\r\n"
+                                                              "port=3306\r\n"
+                                                              "[mysqld]\r\n"
+                                                              "port=3307\r\n"
+                                                              "key_buffer_size=16M\r\n"
+                                                              "datadir=\"{root}/app/data\"\r\n"
+                                                              "basedir=\"{root}/app/bin/mysql\"\r\n"
+                                                              "bind-address=127.0.0.1\r\n"
+                                                              "default-storage-engine=Aria\r\n"
+                                                              "socket=\"{root}/work/mysql.sock\"\r\n"
+                                                              "pid-file=\"{root}/work/mysqld.pid\"\r\n"));
 }
 
 TEST(WriteMySqlConfig, CdCopiesTheDataFolderWritable)

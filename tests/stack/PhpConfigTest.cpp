@@ -5,6 +5,9 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Corvala;
 namespace fs = std::filesystem;
@@ -87,119 +90,87 @@ TEST_F(WritePhpConfigTest, WithoutTemplateWritesEverySettingInNewSections)
 {
   const std::string path = WritePhpConfig(setup);
   EXPECT_EQ(path, root.File("work/php.ini"));
-  const std::string php = setup.binFolder + "/php";
-  const std::string work = setup.workFolder;
-  EXPECT_EQ(ReadFileText(path), "[PHP]\r\n"
-                                "extension_dir=\"" +
-                                    php +
-                                    "/ext\"\r\n"
-                                    "mime_magic.magicfile=\"" +
-                                    php +
-                                    "/ext/magic.mime\"\r\n"
-                                    "[Zend]\r\n"
-                                    "zend_extension_manager.optimizer_ts=\"" +
-                                    php +
-                                    "/Zend\"\r\n"
-                                    "zend_extension_ts=\"" +
-                                    php +
-                                    "/Zend/ZendExtensionManager.so\"\r\n"
-                                    "[ionCube]\r\n"
-                                    "zend_extension_ts=\"" +
-                                    php +
-                                    "/ionCube/ioncube_loader_win_5.2.so\"\r\n"
-                                    "[MySQL]\r\n"
-                                    "mysql.default_port=0\r\n"
-                                    "[mail function]\r\n"
-                                    "sendmail_path=\" -t\"\r\n"
-                                    "[MySQLi]\r\n"
-                                    "mysqli.default_port=0\r\n"
-                                    "mysqli.default_socket=\"" +
-                                    work +
-                                    "/mysql.sock\"\r\n"
-                                    "[Pdo_mysql]\r\n"
-                                    "pdo_mysql.default_socket=\"" +
-                                    work +
-                                    "/mysql.sock\"\r\n"
-                                    "[Session]\r\n"
-                                    "session.save_path=\"" +
-                                    work + "/sessions\"\r\n");
-  EXPECT_EQ(fs::status(work + "/sessions").permissions(), fs::perms::owner_all);
+  EXPECT_EQ(ReadFileText(path),
+            root.Fill("[PHP]\r\n"
+                      "extension_dir=\"{root}/My Stack/bin/php/ext\"\r\n"
+                      "mime_magic.magicfile=\"{root}/My Stack/bin/php/ext/magic.mime\"\r\n"
+                      "[Zend]\r\n"
+                      "zend_extension_manager.optimizer_ts=\"{root}/My Stack/bin/php/Zend\"\r\n"
+                      "zend_extension_ts=\"{root}/My Stack/bin/php/Zend/ZendExtensionManager.so\"\r\n"
+                      "[ionCube]\r\n"
+                      "zend_extension_ts=\"{root}/My Stack/bin/php/ionCube/ioncube_loader_win_5.2.so\"\r\n"
+                      "[MySQL]\r\n"
+                      "mysql.default_port=0\r\n"
+                      "[mail function]\r\n"
+                      "sendmail_path=\" -t\"\r\n"
+                      "[MySQLi]\r\n"
+                      "mysqli.default_port=0\r\n"
+                      "mysqli.default_socket=\"{root}/work/mysql.sock\"\r\n"
+                      "[Pdo_mysql]\r\n"
+                      "pdo_mysql.default_socket=\"{root}/work/mysql.sock\"\r\n"
+                      "[Session]\r\n"
+                      "session.save_path=\"{root}/work/sessions\"\r\n"));
 }
 
 TEST_F(WritePhpConfigTest, TemplateKeysReplacedInPlaceOrAddedToTheirSection)
 {
-  const std::string php = setup.binFolder + "/php";
-  const std::string work = setup.workFolder;
-  root.Write("My Stack/bin/php/php.ini", "[PHP]\r\n"
-                                         "; paths\r\n"
-                                         "extension_dir = \"./ext\"\r\n"
-                                         "memory_limit = 128M\r\n"
-                                         "extension=gd\r\n"
-                                         "[Zend]\r\n"
-                                         "zend_extension_ts = old.dll\r\n"
-                                         "zend.enable_gc = On\r\n"
-                                         "[ionCube]\r\n"
-                                         "ioncube.loader.encoded_paths = /\r\n"
-                                         "[mail function]\r\n"
-                                         "SMTP = localhost\r\n"
-                                         "[MySQLi]\r\n"
-                                         "mysqli.default_port = 3306\r\n"
-                                         "mysqli.default_socket =\r\n");
-  fs::permissions(php + "/php.ini", fs::perms::owner_read | fs::perms::group_read);
+  const std::string templateIni =
+      root.Write("My Stack/bin/php/php.ini", "[PHP]\r\n"
+                                             "; paths\r\n"
+                                             "extension_dir = \"./ext\"\r\n"
+                                             "memory_limit = 128M\r\n"
+                                             "extension=gd\r\n"
+                                             ";extension=mysqli\r\n"
+                                             "[Zend]\r\n"
+                                             "zend_extension_ts = old.dll\r\n"
+                                             "zend.enable_gc = On\r\n"
+                                             "[ionCube]\r\n"
+                                             "ioncube.loader.encoded_paths = /\r\n"
+                                             "[mail function]\r\n"
+                                             "SMTP = localhost\r\n"
+                                             "[MySQLi]\r\n"
+                                             "mysqli.default_port = 3306\r\n"
+                                             "mysqli.default_socket =\r\n");
+  fs::permissions(templateIni, fs::perms::owner_read | fs::perms::group_read);
   root.Write("My Stack/bin/Apache/sendmail", "#!/bin/sh\n");
   for (const char *ext : {"gd.so", "mysqli.so", "mysqlnd.so", "magic.mime"})
     root.Write(std::string("My Stack/bin/php/ext/") + ext, "");
   setup.mySqlPort = 3307;
 
   const std::string path = WritePhpConfig(setup);
-  EXPECT_EQ(ReadFileText(path), "[PHP]\r\n"
-                                "; paths\r\n"
-                                "extension_dir=\"" +
-                                    php +
-                                    "/ext\"\r\n"
-                                    "memory_limit = 128M\r\n"
-                                    "extension=gd\r\n"
-                                    "mime_magic.magicfile=\"" +
-                                    php +
-                                    "/ext/magic.mime\"\r\n"
-                                    "[Zend]\r\n"
-                                    "zend_extension_ts=\"" +
-                                    php +
-                                    "/Zend/ZendExtensionManager.so\"\r\n"
-                                    "zend.enable_gc = On\r\n"
-                                    "zend_extension_manager.optimizer_ts=\"" +
-                                    php +
-                                    "/Zend\"\r\n"
-                                    "[ionCube]\r\n"
-                                    "ioncube.loader.encoded_paths = /\r\n"
-                                    "zend_extension_ts=\"" +
-                                    php +
-                                    "/ionCube/ioncube_loader_win_5.2.so\"\r\n"
-                                    "[mail function]\r\n"
-                                    "SMTP = localhost\r\n"
-                                    "sendmail_path=\"'" +
-                                    setup.binFolder +
-                                    "/Apache/sendmail' -t\"\r\n"
-                                    "[MySQLi]\r\n"
-                                    "mysqli.default_port=3307\r\n"
-                                    "mysqli.default_socket=\"" +
-                                    work +
-                                    "/mysql.sock\"\r\n"
-                                    "[MySQL]\r\n"
-                                    "mysql.default_port=3307\r\n"
-                                    "[Pdo_mysql]\r\n"
-                                    "pdo_mysql.default_socket=\"" +
-                                    work +
-                                    "/mysql.sock\"\r\n"
-                                    "[Session]\r\n"
-                                    "session.save_path=\"" +
-                                    work +
-                                    "/sessions\"\r\n"
-                                    "[Extensions]\r\n"
-                                    "extension=mysqlnd.so\r\n"
-                                    "extension=mysqli.so\r\n");
+  // New keys follow the last key of their section; comments after it stay below them.
+  EXPECT_EQ(ReadFileText(path),
+            root.Fill("[PHP]\r\n"
+                      "; paths\r\n"
+                      "extension_dir=\"{root}/My Stack/bin/php/ext\"\r\n"
+                      "memory_limit = 128M\r\n"
+                      "extension=gd\r\n"
+                      "mime_magic.magicfile=\"{root}/My Stack/bin/php/ext/magic.mime\"\r\n"
+                      ";extension=mysqli\r\n"
+                      "[Zend]\r\n"
+                      "zend_extension_ts=\"{root}/My Stack/bin/php/Zend/ZendExtensionManager.so\"\r\n"
+                      "zend.enable_gc = On\r\n"
+                      "zend_extension_manager.optimizer_ts=\"{root}/My Stack/bin/php/Zend\"\r\n"
+                      "[ionCube]\r\n"
+                      "ioncube.loader.encoded_paths = /\r\n"
+                      "zend_extension_ts=\"{root}/My Stack/bin/php/ionCube/ioncube_loader_win_5.2.so\"\r\n"
+                      "[mail function]\r\n"
+                      "SMTP = localhost\r\n"
+                      "sendmail_path=\"'{root}/My Stack/bin/Apache/sendmail' -t\"\r\n"
+                      "[MySQLi]\r\n"
+                      "mysqli.default_port=3307\r\n"
+                      "mysqli.default_socket=\"{root}/work/mysql.sock\"\r\n"
+                      "[MySQL]\r\n"
+                      "mysql.default_port=3307\r\n"
+                      "[Pdo_mysql]\r\n"
+                      "pdo_mysql.default_socket=\"{root}/work/mysql.sock\"\r\n"
+                      "[Session]\r\n"
+                      "session.save_path=\"{root}/work/sessions\"\r\n"
+                      "[Extensions]\r\n"
+                      "extension=mysqlnd.so\r\n"
+                      "extension=mysqli.so\r\n"));
   EXPECT_NE(fs::status(path).permissions() & fs::perms::owner_write, fs::perms::none);
-  fs::permissions(php + "/php.ini", fs::perms::owner_all);
+  fs::permissions(templateIni, fs::perms::owner_all);
 }
 
 TEST_F(WritePhpConfigTest, MissingTemplateUpdatesTheOlderCopy)
@@ -241,4 +212,17 @@ TEST_F(WritePhpConfigTest, RealPhpReadsTheFile)
     output += buffer;
   EXPECT_EQ(pclose(pipe), 0) << output;
   EXPECT_EQ(output, "3307|" + setup.workFolder + "/sessions|11");
+}
+
+TEST_F(WritePhpConfigTest, SessionFolderBelongsToTheWorkersWhenRunningAsRoot)
+{
+  setup.runningAsRoot = geteuid() == 0;
+  WritePhpConfig(setup);
+  struct stat st {
+  };
+  ASSERT_EQ(stat((setup.workFolder + "/sessions").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  const passwd *nobody = getpwnam("nobody");
+  ASSERT_NE(nobody, nullptr);
+  EXPECT_EQ(st.st_uid, setup.runningAsRoot ? nobody->pw_uid : geteuid());
 }
