@@ -44,7 +44,9 @@ TIniValues MySqlIniSettings(const TStackSetup &setup)
       // Without InnoDB the server needs another default engine to start at all.
       {"default-storage-engine", "Aria"},
       {"socket", QuotedValue(MySqlSocketPath(setup.workFolder))},
-      {"pid-file", QuotedValue(setup.workFolder + "/mysqld.pid")},
+      {"pid-file", QuotedValue(setup.workFolder + "/mysql.pid")},
+      // The server's built-in folder is the host's, which a movable stack cannot rely on.
+      {"character-sets-dir", QuotedValue(setup.binFolder + "/mysql/share/charsets")},
   };
 }
 

@@ -21,7 +21,8 @@ std::string MySqlSocketPath(const std::string &workFolder);
 std::string MySqlDataFolder(const TStackSetup &setup);
 
 // The [mysqld] settings of my.ini, in the order a new file receives them: basedir, datadir,
-// bind-address, port, default-storage-engine, socket, pid-file. Paths are double-quoted with
+// bind-address, port, default-storage-engine, socket, pid-file ("<work>/mysql.pid"),
+// character-sets-dir ("<bin>/mysql/share/charsets"). Paths are double-quoted with
 // '\' and '"' escaped as the server's option files read them.
 TIniValues MySqlIniSettings(const TStackSetup &setup);
 

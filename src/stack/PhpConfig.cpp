@@ -96,8 +96,12 @@ AppUtils::TStringArray PhpExtensionLines(const AppUtils::TStringArray &soFiles,
   for (const auto &file : soFiles) {
     const std::string name = Lower(fs::path(file).stem().string());
     const bool loaded = std::find(alreadyLoaded.begin(), alreadyLoaded.end(), name) != alreadyLoaded.end();
+    // A name is written bare into php.ini, so only plain file names are taken.
+    const bool plain = std::all_of(file.begin(), file.end(), [](char c) {
+      return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '.';
+    });
     // readline serves the command-line PHP only.
-    if (fs::path(file).extension() == ".so" && name != "readline" && !loaded)
+    if (plain && fs::path(file).extension() == ".so" && name != "readline" && !loaded)
       files.push_back(file);
   }
   std::sort(files.begin(), files.end(), [](const std::string &a, const std::string &b) {

@@ -31,8 +31,8 @@ std::vector<TPhpIniSetting> PhpIniSettings(const TStackSetup &setup, const std::
 
 // The load lines for the extension files given by name ("mysqli.so"), in an order that loads
 // every extension after the ones it needs: mysqlnd, pdo and xml first, then by name. Zend
-// extensions get "zend_extension=", command-line-only ones are left out, and names in
-// alreadyLoaded (as "mysqli") are skipped.
+// extensions get "zend_extension=", command-line-only ones and names other than letters, digits,
+// '_', '-' and '.' are left out, and names in alreadyLoaded (as "mysqli") are skipped.
 AppUtils::TStringArray PhpExtensionLines(const AppUtils::TStringArray &soFiles,
                                          const AppUtils::TStringArray &alreadyLoaded);
 

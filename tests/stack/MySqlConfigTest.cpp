@@ -29,7 +29,8 @@ TEST(MySqlIniSettings, FixedDiskInOrder)
       {"port", "3306"},
       {"default-storage-engine", "Aria"},
       {"socket", "\"/tmp/w 1/mysql.sock\""},
-      {"pid-file", "\"/tmp/w 1/mysqld.pid\""},
+      {"pid-file", "\"/tmp/w 1/mysql.pid\""},
+      {"character-sets-dir", "\"/opt/My Stack/bin/mysql/share/charsets\""},
   };
   EXPECT_EQ(MySqlIniSettings(StackAt("/opt/My Stack", "/tmp/w 1")), expected);
 }
@@ -41,7 +42,7 @@ TEST(MySqlIniSettings, CdUsesTheCopiesAndEscapesQuotesAndBackslashes)
   setup.isCdRom = true;
   setup.mySqlPort = 3307;
   const TIniValues settings = MySqlIniSettings(setup);
-  ASSERT_EQ(settings.size(), 7u);
+  ASSERT_EQ(settings.size(), 8u);
   EXPECT_EQ(settings[0].second, "\"/tmp/a\\\"b\\\\c/bin/mysql\"");
   EXPECT_EQ(settings[1].second, "\"/tmp/a\\\"b\\\\c/data\"");
   EXPECT_EQ(settings[3].second, "3307");
@@ -72,14 +73,16 @@ TEST(WriteMySqlConfig, NewFileInOrder)
   fs::create_directories(setup.workFolder);
   const std::string path = WriteMySqlConfig(setup);
   EXPECT_EQ(path, root.File("work/my.ini"));
-  EXPECT_EQ(ReadFileText(path), root.Fill("[mysqld]\r\n"
-                                          "basedir=\"{root}/My Stack/bin/mysql\"\r\n"
-                                          "datadir=\"{root}/My Stack/data\"\r\n"
-                                          "bind-address=127.0.0.1\r\n"
-                                          "port=3306\r\n"
-                                          "default-storage-engine=Aria\r\n"
-                                          "socket=\"{root}/work/mysql.sock\"\r\n"
-                                          "pid-file=\"{root}/work/mysqld.pid\"\r\n"));
+  EXPECT_EQ(ReadFileText(path),
+            root.Fill("[mysqld]\r\n"
+                      "basedir=\"{root}/My Stack/bin/mysql\"\r\n"
+                      "datadir=\"{root}/My Stack/data\"\r\n"
+                      "bind-address=127.0.0.1\r\n"
+                      "port=3306\r\n"
+                      "default-storage-engine=Aria\r\n"
+                      "socket=\"{root}/work/mysql.sock\"\r\n"
+                      "pid-file=\"{root}/work/mysql.pid\"\r\n"
+                      "character-sets-dir=\"{root}/My Stack/bin/mysql/share/charsets\"\r\n"));
   EXPECT_FALSE(fs::exists(root.File("work/data")));
 }
 
@@ -91,17 +94,19 @@ TEST(WriteMySqlConfig, OlderFileKeepsItsContentAndGetsTheKeysInPlace)
   root.Write("work/my.ini", "[client]\r\nport=3306\r\n[mysqld]\r\nport=3306\r\nkey_buffer_size=16M\r\n"
                             "datadir=C:/old/data\r\n");
   WriteMySqlConfig(setup);
-  EXPECT_EQ(ReadFileText(root.File("work/my.ini")), root.Fill("[client]\r\n"
-                                                              "port=3306\r\n"
-                                                              "[mysqld]\r\n"
-                                                              "port=3307\r\n"
-                                                              "key_buffer_size=16M\r\n"
-                                                              "datadir=\"{root}/app/data\"\r\n"
-                                                              "basedir=\"{root}/app/bin/mysql\"\r\n"
-                                                              "bind-address=127.0.0.1\r\n"
-                                                              "default-storage-engine=Aria\r\n"
-                                                              "socket=\"{root}/work/mysql.sock\"\r\n"
-                                                              "pid-file=\"{root}/work/mysqld.pid\"\r\n"));
+  EXPECT_EQ(ReadFileText(root.File("work/my.ini")),
+            root.Fill("[client]\r\n"
+                      "port=3306\r\n"
+                      "[mysqld]\r\n"
+                      "port=3307\r\n"
+                      "key_buffer_size=16M\r\n"
+                      "datadir=\"{root}/app/data\"\r\n"
+                      "basedir=\"{root}/app/bin/mysql\"\r\n"
+                      "bind-address=127.0.0.1\r\n"
+                      "default-storage-engine=Aria\r\n"
+                      "socket=\"{root}/work/mysql.sock\"\r\n"
+                      "pid-file=\"{root}/work/mysql.pid\"\r\n"
+                      "character-sets-dir=\"{root}/app/bin/mysql/share/charsets\"\r\n"));
 }
 
 TEST(WriteMySqlConfig, CdCopiesTheDataFolderWritable)
@@ -164,4 +169,5 @@ TEST(WriteMySqlConfig, RealServerReadsThePaths)
   EXPECT_EQ(value("port"), "3306");
   EXPECT_EQ(value("bind-address"), "127.0.0.1");
   EXPECT_EQ(value("default-storage-engine"), "Aria");
+  EXPECT_EQ(value("character-sets-dir"), setup.binFolder + "/mysql/share/charsets/");
 }

@@ -69,6 +69,7 @@ TEST(PhpExtensionLines, DependenciesFirstZendAndCliOnlyHandled)
   EXPECT_EQ(PhpExtensionLines({"gd.so", "mysqli.so", "mysqlnd.so"}, {"mysqlnd", "gd"}),
             AppUtils::TStringArray{"extension=mysqli.so"});
   EXPECT_TRUE(PhpExtensionLines({}, {}).empty());
+  EXPECT_TRUE(PhpExtensionLines({"x.so\nauto_prepend_file=/tmp/a.so", "my ext.so", "a\"b.so"}, {}).empty());
 }
 
 class WritePhpConfigTest : public ::testing::Test

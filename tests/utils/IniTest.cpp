@@ -1,7 +1,7 @@
 #include "utils/Ini.h"
 
 #include "RunAsNobody.h"
-#include "TempFolder.h"
+#include "IniTestFolder.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
