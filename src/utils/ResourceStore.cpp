@@ -367,7 +367,8 @@ void TResourceUpdate::Commit()
 {
   std::string store;
   try {
-    store = SerializeResourceStore(Resources, FContentSize);
+    if (!Resources.empty())
+      store = SerializeResourceStore(Resources, FContentSize);
   } catch (const std::length_error &e) {
     throw EFileError(EFBIG, e.what());
   }
