@@ -1,0 +1,87 @@
+#include "utils/FileTree.h"
+
+#include "utils/UniqueFd.h"
+
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <vector>
+
+namespace AppUtils
+{
+
+namespace
+{
+
+constexpr int kDirOpenFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+// Entry names of an open folder, read in full before anything in it is removed.
+std::vector<std::string> ReadNames(int dirFd)
+{
+  std::vector<std::string> names;
+  const int listFd = dup(dirFd);
+  if (listFd < 0)
+    return names;
+  DIR *dir = fdopendir(listFd);
+  if (dir == nullptr) {
+    close(listFd);
+    return names;
+  }
+  while (const dirent *entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..")
+      names.push_back(name);
+  }
+  closedir(dir);
+  return names;
+}
+
+// Removes Name inside the folder ParentFd. Folders are walked through descriptors opened without
+// following symlinks, so a symlink anywhere in the tree is removed itself and never followed.
+void DeleteAt(int parentFd, const std::string &name)
+{
+  struct stat st {
+  };
+  if (fstatat(parentFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+    return;
+  if (!S_ISDIR(st.st_mode)) {
+    unlinkat(parentFd, name.c_str(), 0);
+    return;
+  }
+  constexpr mode_t kOwnerAll = S_IRWXU;
+  TUniqueFd dirFd(openat(parentFd, name.c_str(), kDirOpenFlags));
+  if (!dirFd && errno == EACCES && fchmodat(parentFd, name.c_str(), (st.st_mode & 07777) | kOwnerAll, 0) == 0)
+    dirFd = TUniqueFd(openat(parentFd, name.c_str(), kDirOpenFlags));
+  if (dirFd) {
+    // Entries of a read-only folder cannot be unlinked until the folder is writable again.
+    if ((st.st_mode & kOwnerAll) != kOwnerAll)
+      fchmod(dirFd.get(), (st.st_mode & 07777) | kOwnerAll);
+    for (const auto &entry : ReadNames(dirFd.get()))
+      DeleteAt(dirFd.get(), entry);
+  }
+  unlinkat(parentFd, name.c_str(), AT_REMOVEDIR);
+}
+
+} // namespace
+
+void ShellDelete(const std::string &path)
+{
+  try {
+    std::string trimmed = path;
+    while (trimmed.size() > 1 && trimmed.back() == '/')
+      trimmed.pop_back();
+    const size_t slash = trimmed.rfind('/');
+    const std::string parent =
+        slash == std::string::npos ? "." : (slash == 0 ? "/" : trimmed.substr(0, slash));
+    const std::string name = slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
+    if (name.empty() || name == "." || name == "..")
+      return;
+    TUniqueFd parentFd(open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (parentFd)
+      DeleteAt(parentFd.get(), name);
+  } catch (...) {
+  }
+}
+
+} // namespace AppUtils

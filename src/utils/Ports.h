@@ -1,0 +1,14 @@
+#pragma once
+
+namespace AppUtils
+{
+
+// True when a TCP listener cannot be opened on the port at 127.0.0.1 (localOnly) or 0.0.0.0: the
+// probe binds and listens for real and closes at once. Ports outside 0..65535 are in use without a
+// probe. Ports below 1024 count as in use for users not allowed to bind them.
+bool IsPortInUse(int port, bool localOnly);
+
+// The first port from start upwards that is not in use; -1 when none is free up to 65535.
+int FindFreePort(int start, bool localOnly);
+
+} // namespace AppUtils

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "utils/Types.h"
+
+#include <string>
+
+namespace AppUtils
+{
+
+// The show command that marks the launcher instance the program started for itself. A child
+// started with it finds the marker in its environment; no other child carries that variable.
+inline constexpr int RelaunchShowCommand = 6005;
+inline constexpr char RelaunchMarkerVariable[] = "CORVALA_SHOW";
+
+struct StartOptions {
+  // The child receives SIGTERM when the thread that started it ends (PR_SET_PDEATHSIG), so a
+  // server stops cleanly when the launcher dies without shutting it down.
+  bool dieWithParent = false;
+};
+
+// Starts the program with the command line BuildCommandLine(program, parameters), split into
+// arguments (argument 0 is the program path). The child gets its own process group, the
+// launcher's environment and no descriptor but 0, 1 and 2; it runs in workingFolder when that is
+// an existing folder, else in the current one. showMode matters only as RelaunchShowCommand.
+// Gives the child's id once the program runs, 0 when it could not be started.
+TProcessId StartProcess(const std::string &program, const std::string &parameters, int showMode,
+                        const std::string &workingFolder, const StartOptions &options = {});
+
+// As StartProcess, then waits without limit for the child's end; returns at once when the start
+// failed.
+void StartProcessAndWait(const std::string &program, const std::string &parameters, int showMode,
+                         const std::string &workingFolder, const StartOptions &options = {});
+
+// True when a process (not a thread, not a zombie) with this id runs. Ids that are negative as
+// signed 32-bit values are never running. A zombie started by StartProcess is reaped here.
+bool ProcessExists(TProcessId id);
+
+// Full path of the process's executable; empty when unknown or when its file has been deleted.
+std::string GetProcessModulePath(TProcessId id);
+
+// Id of the process's parent; 0 when unknown.
+TProcessId GetParentProcessId(TProcessId id);
+
+// SIGKILL to the process; true when the signal was delivered.
+bool TerminateProcessById(TProcessId id);
+
+// TerminateProcessById when the process runs; false without any signal otherwise.
+bool KillProcess(TProcessId id);
+
+// Ends this process at once with exit code 0; no clean-up of any kind runs.
+[[noreturn]] void TerminateCurrentProcess();
+
+// Sends the signal to the process, or to its whole process group (every child of StartProcess
+// leads its own group). True when the signal was delivered.
+bool SignalProcess(TProcessId id, int signal, bool wholeGroup);
+
+// Collects the exit status of every child of StartProcess that has ended. Children started by
+// other means are left to their owners.
+void ReapChildren();
+
+} // namespace AppUtils

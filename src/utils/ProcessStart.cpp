@@ -1,0 +1,195 @@
+#include "utils/CommandLine.h"
+#include "utils/Paths.h"
+#include "utils/Process.h"
+#include "utils/StartedChildren.h"
+
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char **environ;
+
+namespace AppUtils
+{
+
+namespace
+{
+
+// Everything the child needs, prepared before fork: between fork and exec only async-signal-safe
+// calls may run, since other threads of the launcher may hold locks.
+struct ChildPlan {
+  std::string executable;
+  TStringArray arguments;
+  TStringArray environment;
+  std::string workingFolder;
+  bool dieWithParent = false;
+  pid_t parent = 0;
+  int descriptorLimit = 0;
+};
+
+TStringArray ChildEnvironment(int showMode)
+{
+  const std::string marker = std::string(RelaunchMarkerVariable) + "=";
+  TStringArray environment;
+  for (char **entry = environ; entry != nullptr && *entry != nullptr; ++entry)
+    if (std::strncmp(*entry, marker.c_str(), marker.size()) != 0)
+      environment.emplace_back(*entry);
+  if (showMode == RelaunchShowCommand)
+    environment.push_back(marker + std::to_string(RelaunchShowCommand));
+  return environment;
+}
+
+std::vector<char *> NullTerminated(TStringArray &texts)
+{
+  std::vector<char *> pointers;
+  pointers.reserve(texts.size() + 1);
+  for (auto &text : texts)
+    pointers.push_back(text.data());
+  pointers.push_back(nullptr);
+  return pointers;
+}
+
+// A relative program path names a file in the launcher's current folder, not in the child's.
+std::string ExecutablePath(const std::string &program)
+{
+  if (program.front() == '/')
+    return program;
+  char buffer[PATH_MAX + 1];
+  if (getcwd(buffer, sizeof buffer) == nullptr)
+    return program;
+  return std::string(buffer) + "/" + program;
+}
+
+int DescriptorLimit()
+{
+  const long limit = sysconf(_SC_OPEN_MAX);
+  return limit < 0 || limit > INT_MAX ? 65536 : static_cast<int>(limit);
+}
+
+void CloseInheritedDescriptors(int errorPipe, int descriptorLimit)
+{
+  // Marking instead of closing keeps the error pipe open until the exec itself.
+  if (close_range(3, ~0U, CLOSE_RANGE_CLOEXEC) == 0)
+    return;
+  for (int fd = 3; fd < descriptorLimit; ++fd)
+    if (fd != errorPipe)
+      close(fd);
+}
+
+[[noreturn]] void RunChild(const ChildPlan &plan, char *const argv[], char *const envp[], int errorPipe)
+{
+  // The launcher's handlers and blocked signals must not reach the started program.
+  struct sigaction defaultAction {
+  };
+  defaultAction.sa_handler = SIG_DFL;
+  for (int signalNumber = 1; signalNumber < NSIG; ++signalNumber)
+    sigaction(signalNumber, &defaultAction, nullptr);
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
+
+  setpgid(0, 0);
+  if (plan.dieWithParent) {
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    // The parent may have ended before the request took effect.
+    if (getppid() != plan.parent)
+      raise(SIGTERM);
+  }
+  if (!plan.workingFolder.empty() && chdir(plan.workingFolder.c_str()) != 0) {
+    // The launcher's current folder stays in effect.
+  }
+  CloseInheritedDescriptors(errorPipe, plan.descriptorLimit);
+  execve(plan.executable.c_str(), argv, envp);
+
+  const int error = errno;
+  if (write(errorPipe, &error, sizeof error) < 0) {
+    // Nothing else can report it; the parent then sees the pipe close without a running program.
+  }
+  _exit(127);
+}
+
+// Forks and execs; the id once the program runs, 0 when fork or exec failed.
+TProcessId Spawn(ChildPlan &plan)
+{
+  std::vector<char *> argv = NullTerminated(plan.arguments);
+  std::vector<char *> envp = NullTerminated(plan.environment);
+  int errorPipe[2];
+  if (pipe2(errorPipe, O_CLOEXEC) != 0)
+    return 0;
+
+  // No handler of the launcher may run in the child before its signals are reset.
+  sigset_t all, previous;
+  sigfillset(&all);
+  pthread_sigmask(SIG_SETMASK, &all, &previous);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    close(errorPipe[0]);
+    RunChild(plan, argv.data(), envp.data(), errorPipe[1]);
+  }
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  close(errorPipe[1]);
+  if (pid < 0) {
+    close(errorPipe[0]);
+    return 0;
+  }
+
+  // The pipe closes without data exactly when the exec succeeded.
+  int error = 0;
+  ssize_t received;
+  do
+    received = read(errorPipe[0], &error, sizeof error);
+  while (received < 0 && errno == EINTR);
+  close(errorPipe[0]);
+  if (received == 0)
+    return static_cast<TProcessId>(pid);
+  kill(pid, SIGKILL);
+  while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+  }
+  return 0;
+}
+
+TProcessId StartChild(const std::string &program, const std::string &parameters, int showMode,
+                      const std::string &workingFolder, const StartOptions &options)
+{
+  ChildPlan plan;
+  plan.arguments = SplitCommandLine(BuildCommandLine(program, parameters));
+  if (plan.arguments.empty() || plan.arguments.front().empty())
+    return 0;
+  plan.executable = ExecutablePath(plan.arguments.front());
+  plan.environment = ChildEnvironment(showMode);
+  if (DirectoryExists(workingFolder))
+    plan.workingFolder = workingFolder;
+  plan.dieWithParent = options.dieWithParent;
+  plan.parent = getpid();
+  plan.descriptorLimit = DescriptorLimit();
+  return Spawn(plan);
+}
+
+} // namespace
+
+TProcessId StartProcess(const std::string &program, const std::string &parameters, int showMode,
+                        const std::string &workingFolder, const StartOptions &options)
+{
+  const TProcessId id = StartChild(program, parameters, showMode, workingFolder, options);
+  if (id != 0)
+    RememberStartedChild(id);
+  return id;
+}
+
+void StartProcessAndWait(const std::string &program, const std::string &parameters, int showMode,
+                         const std::string &workingFolder, const StartOptions &options)
+{
+  const TProcessId id = StartChild(program, parameters, showMode, workingFolder, options);
+  if (id == 0)
+    return;
+  while (waitpid(static_cast<pid_t>(id), nullptr, 0) < 0 && errno == EINTR) {
+  }
+}
+
+} // namespace AppUtils

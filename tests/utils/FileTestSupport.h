@@ -1,0 +1,147 @@
+#pragma once
+
+// Helpers for the file-tree, lock and work-folder tests: scratch folders, small files, modes,
+// and running a piece of code in a child process as the unprivileged user "nobody".
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <gtest/gtest.h>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace FileTestSupport
+{
+
+namespace fs = std::filesystem;
+
+constexpr uid_t kNobody = 65534;
+
+// A fresh folder under /tmp, removed with everything in it at the end of the test.
+class TScratchFolder
+{
+public:
+  TScratchFolder()
+  {
+    std::string templ = (fs::temp_directory_path() / "corvala-files-XXXXXX").string();
+    if (mkdtemp(templ.data()) == nullptr)
+      throw std::runtime_error("mkdtemp failed");
+    path_ = templ;
+  }
+  ~TScratchFolder()
+  {
+    std::error_code error;
+    // Read-only folders inside would stop the removal of their entries for a non-root user.
+    for (auto it = fs::recursive_directory_iterator(path_, error); !error && it != fs::end(it);
+         it.increment(error))
+      if (it->is_directory(error) && !it->is_symlink(error))
+        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, error);
+    fs::remove_all(path_, error);
+  }
+  TScratchFolder(const TScratchFolder &) = delete;
+  TScratchFolder &operator=(const TScratchFolder &) = delete;
+
+  const fs::path &path() const { return path_; }
+  std::string operator/(const std::string &name) const { return (path_ / name).string(); }
+
+private:
+  fs::path path_;
+};
+
+// Points $TMPDIR somewhere for the life of the object and puts the old value back.
+class TTmpDirOverride
+{
+public:
+  explicit TTmpDirOverride(const std::string &value)
+  {
+    const char *old = std::getenv("TMPDIR");
+    hadOld_ = old != nullptr;
+    old_ = hadOld_ ? old : "";
+    setenv("TMPDIR", value.c_str(), 1);
+  }
+  ~TTmpDirOverride()
+  {
+    if (hadOld_)
+      setenv("TMPDIR", old_.c_str(), 1);
+    else
+      unsetenv("TMPDIR");
+  }
+  TTmpDirOverride(const TTmpDirOverride &) = delete;
+  TTmpDirOverride &operator=(const TTmpDirOverride &) = delete;
+
+private:
+  bool hadOld_ = false;
+  std::string old_;
+};
+
+inline void WriteText(const fs::path &path, const std::string &text)
+{
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+  if (!out)
+    throw std::runtime_error("cannot write " + path.string());
+}
+
+inline std::string ReadText(const fs::path &path)
+{
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Permission bits (07777) of the path itself; symlinks are not followed. -1 when it is missing.
+inline int ModeOf(const fs::path &path)
+{
+  struct stat st {
+  };
+  if (lstat(path.c_str(), &st) != 0)
+    return -1;
+  return static_cast<int>(st.st_mode & 07777);
+}
+
+inline bool Exists(const fs::path &path)
+{
+  struct stat st {
+  };
+  return lstat(path.c_str(), &st) == 0;
+}
+
+// Runs Body in a forked child that has dropped to the user nobody; gives the child's exit code
+// (Body's result), or -1 when it did not exit normally. Body must not use gtest assertions.
+inline int RunAsNobody(const std::function<int()> &body)
+{
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (setgid(kNobody) != 0 || setuid(kNobody) != 0)
+      _exit(120);
+    _exit(body());
+  }
+  int status = 0;
+  if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+    return -1;
+  return WEXITSTATUS(status);
+}
+
+// Hands a whole tree to nobody so that a child running as nobody owns it.
+inline void GiveToNobody(const fs::path &root)
+{
+  EXPECT_EQ(lchown(root.c_str(), kNobody, kNobody), 0);
+  for (const auto &entry : fs::recursive_directory_iterator(root))
+    EXPECT_EQ(lchown(entry.path().c_str(), kNobody, kNobody), 0) << entry.path();
+}
+
+// File names the shell copy and delete must carry through unchanged.
+inline const std::vector<std::string> &AwkwardNames()
+{
+  static const std::vector<std::string> names = {"with blank",    "with \"quotes\" and 'single'",
+                                                 "naïve—ünïcode", "new\nline",
+                                                 "-leading dash", "trailing blank "};
+  return names;
+}
+
+} // namespace FileTestSupport

@@ -1,0 +1,93 @@
+#include "utils/WorkFolder.h"
+
+#include "utils/Md5.h"
+#include "utils/Paths.h"
+
+#include "FileTestSupport.h"
+
+#include <stdexcept>
+
+using namespace AppUtils;
+using namespace FileTestSupport;
+
+namespace
+{
+
+// Runs GetTempWorkFolder and gives the error text, empty when it did not throw.
+std::string ErrorOf()
+{
+  try {
+    GetTempWorkFolder();
+  } catch (const std::runtime_error &error) {
+    return error.what();
+  }
+  return {};
+}
+
+} // namespace
+
+TEST(WorkFolder, PathIsTheTemporaryFolderAndTheProgramDigest)
+{
+  TScratchFolder scratch;
+  const TTmpDirOverride tmp(scratch.path().string() + "/");
+  EXPECT_EQ(WorkFolderPathFor("/opt/a/runme"), scratch / Md5Hex("/opt/a/runme"));
+  EXPECT_NE(WorkFolderPathFor("/opt/a/runme"), WorkFolderPathFor("/opt/b/runme"));
+  EXPECT_EQ(WorkFolderPathFor(GetProgramPath()), scratch / Md5Hex());
+  EXPECT_FALSE(Exists(WorkFolderPathFor(GetProgramPath())));
+}
+
+TEST(WorkFolder, CreatedPrivateAndFoundAgain)
+{
+  TScratchFolder scratch;
+  const TTmpDirOverride tmp(scratch.path().string());
+  const mode_t oldMask = umask(0);
+  const std::string folder = GetTempWorkFolder();
+  umask(oldMask);
+
+  EXPECT_EQ(folder, scratch / Md5Hex());
+  EXPECT_TRUE(fs::is_directory(folder));
+  EXPECT_EQ(ModeOf(folder), 0700);
+  WriteText(folder + "/Config.ini", "[INI]\n");
+  EXPECT_EQ(GetTempWorkFolder(), folder);
+  EXPECT_EQ(ReadText(folder + "/Config.ini"), "[INI]\n");
+}
+
+TEST(WorkFolder, RefusesSymlinksFilesAndMissingParents)
+{
+  TScratchFolder scratch;
+  const TTmpDirOverride tmp(scratch.path().string());
+  const std::string path = WorkFolderPathFor(GetProgramPath());
+
+  fs::create_directory(scratch / "elsewhere");
+  fs::create_directory_symlink(scratch / "elsewhere", path);
+  std::string error = ErrorOf();
+  EXPECT_NE(error.find(path), std::string::npos) << error;
+  EXPECT_NE(error.find("symbolic link"), std::string::npos) << error;
+  fs::remove(path);
+
+  WriteText(path, "not a folder");
+  error = ErrorOf();
+  EXPECT_NE(error.find(path), std::string::npos) << error;
+  EXPECT_NE(error.find("not a folder"), std::string::npos) << error;
+  EXPECT_EQ(ReadText(path), "not a folder");
+
+  const TTmpDirOverride missing(scratch / "no such temp");
+  error = ErrorOf();
+  EXPECT_NE(error.find(scratch / "no such temp"), std::string::npos) << error;
+  EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
+}
+
+TEST(WorkFolder, RefusesAFolderOfAnotherUser)
+{
+  if (geteuid() != 0)
+    GTEST_SKIP() << "needs root to hand the folder to another user";
+  TScratchFolder scratch;
+  const TTmpDirOverride tmp(scratch.path().string());
+  const std::string path = WorkFolderPathFor(GetProgramPath());
+  fs::create_directory(path);
+  ASSERT_EQ(chown(path.c_str(), kNobody, kNobody), 0);
+
+  const std::string error = ErrorOf();
+  EXPECT_NE(error.find(path), std::string::npos) << error;
+  EXPECT_NE(error.find("another user"), std::string::npos) << error;
+}
