@@ -60,7 +60,10 @@ std::string ErrorLogTail(const std::string &logPath)
 
 TServerStack::TServerStack(Options options) : AppName(ProductName), Opts(std::move(options)) {}
 
-TServerStack::~TServerStack() { Stop(); }
+TServerStack::~TServerStack()
+{
+  Stop();
+}
 
 void TServerStack::Pump() const
 {
@@ -162,11 +165,12 @@ void TServerStack::StartApache()
   const bool loopback = ReadConfigValue("ip") == LoopbackAddress;
   ApachePort = FindFreePort(configured, loopback);
   if (ApachePort < 0)
-    throw std::runtime_error("No free port for Apache on " + std::string(loopback ? LoopbackAddress : "0.0.0.0") +
-                             " from " + std::to_string(configured) + " to 65535");
+    throw std::runtime_error("No free port for Apache on " +
+                             std::string(loopback ? LoopbackAddress : "0.0.0.0") + " from " +
+                             std::to_string(configured) + " to 65535");
   HttpdConfPath = WriteApacheConfig(Setup());
-  ApacheProcessId =
-      StartProcess(ApacheExePath, ApacheParameters(HttpdConfPath), 0, "", StartOptions{.dieWithParent = true});
+  ApacheProcessId = StartProcess(ApacheExePath, ApacheParameters(HttpdConfPath), 0, "",
+                                 StartOptions{.dieWithParent = true});
   WaitForApacheWorker();
 }
 

@@ -7,12 +7,14 @@
 #include <functional>
 #include <string>
 
-namespace Corvala {
+namespace Corvala
+{
 
 // The GUI-free half of the launcher's start-up and its whole shutdown: configuration, environment,
 // MySQL, PHP and Apache on free ports, the external-browser settings, and the clean stop.
 // The main window drives one instance; tests and benchmarks drive it directly.
-class TServerStack {
+class TServerStack
+{
 public:
   struct Options {
     // Start the splash process ("splash" role of ProgramPath) before the servers.

@@ -14,6 +14,7 @@
 #include <poll.h>
 #include <stdexcept>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -65,7 +66,10 @@ TInstall::TInstall()
   Run("cp -a " + Quoted(kit + "/data") + " " + Quoted(Path("data")));
 }
 
-TInstall::~TInstall() { std::system(("rm -rf " + Quoted(root_)).c_str()); }
+TInstall::~TInstall()
+{
+  std::system(("rm -rf " + Quoted(root_)).c_str());
+}
 
 void TInstall::SetConfig(const std::string &iniText) const
 {
@@ -164,7 +168,10 @@ std::string TLauncher::Value(const std::string &key) const
   return found == values_.end() ? std::string() : found->second;
 }
 
-int TLauncher::IntValue(const std::string &key) const { return std::atoi(Value(key).c_str()); }
+int TLauncher::IntValue(const std::string &key) const
+{
+  return std::atoi(Value(key).c_str());
+}
 
 int TLauncher::Stop()
 {

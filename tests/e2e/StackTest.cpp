@@ -23,8 +23,10 @@ int FreePortRun(int from)
 {
   for (int port = from; port < 60000; port += 10) {
     bool free = true;
-    for (int p = port; p < port + 5 && free; ++p)
-      free = TPortHolder(p).Holding() && TPortHolder(p, true).Holding();
+    for (int p = port; p < port + 5 && free; ++p) {
+      free = TPortHolder(p).Holding();
+      free = free && TPortHolder(p, true).Holding();
+    }
     if (free)
       return port;
   }
@@ -137,10 +139,11 @@ TEST_F(StackTest, ASecondInstanceFromTheSamePathIsRefused)
 TEST_F(StackTest, CdModeRunsTheServersFromCopies)
 {
   const std::string mountinfo = install.Root() + ".mountinfo";
+  std::string mountPoint;
+  for (const char c : install.Root())
+    mountPoint += c == ' ' ? std::string("\\040") : std::string(1, c);
   std::ofstream(mountinfo) << "22 1 0:21 / / rw,relatime - ext4 /dev/vda rw\n"
-                           << "90 22 11:0 / " << install.Root().substr(0, install.Root().find(' '))
-                           << "\\040" << install.Root().substr(install.Root().find(' ') + 1)
-                           << " ro,relatime - iso9660 /dev/sr0 ro\n";
+                           << "90 22 11:0 / " << mountPoint << " ro,relatime - iso9660 /dev/sr0 ro\n";
   TLauncher launcher(install.Program(), {{"CORVALA_MOUNTINFO", mountinfo}});
   ASSERT_TRUE(launcher.WaitReady()) << launcher.LastLine();
   const std::string work = launcher.Value("work");
@@ -174,7 +177,8 @@ TEST_F(StackTest, KilledLauncherLeavesNoServerAndTheNextStartCleansUp)
   TLauncher again(install.Program());
   ASSERT_TRUE(again.WaitReady()) << again.LastLine();
   EXPECT_EQ(again.Value("work"), work);
-  EXPECT_NE(HttpGet(again.IntValue("apache_port"), "/index.php").body.find("MySQL connected"), std::string::npos);
+  EXPECT_NE(HttpGet(again.IntValue("apache_port"), "/index.php").body.find("MySQL connected"),
+            std::string::npos);
   EXPECT_EQ(again.Stop(), 0);
   ExpectCleanAfterStop(work);
 }

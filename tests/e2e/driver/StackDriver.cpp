@@ -14,9 +14,9 @@ using Corvala::TServerStack;
 
 static void Report(const TServerStack &stack)
 {
-  std::printf("apache_port=%d\nmysql_port=%d\nwork=%s\nbin=%s\napache_pid=%u\nmysql_pid=%u\n", stack.ApachePort,
-              stack.MySqlPort, stack.WorkFolder.c_str(), stack.BinFolder.c_str(), stack.ApacheProcessId,
-              stack.MySqlProcessId);
+  std::printf("apache_port=%d\nmysql_port=%d\nwork=%s\nbin=%s\napache_pid=%u\nmysql_pid=%u\n",
+              stack.ApachePort, stack.MySqlPort, stack.WorkFolder.c_str(), stack.BinFolder.c_str(),
+              stack.ApacheProcessId, stack.MySqlProcessId);
   if (!stack.ApacheStartError.empty())
     std::printf("apache_error=%s\n", stack.ApacheStartError.c_str());
   std::printf("ready\n");
