@@ -159,9 +159,12 @@ run_check() {
   ini_set "$work/php.ini" PHP extension_dir "\"$bin/php/ext\""
   local extension
   # Loaded in dependency order: mysqlnd before mysqli and pdo_mysql, pdo before pdo_*.
+  # xml and dom come with phpMyAdmin's dependencies; the others with the base packages.
   for extension in mysqlnd mysqli pdo pdo_mysql pdo_sqlite sqlite3 gd mbstring curl ctype iconv \
-    fileinfo tokenizer; do
-    printf 'extension=%s\r\n' "$extension" >>"$work/php.ini"
+    fileinfo tokenizer xml dom simplexml xmlreader xmlwriter; do
+    if [ -f "$bin/php/ext/$extension.so" ]; then
+      printf 'extension=%s\r\n' "$extension" >>"$work/php.ini"
+    fi
   done
   ini_set "$work/php.ini" MySQL mysql.default_port "$mysql_port"
   ini_set "$work/php.ini" MySQLi mysqli.default_port "$mysql_port"
@@ -227,6 +230,12 @@ run_check() {
     page=$(curl -fsS --max-time 20 "http://127.0.0.1:$http_port/phpmyadmin/index.php") ||
       fail "phpMyAdmin not served"
     grep -q "Server version" <<<"$page" || fail "phpMyAdmin did not log in to MySQL"
+    # The only error box allowed is the one shown to browsers without JavaScript.
+    local errors
+    errors=$(grep -A1 "alert-danger" <<<"$page" | grep -v "alert-danger\|^--$\|Javascript must be enabled" || true)
+    [ -z "$errors" ] || fail "phpMyAdmin shows an error: $errors"
+    curl -fsS --max-time 20 -o /dev/null "http://127.0.0.1:$http_port/phpmyadmin/index.php?route=/server/databases" ||
+      fail "phpMyAdmin database list not served"
   fi
   # A session must be writable by the user PHP runs as.
   printf '<?php session_start(); $_SESSION["n"] = 1; echo session_id() === "" ? "no" : "yes";\n' \
@@ -234,6 +243,8 @@ run_check() {
   page=$(curl -fsS --max-time 10 "http://127.0.0.1:$http_port/.check-session.php") || true
   rm -f "$tree/www/.check-session.php"
   [ "$page" = yes ] && [ -n "$(ls -A "$work/sessions")" ] || fail "sessions not saved: $page"
+
+  if grep -E "PHP (Warning|Fatal|Parse|Deprecated|Notice)" "$work/error.log"; then fail "PHP logged problems"; fi
 
   kill -TERM "$apache_pid" "$mysql_pid"
   wait_until 50 not_running "$apache_pid" || fail "Apache ignores SIGTERM"

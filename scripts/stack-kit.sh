@@ -125,6 +125,67 @@ install_demo "$here/demo/bin/Favorites.ini" bin/Favorites.ini
 mv -f "$new_manifest" "$manifest"
 chmod 644 "$manifest"
 
+# phpMyAdmin, when the host has Debian's package: its files and the PHP libraries it loads
+# from the include path go into www/phpmyadmin, with every fixed host path turned into one
+# inside that folder. Refreshed on every run; its config.inc.php is written only once.
+pma_src=/usr/share/phpmyadmin
+if [ -f "$pma_src/index.php" ]; then
+  echo "stack-kit: phpMyAdmin into $dest/www/phpmyadmin"
+  pma=$dest/www/phpmyadmin
+  staging=$dest/www/.phpmyadmin.kit-tmp
+  rm -rf "$staging"
+  mkdir -p "$staging/vendor" "$staging/doc" "$staging/tmp"
+  cp -rL "$pma_src"/. "$staging"/
+  cp -rL /usr/share/php/. "$staging/vendor"/
+  for doc in changelog.gz copyright; do
+    if [ -f "/usr/share/doc/phpmyadmin/$doc" ]; then cp -L "/usr/share/doc/phpmyadmin/$doc" "$staging/doc/"; fi
+  done
+  sed -i "1a set_include_path(__DIR__ . '/vendor' . PATH_SEPARATOR . get_include_path());" \
+    "$staging/autoload.php"
+  sed -i -e "s|'/var/lib/phpmyadmin/tmp/'|ROOT_PATH . 'tmp' . DIRECTORY_SEPARATOR|" \
+    -e "s|'/etc/phpmyadmin/config.inc.php'|ROOT_PATH . 'config.inc.php'|" \
+    -e "s|'/usr/share/doc/phpmyadmin/changelog.gz'|ROOT_PATH . 'doc/changelog.gz'|" \
+    -e "s|'/usr/share/doc/phpmyadmin/copyright'|ROOT_PATH . 'doc/copyright'|" \
+    "$staging/libraries/vendor_config.php"
+  sed -i "s|'/usr/share/php/data/|__DIR__ . '/../../data/|" \
+    "$staging/vendor/Williamdes/MariaDBMySQLKBS/Search.php"
+  if grep -rq "/usr/share/php\|/etc/phpmyadmin\|/var/lib/phpmyadmin" "$staging/libraries/vendor_config.php" \
+    "$staging/vendor/Williamdes/MariaDBMySQLKBS/Search.php"; then
+    echo "stack-kit: phpMyAdmin still names host paths" >&2
+    exit 1
+  fi
+  if [ -f "$pma/config.inc.php" ]; then
+    cp -p "$pma/config.inc.php" "$staging/config.inc.php"
+  else
+    secret=$(head -c 16 /dev/urandom | od -An -tx1 | tr -d ' \n')
+    cat >"$staging/config.inc.php" <<EOF
+<?php
+// The stack's own MySQL: root without a password, on the port PHP was configured with.
+declare(strict_types=1);
+
+\$cfg['blowfish_secret'] = '$secret';
+
+\$i = 1;
+\$cfg['Servers'][\$i]['auth_type'] = 'config';
+\$cfg['Servers'][\$i]['host'] = '127.0.0.1';
+\$cfg['Servers'][\$i]['port'] = (string) ini_get('mysqli.default_port');
+\$cfg['Servers'][\$i]['user'] = 'root';
+\$cfg['Servers'][\$i]['password'] = '';
+\$cfg['Servers'][\$i]['AllowNoPassword'] = true;
+
+// The tree may be read-only (a CD): temporary files go to the session folder of the run.
+\$sessions = (string) ini_get('session.save_path');
+\$cfg['TempDir'] = is_dir(\$sessions) && is_writable(\$sessions) ? \$sessions : sys_get_temp_dir();
+\$cfg['VersionCheck'] = false;
+\$cfg['PmaNoRelation_DisableWarning'] = true;
+EOF
+  fi
+  find "$staging" -type d -exec chmod 755 {} +
+  find "$staging" -type f -exec chmod 644 {} +
+  rm -rf "$pma"
+  mv "$staging" "$pma"
+fi
+
 # Apache's workers run as nobody when the stack is started by root: the site must be readable.
 chmod 755 "$dest" "$bin" "$dest/www"
 find "$bin" "$dest/www" -type d -exec chmod 755 {} +

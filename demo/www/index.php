@@ -33,8 +33,11 @@ function mysql_check()
         $db->close();
         return [false, 'MySQL not available: ' . $error];
     }
-    $result = $db->query("SELECT token FROM visits WHERE id = " . (int) $db->insert_id);
+    $id = (int) $db->insert_id;
+    $result = $db->query("SELECT token FROM visits WHERE id = $id");
     $row = $result ? $result->fetch_row() : null;
+    // Only the check's own row goes again, so page views do not fill the table.
+    $db->query("DELETE FROM visits WHERE id = $id");
     $db->close();
     if (!$row || $row[0] !== $token) {
         return [false, 'MySQL not available: the row written could not be read back'];
