@@ -1,5 +1,7 @@
 #include "stack/PhpConfig.h"
 
+#include "stack/MySqlConfig.h"
+
 #include "utils/Ini.h"
 #include "utils/Paths.h"
 #include "utils/ReadOnly.h"
@@ -57,7 +59,7 @@ std::vector<TPhpIniSetting> PhpIniSettings(const TStackSetup &setup, const std::
 {
   const std::string php = setup.binFolder + "/php";
   const std::string port = std::to_string(setup.mySqlPort);
-  const std::string socket = PhpQuoted(setup.workFolder + "/mysql.sock");
+  const std::string socket = PhpQuoted(setup.workFolder + "/" + MySqlSocketName);
   return {
       {"PHP", "extension_dir", PhpQuoted(php + "/ext")},
       {"PHP", "mime_magic.magicfile", PhpQuoted(php + "/ext/magic.mime")},

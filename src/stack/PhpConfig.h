@@ -39,9 +39,9 @@ AppUtils::TStringArray PhpExtensionLines(const AppUtils::TStringArray &soFiles,
 // Copies "<bin>/php/php.ini" into "<work>/php.ini" (made writable; a missing template leaves
 // whatever is there), writes the settings with WriteIniString (sendmail_path names
 // "<bin>/Apache/sendmail" expanded to a full path, or nothing when it is missing), creates the
-// session folder, and adds the extension lines for the .so
-// files in "<bin>/php/ext" that the file does not load yet. Gives the path. Throws the INI write
-// error.
+// session folder (mode 0700; owned by nobody:nogroup when running as root, as Apache's workers
+// are), and appends, in a section "[Extensions]", the load lines for the .so files in
+// "<bin>/php/ext" that the file does not load yet. Gives the path. Throws the INI write error.
 std::string WritePhpConfig(const TStackSetup &setup);
 
 } // namespace Corvala
