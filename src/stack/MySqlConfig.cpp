@@ -22,7 +22,7 @@ static std::string QuotedValue(const std::string &text)
 
 std::string MySqlSocketPath(const std::string &workFolder)
 {
-  const std::string path = workFolder + "/mysql.sock";
+  const std::string path = workFolder + "/" + MySqlSocketName;
   if (path.size() > MaxSocketPathLength)
     throw std::runtime_error("The MySQL socket path \"" + path + "\" is longer than " +
                              std::to_string(MaxSocketPathLength) + " bytes");

@@ -11,6 +11,9 @@ namespace Corvala
 
 using TIniValues = std::vector<std::pair<std::string, std::string>>;
 
+// The server's socket, in the work folder.
+constexpr const char *MySqlSocketName = "mysql.sock";
+
 // The longest socket path the system takes (sun_path holds 108 bytes with the terminator).
 constexpr size_t MaxSocketPathLength = 107;
 

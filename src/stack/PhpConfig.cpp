@@ -1,8 +1,9 @@
 #include "stack/PhpConfig.h"
 
+#include "stack/MySqlConfig.h"
+
 #include "utils/Ini.h"
 #include "utils/Paths.h"
-#include "utils/ReadOnly.h"
 
 #include <algorithm>
 #include <cctype>
@@ -57,7 +58,7 @@ std::vector<TPhpIniSetting> PhpIniSettings(const TStackSetup &setup, const std::
 {
   const std::string php = setup.binFolder + "/php";
   const std::string port = std::to_string(setup.mySqlPort);
-  const std::string socket = PhpQuoted(setup.workFolder + "/mysql.sock");
+  const std::string socket = PhpQuoted(setup.workFolder + "/" + MySqlSocketName);
   return {
       {"PHP", "extension_dir", PhpQuoted(php + "/ext")},
       {"PHP", "mime_magic.magicfile", PhpQuoted(php + "/ext/magic.mime")},
@@ -100,8 +101,10 @@ AppUtils::TStringArray PhpExtensionLines(const AppUtils::TStringArray &soFiles,
     const bool plain = std::all_of(file.begin(), file.end(), [](char c) {
       return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '.';
     });
-    // readline serves the command-line PHP only.
-    if (plain && fs::path(file).extension() == ".so" && name != "readline" && !loaded)
+    // readline serves the command-line PHP only; opcache is a Zend extension and a code cache
+    // that would keep serving a script for a while after it was edited.
+    const bool skipped = name == "readline" || name == "opcache";
+    if (plain && fs::path(file).extension() == ".so" && !skipped && !loaded)
       files.push_back(file);
   }
   std::sort(files.begin(), files.end(), [](const std::string &a, const std::string &b) {
@@ -110,11 +113,8 @@ AppUtils::TStringArray PhpExtensionLines(const AppUtils::TStringArray &soFiles,
     return std::pair(LoadRank(nameA), nameA) < std::pair(LoadRank(nameB), nameB);
   });
   AppUtils::TStringArray lines;
-  for (const auto &file : files) {
-    const std::string name = Lower(fs::path(file).stem().string());
-    const bool zend = name == "opcache" || name == "xdebug";
-    lines.push_back((zend ? "zend_extension=" : "extension=") + file);
-  }
+  for (const auto &file : files)
+    lines.push_back("extension=" + file);
   return lines;
 }
 
@@ -200,7 +200,8 @@ std::string WritePhpConfig(const TStackSetup &setup)
   const std::string php = setup.binFolder + "/php";
   std::error_code ignored;
   fs::copy_file(php + "/php.ini", path, fs::copy_options::overwrite_existing, ignored);
-  AppUtils::SetFileReadOnly(path, false);
+  // Private, and writable even when copied from a CD.
+  fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write, ignored);
 
   // A missing mail program is named as empty, as its short name would be.
   const std::string sendmail = AppUtils::ExpandFromAppDir(setup.binFolder + "/Apache/sendmail");

@@ -29,19 +29,19 @@ std::string SendmailPathValue(const std::string &sendmailPath);
 // ("<work>/sessions"). Throws std::runtime_error for a path holding a line break.
 std::vector<TPhpIniSetting> PhpIniSettings(const TStackSetup &setup, const std::string &sendmailPath);
 
-// The load lines for the extension files given by name ("mysqli.so"), in an order that loads
-// every extension after the ones it needs: mysqlnd, pdo and xml first, then by name. Zend
-// extensions get "zend_extension=", command-line-only ones and names other than letters, digits,
-// '_', '-' and '.' are left out, and names in alreadyLoaded (as "mysqli") are skipped.
+// The "extension=" lines for the extension files given by name ("mysqli.so"), in an order that
+// loads every extension after the ones it needs: mysqlnd, pdo and xml first, then by name. Left
+// out: readline (command line only), opcache (a code cache), names other than letters, digits,
+// '_', '-' and '.', and names in alreadyLoaded (as "mysqli").
 AppUtils::TStringArray PhpExtensionLines(const AppUtils::TStringArray &soFiles,
                                          const AppUtils::TStringArray &alreadyLoaded);
 
-// Copies "<bin>/php/php.ini" into "<work>/php.ini" (made writable; a missing template leaves
+// Copies "<bin>/php/php.ini" into "<work>/php.ini" (mode 0600; a missing template leaves
 // whatever is there), writes the settings with WriteIniString (sendmail_path names
 // "<bin>/Apache/sendmail" expanded to a full path, or nothing when it is missing), creates the
-// session folder, and adds the extension lines for the .so
-// files in "<bin>/php/ext" that the file does not load yet. Gives the path. Throws the INI write
-// error.
+// session folder (mode 0700; owned by nobody:nogroup when running as root, as Apache's workers
+// are), and appends, in a section "[Extensions]", the load lines for the .so files in
+// "<bin>/php/ext" that the file does not load yet. Gives the path. Throws the INI write error.
 std::string WritePhpConfig(const TStackSetup &setup);
 
 } // namespace Corvala
