@@ -213,8 +213,8 @@ void TServerStack::StopServers()
 {
   if (SplashProcessId != 0)
     KillProcess(SplashProcessId);
-  TServerProcess apache{ApacheProcessId, ApacheExePath};
-  TServerProcess mysql{MySqlProcessId, MySqlExePath};
+  const TServerProcess apache{ApacheProcessId, ApacheExePath, 0};
+  const TServerProcess mysql{MySqlProcessId, MySqlExePath, MySqlPort};
   StopStartedServers({apache, mysql}, Opts.StopGrace, Opts.ProcessEvents);
 }
 

@@ -1,5 +1,6 @@
 #include "stack/ServerStop.h"
 
+#include "utils/Ports.h"
 #include "utils/Process.h"
 #include "utils/ProcessList.h"
 
@@ -26,11 +27,24 @@ bool AnyRunning(const std::vector<TServerProcess> &servers)
   return false;
 }
 
-void WaitUntilEnded(const std::vector<TServerProcess> &servers, std::chrono::milliseconds grace,
+void WaitUntilEnded(const std::vector<TServerProcess> &servers,
+                    std::chrono::steady_clock::time_point deadline,
                     const std::function<void()> &processEvents)
 {
-  const auto deadline = std::chrono::steady_clock::now() + grace;
   while (AnyRunning(servers) && std::chrono::steady_clock::now() < deadline) {
+    if (processEvents)
+      processEvents();
+    std::this_thread::sleep_for(StopPollInterval);
+  }
+}
+
+// MariaDB can hang for good when SIGTERM arrives while it is still starting up; give it until it
+// serves (or ends), within the same grace.
+void WaitUntilServing(const TServerProcess &server, std::chrono::steady_clock::time_point deadline,
+                      const std::function<void()> &processEvents)
+{
+  while (server.readyPort != 0 && ProcessExists(server.id) && !IsPortAccepting(server.readyPort) &&
+         std::chrono::steady_clock::now() < deadline) {
     if (processEvents)
       processEvents();
     std::this_thread::sleep_for(StopPollInterval);
@@ -54,11 +68,14 @@ void KillRemaining(const std::vector<TServerProcess> &servers)
 void StopStartedServers(const std::vector<TServerProcess> &servers, std::chrono::milliseconds grace,
                         const std::function<void()> &processEvents)
 {
+  const auto deadline = std::chrono::steady_clock::now() + grace;
   for (const TServerProcess &server : servers) {
-    if (server.id != 0 && ProcessExists(server.id))
-      SignalProcess(server.id, SIGTERM, false);
+    if (server.id == 0 || !ProcessExists(server.id))
+      continue;
+    WaitUntilServing(server, deadline, processEvents);
+    SignalProcess(server.id, SIGTERM, false);
   }
-  WaitUntilEnded(servers, grace, processEvents);
+  WaitUntilEnded(servers, deadline, processEvents);
   KillRemaining(servers);
 }
 
@@ -70,8 +87,8 @@ void StopServerProcesses(const std::string &exePath, std::chrono::milliseconds g
     return;
   for (const TProcessId id : ids)
     SignalProcess(id, SIGTERM, false);
-  const std::vector<TServerProcess> servers{{0, exePath}};
-  WaitUntilEnded(servers, grace, processEvents);
+  const std::vector<TServerProcess> servers{{0, exePath, 0}};
+  WaitUntilEnded(servers, std::chrono::steady_clock::now() + grace, processEvents);
   KillRemaining(servers);
 }
 

@@ -3,8 +3,10 @@
 // on stdin, when stdin closes, or at SIGTERM, SIGINT or SIGHUP.
 #include "stack/ServerStack.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <exception>
 #include <poll.h>
 #include <sys/signalfd.h>
@@ -32,12 +34,23 @@ static void WaitForStopRequest()
   sigprocmask(SIG_BLOCK, &signals, nullptr);
   const int signalFd = signalfd(-1, &signals, SFD_CLOEXEC);
   pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {signalFd, POLLIN, 0}};
-  while (poll(fds, 2, -1) < 0) {
-  }
+  // Either source means stop; only an interrupted wait is retried.
+  while (poll(fds, 2, -1) < 0 && errno == EINTR)
+    continue;
+}
+
+// CLOCK_MONOTONIC in nanoseconds, comparable with the benchmark scripts' own clock.
+static long long MonotonicNanoseconds()
+{
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return now.tv_sec * 1000000000LL + now.tv_nsec;
 }
 
 int main()
 {
+  std::printf("start_clock=%lld\n", MonotonicNanoseconds());
+  std::fflush(stdout);
   TServerStack stack({});
   try {
     if (stack.Start() == TServerStack::TStartResult::AlreadyRunning) {
@@ -52,7 +65,8 @@ int main()
   }
   Report(stack);
   WaitForStopRequest();
+  const long long stopBegin = MonotonicNanoseconds();
   stack.Stop();
-  std::printf("stopped\n");
+  std::printf("stop_ms=%.1f\nstopped\n", (MonotonicNanoseconds() - stopBegin) / 1e6);
   return 0;
 }
