@@ -20,7 +20,10 @@ Look at it with:   import -display $DISPLAY -window root corvala.png
 Stop it with Ctrl+C (or Exit in its tray menu).
 TXT
 fi
-# The launcher relaunches itself and its first process ends at once; wait for the instance it started.
-build/dist/corvala
+# The launcher relaunches itself and its first process ends at once; wait for the instance it
+# started, which leads its own process group, and hand it Ctrl+C as a clean stop.
+launcher="$(pwd)/build/dist/corvala"
+trap 'pkill -TERM -f -x "$launcher" || true' INT TERM
+"$launcher"
 sleep 1
-while pgrep -f -x "$(pwd)/build/dist/corvala" >/dev/null; do sleep 1; done
+while pgrep -f -x "$launcher" >/dev/null; do sleep 1; done
