@@ -148,6 +148,9 @@ void TfrmMain::CreateToolBand()
   btnFavorites->setMenu(mnuMenu);
   btnFavorites->setPopupMode(QToolButton::MenuButtonPopup);
   QToolButton *btnBrand = AddToolButton("btnBrand", "Rebrand", look->standardIcon(QStyle::SP_DirLinkIcon));
+  // Nothing to go back or forward to before the first page.
+  btnBack->setEnabled(false);
+  btnForward->setEnabled(false);
   row->addWidget(tlbToolbar);
   row->addSpacing(8);
 
@@ -358,7 +361,7 @@ void TfrmMain::ExitFullScreen()
 
 void TfrmMain::CloseApplication()
 {
-  IgnoringErrors([] { QCoreApplication::quit(); });
+  IgnoringErrors([] { QCoreApplication::exit(0); });
 }
 
 void TfrmMain::ShowMainWindow(bool show)
