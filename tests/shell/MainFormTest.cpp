@@ -1,13 +1,16 @@
 #include "MainFormFixture.h"
 #include "OutDir.h"
+#include "shell/AboutForm.h"
 #include "utils/Paths.h"
 
+#include <QDesktopServices>
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QToolButton>
 #include <QWebEngineNewWindowRequest>
@@ -308,4 +311,49 @@ TEST_F(MainFormTest, APageAskingForANewWindowIsHandedOnWithTheHomeAddress)
   ASSERT_TRUE(WaitUntil([&] { return !home.isEmpty(); }));
   EXPECT_EQ(home, QString("http://127.0.0.1:%1").arg(server.Port()));
   EXPECT_EQ(requested, QUrl(server.Address("/p1")));
+}
+
+TEST_F(MainFormTest, TrayCommandsShowAboutContactAndWebsite)
+{
+  Start();
+  QTextBrowser mailOpener;
+  QDesktopServices::setUrlHandler("mailto", &mailOpener, "setSource");
+  TrayItem("mnuTray_Email")->trigger();
+  EXPECT_EQ(mailOpener.source(), QUrl("mailto:support@corvala.example"));
+  QDesktopServices::unsetUrlHandler("mailto");
+
+  // The About box is modal, shows the configured title, and tray clicks are off while it is open.
+  std::vector<bool> notifications;
+  QObject::connect(form.get(), &TfrmMain::trayNotificationsChanged,
+                   [&](bool on) { notifications.push_back(on); });
+  QString aboutTitle;
+  QTimer closer;
+  QObject::connect(&closer, &QTimer::timeout, [&] {
+    if (auto *about = qobject_cast<TfrmAbout *>(QApplication::activeModalWidget())) {
+      aboutTitle = about->findChild<QLabel *>("lblTitle")->text() + "|" +
+                   about->findChild<QLabel *>("lblVersion")->text();
+      about->accept();
+    }
+  });
+  closer.start(10);
+  TrayItem("mnuTray_About")->trigger();
+  EXPECT_EQ(aboutTitle, "Corvala|Version 7.00");
+  EXPECT_EQ(notifications, (std::vector<bool>{false, true}));
+
+  form->hide();
+  TrayItem("mnuTray_Website")->trigger();
+  EXPECT_TRUE(form->isVisible());
+  EXPECT_EQ(Address()->currentText(), "https://www.corvala.example/");
+
+  TrayItem("mnuTray_Show")->trigger();
+  EXPECT_FALSE(form->isVisible());
+  TrayItem("mnuTray_Show")->trigger();
+  EXPECT_TRUE(form->isVisible());
+}
+
+TEST_F(MainFormTest, HoveredLinkShowsInTheFirstStatusPanel)
+{
+  Start();
+  emit Browser()->page()->linkHovered(server.Address("/p2"));
+  EXPECT_EQ(Find<QLabel>("StatusBar1_Panel0")->text(), server.Address("/p2"));
 }
