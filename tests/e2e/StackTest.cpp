@@ -1,5 +1,6 @@
 #include "E2eSupport.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -204,4 +205,29 @@ TEST_F(StackTest, RunsAsAnUnprivilegedUser)
     EXPECT_FALSE(fs::exists(work));
   }
   fs::remove_all(tmp);
+}
+
+TEST_F(StackTest, ServersLeftRunningByAnEarlierLauncherAreStoppedFirst)
+{
+  // A MySQL server of this installation that no launcher owns, as one that was killed leaves it.
+  const std::string dataFolder = install.Path("data");
+  const std::string leftover = "cd '" + install.Path("bin") +
+                               "' && (setsid ./mysql/bin/mysqld --no-defaults --datadir='" + dataFolder +
+                               "' --port=0 --skip-networking --skip-innodb --socket='" + install.Root() +
+                               ".sock' --user=root --default-storage-engine=Aria >/dev/null 2>&1 &)";
+  ASSERT_EQ(std::system(leftover.c_str()), 0);
+  // Serving, as a server left behind is; MariaDB can hang on a SIGTERM while it still starts.
+  for (int i = 0; i < 200 && !fs::exists(install.Root() + ".sock"); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  const std::vector<pid_t> before = ProcessesBelow(install.Path("bin"));
+  ASSERT_EQ(before.size(), 1u);
+
+  TLauncher launcher(install.Program());
+  ASSERT_TRUE(launcher.WaitReady()) << launcher.LastLine();
+  const std::vector<pid_t> now = ProcessesBelow(install.Path("bin"));
+  EXPECT_EQ(std::find(now.begin(), now.end(), before[0]), now.end());
+  const THttpReply page = HttpGet(launcher.IntValue("apache_port"), "/index.php");
+  EXPECT_NE(page.body.find("MySQL connected"), std::string::npos) << page.body;
+  EXPECT_EQ(launcher.Stop(), 0);
+  std::remove((install.Root() + ".sock").c_str());
 }
