@@ -1,8 +1,8 @@
 #include "stack/ApacheConfig.h"
 #include "stack/ServerCommandLines.h"
 
-#include "config/TestFolder.h"
 #include "utils/Ports.h"
+#include "utils/TestSupport.h"
 
 #include <arpa/inet.h>
 #include <csignal>
@@ -17,7 +17,7 @@
 #include <sys/stat.h>
 
 using namespace Corvala;
-namespace fs = std::filesystem;
+using namespace TestSupport;
 
 static TStackSetup FixedDiskSetup()
 {
@@ -143,13 +143,13 @@ TEST(ApacheParameters, ForegroundWithQuotedConfigPath)
 
 TEST(WriteApacheConfig, WritesPrivateFileAndReplacesOlderOne)
 {
-  TestFolder root;
+  TScratchFolder root;
   TStackSetup setup = FixedDiskSetup();
   setup.workFolder = root.Path();
   root.Write("httpd.conf", std::string(5000, '#'));
   const std::string path = WriteApacheConfig(setup);
   EXPECT_EQ(path, root.File("httpd.conf"));
-  EXPECT_EQ(ReadFileText(path), ApacheConfigText(setup));
+  EXPECT_EQ(ReadBytes(path), ApacheConfigText(setup));
   struct stat st {
   };
   ASSERT_EQ(stat(path.c_str(), &st), 0);
@@ -162,7 +162,7 @@ TEST(WriteApacheConfig, WritesPrivateFileAndReplacesOlderOne)
 
 TEST(WriteApacheConfig, CdWithCopyFlagCopiesTheWebRootWritable)
 {
-  TestFolder root;
+  TScratchFolder root;
   TStackSetup setup = FixedDiskSetup();
   setup.appPath = root.File("cd/");
   setup.workFolder = root.File("work");
@@ -177,7 +177,7 @@ TEST(WriteApacheConfig, CdWithCopyFlagCopiesTheWebRootWritable)
 
   setup.copyFilesToHardDisk = true;
   WriteApacheConfig(setup);
-  EXPECT_EQ(ReadFileText(root.File("work/www/index.php")), "<?php echo 1;");
+  EXPECT_EQ(ReadBytes(root.File("work/www/index.php")), "<?php echo 1;");
   EXPECT_NE(fs::status(root.File("work/www/index.php")).permissions() & fs::perms::owner_write,
             fs::perms::none);
   EXPECT_NE(fs::status(root.File("work/www")).permissions() & fs::perms::owner_write, fs::perms::none);
@@ -191,9 +191,9 @@ TEST(WriteApacheConfig, RealApacheAcceptsTheFile)
   const std::string modules = "/usr/lib/apache2/modules";
   if (!fs::exists(apache) || !fs::exists(modules + "/libphp8.2.so") || !fs::exists("/etc/mime.types"))
     GTEST_SKIP() << "Apache with PHP is not installed";
-  TestFolder root("corvala apache");
+  TScratchFolder root("corvala apache");
   TStackSetup setup = FixedDiskSetup();
-  setup.appPath = root.Path() + "/";
+  setup.appPath = root.Path().string() + "/";
   setup.binFolder = root.File("bin");
   setup.workFolder = root.File("work");
   setup.runningAsRoot = geteuid() == 0;
@@ -244,11 +244,11 @@ TEST(WriteApacheConfig, RealApacheServesPhpAndHtaccessRules)
   const std::string modules = "/usr/lib/apache2/modules";
   if (!fs::exists(apache) || !fs::exists(modules + "/libphp8.2.so") || !fs::exists("/etc/mime.types"))
     GTEST_SKIP() << "Apache with PHP is not installed";
-  TestFolder root("corvala serve");
+  TScratchFolder root("corvala serve");
   // As root the workers run as nobody and must reach the site.
   fs::permissions(root.Path(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
   TStackSetup setup = FixedDiskSetup();
-  setup.appPath = root.Path() + "/";
+  setup.appPath = root.Path().string() + "/";
   setup.binFolder = root.File("bin");
   setup.workFolder = root.File("work");
   setup.runningAsRoot = geteuid() == 0;
@@ -292,7 +292,7 @@ TEST(WriteApacheConfig, RealApacheServesPhpAndHtaccessRules)
     kill(pid, SIGTERM);
     waitpid(pid, &status, 0);
   }
-  EXPECT_FALSE(exited) << ReadFileText(setup.workFolder + "/error.log");
+  EXPECT_FALSE(exited) << ReadBytes(setup.workFolder + "/error.log");
   EXPECT_NE(home.find(" 200 OK"), std::string::npos) << home;
   EXPECT_NE(home.find("\r\n\r\nsum=5"), std::string::npos) << home;
   EXPECT_NE(pretty.find("\r\n\r\nrewritten"), std::string::npos) << pretty;

@@ -1,55 +1,18 @@
 #pragma once
 
-// Helpers for the resource tests: private temporary folders, whole-file bytes, icon files built
-// from parts, and running the programs the build makes.
+// Helpers for the resource tests: icon files built from parts, and running the programs the build
+// makes.
 #include "utils/Paths.h"
+#include "utils/TestSupport.h"
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <gtest/gtest.h>
-#include <iterator>
 #include <string>
 #include <sys/wait.h>
 #include <vector>
 
 namespace ResourceTests
 {
-
-namespace fs = std::filesystem;
-
-class TempFolder
-{
-public:
-  TempFolder()
-  {
-    std::string pattern = (fs::temp_directory_path() / "corvala-res-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr)
-      throw std::runtime_error("mkdtemp failed");
-    Path = pattern;
-  }
-  ~TempFolder()
-  {
-    std::error_code ignored;
-    fs::permissions(Path, fs::perms::owner_all, fs::perm_options::add, ignored);
-    fs::remove_all(Path, ignored);
-  }
-  std::string operator/(const std::string &name) const { return (Path / name).string(); }
-  fs::path Path;
-};
-
-inline std::string ReadBytes(const std::string &path)
-{
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-inline void WriteBytes(const std::string &path, const std::string &data)
-{
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << data;
-}
 
 inline void PutLE(std::string &out, uint32_t value, int bytes)
 {

@@ -1,12 +1,13 @@
 #pragma once
 
-// Helpers for the file-tree, lock and work-folder tests: scratch folders, small files, modes,
-// and running a piece of code in a child process as the unprivileged user "nobody".
+// Helpers shared by the test programs: scratch folders, whole-file bytes, modes, $TMPDIR, and
+// running a piece of code in a child process as the unprivileged user "nobody".
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <stdexcept>
@@ -14,30 +15,30 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
 
-namespace FileTestSupport
+namespace TestSupport
 {
 
 namespace fs = std::filesystem;
 
 constexpr uid_t kNobody = 65534;
 
-// A fresh folder under /tmp, removed with everything in it at the end of the test.
+// A fresh folder under the temporary folder, removed with everything in it at the end of the test.
 class TScratchFolder
 {
 public:
-  TScratchFolder()
+  explicit TScratchFolder(const std::string &prefix = "corvala-test")
   {
-    std::string templ = (fs::temp_directory_path() / "corvala-files-XXXXXX").string();
-    if (mkdtemp(templ.data()) == nullptr)
+    std::string pattern = (fs::temp_directory_path() / (prefix + "-XXXXXX")).string();
+    if (mkdtemp(pattern.data()) == nullptr)
       throw std::runtime_error("mkdtemp failed");
-    path_ = templ;
+    path_ = pattern;
   }
   ~TScratchFolder()
   {
     std::error_code error;
     // Read-only folders inside would stop the removal of their entries for a non-root user.
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, error);
     for (auto it = fs::recursive_directory_iterator(path_, error); !error && it != fs::end(it);
          it.increment(error))
       if (it->is_directory(error) && !it->is_symlink(error))
@@ -47,8 +48,28 @@ public:
   TScratchFolder(const TScratchFolder &) = delete;
   TScratchFolder &operator=(const TScratchFolder &) = delete;
 
-  const fs::path &path() const { return path_; }
-  std::string operator/(const std::string &name) const { return (path_ / name).string(); }
+  const fs::path &Path() const { return path_; }
+
+  // Path of name inside the folder.
+  std::string File(const std::string &name) const { return (path_ / name).string(); }
+
+  // Writes the file name inside the folder, parent folders created, and gives its path.
+  std::string Write(const std::string &name, const std::string &bytes) const
+  {
+    const fs::path file = path_ / name;
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << bytes;
+    return file.string();
+  }
+
+  // Text with every "{root}" replaced by the folder's path, for expected file contents.
+  std::string Fill(std::string text) const
+  {
+    const std::string root = path_.string();
+    for (size_t at = text.find("{root}"); at != std::string::npos; at = text.find("{root}", at + root.size()))
+      text.replace(at, 6, root);
+    return text;
+  }
 
 private:
   fs::path path_;
@@ -80,15 +101,15 @@ private:
   std::string old_;
 };
 
-inline void WriteText(const fs::path &path, const std::string &text)
+inline void WriteBytes(const fs::path &path, const std::string &bytes)
 {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
+  out << bytes;
   if (!out)
     throw std::runtime_error("cannot write " + path.string());
 }
 
-inline std::string ReadText(const fs::path &path)
+inline std::string ReadBytes(const fs::path &path)
 {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -111,13 +132,14 @@ inline bool Exists(const fs::path &path)
   return lstat(path.c_str(), &st) == 0;
 }
 
-// Runs Body in a forked child that has dropped to the user nobody; gives the child's exit code
-// (Body's result), or -1 when it did not exit normally. Body must not use gtest assertions.
+// Runs body in a forked child that has dropped root, supplementary groups included, for the user
+// nobody; gives the child's exit code (body's result, so 1 for true and 0 for false), 120 when the
+// child could not drop root, or -1 when it did not exit normally. Body must not use gtest assertions.
 inline int RunAsNobody(const std::function<int()> &body)
 {
   const pid_t pid = fork();
   if (pid == 0) {
-    if (setgid(kNobody) != 0 || setuid(kNobody) != 0)
+    if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)
       _exit(120);
     _exit(body());
   }
@@ -135,13 +157,4 @@ inline void GiveToNobody(const fs::path &root)
     EXPECT_EQ(lchown(entry.path().c_str(), kNobody, kNobody), 0) << entry.path();
 }
 
-// File names the shell copy and delete must carry through unchanged.
-inline const std::vector<std::string> &AwkwardNames()
-{
-  static const std::vector<std::string> names = {"with blank",    "with \"quotes\" and 'single'",
-                                                 "naïve—ünïcode", "new\nline",
-                                                 "-leading dash", "trailing blank "};
-  return names;
-}
-
-} // namespace FileTestSupport
+} // namespace TestSupport
