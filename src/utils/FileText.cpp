@@ -37,20 +37,6 @@ private:
   int fd_;
 };
 
-bool WriteAll(int fd, const std::string &content)
-{
-  size_t done = 0;
-  while (done < content.size()) {
-    const ssize_t n = write(fd, content.data() + done, content.size() - done);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
-      return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
 std::string FolderOf(const std::string &path)
 {
   const size_t slash = path.rfind('/');
@@ -99,30 +85,59 @@ std::optional<std::string> ReadRegularFile(const std::string &path)
   }
 }
 
-bool ReplaceFileAtomically(const std::string &path, const std::string &content, mode_t newMode)
+bool WriteAll(int fd, std::string_view data)
+{
+  while (!data.empty()) {
+    const ssize_t n = write(fd, data.data(), data.size());
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0)
+      return false;
+    data.remove_prefix(static_cast<size_t>(n));
+  }
+  return true;
+}
+
+int ReplaceFileAtomically(const std::string &path, const TContentWriter &writeContent, mode_t newMode)
 {
   const std::string target = WriteTarget(path);
   struct stat old {
   };
   const bool exists = stat(target.c_str(), &old) == 0;
   if (exists && !S_ISREG(old.st_mode))
-    return false;
+    return S_ISDIR(old.st_mode) ? EISDIR : EINVAL;
   const std::string folder = FolderOf(target);
-  std::string temp = folder + "/.ini-XXXXXX";
+  std::string temp = folder + "/.new-XXXXXX";
   TFd fd(mkostemp(temp.data(), O_CLOEXEC));
   if (fd.Get() < 0)
-    return false;
-  const mode_t mode = exists ? (old.st_mode & 07777) : newMode;
-  const bool written = fchmod(fd.Get(), mode) == 0 && WriteAll(fd.Get(), content) && fsync(fd.Get()) == 0;
-  if (!fd.Close() || !written || rename(temp.c_str(), target.c_str()) != 0) {
+    return errno;
+  int error = 0;
+  const auto check = [&error](bool ok) {
+    if (!ok && error == 0)
+      error = errno != 0 ? errno : EIO;
+  };
+  // Only a privileged caller may hand the new file to another owner, so that step is best effort.
+  if (exists && fchown(fd.Get(), old.st_uid, old.st_gid) != 0)
+    errno = 0;
+  check(fchmod(fd.Get(), exists ? (old.st_mode & 07777) : newMode) == 0);
+  if (error == 0) {
+    errno = 0;
+    check(writeContent(fd.Get()));
+  }
+  if (error == 0)
+    check(fsync(fd.Get()) == 0);
+  check(fd.Close());
+  if (error == 0)
+    check(rename(temp.c_str(), target.c_str()) == 0);
+  if (error != 0) {
     unlink(temp.c_str());
-    return false;
+    return error;
   }
   // Makes the rename itself durable; the content is already safe, so a failure here is not reported.
   TFd dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.Get() >= 0)
     fsync(dir.Get());
-  return true;
+  return 0;
 }
 
 } // namespace AppUtils

@@ -134,6 +134,23 @@ TEST(Ini, MissingFileIsCreatedPrivateAndExistingModeIsKept)
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 1);
 }
 
+TEST(Ini, RewriteKeepsTheFileOwner)
+{
+  if (geteuid() != 0)
+    GTEST_SKIP() << "only a privileged user can hand a file to another owner";
+  TScratchFolder dir;
+  const std::string file = dir.File("Config.ini");
+  WriteBytes(file, "[S]\r\nk=1\r\n");
+  ASSERT_EQ(chown(file.c_str(), kNobody, kNobody), 0);
+  WriteIniString(file, "S", "k", "2");
+  struct stat st {
+  };
+  ASSERT_EQ(stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, kNobody);
+  EXPECT_EQ(st.st_gid, kNobody);
+  EXPECT_EQ(ReadBytes(file), "[S]\r\nk=2\r\n");
+}
+
 TEST(Ini, WritingThroughASymlinkUpdatesItsTarget)
 {
   TScratchFolder dir;
