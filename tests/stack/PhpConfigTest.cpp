@@ -200,18 +200,13 @@ TEST_F(WritePhpConfigTest, RealPhpReadsTheFile)
   setup.mySqlPort = 3307;
   const std::string path = WritePhpConfig(setup);
 
-  const std::string command = "PHP_INI_SCAN_DIR= /usr/bin/php -c '" + path +
-                              "' -r 'echo ini_get(\"mysqli.default_port\"), \"|\", "
-                              "ini_get(\"session.save_path\"), \"|\", extension_loaded(\"mysqli\") ? 1 : 0, "
-                              "extension_loaded(\"pdo_mysql\") ? 1 : 0;' 2>&1";
-  FILE *pipe = popen(command.c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
-  std::string output;
-  char buffer[256];
-  while (fgets(buffer, sizeof buffer, pipe) != nullptr)
-    output += buffer;
-  EXPECT_EQ(pclose(pipe), 0) << output;
-  EXPECT_EQ(output, "3307|" + setup.workFolder + "/sessions|11");
+  const RunResult run =
+      RunCommand("PHP_INI_SCAN_DIR= /usr/bin/php -c " + ShellQuoted(path) +
+                 " -r 'echo ini_get(\"mysqli.default_port\"), \"|\", "
+                 "ini_get(\"session.save_path\"), \"|\", extension_loaded(\"mysqli\") ? 1 : 0, "
+                 "extension_loaded(\"pdo_mysql\") ? 1 : 0;'");
+  EXPECT_EQ(run.ExitCode, 0) << run.Output;
+  EXPECT_EQ(run.Output, "3307|" + setup.workFolder + "/sessions|11");
 }
 
 TEST_F(WritePhpConfigTest, SessionFolderBelongsToTheWorkersWhenRunningAsRoot)

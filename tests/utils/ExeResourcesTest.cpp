@@ -64,7 +64,7 @@ TEST_F(ExeResources, TwoImageGroupReplacedByThreeImages)
   EXPECT_EQ(ReadIconResource(Exe, "MAINICON"), MakeIcon(images));
   // The other resources and the program itself are unharmed.
   EXPECT_EQ(FindResource(resources, RT_RCDATA, "RES_CONFIG_INI")->Data.size(), 89u);
-  const RunResult run = RunCommand(Quoted(Exe));
+  const RunResult run = RunCommand(ShellQuoted(Exe));
   EXPECT_EQ(run.ExitCode, 0);
   EXPECT_NE(run.Output.find("14 MAINICON 1033 48\n"), std::string::npos) << run.Output;
 }
@@ -147,7 +147,9 @@ TEST_F(ExeResources, UpdateExeRCDataClearsReadOnlyAndWritesLanguageZero)
   EXPECT_EQ(ResourceLanguages(resources, RT_RCDATA, "RES_CONFIG_INI"), (std::vector<uint16_t>{0}));
   EXPECT_EQ(*ReadResource(Exe, RT_RCDATA, "RES_CONFIG_INI"), "[INI]\r\nport=8080");
   EXPECT_EQ(ReadResource(Exe, RT_RCDATA, "RES_SPLASH")->size(), 64002u);
-  EXPECT_EQ(RunCommand(Quoted(Exe) + " extract RES_CONFIG_INI " + Quoted(Dir.File("out.ini"))).ExitCode, 0);
+  EXPECT_EQ(
+      RunCommand(ShellQuoted(Exe) + " extract RES_CONFIG_INI " + ShellQuoted(Dir.File("out.ini"))).ExitCode,
+      0);
   EXPECT_EQ(ReadBytes(Dir.File("out.ini")), "[INI]\r\nport=8080");
 
   EXPECT_FALSE(UpdateExeRCData(Dir.File("missing"), "RES_CONFIG_INI", "x"));
@@ -159,7 +161,7 @@ TEST_F(ExeResources, UpdateExeRCDataClearsReadOnlyAndWritesLanguageZero)
 TEST_F(ExeResources, ExtractResourceToFileWritesOrExplains)
 {
   const std::string out = Dir.File("Config.ini");
-  RunResult run = RunCommand(Quoted(Exe) + " extract res_Config_ini " + Quoted(out));
+  RunResult run = RunCommand(ShellQuoted(Exe) + " extract res_Config_ini " + ShellQuoted(out));
   ASSERT_EQ(run.ExitCode, 0) << run.Output;
   EXPECT_EQ(ReadBytes(out).size(), 89u);
   struct stat st {
@@ -168,15 +170,15 @@ TEST_F(ExeResources, ExtractResourceToFileWritesOrExplains)
   EXPECT_EQ(st.st_mode & 0777, 0600u);
 
   WriteBytes(out, std::string(500, 'z')); // a longer file is replaced wholly
-  EXPECT_EQ(RunCommand(Quoted(Exe) + " extract RES_AUTORUN " + Quoted(out)).ExitCode, 0);
+  EXPECT_EQ(RunCommand(ShellQuoted(Exe) + " extract RES_AUTORUN " + ShellQuoted(out)).ExitCode, 0);
   EXPECT_EQ(ReadBytes(out), "[autorun]\r\nicon=runme\r\nopen=runme\r\n");
 
-  run = RunCommand(Quoted(Exe) + " extract Res_Nothing " + Quoted(out));
+  run = RunCommand(ShellQuoted(Exe) + " extract Res_Nothing " + ShellQuoted(out));
   EXPECT_EQ(run.ExitCode, 1);
   EXPECT_EQ(run.Output, "Resource Res_Nothing not found\n");
 
-  run =
-      RunCommand("cd " + Quoted(Dir.Path().string()) + " && " + Quoted(Exe) + " extract RES_CD no/such.ico");
+  run = RunCommand("cd " + ShellQuoted(Dir.Path().string()) + " && " + ShellQuoted(Exe) +
+                   " extract RES_CD no/such.ico");
   EXPECT_EQ(run.ExitCode, 1);
   EXPECT_EQ(run.Output,
             "Cannot create file \"" + Dir.File("no/such.ico") + "\". No such file or directory\n");

@@ -1,14 +1,11 @@
 #pragma once
 
-// Helpers for the resource tests: icon files built from parts, and running the programs the build
-// makes.
+// Helpers for the resource tests: icon files built from parts, and where the build puts its programs.
 #include "utils/Paths.h"
 #include "utils/TestSupport.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 namespace ResourceTests
@@ -48,29 +45,6 @@ inline std::string MakeIcon(const std::vector<std::string> &images)
 inline std::string BuiltProgram(const std::string &name)
 {
   return AppUtils::AppDirOf(AppUtils::GetProgramPath()) + "/../src/restool/" + name;
-}
-
-struct RunResult {
-  int ExitCode;
-  std::string Output; // standard output and standard error
-};
-
-inline RunResult RunCommand(const std::string &commandLine)
-{
-  FILE *pipe = popen((commandLine + " 2>&1").c_str(), "r");
-  if (pipe == nullptr)
-    return {-1, ""};
-  std::string output;
-  char buffer[4096];
-  while (const size_t got = fread(buffer, 1, sizeof buffer, pipe))
-    output.append(buffer, got);
-  const int status = pclose(pipe);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
-}
-
-inline std::string Quoted(const std::string &text)
-{
-  return "'" + text + "'";
 }
 
 } // namespace ResourceTests

@@ -1,8 +1,9 @@
 #pragma once
 
-// Helpers shared by the test programs: scratch folders, whole-file bytes, modes, $TMPDIR, and
-// running a piece of code in a child process as the unprivileged user "nobody".
+// Helpers shared by the test programs: scratch folders, whole-file bytes, modes, $TMPDIR, shell
+// commands, and running a piece of code in a child process as the unprivileged user "nobody".
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -155,6 +156,34 @@ inline void GiveToNobody(const fs::path &root)
   EXPECT_EQ(lchown(root.c_str(), kNobody, kNobody), 0);
   for (const auto &entry : fs::recursive_directory_iterator(root))
     EXPECT_EQ(lchown(entry.path().c_str(), kNobody, kNobody), 0) << entry.path();
+}
+
+struct RunResult {
+  int ExitCode;       // -1 when the shell did not exit normally
+  std::string Output; // standard output and standard error
+};
+
+// Runs a command line through the shell.
+inline RunResult RunCommand(const std::string &commandLine)
+{
+  FILE *pipe = popen((commandLine + " 2>&1").c_str(), "r");
+  if (pipe == nullptr)
+    return {-1, ""};
+  std::string output;
+  char buffer[4096];
+  while (const size_t got = fread(buffer, 1, sizeof buffer, pipe))
+    output.append(buffer, got);
+  const int status = pclose(pipe);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+}
+
+// The text as one word of a shell command line.
+inline std::string ShellQuoted(const std::string &text)
+{
+  std::string quoted = "'";
+  for (const char c : text)
+    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
 }
 
 } // namespace TestSupport
