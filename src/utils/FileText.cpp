@@ -1,5 +1,7 @@
 #include "utils/FileText.h"
 
+#include "utils/UniqueFd.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -12,44 +14,6 @@ namespace AppUtils
 
 namespace
 {
-
-// Closes the descriptor when the scope ends, however it ends.
-class TFd
-{
-public:
-  explicit TFd(int fd) : fd_(fd) {}
-  ~TFd()
-  {
-    if (fd_ >= 0)
-      close(fd_);
-  }
-  TFd(const TFd &) = delete;
-  TFd &operator=(const TFd &) = delete;
-  int Get() const { return fd_; }
-  bool Close()
-  {
-    const int fd = fd_;
-    fd_ = -1;
-    return close(fd) == 0;
-  }
-
-private:
-  int fd_;
-};
-
-bool WriteAll(int fd, const std::string &content)
-{
-  size_t done = 0;
-  while (done < content.size()) {
-    const ssize_t n = write(fd, content.data() + done, content.size() - done);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
-      return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
 
 std::string FolderOf(const std::string &path)
 {
@@ -82,13 +46,13 @@ std::optional<std::string> ReadRegularFile(const std::string &path)
   };
   if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
     return std::nullopt;
-  TFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-  if (fd.Get() < 0 || fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
+  TUniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  if (fd.get() < 0 || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
     return std::nullopt;
   std::string content;
   char buffer[65536];
   for (;;) {
-    const ssize_t n = read(fd.Get(), buffer, sizeof buffer);
+    const ssize_t n = read(fd.get(), buffer, sizeof buffer);
     if (n < 0 && errno == EINTR)
       continue;
     if (n < 0)
@@ -99,30 +63,59 @@ std::optional<std::string> ReadRegularFile(const std::string &path)
   }
 }
 
-bool ReplaceFileAtomically(const std::string &path, const std::string &content, mode_t newMode)
+bool WriteAll(int fd, std::string_view data)
+{
+  while (!data.empty()) {
+    const ssize_t n = write(fd, data.data(), data.size());
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0)
+      return false;
+    data.remove_prefix(static_cast<size_t>(n));
+  }
+  return true;
+}
+
+int ReplaceFileAtomically(const std::string &path, const TContentWriter &writeContent, mode_t newMode)
 {
   const std::string target = WriteTarget(path);
   struct stat old {
   };
   const bool exists = stat(target.c_str(), &old) == 0;
   if (exists && !S_ISREG(old.st_mode))
-    return false;
+    return S_ISDIR(old.st_mode) ? EISDIR : EINVAL;
   const std::string folder = FolderOf(target);
-  std::string temp = folder + "/.ini-XXXXXX";
-  TFd fd(mkostemp(temp.data(), O_CLOEXEC));
-  if (fd.Get() < 0)
-    return false;
-  const mode_t mode = exists ? (old.st_mode & 07777) : newMode;
-  const bool written = fchmod(fd.Get(), mode) == 0 && WriteAll(fd.Get(), content) && fsync(fd.Get()) == 0;
-  if (!fd.Close() || !written || rename(temp.c_str(), target.c_str()) != 0) {
+  std::string temp = folder + "/.new-XXXXXX";
+  TUniqueFd fd(mkostemp(temp.data(), O_CLOEXEC));
+  if (fd.get() < 0)
+    return errno;
+  int error = 0;
+  const auto check = [&error](bool ok) {
+    if (!ok && error == 0)
+      error = errno != 0 ? errno : EIO;
+  };
+  // Only a privileged caller may hand the new file to another owner, so that step is best effort.
+  if (exists && fchown(fd.get(), old.st_uid, old.st_gid) != 0)
+    errno = 0;
+  check(fchmod(fd.get(), exists ? (old.st_mode & 07777) : newMode) == 0);
+  if (error == 0) {
+    errno = 0;
+    check(writeContent(fd.get()));
+  }
+  if (error == 0)
+    check(fsync(fd.get()) == 0);
+  check(close(fd.release()) == 0);
+  if (error == 0)
+    check(rename(temp.c_str(), target.c_str()) == 0);
+  if (error != 0) {
     unlink(temp.c_str());
-    return false;
+    return error;
   }
   // Makes the rename itself durable; the content is already safe, so a failure here is not reported.
-  TFd dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir.Get() >= 0)
-    fsync(dir.Get());
-  return true;
+  TUniqueFd dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.get() >= 0)
+    fsync(dir.get());
+  return 0;
 }
 
 } // namespace AppUtils

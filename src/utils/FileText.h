@@ -1,7 +1,9 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <sys/types.h>
 
 namespace AppUtils
@@ -12,10 +14,17 @@ namespace AppUtils
 // block or stream forever.
 std::optional<std::string> ReadRegularFile(const std::string &path);
 
-// Replaces the file's content in one step: a temporary file in the same folder is written, flushed
-// to disk and renamed over the path, so readers see the old or the new content, never a mix. A path
-// that is a symlink is written through to its target. Mode: the old file's, or newMode for a new
-// file. Returns false (leaving no temporary file) when any step fails.
-bool ReplaceFileAtomically(const std::string &path, const std::string &content, mode_t newMode);
+// All of data to the descriptor, however many writes it takes; false (errno set) when one fails.
+bool WriteAll(int fd, std::string_view data);
+
+// Writes a file's whole new content to the descriptor; false (errno set) when that fails.
+using TContentWriter = std::function<bool(int fd)>;
+
+// Replaces the file's content in one step: a temporary file in the same folder gets the content from
+// writeContent, is flushed to disk and renamed over the path, so readers see the old or the new
+// content, never a mix. A path that is a symlink is written through to its target. Mode and owner:
+// the old file's (the owner only where the caller may set it), or newMode for a new file. Gives 0, or
+// the errno of the first step that failed; then the file is untouched and no temporary file is left.
+int ReplaceFileAtomically(const std::string &path, const TContentWriter &writeContent, mode_t newMode);
 
 } // namespace AppUtils

@@ -1,11 +1,12 @@
 #include "utils/FileTree.h"
 
+#include "utils/FileText.h"
+#include "utils/FolderEntries.h"
 #include "utils/UniqueFd.h"
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <vector>
@@ -52,21 +53,6 @@ void MakeFolders(const std::string &path)
   }
 }
 
-std::vector<std::string> ReadNames(const std::string &folder)
-{
-  std::vector<std::string> names;
-  DIR *dir = opendir(folder.c_str());
-  if (dir == nullptr)
-    return names;
-  while (const dirent *entry = readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name != "." && name != "..")
-      names.push_back(name);
-  }
-  closedir(dir);
-  return names;
-}
-
 bool CopyBytes(int in, int out)
 {
   std::vector<char> buffer(1 << 16);
@@ -76,14 +62,8 @@ bool CopyBytes(int in, int out)
       continue;
     if (got <= 0)
       return got == 0;
-    for (ssize_t done = 0; done < got;) {
-      const ssize_t put = write(out, buffer.data() + done, static_cast<size_t>(got - done));
-      if (put < 0 && errno == EINTR)
-        continue;
-      if (put <= 0)
-        return false;
-      done += put;
-    }
+    if (!WriteAll(out, std::string_view(buffer.data(), static_cast<size_t>(got))))
+      return false;
   }
 }
 
@@ -144,7 +124,7 @@ void CopyDirectory(const std::string &source, const struct stat &st, const std::
   }
   if (root.ino == 0)
     root = {existing.st_dev, existing.st_ino};
-  for (const auto &name : ReadNames(source))
+  for (const auto &name : ReadEntryNames(source))
     CopyEntry(source + "/" + name, target + "/" + name, root);
   // The source's mode is applied last: a read-only source folder would block filling the copy.
   chmod(target.c_str(), st.st_mode & 07777);
@@ -178,7 +158,7 @@ void CopyContents(const std::string &sourceFolder, const std::string &destFolder
   if (stat(destFolder.c_str(), &dest) != 0 || !S_ISDIR(dest.st_mode) || SameFile(source, dest))
     return;
   const TreeRoot root{dest.st_dev, dest.st_ino};
-  for (const auto &name : ReadNames(sourceFolder))
+  for (const auto &name : ReadEntryNames(sourceFolder))
     CopyEntry(sourceFolder + "/" + name, destFolder + "/" + name, root);
 }
 

@@ -1,9 +1,9 @@
 #include "utils/FileTree.h"
 
+#include "utils/FolderEntries.h"
 #include "utils/UniqueFd.h"
 
 #include <cerrno>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <vector>
@@ -15,27 +15,6 @@ namespace
 {
 
 constexpr int kDirOpenFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-
-// Entry names of an open folder, read in full before anything in it is removed.
-std::vector<std::string> ReadNames(int dirFd)
-{
-  std::vector<std::string> names;
-  const int listFd = dup(dirFd);
-  if (listFd < 0)
-    return names;
-  DIR *dir = fdopendir(listFd);
-  if (dir == nullptr) {
-    close(listFd);
-    return names;
-  }
-  while (const dirent *entry = readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name != "." && name != "..")
-      names.push_back(name);
-  }
-  closedir(dir);
-  return names;
-}
 
 // Removes Name inside the folder ParentFd. Folders are walked through descriptors opened without
 // following symlinks, so a symlink anywhere in the tree is removed itself and never followed.
@@ -57,7 +36,7 @@ void DeleteAt(int parentFd, const std::string &name)
     // Entries of a read-only folder cannot be unlinked until the folder is writable again.
     if ((st.st_mode & kOwnerAll) != kOwnerAll)
       fchmod(dirFd.get(), (st.st_mode & 07777) | kOwnerAll);
-    for (const auto &entry : ReadNames(dirFd.get()))
+    for (const auto &entry : ReadEntryNames(dirFd.get()))
       DeleteAt(dirFd.get(), entry);
   }
   unlinkat(parentFd, name.c_str(), AT_REMOVEDIR);

@@ -35,7 +35,9 @@ TIniDocument LoadIniForEdit(const std::string &file)
 
 void SaveIni(const std::string &file, const TIniDocument &document)
 {
-  if (!ReplaceFileAtomically(file, document.Text(), 0600))
+  const std::string text = document.Text();
+  if (ReplaceFileAtomically(
+          file, [&text](int fd) { return WriteAll(fd, text); }, 0600) != 0)
     throw std::runtime_error("Unable to write to " + file);
 }
 

@@ -1,6 +1,7 @@
 #include "utils/ResourceStore.h"
 
 #include "utils/FileIO.h"
+#include "utils/FileText.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -135,20 +136,6 @@ bool ReadAt(int fd, char *buffer, size_t count, uint64_t offset)
   return true;
 }
 
-bool WriteAll(int fd, const char *buffer, size_t count)
-{
-  size_t done = 0;
-  while (done < count) {
-    const ssize_t put = write(fd, buffer + done, count - done);
-    if (put < 0 && errno == EINTR)
-      continue;
-    if (put <= 0)
-      return false;
-    done += static_cast<size_t>(put);
-  }
-  return true;
-}
-
 // Reads the store of an open file; EFileError when reading fails.
 TResourceStore ReadStore(int fd)
 {
@@ -177,14 +164,6 @@ TResourceStore ReadStore(int fd)
   else
     store.Resources.clear();
   return store;
-}
-
-std::string ParentFolder(const std::string &path)
-{
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos)
-    return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 int Upper(unsigned char c)
@@ -348,8 +327,6 @@ TResourceUpdate::TResourceUpdate(const std::string &fileName)
     throw EFileError(error);
   }
   FMode = st.st_mode & 07777;
-  FOwner = st.st_uid;
-  FGroup = st.st_gid;
   try {
     TResourceStore store = ReadStore(FHandle);
     FContentSize = store.ContentSize;
@@ -374,47 +351,22 @@ void TResourceUpdate::Commit()
   } catch (const std::length_error &e) {
     throw EFileError(EFBIG, e.what());
   }
-  const std::string folder = ParentFolder(FPath);
-  std::string temp = folder + "/." + FPath.substr(FPath.rfind('/') + 1) + ".XXXXXX";
-  const int out = mkostemp(temp.data(), O_CLOEXEC);
-  if (out < 0)
-    throw EFileError(errno);
-  int error = 0;
-  auto check = [&error](bool ok) {
-    if (!ok && error == 0)
-      error = errno ? errno : EIO;
-  };
-  // Keep owner and mode; changing the owner only works for a privileged caller and is best effort.
-  if (fchown(out, FOwner, FGroup) != 0)
-    errno = 0;
-  check(fchmod(out, FMode) == 0);
-  char buffer[65536];
-  for (uint64_t done = 0; error == 0 && done < FContentSize;) {
-    const size_t chunk = static_cast<size_t>(std::min<uint64_t>(sizeof buffer, FContentSize - done));
-    errno = 0;
-    check(ReadAt(FHandle, buffer, chunk, done));
-    if (error == 0)
-      check(WriteAll(out, buffer, chunk));
-    done += chunk;
-  }
-  if (error == 0) {
-    errno = 0;
-    check(WriteAll(out, store.data(), store.size()));
-  }
-  if (error == 0)
-    check(fsync(out) == 0);
-  check(close(out) == 0);
-  if (error == 0)
-    check(rename(temp.c_str(), FPath.c_str()) == 0);
-  if (error != 0) {
-    unlink(temp.c_str());
+  // The content is copied from the handle opened at the start, so it is the content that was read.
+  const int error = ReplaceFileAtomically(
+      FPath,
+      [this, &store](int out) {
+        char buffer[65536];
+        for (uint64_t done = 0; done < FContentSize;) {
+          const size_t chunk = static_cast<size_t>(std::min<uint64_t>(sizeof buffer, FContentSize - done));
+          if (!ReadAt(FHandle, buffer, chunk, done) || !WriteAll(out, std::string_view(buffer, chunk)))
+            return false;
+          done += chunk;
+        }
+        return WriteAll(out, store);
+      },
+      FMode);
+  if (error != 0)
     throw EFileError(error);
-  }
-  const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    fsync(dir);
-    close(dir);
-  }
 }
 
 } // namespace AppUtils

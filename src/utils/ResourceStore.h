@@ -106,8 +106,6 @@ private:
   int FHandle = -1;
   uint64_t FContentSize = 0;
   mode_t FMode = 0;
-  uid_t FOwner = 0;
-  gid_t FGroup = 0;
 };
 
 } // namespace AppUtils

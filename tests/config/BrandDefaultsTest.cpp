@@ -1,21 +1,21 @@
 #include "config/BrandDefaults.h"
 #include "config/ConfigFile.h"
 
-#include "config/TestFolder.h"
+#include "utils/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 using namespace Corvala;
+using namespace TestSupport;
 
 TEST(WriteBrandDefaults, NewFileHoldsTheStartUpValuesInOrder)
 {
-  TestFolder root;
+  TScratchFolder root;
   const std::string path = WriteBrandDefaults(root.Path());
   EXPECT_EQ(path, root.File("Brand.ini"));
-  EXPECT_EQ(ReadFileText(path),
-            "[INI]\r\nsplashfilename=\r\ntitle=\"My Program\"\r\niconfile=\r\ntoolbar=1\r\n"
-            "statusbar=1\r\ntrayicon=0\r\nfullscreen=0\r\nip=127.0.0.1\r\nport=80\r\n"
-            "datadir=\r\nsrcdir=\r\noutputdir=\r\ncopyfilestoharddisk=0\r\nbrand=1\r\n");
+  EXPECT_EQ(ReadBytes(path), "[INI]\r\nsplashfilename=\r\ntitle=\"My Program\"\r\niconfile=\r\ntoolbar=1\r\n"
+                             "statusbar=1\r\ntrayicon=0\r\nfullscreen=0\r\nip=127.0.0.1\r\nport=80\r\n"
+                             "datadir=\r\nsrcdir=\r\noutputdir=\r\ncopyfilestoharddisk=0\r\nbrand=1\r\n");
   const TConfigFile brand(path);
   EXPECT_EQ(brand.Read("title"), "My Program");
   EXPECT_EQ(brand.Read("splashfilename"), "");
@@ -24,14 +24,14 @@ TEST(WriteBrandDefaults, NewFileHoldsTheStartUpValuesInOrder)
 
 TEST(WriteBrandDefaults, ResetsAnEditedFileInPlace)
 {
-  TestFolder root;
+  TScratchFolder root;
   root.Write("Brand.ini", "[INI]\r\nport=8080\r\ntitle=\"Shop\"\r\nsrcdir=\"/srv/www\"\r\nextra=kept\r\n");
   const TConfigFile brand(WriteBrandDefaults(root.Path()));
   EXPECT_EQ(brand.Read("port"), "80");
   EXPECT_EQ(brand.Read("title"), "My Program");
   EXPECT_EQ(brand.Read("srcdir"), "");
   EXPECT_EQ(brand.Read("extra"), "kept");
-  EXPECT_EQ(ReadFileText(brand.Path())
+  EXPECT_EQ(ReadBytes(brand.Path())
                 .rfind("[INI]\r\nport=80\r\ntitle=\"My Program\"\r\nsrcdir=\r\nextra=kept\r\n", 0),
             0u);
 }
@@ -39,7 +39,7 @@ TEST(WriteBrandDefaults, ResetsAnEditedFileInPlace)
 TEST(WriteBrandDefaults, NeedsAWritableWorkFolder)
 {
   EXPECT_THROW(WriteBrandDefaults(""), std::runtime_error);
-  TestFolder root;
+  TScratchFolder root;
   try {
     WriteBrandDefaults(root.File("missing"));
     ADD_FAILURE() << "no error for a missing folder";

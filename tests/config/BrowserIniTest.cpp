@@ -1,11 +1,12 @@
 #include "config/BrowserIni.h"
 
-#include "config/TestFolder.h"
+#include "utils/TestSupport.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
 
 using namespace Corvala;
+using namespace TestSupport;
 
 TEST(ReplaceNoCase, ReplacesEveryOccurrenceInAnyCase)
 {
@@ -19,7 +20,7 @@ TEST(ReplaceNoCase, ReplacesEveryOccurrenceInAnyCase)
 
 TEST(ReadBrowserIni, ExpandsPlaceholdersAndChecksTheProgram)
 {
-  TestFolder root("corvala browser");
+  TScratchFolder root("corvala browser");
   const std::string bin = root.File("bin");
   root.Write("bin/browser/run", "#!/bin/sh\n");
   root.Write("bin/Browser.ini", "[browser]\r\nBrowserPath={Bin}/browser/run\r\n"
@@ -33,7 +34,7 @@ TEST(ReadBrowserIni, ExpandsPlaceholdersAndChecksTheProgram)
 
 TEST(ReadBrowserIni, MissingFileOrProgramIsNotUsable)
 {
-  TestFolder root;
+  TScratchFolder root;
   const std::string bin = root.File("bin");
   const TBrowserSettings none = ReadBrowserIni(bin, 80);
   EXPECT_EQ(none.path, "");

@@ -1,11 +1,12 @@
 #include "config/ConfigFile.h"
 #include "config/IntegerValue.h"
 
-#include "config/TestFolder.h"
+#include "utils/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 using namespace Corvala;
+using namespace TestSupport;
 
 TEST(IsFlagOn, OffOnlyForTheTextZero)
 {
@@ -39,7 +40,7 @@ TEST(StrToInt, RejectsEverythingElseWithTheConversionMessage)
 
 TEST(TConfigFile, ReadsAndWritesSectionIni)
 {
-  TestFolder root;
+  TScratchFolder root;
   const std::string path = root.Write("Config.ini", "[ini]\r\nport=  80  \r\ntitle=\"My Program\"\r\n"
                                                     "toolbar=0\r\n[Other]\r\nbrand=0\r\n");
   const TConfigFile config(path);
@@ -61,7 +62,7 @@ TEST(TConfigFile, ReadsAndWritesSectionIni)
 TEST(PrepareConfigFile, NeedsAWorkFolderAndTheResource)
 {
   EXPECT_THROW(PrepareConfigFile(""), std::runtime_error);
-  TestFolder root;
+  TScratchFolder root;
   // The test program carries no resources.
   try {
     PrepareConfigFile(root.Path());

@@ -1,8 +1,8 @@
 #include "stack/ApacheConfig.h"
 #include "stack/ServerCommandLines.h"
 
-#include "config/TestFolder.h"
 #include "utils/Ports.h"
+#include "utils/TestSupport.h"
 
 #include <arpa/inet.h>
 #include <csignal>
@@ -11,13 +11,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 using namespace Corvala;
-namespace fs = std::filesystem;
+using namespace TestSupport;
 
 static TStackSetup FixedDiskSetup()
 {
@@ -143,13 +142,13 @@ TEST(ApacheParameters, ForegroundWithQuotedConfigPath)
 
 TEST(WriteApacheConfig, WritesPrivateFileAndReplacesOlderOne)
 {
-  TestFolder root;
+  TScratchFolder root;
   TStackSetup setup = FixedDiskSetup();
   setup.workFolder = root.Path();
   root.Write("httpd.conf", std::string(5000, '#'));
   const std::string path = WriteApacheConfig(setup);
   EXPECT_EQ(path, root.File("httpd.conf"));
-  EXPECT_EQ(ReadFileText(path), ApacheConfigText(setup));
+  EXPECT_EQ(ReadBytes(path), ApacheConfigText(setup));
   struct stat st {
   };
   ASSERT_EQ(stat(path.c_str(), &st), 0);
@@ -162,7 +161,7 @@ TEST(WriteApacheConfig, WritesPrivateFileAndReplacesOlderOne)
 
 TEST(WriteApacheConfig, CdWithCopyFlagCopiesTheWebRootWritable)
 {
-  TestFolder root;
+  TScratchFolder root;
   TStackSetup setup = FixedDiskSetup();
   setup.appPath = root.File("cd/");
   setup.workFolder = root.File("work");
@@ -177,44 +176,51 @@ TEST(WriteApacheConfig, CdWithCopyFlagCopiesTheWebRootWritable)
 
   setup.copyFilesToHardDisk = true;
   WriteApacheConfig(setup);
-  EXPECT_EQ(ReadFileText(root.File("work/www/index.php")), "<?php echo 1;");
+  EXPECT_EQ(ReadBytes(root.File("work/www/index.php")), "<?php echo 1;");
   EXPECT_NE(fs::status(root.File("work/www/index.php")).permissions() & fs::perms::owner_write,
             fs::perms::none);
   EXPECT_NE(fs::status(root.File("work/www")).permissions() & fs::perms::owner_write, fs::perms::none);
   fs::permissions(root.File("cd/www"), fs::perms::owner_all);
 }
 
-// The real server, when installed, must accept what we write.
-TEST(WriteApacheConfig, RealApacheAcceptsTheFile)
+const std::string kApache = "/usr/sbin/apache2";
+const std::string kApacheModules = "/usr/lib/apache2/modules";
+
+static bool ApacheWithPhpInstalled()
 {
-  const std::string apache = "/usr/sbin/apache2";
-  const std::string modules = "/usr/lib/apache2/modules";
-  if (!fs::exists(apache) || !fs::exists(modules + "/libphp8.2.so") || !fs::exists("/etc/mime.types"))
-    GTEST_SKIP() << "Apache with PHP is not installed";
-  TestFolder root("corvala apache");
+  return fs::exists(kApache) && fs::exists(kApacheModules + "/libphp8.2.so") && fs::exists("/etc/mime.types");
+}
+
+// A stack in root whose bin/ links the installed server's modules, its PHP module and the mime types.
+static TStackSetup LinkedStackIn(const TScratchFolder &root)
+{
   TStackSetup setup = FixedDiskSetup();
-  setup.appPath = root.Path() + "/";
+  setup.appPath = root.Path().string() + "/";
   setup.binFolder = root.File("bin");
   setup.workFolder = root.File("work");
   setup.runningAsRoot = geteuid() == 0;
   fs::create_directories(setup.workFolder);
-  fs::create_directories(root.File("www"));
   fs::create_directories(root.File("bin/php"));
   fs::create_directories(root.File("bin/Apache"));
-  for (const auto &entry : fs::directory_iterator(modules))
+  for (const auto &entry : fs::directory_iterator(kApacheModules))
     fs::create_symlink(entry.path(), root.File("bin/Apache/" + entry.path().filename().string()));
-  fs::create_symlink(modules + "/libphp8.2.so", root.File("bin/php/libphp.so"));
+  fs::create_symlink(kApacheModules + "/libphp8.2.so", root.File("bin/php/libphp.so"));
   fs::create_symlink("/etc/mime.types", root.File("bin/Apache/mime.types"));
+  return setup;
+}
 
-  const std::string command = "'" + apache + "' -t -f '" + WriteApacheConfig(setup) + "' 2>&1";
-  FILE *pipe = popen(command.c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
-  std::string output;
-  char buffer[256];
-  while (fgets(buffer, sizeof buffer, pipe) != nullptr)
-    output += buffer;
-  EXPECT_EQ(pclose(pipe), 0) << output;
-  EXPECT_NE(output.find("Syntax OK"), std::string::npos) << output;
+// The real server, when installed, must accept what we write.
+TEST(WriteApacheConfig, RealApacheAcceptsTheFile)
+{
+  if (!ApacheWithPhpInstalled())
+    GTEST_SKIP() << "Apache with PHP is not installed";
+  TScratchFolder root("corvala apache");
+  const TStackSetup setup = LinkedStackIn(root);
+  fs::create_directories(root.File("www"));
+
+  const RunResult run = RunCommand(ShellQuoted(kApache) + " -t -f " + ShellQuoted(WriteApacheConfig(setup)));
+  EXPECT_EQ(run.ExitCode, 0) << run.Output;
+  EXPECT_NE(run.Output.find("Syntax OK"), std::string::npos) << run.Output;
 }
 
 static std::string HttpGet(int port, const std::string &target)
@@ -240,27 +246,14 @@ static std::string HttpGet(int port, const std::string &target)
 // Serves PHP from the document root, with a site's .htaccess rewrite rule, as the real server runs it.
 TEST(WriteApacheConfig, RealApacheServesPhpAndHtaccessRules)
 {
-  const std::string apache = "/usr/sbin/apache2";
-  const std::string modules = "/usr/lib/apache2/modules";
-  if (!fs::exists(apache) || !fs::exists(modules + "/libphp8.2.so") || !fs::exists("/etc/mime.types"))
+  if (!ApacheWithPhpInstalled())
     GTEST_SKIP() << "Apache with PHP is not installed";
-  TestFolder root("corvala serve");
+  TScratchFolder root("corvala serve");
   // As root the workers run as nobody and must reach the site.
   fs::permissions(root.Path(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
-  TStackSetup setup = FixedDiskSetup();
-  setup.appPath = root.Path() + "/";
-  setup.binFolder = root.File("bin");
-  setup.workFolder = root.File("work");
-  setup.runningAsRoot = geteuid() == 0;
+  TStackSetup setup = LinkedStackIn(root);
   setup.apachePort = AppUtils::FindFreePort(18080, true);
   ASSERT_GT(setup.apachePort, 0);
-  fs::create_directories(setup.workFolder);
-  fs::create_directories(root.File("bin/php"));
-  fs::create_directories(root.File("bin/Apache"));
-  for (const auto &entry : fs::directory_iterator(modules))
-    fs::create_symlink(entry.path(), root.File("bin/Apache/" + entry.path().filename().string()));
-  fs::create_symlink(modules + "/libphp8.2.so", root.File("bin/php/libphp.so"));
-  fs::create_symlink("/etc/mime.types", root.File("bin/Apache/mime.types"));
   root.Write("www/index.php", "<?php echo 'sum=' . (2 + 3);");
   root.Write("www/sub/page.php", "<?php echo 'rewritten';");
   root.Write("www/sub/.htaccess", "RewriteEngine On\nRewriteRule ^pretty$ page.php\n");
@@ -275,7 +268,7 @@ TEST(WriteApacheConfig, RealApacheServesPhpAndHtaccessRules)
     // Apache's parent signals its whole process group when it stops.
     setpgid(0, 0);
     setenv("PHP_INI_SCAN_DIR", "", 1);
-    execl(apache.c_str(), apache.c_str(), "-f", conf.c_str(), "-DFOREGROUND", static_cast<char *>(nullptr));
+    execl(kApache.c_str(), kApache.c_str(), "-f", conf.c_str(), "-DFOREGROUND", static_cast<char *>(nullptr));
     _exit(127);
   }
   // Bounded wait for the listener; ends early when Apache gives up.
@@ -292,7 +285,7 @@ TEST(WriteApacheConfig, RealApacheServesPhpAndHtaccessRules)
     kill(pid, SIGTERM);
     waitpid(pid, &status, 0);
   }
-  EXPECT_FALSE(exited) << ReadFileText(setup.workFolder + "/error.log");
+  EXPECT_FALSE(exited) << ReadBytes(setup.workFolder + "/error.log");
   EXPECT_NE(home.find(" 200 OK"), std::string::npos) << home;
   EXPECT_NE(home.find("\r\n\r\nsum=5"), std::string::npos) << home;
   EXPECT_NE(pretty.find("\r\n\r\nrewritten"), std::string::npos) << pretty;

@@ -1,14 +1,14 @@
 #include "stack/MySqlConfig.h"
 #include "stack/ServerCommandLines.h"
 
-#include "config/TestFolder.h"
 #include "utils/Ini.h"
+#include "utils/TestSupport.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
 
 using namespace Corvala;
-namespace fs = std::filesystem;
+using namespace TestSupport;
 
 static TStackSetup StackAt(const std::string &app, const std::string &work)
 {
@@ -68,12 +68,12 @@ TEST(MySqlParameters, FiveQuotedOptions)
 
 TEST(WriteMySqlConfig, NewFileInOrder)
 {
-  TestFolder root;
+  TScratchFolder root;
   TStackSetup setup = StackAt(root.File("My Stack"), root.File("work"));
   fs::create_directories(setup.workFolder);
   const std::string path = WriteMySqlConfig(setup);
   EXPECT_EQ(path, root.File("work/my.ini"));
-  EXPECT_EQ(ReadFileText(path),
+  EXPECT_EQ(ReadBytes(path),
             root.Fill("[mysqld]\r\n"
                       "basedir=\"{root}/My Stack/bin/mysql\"\r\n"
                       "datadir=\"{root}/My Stack/data\"\r\n"
@@ -88,13 +88,13 @@ TEST(WriteMySqlConfig, NewFileInOrder)
 
 TEST(WriteMySqlConfig, OlderFileKeepsItsContentAndGetsTheKeysInPlace)
 {
-  TestFolder root;
+  TScratchFolder root;
   TStackSetup setup = StackAt(root.File("app"), root.File("work"));
   setup.mySqlPort = 3307;
   root.Write("work/my.ini", "[client]\r\nport=3306\r\n[mysqld]\r\nport=3306\r\nkey_buffer_size=16M\r\n"
                             "datadir=C:/old/data\r\n");
   WriteMySqlConfig(setup);
-  EXPECT_EQ(ReadFileText(root.File("work/my.ini")),
+  EXPECT_EQ(ReadBytes(root.File("work/my.ini")),
             root.Fill("[client]\r\n"
                       "port=3306\r\n"
                       "[mysqld]\r\n"
@@ -111,7 +111,7 @@ TEST(WriteMySqlConfig, OlderFileKeepsItsContentAndGetsTheKeysInPlace)
 
 TEST(WriteMySqlConfig, CdCopiesTheDataFolderWritable)
 {
-  TestFolder root;
+  TScratchFolder root;
   TStackSetup setup = StackAt(root.File("cd"), root.File("work"));
   setup.isCdRom = true;
   fs::create_directories(setup.workFolder);
@@ -120,7 +120,7 @@ TEST(WriteMySqlConfig, CdCopiesTheDataFolderWritable)
   fs::permissions(root.File("cd/data/mysql"), fs::perms::owner_read | fs::perms::owner_exec);
   const std::string path = WriteMySqlConfig(setup);
   EXPECT_EQ(AppUtils::ReadIniString(path, "mysqld", "datadir"), root.File("work/data"));
-  EXPECT_EQ(ReadFileText(root.File("work/data/mysql/user.MAI")), "rows");
+  EXPECT_EQ(ReadBytes(root.File("work/data/mysql/user.MAI")), "rows");
   EXPECT_NE(fs::status(root.File("work/data/mysql/user.MAI")).permissions() & fs::perms::owner_write,
             fs::perms::none);
   EXPECT_NE(fs::status(root.File("work/data/mysql")).permissions() & fs::perms::owner_write, fs::perms::none);
@@ -129,7 +129,7 @@ TEST(WriteMySqlConfig, CdCopiesTheDataFolderWritable)
 
 TEST(WriteMySqlConfig, TooLongSocketPathWritesAndCopiesNothing)
 {
-  TestFolder root;
+  TScratchFolder root;
   TStackSetup setup = StackAt(root.File("cd"), root.File(std::string(110, 'w')));
   setup.isCdRom = true;
   fs::create_directories(setup.workFolder);
@@ -145,7 +145,7 @@ TEST(WriteMySqlConfig, RealServerReadsThePaths)
   const std::string server = "/usr/sbin/mariadbd";
   if (!fs::exists(server))
     GTEST_SKIP() << "MariaDB is not installed";
-  TestFolder root;
+  TScratchFolder root;
   TStackSetup setup = StackAt(root.File("my \"stack\""), root.File("work \\ 1"));
   fs::create_directories(setup.workFolder);
   const std::string path = WriteMySqlConfig(setup);

@@ -1,7 +1,7 @@
 #include "stack/PhpConfig.h"
 
-#include "config/TestFolder.h"
 #include "utils/Ini.h"
+#include "utils/TestSupport.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 using namespace Corvala;
-namespace fs = std::filesystem;
+using namespace TestSupport;
 
 TEST(PhpQuoted, EscapesWhatPhpUnescapes)
 {
@@ -82,7 +82,7 @@ protected:
     fs::create_directories(setup.workFolder);
   }
 
-  TestFolder root{"corvala php"};
+  TScratchFolder root{"corvala php"};
   TStackSetup setup;
 };
 
@@ -90,7 +90,7 @@ TEST_F(WritePhpConfigTest, WithoutTemplateWritesEverySettingInNewSections)
 {
   const std::string path = WritePhpConfig(setup);
   EXPECT_EQ(path, root.File("work/php.ini"));
-  EXPECT_EQ(ReadFileText(path),
+  EXPECT_EQ(ReadBytes(path),
             root.Fill("[PHP]\r\n"
                       "extension_dir=\"{root}/My Stack/bin/php/ext\"\r\n"
                       "mime_magic.magicfile=\"{root}/My Stack/bin/php/ext/magic.mime\"\r\n"
@@ -139,7 +139,7 @@ TEST_F(WritePhpConfigTest, TemplateKeysReplacedInPlaceOrAddedToTheirSection)
 
   const std::string path = WritePhpConfig(setup);
   // New keys follow the last key of their section; comments after it stay below them.
-  EXPECT_EQ(ReadFileText(path),
+  EXPECT_EQ(ReadBytes(path),
             root.Fill("[PHP]\r\n"
                       "; paths\r\n"
                       "extension_dir=\"{root}/My Stack/bin/php/ext\"\r\n"
@@ -178,7 +178,7 @@ TEST_F(WritePhpConfigTest, MissingTemplateUpdatesTheOlderCopy)
   const std::string older = root.Write("work/php.ini", "[PHP]\r\nshort_open_tag=On\r\nextension_dir=ext\r\n");
   setup.mySqlPort = 3306;
   WritePhpConfig(setup);
-  const std::string text = ReadFileText(older);
+  const std::string text = ReadBytes(older);
   EXPECT_EQ(
       text.rfind("[PHP]\r\nshort_open_tag=On\r\nextension_dir=\"" + setup.binFolder + "/php/ext\"\r\n", 0),
       0u)
@@ -200,18 +200,13 @@ TEST_F(WritePhpConfigTest, RealPhpReadsTheFile)
   setup.mySqlPort = 3307;
   const std::string path = WritePhpConfig(setup);
 
-  const std::string command = "PHP_INI_SCAN_DIR= /usr/bin/php -c '" + path +
-                              "' -r 'echo ini_get(\"mysqli.default_port\"), \"|\", "
-                              "ini_get(\"session.save_path\"), \"|\", extension_loaded(\"mysqli\") ? 1 : 0, "
-                              "extension_loaded(\"pdo_mysql\") ? 1 : 0;' 2>&1";
-  FILE *pipe = popen(command.c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
-  std::string output;
-  char buffer[256];
-  while (fgets(buffer, sizeof buffer, pipe) != nullptr)
-    output += buffer;
-  EXPECT_EQ(pclose(pipe), 0) << output;
-  EXPECT_EQ(output, "3307|" + setup.workFolder + "/sessions|11");
+  const RunResult run =
+      RunCommand("PHP_INI_SCAN_DIR= /usr/bin/php -c " + ShellQuoted(path) +
+                 " -r 'echo ini_get(\"mysqli.default_port\"), \"|\", "
+                 "ini_get(\"session.save_path\"), \"|\", extension_loaded(\"mysqli\") ? 1 : 0, "
+                 "extension_loaded(\"pdo_mysql\") ? 1 : 0;'");
+  EXPECT_EQ(run.ExitCode, 0) << run.Output;
+  EXPECT_EQ(run.Output, "3307|" + setup.workFolder + "/sessions|11");
 }
 
 TEST_F(WritePhpConfigTest, SessionFolderBelongsToTheWorkersWhenRunningAsRoot)

@@ -2,10 +2,10 @@
 
 #include "utils/Paths.h"
 
-#include "FileTestSupport.h"
+#include "utils/TestSupport.h"
 
 using namespace AppUtils;
-using namespace FileTestSupport;
+using namespace TestSupport;
 
 namespace
 {
@@ -19,7 +19,7 @@ protected:
     const char *old = std::getenv("CORVALA_MOUNTINFO");
     hadOld_ = old != nullptr;
     old_ = hadOld_ ? old : "";
-    setenv("CORVALA_MOUNTINFO", (scratch_ / "mountinfo").c_str(), 1);
+    setenv("CORVALA_MOUNTINFO", (scratch_.File("mountinfo")).c_str(), 1);
   }
   void TearDown() override
   {
@@ -28,7 +28,7 @@ protected:
     else
       unsetenv("CORVALA_MOUNTINFO");
   }
-  void Mounts(const std::string &table) { WriteText(scratch_ / "mountinfo", table); }
+  void Mounts(const std::string &table) { WriteBytes(scratch_.File("mountinfo"), table); }
 
   TScratchFolder scratch_;
 
@@ -81,6 +81,6 @@ TEST_F(CdRomTest, TheRunningProgramAndBrokenTables)
   EXPECT_FALSE(IsCdRomDrive());
   Mounts("garbage\n40 22 11:0 / /media/cd ro iso9660\n\n");
   EXPECT_FALSE(IsOnCdRom("/media/cd/runme"));
-  fs::remove(scratch_ / "mountinfo");
+  fs::remove(scratch_.File("mountinfo"));
   EXPECT_FALSE(IsCdRomDrive());
 }

@@ -1,12 +1,13 @@
 #include "utils/ExeResources.h"
-#include "ResourceTestSupport.h"
 #include "utils/FileIO.h"
 #include "utils/IconFile.h"
+#include "utils/ResourceTestSupport.h"
 
 #include <sys/stat.h>
 
 using namespace AppUtils;
 using namespace ResourceTests;
+using namespace TestSupport;
 
 namespace
 {
@@ -17,7 +18,7 @@ class ExeResources : public ::testing::Test
 protected:
   void SetUp() override
   {
-    Exe = Dir / "runme";
+    Exe = Dir.File("runme");
     fs::copy_file(BuiltProgram("resource_probe"), Exe);
     ASSERT_EQ(GetResourceLanguage(Exe, RT_GROUP_ICON, "MAINICON"), 2052);
   }
@@ -35,11 +36,11 @@ protected:
 
   std::string WriteIcon(const std::string &data)
   {
-    WriteBytes(Dir / "icon.ico", data);
-    return Dir / "icon.ico";
+    WriteBytes(Dir.File("icon.ico"), data);
+    return Dir.File("icon.ico");
   }
 
-  TempFolder Dir;
+  TScratchFolder Dir;
   std::string Exe;
 };
 
@@ -63,7 +64,7 @@ TEST_F(ExeResources, TwoImageGroupReplacedByThreeImages)
   EXPECT_EQ(ReadIconResource(Exe, "MAINICON"), MakeIcon(images));
   // The other resources and the program itself are unharmed.
   EXPECT_EQ(FindResource(resources, RT_RCDATA, "RES_CONFIG_INI")->Data.size(), 89u);
-  const RunResult run = RunCommand(Quoted(Exe));
+  const RunResult run = RunCommand(ShellQuoted(Exe));
   EXPECT_EQ(run.ExitCode, 0);
   EXPECT_NE(run.Output.find("14 MAINICON 1033 48\n"), std::string::npos) << run.Output;
 }
@@ -104,7 +105,7 @@ TEST_F(ExeResources, InvalidIconFilesAreRefusedAndTheTargetKept)
   EXPECT_EQ(ReadBytes(Exe), before);
 
   try {
-    ReplaceMainIcon(Exe, Dir / "missing.ico");
+    ReplaceMainIcon(Exe, Dir.File("missing.ico"));
     ADD_FAILURE();
   } catch (const EFileError &e) {
     EXPECT_EQ(e.ErrorCode, ENOENT);
@@ -115,21 +116,21 @@ TEST_F(ExeResources, InvalidIconFilesAreRefusedAndTheTargetKept)
 TEST_F(ExeResources, UpdateStepFailuresCarryTheStepAndErrorCode)
 {
   const std::string icon = WriteIcon(MakeIcon({"a"}));
-  const std::string missing = Dir / "gone";
+  const std::string missing = Dir.File("gone");
   try {
     ReplaceMainIcon(missing, icon);
     ADD_FAILURE();
   } catch (const std::runtime_error &e) {
     EXPECT_STREQ(e.what(), "Resource update error: BeginUpdateResource failed (1)(2)");
   }
-  WriteBytes(Dir / "plain", "no resources here");
+  WriteBytes(Dir.File("plain"), "no resources here");
   try {
-    ReplaceMainIcon(Dir / "plain", icon);
+    ReplaceMainIcon(Dir.File("plain"), icon);
     ADD_FAILURE();
   } catch (const std::runtime_error &e) {
     EXPECT_STREQ(e.what(), "Resource update error: FindResource failed (1)(2)");
   }
-  EXPECT_EQ(ReadBytes(Dir / "plain"), "no resources here");
+  EXPECT_EQ(ReadBytes(Dir.File("plain")), "no resources here");
   UpdateExeIcon(missing, icon); // nothing to clear: left alone, no error
   EXPECT_FALSE(fs::exists(missing));
 }
@@ -146,19 +147,21 @@ TEST_F(ExeResources, UpdateExeRCDataClearsReadOnlyAndWritesLanguageZero)
   EXPECT_EQ(ResourceLanguages(resources, RT_RCDATA, "RES_CONFIG_INI"), (std::vector<uint16_t>{0}));
   EXPECT_EQ(*ReadResource(Exe, RT_RCDATA, "RES_CONFIG_INI"), "[INI]\r\nport=8080");
   EXPECT_EQ(ReadResource(Exe, RT_RCDATA, "RES_SPLASH")->size(), 64002u);
-  EXPECT_EQ(RunCommand(Quoted(Exe) + " extract RES_CONFIG_INI " + Quoted(Dir / "out.ini")).ExitCode, 0);
-  EXPECT_EQ(ReadBytes(Dir / "out.ini"), "[INI]\r\nport=8080");
+  EXPECT_EQ(
+      RunCommand(ShellQuoted(Exe) + " extract RES_CONFIG_INI " + ShellQuoted(Dir.File("out.ini"))).ExitCode,
+      0);
+  EXPECT_EQ(ReadBytes(Dir.File("out.ini")), "[INI]\r\nport=8080");
 
-  EXPECT_FALSE(UpdateExeRCData(Dir / "missing", "RES_CONFIG_INI", "x"));
-  EXPECT_FALSE(fs::exists(Dir.Path / "missing"));
+  EXPECT_FALSE(UpdateExeRCData(Dir.File("missing"), "RES_CONFIG_INI", "x"));
+  EXPECT_FALSE(fs::exists(Dir.Path() / "missing"));
   EXPECT_FALSE(UpdateExeRCData(Exe, std::string(MaxResourceNameBytes + 1, 'n'), "x"));
   EXPECT_EQ(GetResourceLanguage(Exe, RT_RCDATA, "RES_NONE"), 0);
 }
 
 TEST_F(ExeResources, ExtractResourceToFileWritesOrExplains)
 {
-  const std::string out = Dir / "Config.ini";
-  RunResult run = RunCommand(Quoted(Exe) + " extract res_Config_ini " + Quoted(out));
+  const std::string out = Dir.File("Config.ini");
+  RunResult run = RunCommand(ShellQuoted(Exe) + " extract res_Config_ini " + ShellQuoted(out));
   ASSERT_EQ(run.ExitCode, 0) << run.Output;
   EXPECT_EQ(ReadBytes(out).size(), 89u);
   struct stat st {
@@ -167,16 +170,18 @@ TEST_F(ExeResources, ExtractResourceToFileWritesOrExplains)
   EXPECT_EQ(st.st_mode & 0777, 0600u);
 
   WriteBytes(out, std::string(500, 'z')); // a longer file is replaced wholly
-  EXPECT_EQ(RunCommand(Quoted(Exe) + " extract RES_AUTORUN " + Quoted(out)).ExitCode, 0);
+  EXPECT_EQ(RunCommand(ShellQuoted(Exe) + " extract RES_AUTORUN " + ShellQuoted(out)).ExitCode, 0);
   EXPECT_EQ(ReadBytes(out), "[autorun]\r\nicon=runme\r\nopen=runme\r\n");
 
-  run = RunCommand(Quoted(Exe) + " extract Res_Nothing " + Quoted(out));
+  run = RunCommand(ShellQuoted(Exe) + " extract Res_Nothing " + ShellQuoted(out));
   EXPECT_EQ(run.ExitCode, 1);
   EXPECT_EQ(run.Output, "Resource Res_Nothing not found\n");
 
-  run = RunCommand("cd " + Quoted(Dir.Path.string()) + " && " + Quoted(Exe) + " extract RES_CD no/such.ico");
+  run = RunCommand("cd " + ShellQuoted(Dir.Path().string()) + " && " + ShellQuoted(Exe) +
+                   " extract RES_CD no/such.ico");
   EXPECT_EQ(run.ExitCode, 1);
-  EXPECT_EQ(run.Output, "Cannot create file \"" + (Dir / "no/such.ico") + "\". No such file or directory\n");
+  EXPECT_EQ(run.Output,
+            "Cannot create file \"" + Dir.File("no/such.ico") + "\". No such file or directory\n");
 
   // This test program carries no resources of its own.
   try {

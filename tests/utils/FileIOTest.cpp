@@ -1,5 +1,5 @@
 #include "utils/FileIO.h"
-#include "ResourceTestSupport.h"
+#include "utils/ResourceTestSupport.h"
 
 #include <cerrno>
 #include <climits>
@@ -7,6 +7,7 @@
 
 using namespace AppUtils;
 using namespace ResourceTests;
+using namespace TestSupport;
 
 // The error code an action raises, or 0 when it raises nothing.
 template <class Action> static int ErrorCodeOf(Action action)
@@ -30,8 +31,8 @@ TEST(EFileError, MessageIsTheSystemTextOrAFallback)
 
 TEST(TFile, CreateModesMapToTheirOpenRules)
 {
-  TempFolder dir;
-  const std::string path = dir / "f.bin";
+  TScratchFolder dir;
+  const std::string path = dir.File("f.bin");
   TFile file;
   EXPECT_EQ(ErrorCodeOf([&] { file.Create(path, 2, 0, 0); }), ENOENT);
   file.Create(path, 1, 2, 0); // create new
@@ -51,10 +52,10 @@ TEST(TFile, CreateModesMapToTheirOpenRules)
 
 TEST(TFile, ReadBufferRaisesAtTheEndOfTheFile)
 {
-  TempFolder dir;
-  WriteBytes(dir / "f", "12345");
+  TScratchFolder dir;
+  WriteBytes(dir.File("f"), "12345");
   TFile file;
-  file.Create(dir / "f", 2, 0, 1);
+  file.Create(dir.File("f"), 2, 0, 1);
   char buffer[8] = {};
   file.ReadBuffer(buffer, 3);
   EXPECT_EQ(std::string(buffer, 3), "123");
@@ -66,15 +67,15 @@ TEST(TFile, ReadBufferRaisesAtTheEndOfTheFile)
     EXPECT_STREQ(e.what(), "Reached the end of the file");
   }
   EXPECT_EQ(file.Read(buffer, 8), 0u);
-  file.Create(dir / "f", 2, 1, 0); // write-only access cannot read
+  file.Create(dir.File("f"), 2, 1, 0); // write-only access cannot read
   EXPECT_EQ(ErrorCodeOf([&] { file.Read(buffer, 1); }), EBADF);
 }
 
 TEST(TFile, SizeSaturatesBeyondTwoGigabytes)
 {
-  TempFolder dir;
+  TScratchFolder dir;
   TFile file;
-  file.Create(dir / "sparse", 0, 2, 0);
+  file.Create(dir.File("sparse"), 0, 2, 0);
   ASSERT_EQ(ftruncate(file.Handle, 3LL << 30), 0);
   EXPECT_EQ(file.Size64(), 3LL << 30);
   EXPECT_EQ(file.Size(), INT32_MAX);
@@ -84,25 +85,25 @@ TEST(TFile, SizeSaturatesBeyondTwoGigabytes)
 
 TEST(WholeFiles, RoundTripBinaryAndNameTheFileOnFailure)
 {
-  TempFolder dir;
+  TScratchFolder dir;
   const std::string data("a\0b\r\n\xff", 6);
-  SaveStringToFile(dir / "x", data);
-  EXPECT_EQ(LoadFileToString(dir / "x"), data);
-  SaveStringToFile(dir / "x", "z");
-  EXPECT_EQ(LoadFileToString(dir / "x"), "z");
+  SaveStringToFile(dir.File("x"), data);
+  EXPECT_EQ(LoadFileToString(dir.File("x")), data);
+  SaveStringToFile(dir.File("x"), "z");
+  EXPECT_EQ(LoadFileToString(dir.File("x")), "z");
   try {
-    LoadFileToString(dir / "missing");
+    LoadFileToString(dir.File("missing"));
     ADD_FAILURE();
   } catch (const EFileError &e) {
     EXPECT_EQ(std::string(e.what()),
-              "Cannot open file \"" + (dir / "missing") + "\". No such file or directory");
+              "Cannot open file \"" + dir.File("missing") + "\". No such file or directory");
   }
   try {
-    SaveStringToFile(dir / "no/such", "x");
+    SaveStringToFile(dir.File("no/such"), "x");
     ADD_FAILURE();
   } catch (const EFileError &e) {
     EXPECT_EQ(std::string(e.what()),
-              "Cannot create file \"" + (dir / "no/such") + "\". No such file or directory");
+              "Cannot create file \"" + dir.File("no/such") + "\". No such file or directory");
   }
-  EXPECT_EQ(ErrorCodeOf([&] { LoadFileToString(dir.Path.string()); }), EISDIR);
+  EXPECT_EQ(ErrorCodeOf([&] { LoadFileToString(dir.Path().string()); }), EISDIR);
 }

@@ -1,13 +1,13 @@
 #include "utils/FileLock.h"
 
-#include "FileTestSupport.h"
+#include "utils/TestSupport.h"
 
 #include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
 
 using namespace AppUtils;
-using namespace FileTestSupport;
+using namespace TestSupport;
 
 namespace
 {
@@ -68,10 +68,10 @@ private:
 TEST(IsFileLocked, MissingFolderAndFreeFileAreNotLocked)
 {
   TScratchFolder scratch;
-  const fs::path file = scratch.path() / "free \"file\"\nname ü";
-  WriteText(file, "x");
-  EXPECT_FALSE(IsFileLocked(scratch / "missing"));
-  EXPECT_FALSE(IsFileLocked(scratch.path().string()));
+  const fs::path file = scratch.Path() / "free \"file\"\nname ü";
+  WriteBytes(file, "x");
+  EXPECT_FALSE(IsFileLocked(scratch.File("missing")));
+  EXPECT_FALSE(IsFileLocked(scratch.Path().string()));
   EXPECT_FALSE(IsFileLocked(file.string()));
   // Asking must not leave a lock behind.
   EXPECT_FALSE(IsFileLocked(file.string()));
@@ -80,8 +80,8 @@ TEST(IsFileLocked, MissingFolderAndFreeFileAreNotLocked)
 TEST(IsFileLocked, ReadOnlyFileIsLocked)
 {
   TScratchFolder scratch;
-  const fs::path file = scratch.path() / "read only";
-  WriteText(file, "x");
+  const fs::path file = scratch.Path() / "read only";
+  WriteBytes(file, "x");
   ASSERT_EQ(chmod(file.c_str(), 0444), 0);
   EXPECT_TRUE(IsFileLocked(file.string()));
   ASSERT_EQ(chmod(file.c_str(), 0644), 0);
@@ -91,7 +91,7 @@ TEST(IsFileLocked, ReadOnlyFileIsLocked)
 TEST(IsFileLocked, RunningExecutableIsLockedUntilItEnds)
 {
   TScratchFolder scratch;
-  const fs::path program = scratch.path() / "my sleep";
+  const fs::path program = scratch.Path() / "my sleep";
   fs::copy_file("/bin/sleep", program);
   ASSERT_EQ(chmod(program.c_str(), 0755), 0);
   EXPECT_FALSE(IsFileLocked(program.string()));
@@ -121,8 +121,8 @@ TEST(IsFileLocked, RunningExecutableIsLockedUntilItEnds)
 TEST(IsFileLocked, LockHeldByAnotherProcess)
 {
   TScratchFolder scratch;
-  const fs::path file = scratch.path() / "held file";
-  WriteText(file, "x");
+  const fs::path file = scratch.Path() / "held file";
+  WriteBytes(file, "x");
   for (const auto kind : {TLockHolder::Kind::Flock, TLockHolder::Kind::RecordLock}) {
     TLockHolder holder(file, kind);
     ASSERT_TRUE(holder.locked());

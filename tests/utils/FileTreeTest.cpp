@@ -1,11 +1,13 @@
 #include "utils/FileTree.h"
 
-#include "FileTestSupport.h"
+#include "utils/TestSupport.h"
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 using namespace AppUtils;
-using namespace FileTestSupport;
+using namespace TestSupport;
 
 namespace
 {
@@ -16,15 +18,24 @@ AppUtils::TStringArray Sorted(AppUtils::TStringArray names)
   return names;
 }
 
+// File names the shell copy and delete must carry through unchanged.
+const std::vector<std::string> &AwkwardNames()
+{
+  static const std::vector<std::string> names = {"with blank",    "with \"quotes\" and 'single'",
+                                                 "naïve—ünïcode", "new\nline",
+                                                 "-leading dash", "trailing blank "};
+  return names;
+}
+
 // bin/ with a program, a sub-folder with awkward names and a relative symlink.
 void MakeSampleTree(const fs::path &root)
 {
   fs::create_directories(root / "Apache" / "conf");
-  WriteText(root / "Apache" / "Apache", "program");
+  WriteBytes(root / "Apache" / "Apache", "program");
   ASSERT_EQ(chmod((root / "Apache" / "Apache").c_str(), 0750), 0);
-  WriteText(root / "Apache" / "conf" / "httpd.conf", "Listen 80\n");
+  WriteBytes(root / "Apache" / "conf" / "httpd.conf", "Listen 80\n");
   for (const auto &name : AwkwardNames())
-    WriteText(root / "Apache" / name, name);
+    WriteBytes(root / "Apache" / name, name);
   fs::create_symlink("conf/httpd.conf", root / "Apache" / "current.conf");
 }
 
@@ -33,27 +44,27 @@ void MakeSampleTree(const fs::path &root)
 TEST(FileTreeDelete, FolderCallsAnswerForFoldersOnly)
 {
   TScratchFolder scratch;
-  WriteText(scratch / "a file", "keep");
-  fs::create_directory(scratch / "a folder");
+  WriteBytes(scratch.File("a file"), "keep");
+  fs::create_directory(scratch.File("a folder"));
 
-  EXPECT_TRUE(DeleteFolder(scratch / "a file"));
-  EXPECT_EQ(ReadText(scratch / "a file"), "keep");
-  EXPECT_TRUE(DeleteFileSilently(scratch / "a folder"));
-  EXPECT_TRUE(fs::is_directory(scratch.path() / "a folder"));
+  EXPECT_TRUE(DeleteFolder(scratch.File("a file")));
+  EXPECT_EQ(ReadBytes(scratch.File("a file")), "keep");
+  EXPECT_TRUE(DeleteFileSilently(scratch.File("a folder")));
+  EXPECT_TRUE(fs::is_directory(scratch.Path() / "a folder"));
 
-  EXPECT_TRUE(DeleteFolder(scratch / "never there"));
-  EXPECT_TRUE(DeleteFileSilently(scratch / "never there"));
+  EXPECT_TRUE(DeleteFolder(scratch.File("never there")));
+  EXPECT_TRUE(DeleteFileSilently(scratch.File("never there")));
 
-  EXPECT_TRUE(DeleteFileSilently(scratch / "a file"));
-  EXPECT_FALSE(Exists(scratch.path() / "a file"));
-  EXPECT_TRUE(DeleteFolder(scratch / "a folder"));
-  EXPECT_FALSE(Exists(scratch.path() / "a folder"));
+  EXPECT_TRUE(DeleteFileSilently(scratch.File("a file")));
+  EXPECT_FALSE(Exists(scratch.Path() / "a file"));
+  EXPECT_TRUE(DeleteFolder(scratch.File("a folder")));
+  EXPECT_FALSE(Exists(scratch.Path() / "a folder"));
 }
 
 TEST(FileTreeDelete, RemovesWholeTreeWithReadOnlyPartsAndAwkwardNames)
 {
   TScratchFolder scratch;
-  const fs::path tree = scratch.path() / "tree \"x\"\n";
+  const fs::path tree = scratch.Path() / "tree \"x\"\n";
   MakeSampleTree(tree);
   ASSERT_EQ(chmod((tree / "Apache" / "conf" / "httpd.conf").c_str(), 0444), 0);
   ASSERT_EQ(chmod((tree / "Apache" / "conf").c_str(), 0555), 0);
@@ -67,26 +78,26 @@ TEST(FileTreeDelete, RemovesWholeTreeWithReadOnlyPartsAndAwkwardNames)
 TEST(FileTreeDelete, SymlinksAreRemovedNeverFollowed)
 {
   TScratchFolder scratch;
-  const fs::path outside = scratch.path() / "outside";
+  const fs::path outside = scratch.Path() / "outside";
   fs::create_directories(outside / "deep");
-  WriteText(outside / "deep" / "precious", "data");
-  WriteText(outside / "file", "data");
-  fs::create_directories(scratch.path() / "tree");
-  fs::create_directory_symlink(outside, scratch.path() / "tree" / "to folder");
-  fs::create_symlink(outside / "file", scratch.path() / "tree" / "to file");
-  fs::create_directory_symlink(outside, scratch.path() / "top link");
+  WriteBytes(outside / "deep" / "precious", "data");
+  WriteBytes(outside / "file", "data");
+  fs::create_directories(scratch.Path() / "tree");
+  fs::create_directory_symlink(outside, scratch.Path() / "tree" / "to folder");
+  fs::create_symlink(outside / "file", scratch.Path() / "tree" / "to file");
+  fs::create_directory_symlink(outside, scratch.Path() / "top link");
 
-  EXPECT_TRUE(DeleteFolder(scratch / "tree"));
-  EXPECT_TRUE(DeleteFolder(scratch / "top link"));
-  EXPECT_FALSE(Exists(scratch.path() / "tree"));
-  EXPECT_FALSE(Exists(scratch.path() / "top link"));
+  EXPECT_TRUE(DeleteFolder(scratch.File("tree")));
+  EXPECT_TRUE(DeleteFolder(scratch.File("top link")));
+  EXPECT_FALSE(Exists(scratch.Path() / "tree"));
+  EXPECT_FALSE(Exists(scratch.Path() / "top link"));
 
-  fs::create_symlink(outside / "file", scratch.path() / "file link");
-  EXPECT_TRUE(DeleteFileSilently(scratch / "file link"));
-  EXPECT_FALSE(Exists(scratch.path() / "file link"));
+  fs::create_symlink(outside / "file", scratch.Path() / "file link");
+  EXPECT_TRUE(DeleteFileSilently(scratch.File("file link")));
+  EXPECT_FALSE(Exists(scratch.Path() / "file link"));
 
-  EXPECT_EQ(ReadText(outside / "deep" / "precious"), "data");
-  EXPECT_EQ(ReadText(outside / "file"), "data");
+  EXPECT_EQ(ReadBytes(outside / "deep" / "precious"), "data");
+  EXPECT_EQ(ReadBytes(outside / "file"), "data");
 }
 
 TEST(FileTreeDelete, ReadOnlyTreeOfAnOrdinaryUser)
@@ -94,8 +105,8 @@ TEST(FileTreeDelete, ReadOnlyTreeOfAnOrdinaryUser)
   if (geteuid() != 0)
     GTEST_SKIP() << "needs root to act as another user";
   TScratchFolder scratch;
-  ASSERT_EQ(chmod(scratch.path().c_str(), 0755), 0);
-  const fs::path home = scratch.path() / "home";
+  ASSERT_EQ(chmod(scratch.Path().c_str(), 0755), 0);
+  const fs::path home = scratch.Path() / "home";
   MakeSampleTree(home / "tree");
   GiveToNobody(home);
   ASSERT_EQ(chmod((home / "tree" / "Apache" / "conf").c_str(), 0555), 0);
@@ -111,10 +122,10 @@ TEST(FileTreeDelete, ReadOnlyTreeOfAnOrdinaryUser)
 TEST(SetTreeReadOnly, ClearsWriteProtectionEverywhereAndKeepsOtherBits)
 {
   TScratchFolder scratch;
-  const fs::path tree = scratch.path() / "bin";
+  const fs::path tree = scratch.Path() / "bin";
   MakeSampleTree(tree);
-  const fs::path outside = scratch.path() / "outside";
-  WriteText(outside, "x");
+  const fs::path outside = scratch.Path() / "outside";
+  WriteBytes(outside, "x");
   ASSERT_EQ(chmod(outside.c_str(), 0444), 0);
   fs::create_symlink(outside, tree / "Apache" / "conf" / "outside link");
   ASSERT_EQ(chmod((tree / "Apache" / "Apache").c_str(), 02555), 0);
@@ -141,9 +152,9 @@ TEST(SetTreeReadOnly, ClearsWriteProtectionEverywhereAndKeepsOtherBits)
 TEST(SetTreeReadOnly, MissingFolderOrFileIsFalse)
 {
   TScratchFolder scratch;
-  WriteText(scratch / "file", "x");
-  EXPECT_FALSE(SetTreeReadOnly(scratch / "missing", false));
-  EXPECT_FALSE(SetTreeReadOnly(scratch / "file", false));
+  WriteBytes(scratch.File("file"), "x");
+  EXPECT_FALSE(SetTreeReadOnly(scratch.File("missing"), false));
+  EXPECT_FALSE(SetTreeReadOnly(scratch.File("file"), false));
 }
 
 TEST(SetTreeReadOnly, StopsAtTheFirstFailure)
@@ -151,18 +162,18 @@ TEST(SetTreeReadOnly, StopsAtTheFirstFailure)
   if (geteuid() != 0)
     GTEST_SKIP() << "needs root to act as another user";
   TScratchFolder scratch;
-  ASSERT_EQ(chmod(scratch.path().c_str(), 0755), 0);
+  ASSERT_EQ(chmod(scratch.Path().c_str(), 0755), 0);
   // nobody may not change the top folder (root's): nothing below may be touched.
-  const fs::path rootsTree = scratch.path() / "roots";
+  const fs::path rootsTree = scratch.Path() / "roots";
   fs::create_directories(rootsTree / "sub");
-  WriteText(rootsTree / "sub" / "f", "x");
+  WriteBytes(rootsTree / "sub" / "f", "x");
   GiveToNobody(rootsTree / "sub");
   ASSERT_EQ(chmod((rootsTree / "sub" / "f").c_str(), 0444), 0);
   ASSERT_EQ(chmod(rootsTree.c_str(), 0555), 0);
   // A foreign file deep inside makes the whole answer false.
-  const fs::path mixed = scratch.path() / "mixed";
+  const fs::path mixed = scratch.Path() / "mixed";
   fs::create_directories(mixed / "a" / "b");
-  WriteText(mixed / "a" / "b" / "foreign", "x");
+  WriteBytes(mixed / "a" / "b" / "foreign", "x");
   GiveToNobody(mixed);
   ASSERT_EQ(lchown((mixed / "a" / "b" / "foreign").c_str(), 0, 0), 0);
   ASSERT_EQ(chmod((mixed / "a" / "b").c_str(), 0555), 0);
@@ -179,19 +190,19 @@ TEST(SetTreeReadOnly, StopsAtTheFirstFailure)
 TEST(FileTreeList, EmptyFolderHoldsOnlyDotEntries)
 {
   TScratchFolder scratch;
-  EXPECT_EQ(Sorted(ListEntryNames(scratch.path().string())), (TStringArray{".", ".."}));
-  EXPECT_TRUE(ListSubfolderNames(scratch.path().string()).empty());
-  EXPECT_TRUE(ListFileNames(scratch.path().string()).empty());
+  EXPECT_EQ(Sorted(ListEntryNames(scratch.Path().string())), (TStringArray{".", ".."}));
+  EXPECT_TRUE(ListSubfolderNames(scratch.Path().string()).empty());
+  EXPECT_TRUE(ListFileNames(scratch.Path().string()).empty());
 }
 
 TEST(FileTreeList, SeparatesFoldersFromFiles)
 {
   TScratchFolder scratch;
-  const fs::path folder = scratch.path() / "data \"db\"";
+  const fs::path folder = scratch.Path() / "data \"db\"";
   fs::create_directories(folder / "x");
   fs::create_directories(folder / "y\nz");
-  WriteText(folder / "a.txt", "");
-  WriteText(folder / ".hidden", "");
+  WriteBytes(folder / "a.txt", "");
+  WriteBytes(folder / ".hidden", "");
   ASSERT_EQ(chmod((folder / "a.txt").c_str(), 0), 0);
   fs::create_directory_symlink(folder / "x", folder / "link to x");
   fs::create_symlink(folder / "gone", folder / "dangling");
@@ -204,8 +215,8 @@ TEST(FileTreeList, SeparatesFoldersFromFiles)
 TEST(FileTreeList, MissingFolderOrFileGivesEmptyLists)
 {
   TScratchFolder scratch;
-  WriteText(scratch / "file", "x");
-  for (const auto &path : {scratch / "missing", scratch / "file"}) {
+  WriteBytes(scratch.File("file"), "x");
+  for (const auto &path : {scratch.File("missing"), scratch.File("file")}) {
     EXPECT_TRUE(ListEntryNames(path).empty());
     EXPECT_TRUE(ListSubfolderNames(path).empty());
     EXPECT_TRUE(ListFileNames(path).empty());
@@ -215,90 +226,90 @@ TEST(FileTreeList, MissingFolderOrFileGivesEmptyLists)
 TEST(CopyFolder, IntoAnExistingFolderUnderItsOwnName)
 {
   TScratchFolder scratch;
-  MakeSampleTree(scratch.path() / "cd" / "bin");
-  fs::create_directories(scratch.path() / "work");
+  MakeSampleTree(scratch.Path() / "cd" / "bin");
+  fs::create_directories(scratch.Path() / "work");
 
-  CopyFolder(scratch / "cd/bin", scratch / "work");
+  CopyFolder(scratch.File("cd/bin"), scratch.File("work"));
 
-  const fs::path copy = scratch.path() / "work" / "bin" / "Apache";
-  EXPECT_EQ(ReadText(copy / "conf" / "httpd.conf"), "Listen 80\n");
+  const fs::path copy = scratch.Path() / "work" / "bin" / "Apache";
+  EXPECT_EQ(ReadBytes(copy / "conf" / "httpd.conf"), "Listen 80\n");
   EXPECT_EQ(ModeOf(copy / "Apache"), 0750);
   for (const auto &name : AwkwardNames())
-    EXPECT_EQ(ReadText(copy / name), name);
+    EXPECT_EQ(ReadBytes(copy / name), name);
   ASSERT_TRUE(fs::is_symlink(copy / "current.conf"));
   EXPECT_EQ(fs::read_symlink(copy / "current.conf"), "conf/httpd.conf");
-  EXPECT_EQ(Sorted(ListEntryNames(scratch / "work")), (TStringArray{".", "..", "bin"}));
+  EXPECT_EQ(Sorted(ListEntryNames(scratch.File("work"))), (TStringArray{".", "..", "bin"}));
 }
 
 TEST(CopyFolder, OverOlderCopyOverwritesMergesAndKeepsExtras)
 {
   TScratchFolder scratch;
-  MakeSampleTree(scratch.path() / "cd" / "bin");
-  const fs::path old = scratch.path() / "work" / "bin" / "Apache";
+  MakeSampleTree(scratch.Path() / "cd" / "bin");
+  const fs::path old = scratch.Path() / "work" / "bin" / "Apache";
   fs::create_directories(old / "conf");
   fs::create_directories(old / "logs");
-  WriteText(old / "conf" / "httpd.conf", "stale and much longer than the new content");
+  WriteBytes(old / "conf" / "httpd.conf", "stale and much longer than the new content");
   ASSERT_EQ(chmod((old / "conf" / "httpd.conf").c_str(), 0444), 0);
-  WriteText(old / "conf" / "extra.conf", "mine");
-  WriteText(old / "current.conf", "a file where the new copy has a symlink");
+  WriteBytes(old / "conf" / "extra.conf", "mine");
+  WriteBytes(old / "current.conf", "a file where the new copy has a symlink");
   // A hard link elsewhere must not be written through when the name is overwritten.
-  fs::create_hard_link(old / "conf" / "httpd.conf", scratch.path() / "hard link");
+  fs::create_hard_link(old / "conf" / "httpd.conf", scratch.Path() / "hard link");
 
-  CopyFolder(scratch / "cd/bin", scratch / "work");
+  CopyFolder(scratch.File("cd/bin"), scratch.File("work"));
 
-  EXPECT_EQ(ReadText(old / "conf" / "httpd.conf"), "Listen 80\n");
-  EXPECT_EQ(ReadText(old / "conf" / "extra.conf"), "mine");
+  EXPECT_EQ(ReadBytes(old / "conf" / "httpd.conf"), "Listen 80\n");
+  EXPECT_EQ(ReadBytes(old / "conf" / "extra.conf"), "mine");
   EXPECT_TRUE(fs::is_directory(old / "logs"));
   EXPECT_TRUE(fs::is_symlink(old / "current.conf"));
-  EXPECT_EQ(ReadText(scratch.path() / "hard link"), "stale and much longer than the new content");
+  EXPECT_EQ(ReadBytes(scratch.Path() / "hard link"), "stale and much longer than the new content");
   EXPECT_EQ(Sorted(ListFileNames(old.string() + "/conf")), (TStringArray{"extra.conf", "httpd.conf"}));
 }
 
 TEST(CopyFolder, ContentsWithStarIntoMissingFolders)
 {
   TScratchFolder scratch;
-  MakeSampleTree(scratch.path() / "www");
-  ASSERT_EQ(chmod((scratch.path() / "www" / "Apache" / "conf").c_str(), 0555), 0);
+  MakeSampleTree(scratch.Path() / "www");
+  ASSERT_EQ(chmod((scratch.Path() / "www" / "Apache" / "conf").c_str(), 0555), 0);
 
-  CopyFolder(scratch / "www/*", scratch / "new/deep dest");
+  CopyFolder(scratch.File("www/*"), scratch.File("new/deep dest"));
 
-  const fs::path dest = scratch.path() / "new" / "deep dest";
+  const fs::path dest = scratch.Path() / "new" / "deep dest";
   EXPECT_EQ(Sorted(ListEntryNames(dest.string())), (TStringArray{".", "..", "Apache"}));
-  EXPECT_EQ(ReadText(dest / "Apache" / "conf" / "httpd.conf"), "Listen 80\n");
+  EXPECT_EQ(ReadBytes(dest / "Apache" / "conf" / "httpd.conf"), "Listen 80\n");
   EXPECT_EQ(ModeOf(dest / "Apache" / "conf"), 0555);
 }
 
 TEST(CopyFolder, ToAMissingNameCopiesUnderThatName)
 {
   TScratchFolder scratch;
-  WriteText(scratch / "Config.ini", "[INI]\n");
-  ASSERT_EQ(chmod((scratch.path() / "Config.ini").c_str(), 0640), 0);
-  MakeSampleTree(scratch.path() / "bin");
+  WriteBytes(scratch.File("Config.ini"), "[INI]\n");
+  ASSERT_EQ(chmod((scratch.Path() / "Config.ini").c_str(), 0640), 0);
+  MakeSampleTree(scratch.Path() / "bin");
 
-  CopyFolder(scratch / "Config.ini", scratch / "sub/Renamed.ini");
-  CopyFolder(scratch / "bin", scratch / "dist/bin2");
+  CopyFolder(scratch.File("Config.ini"), scratch.File("sub/Renamed.ini"));
+  CopyFolder(scratch.File("bin"), scratch.File("dist/bin2"));
 
-  EXPECT_EQ(ReadText(scratch.path() / "sub" / "Renamed.ini"), "[INI]\n");
-  EXPECT_EQ(ModeOf(scratch.path() / "sub" / "Renamed.ini"), 0640);
-  EXPECT_EQ(ReadText(scratch.path() / "dist" / "bin2" / "Apache" / "conf" / "httpd.conf"), "Listen 80\n");
+  EXPECT_EQ(ReadBytes(scratch.Path() / "sub" / "Renamed.ini"), "[INI]\n");
+  EXPECT_EQ(ModeOf(scratch.Path() / "sub" / "Renamed.ini"), 0640);
+  EXPECT_EQ(ReadBytes(scratch.Path() / "dist" / "bin2" / "Apache" / "conf" / "httpd.conf"), "Listen 80\n");
 }
 
 TEST(CopyFolder, MissingSourceSelfCopyAndCopyIntoItself)
 {
   TScratchFolder scratch;
-  fs::create_directories(scratch.path() / "dest");
-  CopyFolder(scratch / "missing", scratch / "dest");
-  CopyFolder(scratch / "missing/*", scratch / "dest");
-  EXPECT_EQ(ListEntryNames(scratch / "dest").size(), 2u);
+  fs::create_directories(scratch.Path() / "dest");
+  CopyFolder(scratch.File("missing"), scratch.File("dest"));
+  CopyFolder(scratch.File("missing/*"), scratch.File("dest"));
+  EXPECT_EQ(ListEntryNames(scratch.File("dest")).size(), 2u);
 
-  MakeSampleTree(scratch.path() / "bin");
-  CopyFolder(scratch / "bin/Apache/Apache", scratch / "bin/Apache");
-  EXPECT_EQ(ReadText(scratch.path() / "bin" / "Apache" / "Apache"), "program");
+  MakeSampleTree(scratch.Path() / "bin");
+  CopyFolder(scratch.File("bin/Apache/Apache"), scratch.File("bin/Apache"));
+  EXPECT_EQ(ReadBytes(scratch.Path() / "bin" / "Apache" / "Apache"), "program");
 
-  CopyFolder(scratch / "bin", scratch / "bin/Apache");
-  EXPECT_EQ(ReadText(scratch.path() / "bin" / "Apache" / "bin" / "Apache" / "conf" / "httpd.conf"),
+  CopyFolder(scratch.File("bin"), scratch.File("bin/Apache"));
+  EXPECT_EQ(ReadBytes(scratch.Path() / "bin" / "Apache" / "bin" / "Apache" / "conf" / "httpd.conf"),
             "Listen 80\n");
-  EXPECT_FALSE(Exists(scratch.path() / "bin" / "Apache" / "bin" / "Apache" / "bin"));
+  EXPECT_FALSE(Exists(scratch.Path() / "bin" / "Apache" / "bin" / "Apache" / "bin"));
 }
 
 TEST(CopyFolder, ReadOnlyMediaRoundTripForAnOrdinaryUser)
@@ -306,20 +317,20 @@ TEST(CopyFolder, ReadOnlyMediaRoundTripForAnOrdinaryUser)
   if (geteuid() != 0)
     GTEST_SKIP() << "needs root to act as another user";
   TScratchFolder scratch;
-  ASSERT_EQ(chmod(scratch.path().c_str(), 0755), 0);
-  const fs::path cd = scratch.path() / "cd";
+  ASSERT_EQ(chmod(scratch.Path().c_str(), 0755), 0);
+  const fs::path cd = scratch.Path() / "cd";
   MakeSampleTree(cd / "bin");
   for (const auto &entry : fs::recursive_directory_iterator(cd))
     if (!entry.is_symlink())
       fs::permissions(entry.path(), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                       fs::perm_options::remove);
-  fs::create_directories(scratch.path() / "work");
-  GiveToNobody(scratch.path() / "work");
+  fs::create_directories(scratch.Path() / "work");
+  GiveToNobody(scratch.Path() / "work");
 
-  const fs::path copy = scratch.path() / "work" / "bin";
+  const fs::path copy = scratch.Path() / "work" / "bin";
   const int code = RunAsNobody([&] {
-    CopyFolder((cd / "bin").string(), (scratch.path() / "work").string());
-    const bool copied = ReadText(copy / "Apache" / "conf" / "httpd.conf") == "Listen 80\n";
+    CopyFolder((cd / "bin").string(), (scratch.Path() / "work").string());
+    const bool copied = ReadBytes(copy / "Apache" / "conf" / "httpd.conf") == "Listen 80\n";
     const bool readOnly = ModeOf(copy / "Apache" / "conf") == 0555;
     const bool writable = SetTreeReadOnly(copy.string(), false) && ModeOf(copy / "Apache" / "conf") == 0755;
     const bool deleted = DeleteFolder(copy.string()) && !Exists(copy);

@@ -1,8 +1,9 @@
 #include "utils/IconFile.h"
-#include "ResourceTestSupport.h"
+#include "utils/ResourceTestSupport.h"
 
 using namespace AppUtils;
 using namespace ResourceTests;
+using namespace TestSupport;
 
 static bool Valid(const std::string &data)
 {

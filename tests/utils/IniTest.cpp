@@ -1,7 +1,6 @@
 #include "utils/Ini.h"
 
-#include "RunAsNobody.h"
-#include "IniTestFolder.h"
+#include "utils/TestSupport.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -10,18 +9,10 @@
 
 using namespace AppUtils;
 using namespace std::string_literals;
-namespace fs = std::filesystem;
+using namespace TestSupport;
 
 namespace
 {
-
-mode_t ModeOf(const std::string &path)
-{
-  struct stat st {
-  };
-  EXPECT_EQ(stat(path.c_str(), &st), 0);
-  return st.st_mode & 07777;
-}
 
 std::string WriteErrorOf(const std::string &file)
 {
@@ -37,7 +28,7 @@ std::string WriteErrorOf(const std::string &file)
 
 TEST(Ini, ValuesAreTrimmedAndLoseOneEnclosingPairOfQuotes)
 {
-  TempFolder dir;
+  TScratchFolder dir;
   const std::string file = dir.File("Config.ini");
   WriteBytes(file, "[INI]\r\n"
                    "port=  80  \r\n"
@@ -63,7 +54,7 @@ TEST(Ini, ValuesAreTrimmedAndLoseOneEnclosingPairOfQuotes)
 
 TEST(Ini, ValuesAreWrittenAsGivenAndReadByTheRules)
 {
-  TempFolder dir;
+  TScratchFolder dir;
   const std::string file = dir.File("Config.ini");
   WriteIniString(file, "INI", "port", "  80  ");
   WriteIniString(file, "INI", "title", "\"My Program\"");
@@ -74,7 +65,7 @@ TEST(Ini, ValuesAreWrittenAsGivenAndReadByTheRules)
 
 TEST(Ini, LongValuesAreCutAt2047Characters)
 {
-  TempFolder dir;
+  TScratchFolder dir;
   const std::string file = dir.File("long.ini");
   std::string value;
   for (int i = 0; i < 3000; ++i)
@@ -90,7 +81,7 @@ TEST(Ini, LongValuesAreCutAt2047Characters)
 
 TEST(Ini, MissingFileSectionOrKeyReadsEmpty)
 {
-  TempFolder dir;
+  TScratchFolder dir;
   const std::string file = dir.File("a.ini");
   EXPECT_EQ(ReadIniString(file, "INI", "port"), "");
   EXPECT_EQ(ReadIniStringIfExists(file, "INI", "port"), "");
@@ -107,7 +98,7 @@ TEST(Ini, MissingFileSectionOrKeyReadsEmpty)
 
 TEST(Ini, ReplacingAKeyChangesOnlyItsLine)
 {
-  TempFolder dir;
+  TScratchFolder dir;
   const std::string file = dir.File("Config.ini");
   WriteBytes(file, "; settings\r\n[INI]\r\n  A = 1\r\nb=2\r\n; about c\r\nC=3\r\n\r\n[Other]\r\nb=9\r\n");
   WriteIniString(file, "ini", "A", "one");
@@ -118,7 +109,7 @@ TEST(Ini, ReplacingAKeyChangesOnlyItsLine)
 
 TEST(Ini, NewKeysFollowTheLastKeyOfTheirSection)
 {
-  TempFolder dir;
+  TScratchFolder dir;
   const std::string file = dir.File("Brand.ini");
   WriteBytes(file, "[A]\r\na=1\r\nnot a key\r\n\r\n; about B\r\n[B]\r\n\r\n[Empty]\r\n");
   WriteIniString(file, "a", "new", "x");
@@ -130,22 +121,39 @@ TEST(Ini, NewKeysFollowTheLastKeyOfTheirSection)
 
 TEST(Ini, MissingFileIsCreatedPrivateAndExistingModeIsKept)
 {
-  TempFolder dir;
+  TScratchFolder dir;
   const std::string file = dir.File("new.ini");
   WriteIniString(file, "S", "k", "v");
   EXPECT_EQ(ReadBytes(file), "[S]\r\nk=v\r\n");
-  EXPECT_EQ(ModeOf(file), 0600u);
+  EXPECT_EQ(ModeOf(file), 0600);
   ASSERT_EQ(chmod(file.c_str(), 0644), 0);
   WriteIniString(file, "S", "k", "w");
-  EXPECT_EQ(ModeOf(file), 0644u);
+  EXPECT_EQ(ModeOf(file), 0644);
   EXPECT_EQ(ReadIniString(file, "S", "k"), "w");
   // Only the file itself remains: no temporary files are left behind.
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 1);
 }
 
+TEST(Ini, RewriteKeepsTheFileOwner)
+{
+  if (geteuid() != 0)
+    GTEST_SKIP() << "only a privileged user can hand a file to another owner";
+  TScratchFolder dir;
+  const std::string file = dir.File("Config.ini");
+  WriteBytes(file, "[S]\r\nk=1\r\n");
+  ASSERT_EQ(chown(file.c_str(), kNobody, kNobody), 0);
+  WriteIniString(file, "S", "k", "2");
+  struct stat st {
+  };
+  ASSERT_EQ(stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, kNobody);
+  EXPECT_EQ(st.st_gid, kNobody);
+  EXPECT_EQ(ReadBytes(file), "[S]\r\nk=2\r\n");
+}
+
 TEST(Ini, WritingThroughASymlinkUpdatesItsTarget)
 {
-  TempFolder dir;
+  TScratchFolder dir;
   const std::string target = dir.File("real.ini");
   const std::string link = dir.File("link.ini");
   WriteBytes(target, "[S]\nk=1\n");
@@ -157,7 +165,7 @@ TEST(Ini, WritingThroughASymlinkUpdatesItsTarget)
 
 TEST(Ini, LfFilesAreReadAndRewrittenWithCrLf)
 {
-  TempFolder dir;
+  TScratchFolder dir;
   const std::string file = dir.File("lf.ini");
   WriteBytes(file, "[S]\nk=1\n; note\nmixed=2\r\nlast=3");
   EXPECT_EQ(ReadIniString(file, "S", "k"), "1");
@@ -169,7 +177,7 @@ TEST(Ini, LfFilesAreReadAndRewrittenWithCrLf)
 
 TEST(Ini, FirstOfDuplicateSectionsAndKeysWins)
 {
-  TempFolder dir;
+  TScratchFolder dir;
   const std::string file = dir.File("dup.ini");
   WriteBytes(file, "[S]\r\nk=first\r\nK=second\r\n[s]\r\nk=third\r\nother=4\r\n");
   EXPECT_EQ(ReadIniString(file, "S", "k"), "first");
@@ -186,7 +194,7 @@ TEST(Ini, FirstOfDuplicateSectionsAndKeysWins)
 
 TEST(Ini, SectionKeysAreAppendedInFileOrder)
 {
-  TempFolder dir;
+  TScratchFolder dir;
   const std::string file = dir.File("Favorites.ini");
   WriteBytes(file,
              "[URLS]\r\nzeta=1\r\n; comment=x\r\n\r\nno equals\r\n =empty name\r\nAlpha = 2\r\n[DIRS]\r\n"
@@ -203,7 +211,7 @@ TEST(Ini, SectionKeysAreAppendedInFileOrder)
 
 TEST(Ini, SectionKeyListHoldsOnlyWholeNamesWithin16384Bytes)
 {
-  TempFolder dir;
+  TScratchFolder dir;
   const std::string file = dir.File("many.ini");
   // 100-character names take 101 bytes each: 162 of them and the end need 16363 bytes, a 163rd
   // does not fit; a 20-character name (21 bytes) then exactly fills 16384.
@@ -234,7 +242,7 @@ TEST(Ini, StringListToArrayAppends)
 
 TEST(Ini, DeleteIniKeyRemovesOneLineAndNeverCreatesAFile)
 {
-  TempFolder dir;
+  TScratchFolder dir;
   const std::string missing = dir.File("missing.ini");
   DeleteIniKey(missing, "S", "k");
   EXPECT_FALSE(fs::exists(missing));
@@ -253,7 +261,7 @@ TEST(Ini, DeleteIniKeyRemovesOneLineAndNeverCreatesAFile)
 
 TEST(Ini, MalformedAndBinaryInputIsReadSafelyAndKeptOnWrite)
 {
-  TempFolder dir;
+  TScratchFolder dir;
   const std::string file = dir.File("bad.ini");
   const std::string longLine(1 << 20, 'x');
   std::string text = "before=0\r\nstray line\r\n[unclosed\r\nk=unclosed\r\n";
@@ -276,7 +284,7 @@ TEST(Ini, MalformedAndBinaryInputIsReadSafelyAndKeptOnWrite)
 
 TEST(Ini, ArgumentsThatWouldNotReadBackAreRefused)
 {
-  TempFolder dir;
+  TScratchFolder dir;
   const std::string file = dir.File("x.ini");
   WriteBytes(file, "[S]\r\nk=1\r\n");
   EXPECT_THROW(WriteIniString(file, "S", "k", "1\r\n[T]"), std::invalid_argument);
@@ -291,7 +299,7 @@ TEST(Ini, ArgumentsThatWouldNotReadBackAreRefused)
 
 TEST(Ini, PathsWithBlanksQuotesAndNonAsciiWork)
 {
-  TempFolder dir;
+  TScratchFolder dir;
   const fs::path folder = dir.Path() / "my stack \"q\" it's \xc3\xa4\xc3\xb6";
   fs::create_directory(folder);
   const std::string file = (folder / "Conf ig\xc3\xbc.ini").string();
@@ -304,7 +312,7 @@ TEST(Ini, PathsWithBlanksQuotesAndNonAsciiWork)
 
 TEST(Ini, UnwritableLocationsRaiseUnableToWrite)
 {
-  TempFolder dir;
+  TScratchFolder dir;
   const std::string inMissingFolder = dir.File("no such folder/Config.ini");
   EXPECT_EQ(WriteErrorOf(inMissingFolder), "Unable to write to " + inMissingFolder);
   WriteBytes(dir.File("plain"), "x");
@@ -318,7 +326,7 @@ TEST(Ini, UnprivilegedUserCannotWriteIntoOrReadForeignFiles)
 {
   if (geteuid() != 0)
     GTEST_SKIP() << "needs root to switch to another user";
-  TempFolder dir;
+  TScratchFolder dir;
   ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);
   const std::string secret = dir.File("secret.ini");
   WriteIniString(secret, "S", "k", "v");

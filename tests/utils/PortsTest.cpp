@@ -1,6 +1,6 @@
 #include "utils/Ports.h"
 
-#include "RunAsNobody.h"
+#include "utils/TestSupport.h"
 
 #include <arpa/inet.h>
 #include <fstream>
@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 using namespace AppUtils;
+using namespace TestSupport;
 
 namespace
 {

@@ -1,6 +1,8 @@
 #include "utils/Process.h"
 #include "utils/ProcessList.h"
 
+#include "utils/TestSupport.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -17,7 +19,7 @@
 #include <unistd.h>
 
 using namespace AppUtils;
-namespace fs = std::filesystem;
+using namespace TestSupport;
 
 namespace
 {
@@ -76,9 +78,6 @@ protected:
   {
     // Orphans of the children come to this process, so the tests can see how they end.
     ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
-    std::string pattern = (fs::temp_directory_path() / "corvala proc XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root = pattern;
     folder = root / "Ünïcödé folder";
     fs::create_directories(folder);
   }
@@ -93,7 +92,6 @@ protected:
           kill(static_cast<pid_t>(id), SIGKILL);
           waitpid(static_cast<pid_t>(id), nullptr, 0);
         }
-    fs::remove_all(root);
   }
 
   fs::path CopyChild(const std::string &name)
@@ -136,7 +134,8 @@ protected:
     return id;
   }
 
-  fs::path root;
+  const TScratchFolder scratch{"corvala proc"};
+  const fs::path root = scratch.Path();
   fs::path folder;
   std::vector<TProcessId> started;
   int reports = 0;

@@ -1,39 +1,29 @@
 #include "utils/ReadOnly.h"
 
-#include <filesystem>
-#include <fstream>
+#include "utils/TestSupport.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 using AppUtils::SetFileReadOnly;
-namespace fs = std::filesystem;
-
-static mode_t ModeOf(const fs::path &path)
-{
-  struct stat st {
-  };
-  EXPECT_EQ(stat(path.c_str(), &st), 0);
-  return st.st_mode & 07777;
-}
+using namespace TestSupport;
 
 TEST(SetFileReadOnly, TogglesWriteBitsAndKeepsTheRest)
 {
-  const fs::path dir = fs::temp_directory_path() / ("ro-" + std::to_string(getpid()));
-  fs::create_directories(dir);
-  const fs::path file = dir / "a file";
-  std::ofstream(file) << "x";
+  const TScratchFolder scratch;
+  const fs::path dir = scratch.Path();
+  const fs::path file = scratch.Write("a file", "x");
   ASSERT_EQ(chmod(file.c_str(), 0764), 0);
 
   EXPECT_TRUE(SetFileReadOnly(file.string(), true));
-  EXPECT_EQ(ModeOf(file), 0544u);
+  EXPECT_EQ(ModeOf(file), 0544);
   EXPECT_TRUE(SetFileReadOnly(file.string(), false));
-  EXPECT_EQ(ModeOf(file), 0744u);
+  EXPECT_EQ(ModeOf(file), 0744);
 
   EXPECT_TRUE(SetFileReadOnly(dir.string(), true));
-  EXPECT_EQ(ModeOf(dir) & 0222, 0u);
+  EXPECT_EQ(ModeOf(dir) & 0222, 0);
   EXPECT_TRUE(SetFileReadOnly(dir.string(), false));
-  EXPECT_NE(ModeOf(dir) & S_IWUSR, 0u);
+  EXPECT_NE(ModeOf(dir) & S_IWUSR, 0);
 
-  EXPECT_FALSE(SetFileReadOnly((dir / "missing").string(), false));
-  fs::remove_all(dir);
+  EXPECT_FALSE(SetFileReadOnly(scratch.File("missing"), false));
 }

@@ -1,6 +1,6 @@
 #include "utils/ResourceStore.h"
-#include "ResourceTestSupport.h"
 #include "utils/FileIO.h"
+#include "utils/ResourceTestSupport.h"
 
 #include <algorithm>
 #include <csignal>
@@ -11,6 +11,7 @@
 
 using namespace AppUtils;
 using namespace ResourceTests;
+using namespace TestSupport;
 
 namespace
 {
@@ -34,14 +35,6 @@ std::string SampleImage()
   return Content + SerializeResourceStore(SampleResources(), Content.size());
 }
 
-mode_t ModeOf(const std::string &path)
-{
-  struct stat st {
-  };
-  EXPECT_EQ(stat(path.c_str(), &st), 0);
-  return st.st_mode & 07777;
-}
-
 } // namespace
 
 TEST(ResourceStore, RoundTripsEntriesAndKeepsTheContent)
@@ -58,9 +51,9 @@ TEST(ResourceStore, RoundTripsEntriesAndKeepsTheContent)
   EXPECT_EQ(FindResource(store.Resources, RT_RCDATA, 1), nullptr);
   EXPECT_EQ(FindResource(store.Resources, RT_ICON, "1"), nullptr); // a text is no number
 
-  TempFolder dir;
-  WriteBytes(dir / "exe", SampleImage());
-  const TResourceStore fromFile = ReadResourceStore(dir / "exe");
+  TScratchFolder dir;
+  WriteBytes(dir.File("exe"), SampleImage());
+  const TResourceStore fromFile = ReadResourceStore(dir.File("exe"));
   EXPECT_EQ(fromFile.ContentSize, Content.size());
   EXPECT_EQ(fromFile.Resources.size(), 4u);
 }
@@ -97,9 +90,9 @@ TEST(ResourceStore, EveryTruncationReadsAsNoResources)
     EXPECT_TRUE(store.Resources.empty()) << "length " << length;
     EXPECT_EQ(store.ContentSize, length);
   }
-  TempFolder dir;
-  WriteBytes(dir / "cut", image.substr(0, image.size() - 1));
-  EXPECT_TRUE(ReadResourceStore(dir / "cut").Resources.empty());
+  TScratchFolder dir;
+  WriteBytes(dir.File("cut"), image.substr(0, image.size() - 1));
+  EXPECT_TRUE(ReadResourceStore(dir.File("cut")).Resources.empty());
 }
 
 TEST(ResourceStore, EveryFlippedStoreByteReadsAsNoResources)
@@ -139,7 +132,7 @@ TEST(ResourceStore, AbsurdCountsAndOffsetsReadAsNoResources)
 TEST(ResourceStore, AStoreOverTheSizeLimitIsRefusedUnread)
 {
   // A well-formed, empty store whose data region (sparse zeros) is one byte over the limit.
-  TempFolder dir;
+  TScratchFolder dir;
   const uint64_t region = MaxStoreBytes + 1;
   const std::string zeros(1 << 20, '\0');
   uLong crc = crc32(0L, Z_NULL, 0);
@@ -155,7 +148,7 @@ TEST(ResourceStore, AStoreOverTheSizeLimitIsRefusedUnread)
   }
   PutLE(trailer, static_cast<uint32_t>(crc), 4);
   PutLE(trailer, 0, 4);
-  const std::string path = dir / "sparse";
+  const std::string path = dir.File("sparse");
   WriteBytes(path, "");
   ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(region)), 0);
   std::ofstream(path, std::ios::binary | std::ios::app) << trailer;
@@ -174,8 +167,8 @@ TEST(ResourceStore, AStoreOverTheSizeLimitIsRefusedUnread)
 
 TEST(TResourceUpdate, RewritesReplaceTheStoreAndKeepContentAndMode)
 {
-  TempFolder dir;
-  const std::string target = dir / "program";
+  TScratchFolder dir;
+  const std::string target = dir.File("program");
   WriteBytes(target, Content);
   ASSERT_EQ(chmod(target.c_str(), 0751), 0);
   {
@@ -192,7 +185,7 @@ TEST(TResourceUpdate, RewritesReplaceTheStoreAndKeepContentAndMode)
     update.Commit();
   }
   EXPECT_EQ(ReadBytes(target), once); // no stacked stores
-  EXPECT_EQ(ModeOf(target), 0751u);
+  EXPECT_EQ(ModeOf(target), 0751);
 
   {
     TResourceUpdate update(target);
@@ -200,13 +193,13 @@ TEST(TResourceUpdate, RewritesReplaceTheStoreAndKeepContentAndMode)
     update.Commit();
   }
   EXPECT_EQ(ReadResourceStore(target).ContentSize, Content.size());
-  EXPECT_EQ(fs::directory_iterator(dir.Path)->path().filename(), "program");
+  EXPECT_EQ(fs::directory_iterator(dir.Path())->path().filename(), "program");
 }
 
 TEST(TResourceUpdate, UncommittedOrThroughASymlink)
 {
-  TempFolder dir;
-  const std::string target = dir / "real";
+  TScratchFolder dir;
+  const std::string target = dir.File("real");
   WriteBytes(target, SampleImage());
   {
     TResourceUpdate update(target);
@@ -214,22 +207,22 @@ TEST(TResourceUpdate, UncommittedOrThroughASymlink)
   }
   EXPECT_EQ(ReadBytes(target), SampleImage());
 
-  fs::create_symlink("real", dir.Path / "link");
+  fs::create_symlink("real", dir.Path() / "link");
   {
-    TResourceUpdate update(dir / "link");
+    TResourceUpdate update(dir.File("link"));
     SetResource(update.Resources, RT_RCDATA, "NEW", 0, "new");
     update.Commit();
   }
-  EXPECT_TRUE(fs::is_symlink(dir.Path / "link"));
+  EXPECT_TRUE(fs::is_symlink(dir.Path() / "link"));
   EXPECT_NE(FindResource(ReadResourceStore(target).Resources, RT_RCDATA, "new"), nullptr);
-  EXPECT_THROW(TResourceUpdate(dir / "missing"), EFileError);
-  EXPECT_THROW(TResourceUpdate(dir.Path.string()), EFileError);
+  EXPECT_THROW(TResourceUpdate(dir.File("missing")), EFileError);
+  EXPECT_THROW(TResourceUpdate(dir.Path().string()), EFileError);
 }
 
 TEST(TResourceUpdate, FailedWriteLeavesTheTargetAndNoTemporaryFile)
 {
-  TempFolder dir;
-  const std::string target = dir / "program";
+  TScratchFolder dir;
+  const std::string target = dir.File("program");
   WriteBytes(target, SampleImage());
   const std::string before = ReadBytes(target);
   // A file size limit makes the new file's write fail, even for a privileged user.
@@ -253,7 +246,7 @@ TEST(TResourceUpdate, FailedWriteLeavesTheTargetAndNoTemporaryFile)
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   EXPECT_EQ(ReadBytes(target), before);
   size_t files = 0;
-  for ([[maybe_unused]] const auto &entry : fs::directory_iterator(dir.Path))
+  for ([[maybe_unused]] const auto &entry : fs::directory_iterator(dir.Path()))
     ++files;
   EXPECT_EQ(files, 1u);
 }
@@ -262,16 +255,16 @@ TEST(TResourceUpdate, ReadOnlyFolderOrFileRefusesTheUpdate)
 {
   if (geteuid() == 0)
     GTEST_SKIP() << "permissions do not bind a privileged user";
-  TempFolder dir;
-  const std::string target = dir / "program";
+  TScratchFolder dir;
+  const std::string target = dir.File("program");
   WriteBytes(target, SampleImage());
-  ASSERT_EQ(chmod(dir.Path.c_str(), 0555), 0);
+  ASSERT_EQ(chmod(dir.Path().c_str(), 0555), 0);
   {
     TResourceUpdate update(target);
     update.Resources.clear();
     EXPECT_THROW(update.Commit(), EFileError);
   }
-  ASSERT_EQ(chmod(dir.Path.c_str(), 0755), 0);
+  ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);
   EXPECT_EQ(ReadBytes(target), SampleImage());
   ASSERT_EQ(chmod(target.c_str(), 0444), 0);
   EXPECT_THROW(TResourceUpdate update(target), EFileError);

@@ -1,12 +1,13 @@
-#include "ResourceTestSupport.h"
 #include "utils/ExeResources.h"
 #include "utils/IconFile.h"
+#include "utils/ResourceTestSupport.h"
 
 #include <array>
 #include <set>
 
 using namespace AppUtils;
 using namespace ResourceTests;
+using namespace TestSupport;
 
 namespace
 {
@@ -42,7 +43,7 @@ std::vector<std::array<uint32_t, 3>> IconFormats(const std::string &icon)
 
 TEST(ShippedResources, TheEmbeddedProgramRunsAndListsThem)
 {
-  const RunResult run = RunCommand(Quoted(Probe));
+  const RunResult run = RunCommand(ShellQuoted(Probe));
   EXPECT_EQ(run.ExitCode, 0);
   EXPECT_EQ(run.Output, "3 1 2052 4264\n"
                         "3 2 2052 1128\n"
@@ -108,23 +109,26 @@ TEST(ShippedResources, MainIconIsATwoImageGroupInLanguage2052)
 
 TEST(ShippedResources, ToolReportsFailuresWithExitCodeOne)
 {
-  const std::string tool = Quoted(BuiltProgram("corvala-res"));
-  TempFolder dir;
-  RunResult run =
-      RunCommand(tool + " get " + Quoted(Probe) + " RCDATA RES_AUTORUN > " + Quoted(dir / "a.inf"));
+  const std::string tool = ShellQuoted(BuiltProgram("corvala-res"));
+  TScratchFolder dir;
+  RunResult run = RunCommand(tool + " get " + ShellQuoted(Probe) + " RCDATA RES_AUTORUN > " +
+                             ShellQuoted(dir.File("a.inf")));
   EXPECT_EQ(run.ExitCode, 0);
-  EXPECT_EQ(ReadBytes(dir / "a.inf"), "[autorun]\r\nicon=runme\r\nopen=runme\r\n");
-  run = RunCommand(tool + " get " + Quoted(Probe) + " RCDATA RES_NONE");
+  EXPECT_EQ(ReadBytes(dir.File("a.inf")), "[autorun]\r\nicon=runme\r\nopen=runme\r\n");
+  run = RunCommand(tool + " get " + ShellQuoted(Probe) + " RCDATA RES_NONE");
   EXPECT_EQ(run.ExitCode, 1);
   EXPECT_NE(run.Output.find("Resource RES_NONE not found"), std::string::npos) << run.Output;
-  run = RunCommand(tool + " set " + Quoted(dir / "missing") + " RCDATA X 0 " + Quoted(dir / "a.inf"));
+  run = RunCommand(tool + " set " + ShellQuoted(dir.File("missing")) + " RCDATA X 0 " +
+                   ShellQuoted(dir.File("a.inf")));
   EXPECT_EQ(run.ExitCode, 1);
   EXPECT_NE(run.Output.find("No such file or directory"), std::string::npos) << run.Output;
   EXPECT_EQ(RunCommand(tool + " frobnicate").ExitCode, 1);
-  WriteBytes(dir / "plain", "plain");
-  EXPECT_EQ(
-      RunCommand(tool + " set " + Quoted(dir / "plain") + " 10 7 1033 " + Quoted(dir / "a.inf")).ExitCode, 0);
-  EXPECT_EQ(RunCommand(tool + " list " + Quoted(dir / "plain")).Output, "10 7 1033 35\n");
-  EXPECT_EQ(RunCommand(tool + " remove " + Quoted(dir / "plain") + " RCDATA 7 1033").ExitCode, 0);
-  EXPECT_EQ(ReadBytes(dir / "plain"), "plain");
+  WriteBytes(dir.File("plain"), "plain");
+  EXPECT_EQ(RunCommand(tool + " set " + ShellQuoted(dir.File("plain")) + " 10 7 1033 " +
+                       ShellQuoted(dir.File("a.inf")))
+                .ExitCode,
+            0);
+  EXPECT_EQ(RunCommand(tool + " list " + ShellQuoted(dir.File("plain"))).Output, "10 7 1033 35\n");
+  EXPECT_EQ(RunCommand(tool + " remove " + ShellQuoted(dir.File("plain")) + " RCDATA 7 1033").ExitCode, 0);
+  EXPECT_EQ(ReadBytes(dir.File("plain")), "plain");
 }

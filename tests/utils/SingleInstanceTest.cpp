@@ -1,11 +1,11 @@
 #include "utils/SingleInstance.h"
 
-#include "FileTestSupport.h"
+#include "utils/TestSupport.h"
 
 #include <csignal>
 
 using namespace AppUtils;
-using namespace FileTestSupport;
+using namespace TestSupport;
 
 namespace
 {
@@ -21,12 +21,12 @@ std::string UniqueName(const std::string &tag)
 TEST(IsFirstInstance, SecondCallInTheSameProcessIsFalse)
 {
   TScratchFolder scratch;
-  const TTmpDirOverride tmp(scratch.path().string());
+  const TTmpDirOverride tmp(scratch.Path().string());
   const std::string name = UniqueName("twice");
 
   EXPECT_TRUE(IsFirstInstance(name));
   EXPECT_FALSE(IsFirstInstance(name));
-  EXPECT_EQ(ModeOf(scratch.path() / (name + ".lock")), 0600);
+  EXPECT_EQ(ModeOf(scratch.Path() / (name + ".lock")), 0600);
   EXPECT_TRUE(IsFirstInstance(UniqueName("other")));
 
   // A forked child shares the held lock and the record of it.
@@ -41,7 +41,7 @@ TEST(IsFirstInstance, SecondCallInTheSameProcessIsFalse)
 TEST(IsFirstInstance, AnotherProcessHoldingTheNameWins)
 {
   TScratchFolder scratch;
-  const TTmpDirOverride tmp(scratch.path().string());
+  const TTmpDirOverride tmp(scratch.Path().string());
   const std::string name = UniqueName("shared");
 
   int fds[2];
@@ -70,10 +70,10 @@ TEST(IsFirstInstance, AnotherProcessHoldingTheNameWins)
 TEST(IsFirstInstance, PlantedSymlinkIsNotFollowed)
 {
   TScratchFolder scratch;
-  const TTmpDirOverride tmp(scratch.path().string());
+  const TTmpDirOverride tmp(scratch.Path().string());
   const std::string name = UniqueName("planted");
-  const fs::path victim = scratch.path() / "victim";
-  fs::create_symlink(victim, scratch.path() / (name + ".lock"));
+  const fs::path victim = scratch.Path() / "victim";
+  fs::create_symlink(victim, scratch.Path() / (name + ".lock"));
 
   EXPECT_FALSE(IsFirstInstance(name));
   EXPECT_FALSE(Exists(victim));

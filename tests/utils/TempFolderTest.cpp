@@ -1,12 +1,12 @@
 #include "utils/TempFolder.h"
 
-#include "FileTestSupport.h"
+#include "utils/TestSupport.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
 
 using namespace AppUtils;
-using namespace FileTestSupport;
+using namespace TestSupport;
 
 TEST(GetTempFolder, FollowsTmpDirWithoutTrailingSlash)
 {
@@ -26,17 +26,17 @@ TEST(GetTempFolder, FollowsTmpDirWithoutTrailingSlash)
 TEST(MakeUniqueTempFileName, SkipsLockedFilesOnly)
 {
   TScratchFolder scratch;
-  const std::string folder = scratch / "dist folder";
+  const std::string folder = scratch.File("dist folder");
   fs::create_directory(folder);
   EXPECT_EQ(MakeUniqueTempFileName("P", folder, 0, ".tmp"), folder + "/P0.tmp");
 
-  WriteText(folder + "/P0.tmp", "unlocked");
+  WriteBytes(folder + "/P0.tmp", "unlocked");
   EXPECT_EQ(MakeUniqueTempFileName("P", folder, 0, ".tmp"), folder + "/P0.tmp");
 
   ASSERT_EQ(chmod((folder + "/P0.tmp").c_str(), 0444), 0);
   EXPECT_EQ(MakeUniqueTempFileName("P", folder, 0, ".tmp"), folder + "/P1.tmp");
 
-  WriteText(folder + "/P1.tmp", "");
+  WriteBytes(folder + "/P1.tmp", "");
   const int fd = open((folder + "/P1.tmp").c_str(), O_RDONLY | O_CLOEXEC);
   ASSERT_GE(fd, 0);
   ASSERT_EQ(flock(fd, LOCK_EX), 0);
@@ -49,9 +49,9 @@ TEST(MakeUniqueTempFileName, SkipsLockedFilesOnly)
 TEST(MakeUniqueTempFileName, EmptyOrMissingFolderUsesTheTemporaryFolder)
 {
   TScratchFolder scratch;
-  const TTmpDirOverride tmp(scratch.path().string() + "/");
-  EXPECT_EQ(MakeUniqueTempFileName("P", "", 0, ".tmp"), scratch / "P0.tmp");
-  EXPECT_EQ(MakeUniqueTempFileName("P", scratch / "missing", 3, ""), scratch / "P3");
-  WriteText(scratch / "a file", "");
-  EXPECT_EQ(MakeUniqueTempFileName("P", scratch / "a file", 0, ".x"), scratch / "P0.x");
+  const TTmpDirOverride tmp(scratch.Path().string() + "/");
+  EXPECT_EQ(MakeUniqueTempFileName("P", "", 0, ".tmp"), scratch.File("P0.tmp"));
+  EXPECT_EQ(MakeUniqueTempFileName("P", scratch.File("missing"), 3, ""), scratch.File("P3"));
+  WriteBytes(scratch.File("a file"), "");
+  EXPECT_EQ(MakeUniqueTempFileName("P", scratch.File("a file"), 0, ".x"), scratch.File("P0.x"));
 }

@@ -3,12 +3,12 @@
 #include "utils/Md5.h"
 #include "utils/Paths.h"
 
-#include "FileTestSupport.h"
+#include "utils/TestSupport.h"
 
 #include <stdexcept>
 
 using namespace AppUtils;
-using namespace FileTestSupport;
+using namespace TestSupport;
 
 namespace
 {
@@ -29,51 +29,51 @@ std::string ErrorOf()
 TEST(WorkFolder, PathIsTheTemporaryFolderAndTheProgramDigest)
 {
   TScratchFolder scratch;
-  const TTmpDirOverride tmp(scratch.path().string() + "/");
-  EXPECT_EQ(WorkFolderPathFor("/opt/a/runme"), scratch / Md5Hex("/opt/a/runme"));
+  const TTmpDirOverride tmp(scratch.Path().string() + "/");
+  EXPECT_EQ(WorkFolderPathFor("/opt/a/runme"), scratch.File(Md5Hex("/opt/a/runme")));
   EXPECT_NE(WorkFolderPathFor("/opt/a/runme"), WorkFolderPathFor("/opt/b/runme"));
-  EXPECT_EQ(WorkFolderPathFor(GetProgramPath()), scratch / Md5Hex());
+  EXPECT_EQ(WorkFolderPathFor(GetProgramPath()), scratch.File(Md5Hex()));
   EXPECT_FALSE(Exists(WorkFolderPathFor(GetProgramPath())));
 }
 
 TEST(WorkFolder, CreatedPrivateAndFoundAgain)
 {
   TScratchFolder scratch;
-  const TTmpDirOverride tmp(scratch.path().string());
+  const TTmpDirOverride tmp(scratch.Path().string());
   const mode_t oldMask = umask(0);
   const std::string folder = GetTempWorkFolder();
   umask(oldMask);
 
-  EXPECT_EQ(folder, scratch / Md5Hex());
+  EXPECT_EQ(folder, scratch.File(Md5Hex()));
   EXPECT_TRUE(fs::is_directory(folder));
   EXPECT_EQ(ModeOf(folder), 0700);
-  WriteText(folder + "/Config.ini", "[INI]\n");
+  WriteBytes(folder + "/Config.ini", "[INI]\n");
   EXPECT_EQ(GetTempWorkFolder(), folder);
-  EXPECT_EQ(ReadText(folder + "/Config.ini"), "[INI]\n");
+  EXPECT_EQ(ReadBytes(folder + "/Config.ini"), "[INI]\n");
 }
 
 TEST(WorkFolder, RefusesSymlinksFilesAndMissingParents)
 {
   TScratchFolder scratch;
-  const TTmpDirOverride tmp(scratch.path().string());
+  const TTmpDirOverride tmp(scratch.Path().string());
   const std::string path = WorkFolderPathFor(GetProgramPath());
 
-  fs::create_directory(scratch / "elsewhere");
-  fs::create_directory_symlink(scratch / "elsewhere", path);
+  fs::create_directory(scratch.File("elsewhere"));
+  fs::create_directory_symlink(scratch.File("elsewhere"), path);
   std::string error = ErrorOf();
   EXPECT_NE(error.find(path), std::string::npos) << error;
   EXPECT_NE(error.find("symbolic link"), std::string::npos) << error;
   fs::remove(path);
 
-  WriteText(path, "not a folder");
+  WriteBytes(path, "not a folder");
   error = ErrorOf();
   EXPECT_NE(error.find(path), std::string::npos) << error;
   EXPECT_NE(error.find("not a folder"), std::string::npos) << error;
-  EXPECT_EQ(ReadText(path), "not a folder");
+  EXPECT_EQ(ReadBytes(path), "not a folder");
 
-  const TTmpDirOverride missing(scratch / "no such temp");
+  const TTmpDirOverride missing(scratch.File("no such temp"));
   error = ErrorOf();
-  EXPECT_NE(error.find(scratch / "no such temp"), std::string::npos) << error;
+  EXPECT_NE(error.find(scratch.File("no such temp")), std::string::npos) << error;
   EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
 }
 
@@ -82,7 +82,7 @@ TEST(WorkFolder, RefusesAFolderOfAnotherUser)
   if (geteuid() != 0)
     GTEST_SKIP() << "needs root to hand the folder to another user";
   TScratchFolder scratch;
-  const TTmpDirOverride tmp(scratch.path().string());
+  const TTmpDirOverride tmp(scratch.Path().string());
   const std::string path = WorkFolderPathFor(GetProgramPath());
   fs::create_directory(path);
   ASSERT_EQ(chown(path.c_str(), kNobody, kNobody), 0);
