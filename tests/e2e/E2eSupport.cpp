@@ -175,6 +175,8 @@ int TLauncher::IntValue(const std::string &key) const
 
 int TLauncher::Stop()
 {
+  // A launcher that has already ended closed its end of the pipe; that is no reason to die here.
+  signal(SIGPIPE, SIG_IGN);
   if (write(toChild_, "stop\n", 5) != 5)
     kill(pid_, SIGTERM);
   int status = 0;
