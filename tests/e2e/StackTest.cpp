@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <memory>
 #include <thread>
 #include <unistd.h>
 
@@ -86,8 +87,17 @@ TEST_F(StackTest, BusyPortsMoveBothServersUpAndPhpFollows)
   const int first = FreePortRun(21080);
   install.SetConfig(ConfigWithPort(first));
   TPortHolder apacheHolder(first);
-  TPortHolder mysqlHolder(3306);
-  TPortHolder mysqlHolder2(3307);
+  // MySQL's first ports may be busy with another server for a moment; wait until they are ours.
+  std::unique_ptr<TPortHolder> mysqlHolder;
+  std::unique_ptr<TPortHolder> mysqlHolder2;
+  for (int i = 0; i < 200 && !(mysqlHolder && mysqlHolder->Holding() && mysqlHolder2->Holding()); ++i) {
+    mysqlHolder.reset();
+    mysqlHolder2.reset();
+    std::this_thread::sleep_for(std::chrono::milliseconds(i == 0 ? 0 : 50));
+    mysqlHolder = std::make_unique<TPortHolder>(3306);
+    mysqlHolder2 = std::make_unique<TPortHolder>(3307);
+  }
+  ASSERT_TRUE(mysqlHolder->Holding() && mysqlHolder2->Holding());
   TLauncher launcher(install.Program());
   ASSERT_TRUE(launcher.WaitReady()) << launcher.LastLine();
   EXPECT_EQ(launcher.IntValue("apache_port"), first + 1);
