@@ -244,6 +244,9 @@ std::vector<pid_t> ProcessesBelow(const std::string &folder)
 TPortHolder::TPortHolder(int port, bool allAddresses)
 {
   fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  // Connections of an earlier server in TIME_WAIT must not keep the port from being held.
+  const int reuse = 1;
+  setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(static_cast<uint16_t>(port));
