@@ -52,7 +52,7 @@ std::string Shell(const std::string &command)
   return output;
 }
 
-TInstall::TInstall()
+TInstall::TInstall(const std::string &program)
 {
   char pattern[] = "/tmp/corvala e2e XXXXXX";
   if (mkdtemp(pattern) == nullptr)
@@ -60,7 +60,7 @@ TInstall::TInstall()
   root_ = pattern;
   chmod(root_.c_str(), 0755);
   const std::string kit = CORVALA_STACK_TREE;
-  Run("cp " + Quoted(CORVALA_DRIVER) + " " + Quoted(Program()));
+  Run("cp " + Quoted(program) + " " + Quoted(Program()));
   Run("cp -al " + Quoted(kit + "/bin") + " " + Quoted(Path("bin")));
   Run("cp -al " + Quoted(kit + "/www") + " " + Quoted(Path("www")));
   Run("cp -a " + Quoted(kit + "/data") + " " + Quoted(Path("data")));

@@ -10,12 +10,13 @@
 namespace E2e
 {
 
-// A fresh installation in a temporary folder whose name holds a blank: the driver program as
-// "corvala", bin and www linked file by file from the kit tree, data copied (the servers write it).
+// A fresh installation in a temporary folder whose name holds a blank: the program (the window-less
+// driver unless another is given) as "corvala", bin and www linked file by file from the kit tree,
+// data copied (the servers write it).
 class TInstall
 {
 public:
-  TInstall();
+  explicit TInstall(const std::string &program = CORVALA_DRIVER);
   ~TInstall();
   TInstall(const TInstall &) = delete;
   TInstall &operator=(const TInstall &) = delete;
