@@ -1,6 +1,7 @@
 #include "app/LauncherRole.h"
 
 #include "config/ConfigFile.h"
+#include "maintenance/MaintenanceCommands.h"
 #include "shell/ErrorReport.h"
 #include "shell/MainForm.h"
 #include "stack/ServerStack.h"
@@ -96,6 +97,8 @@ int RunLauncher(int argc, char **argv)
 
   TServerStack stack({.StartSplash = true, .ProcessEvents = [] { QCoreApplication::processEvents(); }});
   TfrmMain form(TStackHooks{[&stack] { stack.Stop(); }, [](TProcessId id) { KillProcess(id); }});
+  QObject::connect(&form, &TfrmMain::settingsRequested, [&] { RunSettingsCommand(form, stack.WorkFolder); });
+  QObject::connect(&form, &TfrmMain::downSizeRequested, [&form] { RunDownSizeCommand(form); });
   bool showWindow = true;
   try {
     if (stack.Start() == TServerStack::TStartResult::AlreadyRunning)

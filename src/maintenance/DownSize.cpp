@@ -1,0 +1,210 @@
+#include "maintenance/DownSize.h"
+
+#include "utils/FileTree.h"
+#include "utils/Ini.h"
+#include "utils/Paths.h"
+#include "utils/Process.h"
+#include "utils/ProcessList.h"
+
+#include <chrono>
+#include <exception>
+#include <thread>
+
+using namespace AppUtils;
+
+namespace
+{
+
+constexpr auto PollInterval = std::chrono::milliseconds(60);
+constexpr int ShowNormal = 1;
+
+void Pause()
+{
+  std::this_thread::sleep_for(PollInterval);
+}
+
+bool IsSelected(const std::vector<std::string> &flags, size_t position)
+{
+  return position < flags.size() && flags[position] != "0";
+}
+
+void DeleteComponent(const TDownSizeComponent &component, const std::string &appPath)
+{
+  for (const char *folder : component.folders)
+    DeleteFolder(appPath + folder);
+  for (const char *file : component.files)
+    DeleteFileSilently(appPath + file);
+  if (component.favoriteKey != nullptr)
+    DeleteIniKey(appPath + "bin/Favorites.ini", component.favoriteSection, component.favoriteKey);
+}
+
+// A PDO driver other than the two the table names (pdo_sqlite.so on this platform) needs pdo.so
+// just as much, so any remaining driver keeps it.
+bool AnyPdoDriverLeft(const std::string &extFolder)
+{
+  for (const std::string &name : ListFileNames(extFolder))
+    if (name.size() > 7 && name.starts_with("pdo_") && name.ends_with(".so"))
+      return true;
+  return false;
+}
+
+void RemoveUnneededSharedLibraries(const std::string &appPath)
+{
+  const std::string ext = appPath + "bin/php/ext/";
+  if (!FileExists(ext + "curl.so") && !FileExists(ext + "imap.so") && !FileExists(ext + "openssl.so")) {
+    DeleteFileSilently(appPath + "bin/Apache/libeay32.so");
+    DeleteFileSilently(appPath + "bin/Apache/ssleay32.so");
+  }
+  if (!AnyPdoDriverLeft(ext))
+    DeleteFileSilently(ext + "pdo.so");
+}
+
+} // namespace
+
+const std::array<TDownSizeComponent, DownSizeComponentCount> &DownSizeComponents()
+{
+  static const std::array<TDownSizeComponent, DownSizeComponentCount> components = {{
+      {"chkMySQL",
+       "Delete MySQL",
+       "bin/mysql",
+       true,
+       {"data", "bin/mysql"},
+       {"bin/Apache/libmysql.so", "bin/php/ext/mysql.so", "bin/php/ext/mysqli.so",
+        "bin/php/ext/pdo_mysql.so"},
+       "DIRS",
+       "MySQL data directory"},
+      {"chkSQLite",
+       "Delete SQLite",
+       "bin/Apache/sqlite3.so",
+       false,
+       {},
+       {"bin/Apache/sqlite3.so", "bin/php/ext/pdo_sqlite_external.so", "bin/php/ext/sqlite.so"},
+       nullptr,
+       nullptr},
+      {"chkZend", "Delete Zend Optimizer", "bin/php/Zend", true, {"bin/php/Zend"}, {}, nullptr, nullptr},
+      {"chkIonCube",
+       "Delete ionCube PHP Loader",
+       "bin/php/ionCube",
+       true,
+       {"bin/php/ionCube"},
+       {},
+       nullptr,
+       nullptr},
+      {"chkGd2", "Delete GD", "bin/php/ext/gd2.so", false, {}, {"bin/php/ext/gd2.so"}, nullptr, nullptr},
+      {"chkMbstring",
+       "Delete Multibyte (mbstring.so)",
+       "bin/php/ext/mbstring.so",
+       false,
+       {},
+       {"bin/php/ext/mbstring.so"},
+       nullptr,
+       nullptr},
+      {"chkImap",
+       "Delete IMAP",
+       "bin/php/ext/imap.so",
+       false,
+       {},
+       {"bin/Apache/sendmail", "bin/Apache/sendmail.ini", "bin/php/ext/imap.so"},
+       nullptr,
+       nullptr},
+      {"chkCurl", "Delete cURL", "bin/php/ext/curl.so", false, {}, {"bin/php/ext/curl.so"}, nullptr, nullptr},
+      {"chkMcrypt",
+       "Delete mcrypt",
+       "bin/php/ext/mcrypt.so",
+       false,
+       {},
+       {"bin/Apache/libmcrypt.so", "bin/php/ext/mcrypt.so"},
+       nullptr,
+       nullptr},
+      {"chkMhash",
+       "Delete MHASH",
+       "bin/php/ext/mhash.so",
+       false,
+       {},
+       {"bin/Apache/libmhash.so", "bin/php/ext/mhash.so"},
+       nullptr,
+       nullptr},
+      {"chkSockets",
+       "Delete Sockets",
+       "bin/php/ext/sockets.so",
+       false,
+       {},
+       {"bin/php/ext/sockets.so"},
+       nullptr,
+       nullptr},
+      {"chkMime",
+       "Delete mime_magic",
+       "bin/php/ext/mime_magic.so",
+       false,
+       {},
+       {"bin/php/ext/mime_magic.so", "bin/php/ext/magic.mime"},
+       nullptr,
+       nullptr},
+      {"chkPHPMyAdmin",
+       "Delete phpMyAdmin",
+       "www/phpmyadmin",
+       true,
+       {"www/phpmyadmin", "data/phpmyadmin"},
+       {},
+       "URLS",
+       "phpMyAdmin"},
+      {"chkOpenSSL",
+       "Delete OpenSSL",
+       "bin/php/ext/openssl.so",
+       false,
+       {},
+       {"bin/php/ext/openssl.so"},
+       nullptr,
+       nullptr},
+      {"chkXmlrpc",
+       "Delete xmlrpc",
+       "bin/php/ext/xmlrpc.so",
+       false,
+       {},
+       {"bin/php/ext/xmlrpc.so"},
+       nullptr,
+       nullptr},
+  }};
+  return components;
+}
+
+bool IsComponentOffered(const TDownSizeComponent &component, const std::string &appPath)
+{
+  const std::string path = appPath + component.offeredBy;
+  return component.offeredByFolder ? DirectoryExists(path) : FileExists(path);
+}
+
+std::string DownSizeParameters(const std::array<bool, DownSizeComponentCount> &selected)
+{
+  std::string parameters = "downsize";
+  for (const bool flag : selected)
+    parameters += flag ? " -1" : " 0";
+  return parameters;
+}
+
+void DeleteDownSizeSelection(const std::string &appPath, const std::vector<std::string> &flags)
+{
+  const auto &components = DownSizeComponents();
+  for (size_t position = 0; position < components.size(); ++position) {
+    if (!IsSelected(flags, position))
+      continue;
+    // A failure ends only this component's deletions; the next component still follows.
+    try {
+      DeleteComponent(components[position], appPath);
+    } catch (const std::exception &) {
+    }
+  }
+  Pause();
+  RemoveUnneededSharedLibraries(appPath);
+}
+
+void RunDownSize(const std::vector<std::string> &flags)
+{
+  const std::string program = GetProgramPath();
+  // The launcher and its splash process hold the files until they have ended.
+  while (FindProcessesByPath(program).size() >= 2)
+    Pause();
+  Pause();
+  DeleteDownSizeSelection(GetAppPath(), flags);
+  StartProcess(program, "", ShowNormal, "");
+}

@@ -1,0 +1,100 @@
+#include "maintenance/SettingsForm.h"
+
+#include "maintenance/DialogLook.h"
+#include "maintenance/SpinEdit.h"
+#include "shell/MessageBox.h"
+
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QShowEvent>
+
+using namespace AppUtils;
+
+namespace
+{
+
+constexpr char LoopbackAddress[] = "127.0.0.1";
+
+} // namespace
+
+TfrmSettings::TfrmSettings(QWidget *parent) : QDialog(parent)
+{
+  setObjectName("frmSettings");
+  setWindowTitle("Server Settings");
+  SetDialogLook(this, 266, 128);
+
+  bvlServer = new QFrame(this);
+  bvlServer->setObjectName("bvlServer");
+  bvlServer->setGeometry(8, 8, 250, 76);
+  bvlServer->setFrameStyle(QFrame::Box | QFrame::Sunken);
+
+  lblIP = new QLabel("IP address:", this);
+  lblIP->setObjectName("lblIP");
+  lblIP->setGeometry(20, 22, 70, 16);
+  cboIP = new QComboBox(this);
+  cboIP->setObjectName("cboIP");
+  cboIP->setEditable(false);
+  cboIP->addItems({"127.0.0.1 - LOOPBACK (Y)", "127.0.0.1 - LOOPBACK (N)"});
+  cboIP->setGeometry(96, 18, 150, 22);
+  lblIP->setBuddy(cboIP);
+
+  lblPort = new QLabel("Server port:", this);
+  lblPort->setObjectName("lblPort");
+  lblPort->setGeometry(20, 54, 70, 16);
+  SpinEdit1 = new TSpinEdit(this);
+  SpinEdit1->setObjectName("SpinEdit1");
+  SpinEdit1->setRange(1, 65535);
+  SpinEdit1->setGeometry(96, 50, 80, 22);
+  lblPort->setBuddy(SpinEdit1);
+
+  btnOK = MakeDialogButton(this, "btnOK", "OK", 102, 94);
+  btnCancel = MakeDialogButton(this, "btnCancel", "Cancel", 183, 94);
+
+  connect(cboIP, &QComboBox::currentIndexChanged, this, &TfrmSettings::cboIPChange);
+  connect(SpinEdit1, &TSpinEdit::changed, this, &TfrmSettings::cboIPChange);
+  connect(SpinEdit1, &TSpinEdit::exited, this, &TfrmSettings::SpinEdit1Exit);
+  connect(btnOK, &QPushButton::clicked, this, &TfrmSettings::btnOKClick);
+  connect(btnCancel, &QPushButton::clicked, this, &TfrmSettings::btnCancelClick);
+}
+
+void TfrmSettings::showEvent(QShowEvent *event)
+{
+  QDialog::showEvent(event);
+  if (!event->spontaneous())
+    FormShow();
+}
+
+void TfrmSettings::FormShow()
+{
+  CentreOnScreen(this);
+  cboIP->setCurrentIndex(IP == LoopbackAddress ? 0 : 1);
+  SpinEdit1->SetValue(Port);
+  btnOK->setEnabled(false);
+}
+
+void TfrmSettings::cboIPChange()
+{
+  btnOK->setEnabled(true);
+}
+
+void TfrmSettings::SpinEdit1Exit()
+{
+  if (SpinEdit1->text().trimmed().isEmpty())
+    SpinEdit1->Undo();
+}
+
+void TfrmSettings::btnOKClick()
+{
+  if (ShowMessageBox(ConfirmationText, ConfirmationFlags) != IDYES)
+    return;
+  IP = cboIP->currentIndex() == 0 ? LoopbackAddress : "all";
+  Port = SpinEdit1->Value();
+  accept();
+}
+
+void TfrmSettings::btnCancelClick()
+{
+  reject();
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QDialog>
+#include <string>
+
+class QComboBox;
+class QFrame;
+class QLabel;
+class QPushButton;
+class TSpinEdit;
+
+// The server settings dialog: the address the servers listen on and the server port.
+class TfrmSettings : public QDialog
+{
+  Q_OBJECT
+
+public:
+  explicit TfrmSettings(QWidget *parent = nullptr);
+
+  // Filled by the opener before showing; on OK they hold the accepted values ("127.0.0.1" or "all").
+  std::string IP;
+  int Port = 0;
+
+protected:
+  void showEvent(QShowEvent *event) override;
+
+private:
+  void FormShow();
+  void cboIPChange();
+  void SpinEdit1Exit();
+  void btnOKClick();
+  void btnCancelClick();
+
+  QFrame *bvlServer;
+  QLabel *lblIP;
+  QComboBox *cboIP;
+  QLabel *lblPort;
+  TSpinEdit *SpinEdit1;
+  QPushButton *btnOK;
+  QPushButton *btnCancel;
+};

@@ -1,0 +1,36 @@
+#include "E2eSupport.h"
+#include "maintenance/DownSize.h"
+#include "utils/Ini.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+using namespace E2e;
+namespace fs = std::filesystem;
+
+// A down-size that removes MySQL from a real installation: the next start serves the site without
+// a database server, and PHP is told port 0.
+TEST(DownSizeStack, AfterRemovingMySqlTheNextStartRunsWithoutIt)
+{
+  TInstall install;
+  install.SetConfig("[INI]\r\nfullscreen=0\r\ntitle=Corvala\r\nport=22080\r\nip=127.0.0.1\r\n"
+                    "copyfilestoharddisk=0\r\nbrand=0");
+  std::vector<std::string> flags(15, "0");
+  flags[0] = "-1";
+  DeleteDownSizeSelection(install.Root() + "/", flags);
+  ASSERT_FALSE(fs::exists(install.Path("bin/mysql")));
+  ASSERT_FALSE(fs::exists(install.Path("data")));
+
+  TLauncher launcher(install.Program());
+  ASSERT_TRUE(launcher.WaitReady()) << launcher.LastLine();
+  EXPECT_EQ(launcher.IntValue("mysql_port"), 0);
+  EXPECT_EQ(launcher.IntValue("mysql_pid"), 0);
+  const std::string phpIni = launcher.Value("work") + "/php.ini";
+  EXPECT_EQ(AppUtils::ReadIniString(phpIni, "MySQL", "mysql.default_port"), "0");
+  EXPECT_EQ(AppUtils::ReadIniString(phpIni, "MySQLi", "mysqli.default_port"), "0");
+  const THttpReply page = HttpGet(launcher.IntValue("apache_port"), "/index.php");
+  EXPECT_EQ(page.status, 200);
+  EXPECT_NE(page.body.find("MySQL not available"), std::string::npos) << page.body;
+  EXPECT_EQ(launcher.Stop(), 0);
+  EXPECT_TRUE(ProcessesBelow(install.Root()).empty());
+}

@@ -1,0 +1,106 @@
+#pragma once
+
+#include "config/TestFolder.h"
+#include "utils/Paths.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QThread>
+#include <QTimer>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+// Sets an environment variable for the life of the object and puts the old state back.
+class TEnvOverride
+{
+public:
+  TEnvOverride(const char *name, const std::string &value) : name_(name)
+  {
+    if (const char *old = std::getenv(name))
+      old_ = old;
+    setenv(name, value.c_str(), 1);
+  }
+  ~TEnvOverride()
+  {
+    if (old_)
+      setenv(name_, old_->c_str(), 1);
+    else
+      unsetenv(name_);
+  }
+  TEnvOverride(const TEnvOverride &) = delete;
+  TEnvOverride &operator=(const TEnvOverride &) = delete;
+
+private:
+  const char *name_;
+  std::optional<std::string> old_;
+};
+
+// Runs the event loop until Done holds. The limit only keeps a broken run from hanging.
+inline bool WaitUntil(const std::function<bool()> &done, int limitMs = 60000)
+{
+  QElapsedTimer clock;
+  clock.start();
+  while (!done()) {
+    if (clock.elapsed() > limitMs)
+      return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QThread::msleep(5);
+  }
+  return true;
+}
+
+// Copies this test program (which doubles as the stand-in launcher) to Path, executable.
+inline std::string CopyTestProgram(const std::string &path)
+{
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::filesystem::copy_file(AppUtils::GetProgramPath(), path);
+  std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+  return path;
+}
+
+inline std::vector<std::string> ReadLines(const std::string &path)
+{
+  std::vector<std::string> lines;
+  std::istringstream in(ReadFileText(path));
+  for (std::string line; std::getline(in, line);)
+    lines.push_back(line);
+  return lines;
+}
+
+// What a message box showed before it was answered.
+struct TSeenBox {
+  QString caption;
+  QString text;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QMessageBox::StandardButtons buttons;
+};
+
+// Answers every message box that opens with Answer and records what it showed.
+class TBoxAnswerer
+{
+public:
+  explicit TBoxAnswerer(QMessageBox::StandardButton answer)
+  {
+    timer.setInterval(5);
+    QObject::connect(&timer, &QTimer::timeout, [this, answer] {
+      auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+      if (box == nullptr || !box->isVisible())
+        return;
+      boxes.push_back({box->windowTitle(), box->text(), box->icon(), box->standardButtons()});
+      box->button(answer)->click();
+    });
+    timer.start();
+  }
+  std::vector<TSeenBox> boxes;
+
+private:
+  QTimer timer;
+};

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "config/TestFolder.h"
+#include "utils/FileTree.h"
+
+#include <string>
+
+// A copy of the kit's stack tree (bin, data, www) in a fresh temporary folder; the kit itself is
+// never changed. Path() ends without '/'.
+class TStackTreeCopy : public TestFolder
+{
+public:
+  TStackTreeCopy() : TestFolder("corvala-downsize")
+  {
+    for (const char *part : {"bin", "data", "www"})
+      AppUtils::CopyFolder(std::string(CORVALA_STACK_TREE) + "/" + part, Path());
+  }
+  std::string AppPath() const { return Path() + "/"; }
+};
