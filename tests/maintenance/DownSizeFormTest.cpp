@@ -48,7 +48,7 @@ protected:
 TEST_F(DownSizeDialog, FifteenBoxesInFourGroupsWithTheirCaptions)
 {
   TestFolder empty("corvala-downsize");
-  Open(empty.Path() + "/");
+  Open(empty.Path().string() + "/");
   EXPECT_EQ(form->windowTitle(), "Down Size");
   EXPECT_EQ(NamesIn("GroupBox1"), QStringList({"chkMySQL", "chkSQLite"}));
   EXPECT_EQ(NamesIn("GroupBox2"), QStringList({"chkZend", "chkIonCube"}));
@@ -80,7 +80,7 @@ TEST_F(DownSizeDialog, OnlyComponentsThatExistAreOffered)
   tree.Write("bin/php/ext/gd2.so", "x");
   tree.Write("bin/php/Zend/zend.so", "x");
   tree.Write("bin/php/ext/imap.so", "x");
-  Open(tree.Path() + "/");
+  Open(tree.Path().string() + "/");
   EXPECT_FALSE(Box("chkMySQL")->isEnabled()) << "data alone does not offer MySQL";
   EXPECT_TRUE(Box("chkGd2")->isEnabled());
   EXPECT_TRUE(Box("chkZend")->isEnabled());
@@ -91,7 +91,7 @@ TEST_F(DownSizeDialog, OnlyComponentsThatExistAreOffered)
 
   // A file where a folder is expected offers nothing.
   tree.Write("bin/mysql", "not a folder");
-  Open(tree.Path() + "/");
+  Open(tree.Path().string() + "/");
   EXPECT_FALSE(Box("chkMySQL")->isEnabled());
 }
 

@@ -69,7 +69,7 @@ TEST(DeleteDownSizeSelection, EverythingSelectedRemovesEveryComponentAndNothingE
     tree.Write(name, "x");
   tree.Write("bin/Favorites.ini", Favorites);
 
-  DeleteDownSizeSelection(tree.Path() + "/", std::vector<std::string>(15, "-1"));
+  DeleteDownSizeSelection(tree.Path().string() + "/", std::vector<std::string>(15, "-1"));
 
   for (const std::string &name : RemovableFiles)
     EXPECT_FALSE(Exists(tree, name)) << name;
@@ -91,13 +91,13 @@ TEST(DeleteDownSizeSelection, SslLibrariesStayWhileAnExtensionNeedingThemRemains
                            "bin/Apache/sendmail", "bin/Apache/libeay32.so", "bin/Apache/ssleay32.so"})
     tree.Write(name, "x");
 
-  DeleteDownSizeSelection(tree.Path() + "/", Select({8, 14}));
+  DeleteDownSizeSelection(tree.Path().string() + "/", Select({8, 14}));
   EXPECT_FALSE(Exists(tree, "bin/php/ext/curl.so"));
   EXPECT_FALSE(Exists(tree, "bin/php/ext/openssl.so"));
   EXPECT_TRUE(Exists(tree, "bin/Apache/libeay32.so"));
   EXPECT_TRUE(Exists(tree, "bin/Apache/ssleay32.so"));
 
-  DeleteDownSizeSelection(tree.Path() + "/", Select({7}));
+  DeleteDownSizeSelection(tree.Path().string() + "/", Select({7}));
   EXPECT_FALSE(Exists(tree, "bin/php/ext/imap.so"));
   EXPECT_FALSE(Exists(tree, "bin/Apache/sendmail"));
   EXPECT_FALSE(Exists(tree, "bin/Apache/libeay32.so"));
@@ -111,18 +111,18 @@ TEST(DeleteDownSizeSelection, PdoStaysWhileAnyPdoDriverRemains)
                            "bin/php/ext/pdo_mysql.so", "bin/php/ext/pdo.so", "bin/php/ext/pdo_sqlite.so"})
     tree.Write(name, "x");
 
-  DeleteDownSizeSelection(tree.Path() + "/", Select({2}));
+  DeleteDownSizeSelection(tree.Path().string() + "/", Select({2}));
   EXPECT_FALSE(Exists(tree, "bin/php/ext/pdo_sqlite_external.so"));
   EXPECT_TRUE(Exists(tree, "bin/php/ext/pdo.so"));
 
   // Only the driver PHP builds in on this platform is left: PDO is still needed.
   fs::remove(tree.File("bin/php/ext/pdo_mysql.so"));
-  DeleteDownSizeSelection(tree.Path() + "/", KeepAll);
+  DeleteDownSizeSelection(tree.Path().string() + "/", KeepAll);
   EXPECT_TRUE(Exists(tree, "bin/php/ext/pdo.so"));
 
   // No driver left: a run that selects nothing related removes it.
   fs::remove(tree.File("bin/php/ext/pdo_sqlite.so"));
-  DeleteDownSizeSelection(tree.Path() + "/", KeepAll);
+  DeleteDownSizeSelection(tree.Path().string() + "/", KeepAll);
   EXPECT_FALSE(Exists(tree, "bin/php/ext/pdo.so"));
 }
 
@@ -132,7 +132,7 @@ TEST(DeleteDownSizeSelection, MissingPositionsKeepAndAnyFlagButZeroSelects)
   for (const char *name : {"bin/php/ext/mbstring.so", "bin/php/ext/curl.so", "www/phpmyadmin/index.php"})
     tree.Write(name, "x");
 
-  DeleteDownSizeSelection(tree.Path() + "/", {"0", "0", "0", "0", "0", "1"});
+  DeleteDownSizeSelection(tree.Path().string() + "/", {"0", "0", "0", "0", "0", "1"});
   EXPECT_FALSE(Exists(tree, "bin/php/ext/mbstring.so"));
   EXPECT_TRUE(Exists(tree, "bin/php/ext/curl.so"));
   EXPECT_TRUE(Exists(tree, "www/phpmyadmin"));
@@ -145,7 +145,7 @@ TEST(DeleteDownSizeSelection, NoFavoritesFileIsCreated)
   tree.Write("data/phpmyadmin/pma.frm", "x");
   tree.Write("bin/Apache/Apache", "x");
 
-  DeleteDownSizeSelection(tree.Path() + "/", Select({13}));
+  DeleteDownSizeSelection(tree.Path().string() + "/", Select({13}));
   EXPECT_FALSE(Exists(tree, "www/phpmyadmin"));
   EXPECT_FALSE(Exists(tree, "data/phpmyadmin"));
   EXPECT_FALSE(Exists(tree, "bin/Favorites.ini"));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "config/TestFolder.h"
+#include "utils/TestSupport.h"
 #include "utils/Paths.h"
 
 #include <QAbstractButton>
@@ -17,6 +17,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+using TestFolder = TestSupport::TScratchFolder;
 
 // Sets an environment variable for the life of the object and puts the old state back.
 class TEnvOverride
@@ -69,7 +71,7 @@ inline std::string CopyTestProgram(const std::string &path)
 inline std::vector<std::string> ReadLines(const std::string &path)
 {
   std::vector<std::string> lines;
-  std::istringstream in(ReadFileText(path));
+  std::istringstream in(TestSupport::ReadBytes(path));
   for (std::string line; std::getline(in, line);)
     lines.push_back(line);
   return lines;

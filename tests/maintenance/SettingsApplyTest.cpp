@@ -58,8 +58,8 @@ TEST_F(SettingsApply, WritesTheValuesAndStartsTheCommandCopyWithSetup)
   const std::string copy = CommandFolder() + "/ruzu_cmd0.tmp";
   ASSERT_TRUE(WaitUntil([&] { return AppUtils::FileExists(record); }));
   EXPECT_EQ(ReadLines(record), (std::vector<std::string>{copy, "/setup", launcher, copy + ".ini"}));
-  EXPECT_EQ(ReadFileText(copy), ReadFileText(launcher));
-  EXPECT_EQ(ReadFileText(copy + ".ini"), ReadFileText(config));
+  EXPECT_EQ(TestSupport::ReadBytes(copy), TestSupport::ReadBytes(launcher));
+  EXPECT_EQ(TestSupport::ReadBytes(copy + ".ini"), TestSupport::ReadBytes(config));
   EXPECT_EQ(ModeOf(CommandFolder()), 0700u);
   EXPECT_EQ(ModeOf(copy), 0700u);
   EXPECT_EQ(ModeOf(copy + ".ini"), 0600u);
@@ -75,9 +75,9 @@ TEST_F(SettingsApply, ReplacesWhatStandsAtAnUnusedCopyNameWithoutWritingThroughI
   ApplyServerSettings(config, "127.0.0.1", 81, launcher);
 
   ASSERT_TRUE(WaitUntil([&] { return AppUtils::FileExists(record); }));
-  EXPECT_EQ(ReadFileText(elsewhere), "keep me");
+  EXPECT_EQ(TestSupport::ReadBytes(elsewhere), "keep me");
   EXPECT_FALSE(fs::is_symlink(CommandFolder() + "/ruzu_cmd0.tmp"));
-  EXPECT_EQ(ReadFileText(CommandFolder() + "/ruzu_cmd0.tmp.ini"), ReadFileText(config));
+  EXPECT_EQ(TestSupport::ReadBytes(CommandFolder() + "/ruzu_cmd0.tmp.ini"), TestSupport::ReadBytes(config));
 }
 
 TEST_F(SettingsApply, CommandFolderIsMadePrivateAndAnUntrustedOneIsRefused)

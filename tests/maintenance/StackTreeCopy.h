@@ -1,19 +1,19 @@
 #pragma once
 
-#include "config/TestFolder.h"
+#include "utils/TestSupport.h"
 #include "utils/FileTree.h"
 
 #include <string>
 
 // A copy of the kit's stack tree (bin, data, www) in a fresh temporary folder; the kit itself is
 // never changed. Path() ends without '/'.
-class TStackTreeCopy : public TestFolder
+class TStackTreeCopy : public TestSupport::TScratchFolder
 {
 public:
-  TStackTreeCopy() : TestFolder("corvala-downsize")
+  TStackTreeCopy() : TScratchFolder("corvala-downsize")
   {
     for (const char *part : {"bin", "data", "www"})
-      AppUtils::CopyFolder(std::string(CORVALA_STACK_TREE) + "/" + part, Path());
+      AppUtils::CopyFolder(std::string(CORVALA_STACK_TREE) + "/" + part, Path().string());
   }
-  std::string AppPath() const { return Path() + "/"; }
+  std::string AppPath() const { return Path().string() + "/"; }
 };
