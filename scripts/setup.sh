@@ -10,6 +10,8 @@ PACKAGES=(
   # the server stack the kit assembles
   apache2 libapache2-mod-php php-mysql php-sqlite3 php-gd php-mbstring php-curl
   mariadb-server-core mariadb-client-core
+  # phpMyAdmin's files only: no database or web server of the system is configured for it
+  phpmyadmin dbconfig-no-thanks
   # display, window manager and tray for the GUI tests and the demo
   xvfb xdotool openbox trayer imagemagick x11-utils
   # tools the tests and benchmarks use
@@ -32,4 +34,6 @@ echo "setup: installing ${missing[*]}"
 SUDO=""
 if [ "$(id -u)" != 0 ]; then SUDO=sudo; fi
 $SUDO apt-get update -qq
+echo "phpmyadmin phpmyadmin/dbconfig-install boolean false
+phpmyadmin phpmyadmin/reconfigure-webserver multiselect" | $SUDO debconf-set-selections
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Sets everything up and runs every test: the normal build, then the sanitizer build.
+# Sets everything up and runs every test: the normal build with the end-to-end tests on real servers
+# and a real display, a short soak of the server stack, then the sanitizer build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh
+# shellcheck source=scripts/display.sh
+source scripts/display.sh
 jobs=$(nproc)
 
 build_and_test() {
@@ -16,5 +19,7 @@ build_and_test() {
 
 echo "== build and test"
 build_and_test build
+echo "== soak of the server stack (short form)"
+CORVALA_BUILD=build python3 scripts/soak-stack.py --cycles 5 --kills 2
 echo "== sanitizer build and test (AddressSanitizer + UndefinedBehaviorSanitizer)"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 build_and_test build-asan -DCORVALA_SANITIZE=ON

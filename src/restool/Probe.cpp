@@ -1,14 +1,27 @@
-// A small program carrying the shipped resources: it lists its own resources, which shows both that
-// an executable with a store still runs and that it can find its store.
+// A small program carrying the shipped resources. Without arguments it lists its own resources,
+// which shows both that an executable with a store still runs and that it finds its store;
+// "extract NAME FILE" writes one of its RCDATA resources to a file.
 #include "Listing.h"
+#include "utils/ExeResources.h"
 #include "utils/Paths.h"
 
 #include <cstdio>
+#include <cstring>
+#include <exception>
 
-int main()
+int main(int argc, char **argv)
 {
-  const std::string text =
-      DescribeResources(AppUtils::ReadResourceStore(AppUtils::GetProgramPath()).Resources);
-  std::fputs(text.c_str(), stdout);
-  return 0;
+  try {
+    if (argc == 4 && std::strcmp(argv[1], "extract") == 0) {
+      AppUtils::ExtractResourceToFile(argv[2], argv[3]);
+      return 0;
+    }
+    const std::string text =
+        DescribeResources(AppUtils::ReadResourceStore(AppUtils::GetProgramPath()).Resources);
+    std::fputs(text.c_str(), stdout);
+    return 0;
+  } catch (const std::exception &e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    return 1;
+  }
 }

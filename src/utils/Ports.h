@@ -11,4 +11,7 @@ bool IsPortInUse(int port, bool localOnly);
 // The first port from start upwards that is not in use; -1 when none is free up to 65535.
 int FindFreePort(int start, bool localOnly);
 
+// True when a server accepts TCP connections on 127.0.0.1 at the port.
+bool IsPortAccepting(int port);
+
 } // namespace AppUtils

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <stdexcept>
@@ -196,7 +197,8 @@ int Upper(unsigned char c)
 TResName TResName::Parse(const std::string &text)
 {
   const std::string digits = (!text.empty() && text[0] == '#') ? text.substr(1) : text;
-  if (digits.empty() || digits.size() > 5 || !std::all_of(digits.begin(), digits.end(), ::isdigit))
+  if (digits.empty() || digits.size() > 5 ||
+      !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
     return TResName(text);
   const unsigned long value = std::stoul(digits);
   return value <= 0xffff ? TResName(static_cast<uint16_t>(value)) : TResName(text);
@@ -367,7 +369,8 @@ void TResourceUpdate::Commit()
 {
   std::string store;
   try {
-    store = SerializeResourceStore(Resources, FContentSize);
+    if (!Resources.empty())
+      store = SerializeResourceStore(Resources, FContentSize);
   } catch (const std::length_error &e) {
     throw EFileError(EFBIG, e.what());
   }

@@ -87,8 +87,8 @@ void DeleteResource(TResourceList &resources, uint16_t type, const TResName &nam
 // One update of a file's resources. The constructor reads the file's store; Resources may then be
 // changed freely; Commit writes a new file beside the target (content kept byte for byte, the old
 // store replaced), flushes it, renames it over the target and flushes the folder. The target's mode
-// is kept. On any failure the new file is removed, the target is untouched and EFileError is thrown.
-// An update that is not committed changes nothing.
+// is kept; without resources no store is written. On any failure the new file is removed, the target is
+// untouched and EFileError is thrown. An update that is not committed changes nothing.
 class TResourceUpdate
 {
 public:

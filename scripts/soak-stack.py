@@ -1,0 +1,146 @@
+#!/usr/bin/env python3
+"""Soak of the server stack: start/stop cycles while a PHP page inserts rows into an Aria and a
+MyISAM table, then cycles in which the launcher is killed with SIGKILL mid-run. At the end every
+acknowledged row must be in both tables, every CHECK TABLE must say OK, no server of the
+installation may run and the work folder must be gone. Exits non-zero when any of that fails."""
+
+import argparse
+import os
+import random
+import sys
+import threading
+import time
+
+import stacklab
+
+WRITER_PAGE = r"""<?php
+mysqli_report(MYSQLI_REPORT_OFF);
+$db = @new mysqli('127.0.0.1', 'root', '', '', (int) ini_get('mysqli.default_port'));
+if ($db->connect_errno) { http_response_code(503); exit("no database"); }
+$db->query("CREATE DATABASE IF NOT EXISTS soak");
+$db->select_db("soak");
+foreach (array('Aria' => 'aria_rows', 'MyISAM' => 'myisam_rows') as $engine => $table)
+    $db->query("CREATE TABLE IF NOT EXISTS $table (id INT PRIMARY KEY, v VARCHAR(64)) ENGINE=$engine");
+if (isset($_GET['id'])) {
+    $id = (int) $_GET['id'];
+    $ok = $db->query("INSERT INTO aria_rows VALUES ($id, 'row $id')")
+        && $db->query("INSERT INTO myisam_rows VALUES ($id, 'row $id')");
+    echo $ok ? "committed $id" : "failed " . $db->error;
+}
+if (isset($_GET['check'])) {
+    foreach (array('aria_rows', 'myisam_rows') as $table) {
+        $result = $db->query("CHECK TABLE $table EXTENDED");
+        while ($row = $result->fetch_assoc())
+            if ($row['Msg_type'] == 'status') echo "check $table {$row['Msg_text']}\n";
+        $ids = $db->query("SELECT id FROM $table");
+        while ($row = $ids->fetch_row()) echo "row $table {$row[0]}\n";
+    }
+}
+"""
+
+
+class Writer(threading.Thread):
+    """Inserts rows one request at a time until told to stop or the server stops answering."""
+
+    def __init__(self, port, first_id, acknowledged):
+        super().__init__(daemon=True)
+        self.port, self.next_id, self.acknowledged = port, first_id, acknowledged
+        self.halt = threading.Event()
+
+    def run(self):
+        while not self.halt.is_set():
+            status, body = stacklab.http_get(self.port, "/soak.php?id=%d" % self.next_id, timeout=5)
+            if status == 200 and body == "committed %d" % self.next_id:
+                self.acknowledged.add(self.next_id)
+            elif status == 0:
+                time.sleep(0.01)
+            self.next_id += 1
+
+
+def wait_until_no_server(install, seconds):
+    deadline = time.monotonic() + seconds
+    while stacklab.processes_below(install.root) and time.monotonic() < deadline:
+        time.sleep(0.05)
+    return not stacklab.processes_below(install.root)
+
+
+def run_cycle(install, acknowledged, next_id, kill, failures):
+    launcher = stacklab.Launcher(install)
+    launcher.wait_ready()
+    port = int(launcher.value("apache_port"))
+    work = launcher.value("work")
+    writer = Writer(port, next_id, acknowledged)
+    writer.start()
+    time.sleep(random.uniform(0.3, 0.8))
+    if kill:
+        launcher.kill()
+        if not wait_until_no_server(install, 5):
+            failures.append("servers still running 5 s after the launcher was killed")
+    else:
+        if launcher.stop() != 0:
+            failures.append("the launcher's stop did not end with exit code 0")
+        if stacklab.processes_below(install.root):
+            failures.append("a server outlived the stop")
+        if os.path.exists(work):
+            failures.append("the work folder outlived the stop")
+    writer.halt.set()
+    writer.join()
+    return writer.next_id
+
+
+def final_check(install, acknowledged, failures):
+    launcher = stacklab.Launcher(install)
+    launcher.wait_ready()
+    status, body = stacklab.http_get(int(launcher.value("apache_port")), "/soak.php?check=1", timeout=60)
+    work = launcher.value("work")
+    launcher.stop()
+    if status != 200:
+        failures.append("the check page answered %d" % status)
+        return
+    rows = {"aria_rows": set(), "myisam_rows": set()}
+    checks = []
+    for line in body.splitlines():
+        kind, table, value = line.split(" ", 2)
+        if kind == "row":
+            rows[table].add(int(value))
+        elif kind == "check":
+            checks.append((table, value))
+    for table, ids in rows.items():
+        lost = acknowledged - ids
+        if lost:
+            failures.append("%d acknowledged rows lost from %s" % (len(lost), table))
+    if len(checks) != 2 or any(value != "OK" for _, value in checks):
+        failures.append("CHECK TABLE: %s" % checks)
+    if os.path.exists(work) or stacklab.processes_below(install.root):
+        failures.append("the last stop left the work folder or a server behind")
+    print("rows acknowledged: %d; in Aria: %d; in MyISAM: %d; CHECK TABLE: %s" % (
+        len(acknowledged), len(rows["aria_rows"]), len(rows["myisam_rows"]),
+        ", ".join("%s %s" % check for check in checks)))
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--cycles", type=int, default=50)
+    parser.add_argument("--kills", type=int, default=10)
+    args = parser.parse_args()
+
+    install = stacklab.Install(stacklab.free_port(19080))
+    install.add_page("soak.php", WRITER_PAGE)
+    acknowledged, failures, next_id = set(), [], 1
+    began = time.monotonic()
+    try:
+        for cycle in range(args.cycles + args.kills):
+            next_id = run_cycle(install, acknowledged, next_id, cycle >= args.cycles, failures)
+        final_check(install, acknowledged, failures)
+    finally:
+        install.remove()
+    print("soak: %d start/stop cycles, %d SIGKILL cycles in %.0f s" % (args.cycles, args.kills,
+                                                                        time.monotonic() - began))
+    for failure in failures:
+        print("FAILED: " + failure)
+    print("soak: %s" % ("passed" if not failures else "%d failures" % len(failures)))
+    sys.exit(1 if failures else 0)
+
+
+if __name__ == "__main__":
+    main()

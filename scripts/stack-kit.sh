@@ -1,0 +1,193 @@
+#!/usr/bin/env bash
+# Assembles a movable server stack (bin, data, www) into DEST from the host's Debian packages.
+#
+#   bash scripts/stack-kit.sh DEST
+#
+# Every file is copied with symlinks dereferenced, so the tree can be moved or copied elsewhere.
+# Safe to run again: server files are refreshed (by rename, so a running server keeps its file),
+# an existing data/ folder is never touched, and demo files the user changed are kept.
+# Shared libraries still come from the host.
+set -euo pipefail
+
+if (($# != 1)); then
+  echo "usage: $0 DEST" >&2
+  exit 2
+fi
+
+here=$(cd "$(dirname "$0")/.." && pwd)
+mkdir -p "$1"
+dest=$(cd "$1" && pwd)
+umask 022
+
+php_api=20220829
+php_ver=8.2
+php_extdir=/usr/lib/php/$php_api
+mysql_share=/usr/share/mysql
+
+# Packages come only through the project's set-up script; it installs just what is missing.
+need_setup=0
+for file in /usr/sbin/apache2 /usr/lib/apache2/modules/libphp$php_ver.so "$php_extdir/mysqli.so" \
+  "$php_extdir/pdo_sqlite.so" "$php_extdir/gd.so" "$php_extdir/mbstring.so" "$php_extdir/curl.so" \
+  /usr/sbin/mariadbd /usr/bin/mariadb-install-db /usr/bin/mariadb /etc/mime.types; do
+  [ -e "$file" ] || need_setup=1
+done
+if ((need_setup)); then
+  bash "$here/scripts/setup.sh"
+fi
+
+# Copies one file (following symlinks) through a temporary name and a rename, so a server that is
+# running from the old file keeps running and a half-written file is never visible.
+put() {
+  local src=$1 dst=$2 mode=$3
+  mkdir -p "$(dirname "$dst")"
+  cp -L "$src" "$dst.kit-tmp"
+  chmod "$mode" "$dst.kit-tmp"
+  mv -f "$dst.kit-tmp" "$dst"
+}
+
+echo "stack-kit: server files into $dest/bin"
+bin=$dest/bin
+
+put /usr/sbin/apache2 "$bin/Apache/Apache" 755
+for module in /usr/lib/apache2/modules/mod_*.so; do
+  put "$module" "$bin/Apache/$(basename "$module")" 644
+done
+put /etc/mime.types "$bin/Apache/mime.types" 644
+
+put "/usr/lib/apache2/modules/libphp$php_ver.so" "$bin/php/libphp.so" 644
+put "/usr/lib/php/$php_ver/php.ini-development" "$bin/php/php.ini" 644
+for extension in "$php_extdir"/*.so; do
+  put "$extension" "$bin/php/ext/$(basename "$extension")" 644
+done
+
+put /usr/sbin/mariadbd "$bin/mysql/bin/mysqld" 755
+put "$mysql_share/english/errmsg.sys" "$bin/mysql/share/english/errmsg.sys" 644
+for charset in "$mysql_share"/charsets/*; do
+  put "$charset" "$bin/mysql/share/charsets/$(basename "$charset")" 644
+done
+
+# data/: made once; an existing database folder is the user's and stays as it is.
+data=$dest/data
+if [ -d "$data/mysql" ]; then
+  echo "stack-kit: $data holds databases, kept"
+else
+  echo "stack-kit: creating databases in $data"
+  rm -rf "$data.kit-tmp"
+  user_opt=()
+  if [ "$(id -u)" = 0 ]; then user_opt=(--user=root); fi
+  log=$(mktemp)
+  if ! MYSQLD_BOOTSTRAP="$bin/mysql/bin/mysqld" mariadb-install-db --no-defaults --skip-test-db \
+    --skip-name-resolve --cross-bootstrap --skip-innodb --default-storage-engine=Aria \
+    --auth-root-authentication-method=normal "${user_opt[@]}" --datadir="$data.kit-tmp" >"$log" 2>&1; then
+    cat "$log" >&2
+    rm -f "$log"
+    rm -rf "$data.kit-tmp"
+    echo "stack-kit: mariadb-install-db failed" >&2
+    exit 1
+  fi
+  rm -f "$log"
+  mkdir -p "$data"
+  # Merge, so loose files a user already put into data/ survive.
+  cp -a "$data.kit-tmp"/. "$data"/
+  rm -rf "$data.kit-tmp"
+fi
+
+# Demo site and favorites: a file is written when it is missing or still equal to the one
+# this kit wrote last time (its checksum is kept in bin/.kit-demo.md5); a file the user changed stays.
+manifest=$bin/.kit-demo.md5
+declare -A previous=()
+if [ -f "$manifest" ]; then
+  while read -r sum name; do previous[$name]=$sum; done <"$manifest"
+fi
+new_manifest=$(mktemp)
+install_demo() {
+  local src=$1 rel=$2
+  local dst=$dest/$rel
+  local src_sum
+  src_sum=$(md5sum <"$src" | cut -d' ' -f1)
+  if [ -e "$dst" ]; then
+    local dst_sum
+    dst_sum=$(md5sum <"$dst" | cut -d' ' -f1)
+    if [ "$dst_sum" != "$src_sum" ] && [ "$dst_sum" != "${previous[$rel]:-}" ]; then
+      echo "stack-kit: $rel was changed, kept"
+      echo "${previous[$rel]:-changed} $rel" >>"$new_manifest"
+      return
+    fi
+  fi
+  put "$src" "$dst" 644
+  echo "$src_sum $rel" >>"$new_manifest"
+}
+echo "stack-kit: demo site into $dest/www"
+while IFS= read -r -d '' file; do
+  install_demo "$file" "www/${file#"$here/demo/www/"}"
+done < <(find "$here/demo/www" -type f -print0 | sort -z)
+install_demo "$here/demo/bin/Favorites.ini" bin/Favorites.ini
+mv -f "$new_manifest" "$manifest"
+chmod 644 "$manifest"
+
+# phpMyAdmin, when the host has Debian's package: its files and the PHP libraries it loads
+# from the include path go into www/phpmyadmin, with every fixed host path turned into one
+# inside that folder. Refreshed on every run; its config.inc.php is written only once.
+pma_src=/usr/share/phpmyadmin
+if [ -f "$pma_src/index.php" ]; then
+  echo "stack-kit: phpMyAdmin into $dest/www/phpmyadmin"
+  pma=$dest/www/phpmyadmin
+  staging=$dest/www/.phpmyadmin.kit-tmp
+  rm -rf "$staging"
+  mkdir -p "$staging/vendor" "$staging/doc" "$staging/tmp"
+  cp -rL "$pma_src"/. "$staging"/
+  cp -rL /usr/share/php/. "$staging/vendor"/
+  for doc in changelog.gz copyright; do
+    if [ -f "/usr/share/doc/phpmyadmin/$doc" ]; then cp -L "/usr/share/doc/phpmyadmin/$doc" "$staging/doc/"; fi
+  done
+  sed -i "1a set_include_path(__DIR__ . '/vendor' . PATH_SEPARATOR . get_include_path());" \
+    "$staging/autoload.php"
+  sed -i -e "s|'/var/lib/phpmyadmin/tmp/'|ROOT_PATH . 'tmp' . DIRECTORY_SEPARATOR|" \
+    -e "s|'/etc/phpmyadmin/config.inc.php'|ROOT_PATH . 'config.inc.php'|" \
+    -e "s|'/usr/share/doc/phpmyadmin/changelog.gz'|ROOT_PATH . 'doc/changelog.gz'|" \
+    -e "s|'/usr/share/doc/phpmyadmin/copyright'|ROOT_PATH . 'doc/copyright'|" \
+    "$staging/libraries/vendor_config.php"
+  sed -i "s|'/usr/share/php/data/|__DIR__ . '/../../data/|" \
+    "$staging/vendor/Williamdes/MariaDBMySQLKBS/Search.php"
+  if grep -rq "/usr/share/php\|/etc/phpmyadmin\|/var/lib/phpmyadmin" "$staging/libraries/vendor_config.php" \
+    "$staging/vendor/Williamdes/MariaDBMySQLKBS/Search.php"; then
+    echo "stack-kit: phpMyAdmin still names host paths" >&2
+    exit 1
+  fi
+  if [ -f "$pma/config.inc.php" ]; then
+    cp -p "$pma/config.inc.php" "$staging/config.inc.php"
+  else
+    secret=$(head -c 16 /dev/urandom | od -An -tx1 | tr -d ' \n')
+    cat >"$staging/config.inc.php" <<EOF
+<?php
+// The stack's own MySQL: root without a password, on the port PHP was configured with.
+declare(strict_types=1);
+
+\$cfg['blowfish_secret'] = '$secret';
+
+\$i = 1;
+\$cfg['Servers'][\$i]['auth_type'] = 'config';
+\$cfg['Servers'][\$i]['host'] = '127.0.0.1';
+\$cfg['Servers'][\$i]['port'] = (string) ini_get('mysqli.default_port');
+\$cfg['Servers'][\$i]['user'] = 'root';
+\$cfg['Servers'][\$i]['password'] = '';
+\$cfg['Servers'][\$i]['AllowNoPassword'] = true;
+
+// The tree may be read-only (a CD): temporary files go to the session folder of the run.
+\$sessions = (string) ini_get('session.save_path');
+\$cfg['TempDir'] = is_dir(\$sessions) && is_writable(\$sessions) ? \$sessions : sys_get_temp_dir();
+\$cfg['VersionCheck'] = false;
+\$cfg['PmaNoRelation_DisableWarning'] = true;
+EOF
+  fi
+  find "$staging" -type d -exec chmod 755 {} +
+  find "$staging" -type f -exec chmod 644 {} +
+  rm -rf "$pma"
+  mv "$staging" "$pma"
+fi
+
+# Apache's workers run as nobody when the stack is started by root: the site must be readable.
+chmod 755 "$dest" "$bin" "$dest/www"
+find "$bin" "$dest/www" -type d -exec chmod 755 {} +
+
+echo "stack-kit: done"

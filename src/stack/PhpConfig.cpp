@@ -1,0 +1,216 @@
+#include "stack/PhpConfig.h"
+
+#include "stack/MySqlConfig.h"
+
+#include "utils/Ini.h"
+#include "utils/Paths.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <grp.h>
+#include <pwd.h>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace Corvala
+{
+
+std::string PhpQuoted(const std::string &text)
+{
+  if (text.find_first_of("\r\n") != std::string::npos)
+    throw std::runtime_error("The text \"" + text + "\" cannot be written into php.ini");
+  std::string quoted = "\"";
+  for (const char c : text) {
+    // PHP expands "${...}" inside double quotes; an escaped '$' stays literal.
+    if (c == '\\' || c == '"' || c == '$')
+      quoted += '\\';
+    quoted += c;
+  }
+  return quoted + '"';
+}
+
+// PHP runs sendmail_path through the shell.
+static std::string ShellWord(const std::string &text)
+{
+  const bool plain = std::all_of(text.begin(), text.end(), [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) ||
+           std::string_view("/._+-,:@%=").find(c) != std::string_view::npos;
+  });
+  if (plain)
+    return text;
+  std::string word = "'";
+  for (const char c : text)
+    word += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return word + "'";
+}
+
+std::string SendmailPathValue(const std::string &sendmailPath)
+{
+  return PhpQuoted(ShellWord(sendmailPath) + " -t");
+}
+
+std::vector<TPhpIniSetting> PhpIniSettings(const TStackSetup &setup, const std::string &sendmailPath)
+{
+  const std::string php = setup.binFolder + "/php";
+  const std::string port = std::to_string(setup.mySqlPort);
+  const std::string socket = PhpQuoted(setup.workFolder + "/" + MySqlSocketName);
+  return {
+      {"PHP", "extension_dir", PhpQuoted(php + "/ext")},
+      {"PHP", "mime_magic.magicfile", PhpQuoted(php + "/ext/magic.mime")},
+      {"Zend", "zend_extension_manager.optimizer_ts", PhpQuoted(php + "/Zend")},
+      {"Zend", "zend_extension_ts", PhpQuoted(php + "/Zend/ZendExtensionManager.so")},
+      {"ionCube", "zend_extension_ts", PhpQuoted(php + "/ionCube/ioncube_loader_win_5.2.so")},
+      {"MySQL", "mysql.default_port", port},
+      {"mail function", "sendmail_path", SendmailPathValue(sendmailPath)},
+      // mysqli and PDO ignore mysql.default_port; without these they reach whatever holds 3306.
+      {"MySQLi", "mysqli.default_port", port},
+      {"MySQLi", "mysqli.default_socket", socket},
+      {"Pdo_mysql", "pdo_mysql.default_socket", socket},
+      {"Session", "session.save_path", PhpQuoted(setup.workFolder + "/sessions")},
+  };
+}
+
+static std::string Lower(std::string text)
+{
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+// Extensions others build on: each must be loaded before its dependants.
+static int LoadRank(const std::string &name)
+{
+  static const std::vector<std::string> bases = {"mysqlnd", "pdo", "xml"};
+  const auto found = std::find(bases.begin(), bases.end(), name);
+  return static_cast<int>(found - bases.begin());
+}
+
+AppUtils::TStringArray PhpExtensionLines(const AppUtils::TStringArray &soFiles,
+                                         const AppUtils::TStringArray &alreadyLoaded)
+{
+  AppUtils::TStringArray files;
+  for (const auto &file : soFiles) {
+    const std::string name = Lower(fs::path(file).stem().string());
+    const bool loaded = std::find(alreadyLoaded.begin(), alreadyLoaded.end(), name) != alreadyLoaded.end();
+    // A name is written bare into php.ini, so only plain file names are taken.
+    const bool plain = std::all_of(file.begin(), file.end(), [](char c) {
+      return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '.';
+    });
+    // readline serves the command-line PHP only; opcache is a Zend extension and a code cache
+    // that would keep serving a script for a while after it was edited.
+    const bool skipped = name == "readline" || name == "opcache";
+    if (plain && fs::path(file).extension() == ".so" && !skipped && !loaded)
+      files.push_back(file);
+  }
+  std::sort(files.begin(), files.end(), [](const std::string &a, const std::string &b) {
+    const std::string nameA = Lower(fs::path(a).stem().string());
+    const std::string nameB = Lower(fs::path(b).stem().string());
+    return std::pair(LoadRank(nameA), nameA) < std::pair(LoadRank(nameB), nameB);
+  });
+  AppUtils::TStringArray lines;
+  for (const auto &file : files)
+    lines.push_back("extension=" + file);
+  return lines;
+}
+
+static std::string Trimmed(const std::string &text)
+{
+  const size_t begin = text.find_first_not_of(" \t\r");
+  if (begin == std::string::npos)
+    return {};
+  return text.substr(begin, text.find_last_not_of(" \t\r") - begin + 1);
+}
+
+// Names of the extensions an active extension= or zend_extension= line of the file loads.
+static AppUtils::TStringArray LoadedExtensions(const std::string &iniPath)
+{
+  AppUtils::TStringArray names;
+  std::ifstream in(iniPath);
+  for (std::string line; std::getline(in, line);) {
+    const size_t equals = line.find('=');
+    if (equals == std::string::npos)
+      continue;
+    const std::string key = Lower(Trimmed(line.substr(0, equals)));
+    if (key != "extension" && key != "zend_extension")
+      continue;
+    std::string value = Trimmed(line.substr(equals + 1));
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+      value = value.substr(1, value.size() - 2);
+    std::string name = Lower(fs::path(value).filename().string());
+    if (name.ends_with(".so"))
+      name.resize(name.size() - 3);
+    if (name.starts_with("php_"))
+      name.erase(0, 4);
+    names.push_back(name);
+  }
+  return names;
+}
+
+static AppUtils::TStringArray ExtensionFiles(const std::string &extFolder)
+{
+  AppUtils::TStringArray files;
+  std::error_code error;
+  for (const auto &entry : fs::directory_iterator(extFolder, error))
+    if (entry.is_regular_file(error))
+      files.push_back(entry.path().filename().string());
+  return files;
+}
+
+static void AppendExtensionLines(const std::string &iniPath, const AppUtils::TStringArray &lines)
+{
+  if (lines.empty())
+    return;
+  std::string text;
+  {
+    std::ifstream in(iniPath, std::ios::binary);
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  std::ofstream out(iniPath, std::ios::binary | std::ios::app);
+  if (!text.empty() && text.back() != '\n')
+    out << "\r\n";
+  // A section of their own keeps them out of a path-scoped section the template may end with.
+  out << "[Extensions]\r\n";
+  for (const auto &line : lines)
+    out << line << "\r\n";
+  if (!out.flush())
+    throw std::runtime_error("Unable to write to " + iniPath);
+}
+
+// The folder for PHP's session files; as root Apache's workers run as nobody and need it.
+static void PrepareSessionFolder(const TStackSetup &setup)
+{
+  const std::string folder = setup.workFolder + "/sessions";
+  mkdir(folder.c_str(), 0700);
+  if (!setup.runningAsRoot)
+    return;
+  const passwd *user = getpwnam("nobody");
+  const group *users = getgrnam("nogroup");
+  if (user != nullptr && users != nullptr)
+    static_cast<void>(chown(folder.c_str(), user->pw_uid, users->gr_gid));
+}
+
+std::string WritePhpConfig(const TStackSetup &setup)
+{
+  const std::string path = setup.workFolder + "/php.ini";
+  const std::string php = setup.binFolder + "/php";
+  std::error_code ignored;
+  fs::copy_file(php + "/php.ini", path, fs::copy_options::overwrite_existing, ignored);
+  // Private, and writable even when copied from a CD.
+  fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write, ignored);
+
+  // A missing mail program is named as empty, as its short name would be.
+  const std::string sendmail = AppUtils::ExpandFromAppDir(setup.binFolder + "/Apache/sendmail");
+  for (const auto &setting : PhpIniSettings(setup, AppUtils::FileExists(sendmail) ? sendmail : std::string()))
+    AppUtils::WriteIniString(path, setting.section, setting.key, setting.value);
+
+  PrepareSessionFolder(setup);
+  AppendExtensionLines(path, PhpExtensionLines(ExtensionFiles(php + "/ext"), LoadedExtensions(path)));
+  return path;
+}
+
+} // namespace Corvala

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "stack/StackSetup.h"
+#include "utils/Types.h"
+
+#include <string>
+#include <vector>
+
+namespace Corvala
+{
+
+struct TPhpIniSetting {
+  std::string section;
+  std::string key;
+  std::string value;
+};
+
+// A php.ini double-quoted value: '\', '"' and '$' escaped as PHP unescapes them.
+std::string PhpQuoted(const std::string &text);
+
+// The value of sendmail_path for the given sendmail program: "<program> -t" quoted for php.ini,
+// the program single-quoted for the shell when it holds anything but plain path characters.
+// An empty program (sendmail missing) gives "" -t"".
+std::string SendmailPathValue(const std::string &sendmailPath);
+
+// The php.ini settings in the order they are written: extension_dir, mime_magic.magicfile, the
+// Zend and ionCube loaders, mysql.default_port, sendmail_path (SendmailPathValue of sendmailPath),
+// then mysqli.default_port, mysqli.default_socket, pdo_mysql.default_socket and session.save_path
+// ("<work>/sessions"). Throws std::runtime_error for a path holding a line break.
+std::vector<TPhpIniSetting> PhpIniSettings(const TStackSetup &setup, const std::string &sendmailPath);
+
+// The "extension=" lines for the extension files given by name ("mysqli.so"), in an order that
+// loads every extension after the ones it needs: mysqlnd, pdo and xml first, then by name. Left
+// out: readline (command line only), opcache (a code cache), names other than letters, digits,
+// '_', '-' and '.', and names in alreadyLoaded (as "mysqli").
+AppUtils::TStringArray PhpExtensionLines(const AppUtils::TStringArray &soFiles,
+                                         const AppUtils::TStringArray &alreadyLoaded);
+
+// Copies "<bin>/php/php.ini" into "<work>/php.ini" (mode 0600; a missing template leaves
+// whatever is there), writes the settings with WriteIniString (sendmail_path names
+// "<bin>/Apache/sendmail" expanded to a full path, or nothing when it is missing), creates the
+// session folder (mode 0700; owned by nobody:nogroup when running as root, as Apache's workers
+// are), and appends, in a section "[Extensions]", the load lines for the .so files in
+// "<bin>/php/ext" that the file does not load yet. Gives the path. Throws the INI write error.
+std::string WritePhpConfig(const TStackSetup &setup);
+
+} // namespace Corvala

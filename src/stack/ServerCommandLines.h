@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+
+namespace Corvala
+{
+
+// "<bin>/mysql/bin/mysqld": MySQL is started only when this file exists.
+std::string MySqlExePath(const std::string &binFolder);
+
+// "<bin>/Apache/Apache".
+std::string ApacheExePath(const std::string &binFolder);
+
+// mysqld's parameters: "--defaults-file=<ini>" "--port=<port>" "--skip-innodb"
+// "--language=<bin>/mysql/share/english" "--user=root", each in double quotes.
+// Throws std::runtime_error when a path holds a double quote, which the argument rules cannot carry.
+std::string MySqlParameters(const std::string &myIniPath, int port, const std::string &binFolder);
+
+// Apache's parameters: -f "<httpd.conf>" -DFOREGROUND (in the foreground the started process stays
+// Apache's parent). Throws like MySqlParameters.
+std::string ApacheParameters(const std::string &httpdConfPath);
+
+} // namespace Corvala

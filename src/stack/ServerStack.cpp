@@ -1,0 +1,244 @@
+#include "stack/ServerStack.h"
+
+#include "config/BrandDefaults.h"
+#include "config/BrowserIni.h"
+#include "config/ConfigFile.h"
+#include "config/IntegerValue.h"
+#include "stack/ApacheConfig.h"
+#include "stack/BinFolder.h"
+#include "stack/MySqlConfig.h"
+#include "stack/PhpConfig.h"
+#include "stack/ServerCommandLines.h"
+#include "stack/ServerStop.h"
+#include "utils/CdRom.h"
+#include "utils/Environment.h"
+#include "utils/FileTree.h"
+#include "utils/Md5.h"
+#include "utils/Paths.h"
+#include "utils/Ports.h"
+#include "utils/Process.h"
+#include "utils/ProcessList.h"
+#include "utils/SingleInstance.h"
+#include "utils/WorkFolder.h"
+
+#include <deque>
+#include <fstream>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace AppUtils;
+
+namespace Corvala
+{
+
+namespace
+{
+constexpr auto ApachePollInterval = std::chrono::milliseconds(330);
+constexpr char ProductName[] = "Corvala";
+constexpr char FileVersion[] = "7.00";
+constexpr char LoopbackAddress[] = "127.0.0.1";
+constexpr int DeleteRetryRounds = 2000;
+
+// The last lines of Apache's error log, to say why it ended.
+std::string ErrorLogTail(const std::string &logPath)
+{
+  std::ifstream log(logPath);
+  std::deque<std::string> lines;
+  for (std::string line; std::getline(log, line);) {
+    lines.push_back(line);
+    if (lines.size() > 3)
+      lines.pop_front();
+  }
+  std::string tail;
+  for (const std::string &line : lines)
+    tail += "\n" + line;
+  return tail.empty() ? std::string() : ":" + tail;
+}
+} // namespace
+
+TServerStack::TServerStack(Options options) : AppName(ProductName), Opts(std::move(options)) {}
+
+TServerStack::~TServerStack()
+{
+  Stop();
+}
+
+void TServerStack::Pump() const
+{
+  if (Opts.ProcessEvents)
+    Opts.ProcessEvents();
+}
+
+std::string TServerStack::ReadConfigValue(const std::string &key) const
+{
+  return TConfigFile(ConfigFile).Read(key);
+}
+
+TStackSetup TServerStack::Setup() const
+{
+  TStackSetup setup;
+  setup.appPath = AppPath;
+  setup.binFolder = BinFolder;
+  setup.workFolder = WorkFolder;
+  setup.ip = ReadConfigValue("ip");
+  setup.apachePort = ApachePort;
+  setup.mySqlPort = MySqlPort;
+  setup.isCdRom = IsCdRom;
+  setup.copyFilesToHardDisk = IsFlagOn(ReadConfigValue("copyfilestoharddisk"));
+  setup.runningAsRoot = geteuid() == 0;
+  return setup;
+}
+
+TServerStack::TStartResult TServerStack::Start()
+{
+  const std::string programPath = GetProgramPath();
+  AppPath = AppPathOf(programPath);
+  if (!IsFirstInstance(Md5Hex(programPath)))
+    return TStartResult::AlreadyRunning;
+
+  WorkFolder = GetTempWorkFolder();
+  // Run as root, Apache's workers are "nobody" and must pass through the work folder to reach
+  // the session folder; nothing in it becomes readable or writable for others.
+  if (geteuid() == 0)
+    chmod(WorkFolder.c_str(), 0711);
+  IsCdRom = IsCdRomDrive();
+  StopLeftoverServers();
+
+  SetServerEnvironment(programPath);
+  ConfigFile = PrepareConfigFile(WorkFolder);
+  BrandFile = WriteBrandDefaults(WorkFolder);
+  AppName = ReadConfigValue("title");
+
+  if (Opts.StartSplash)
+    SplashProcessId = StartProcess(programPath, "splash \"" + ConfigFile + "\"", 1, "");
+
+  BinFolder = PrepareBinFolder(AppPath, WorkFolder, IsCdRom);
+  MySqlExePath = Corvala::MySqlExePath(BinFolder);
+  ApacheExePath = Corvala::ApacheExePath(BinFolder);
+  StartMySql();
+  WritePhpConfig(Setup());
+  StartApache();
+  ReadBrowserSettings();
+  return TStartResult::Started;
+}
+
+void TServerStack::SetServerEnvironment(const std::string &programPath) const
+{
+  SetPhpIniEnvironment(WorkFolder);
+  SetLanguageEnvironment();
+  SetEnvironmentValue("SERVER_FILENAME", programPath);
+  SetEnvironmentValue("SERVER_FILEVERSION", FileVersion);
+  SetEnvironmentValue("SERVER_APPNAME", AppName);
+  // Without this PHP also reads the host's own conf.d and loads its extensions twice.
+  SetEnvironmentValue("PHP_INI_SCAN_DIR", "");
+}
+
+// A launcher that was killed leaves its servers behind (they also get SIGTERM when it dies, but
+// may still be shutting down). Two mysqld on one data folder must never run, so those of this
+// installation are stopped before anything is written or started.
+void TServerStack::StopLeftoverServers() const
+{
+  const std::string workBin = WorkFolder + "/bin";
+  for (const std::string &bin : {AppPath + "bin", workBin}) {
+    StopServerProcesses(Corvala::ApacheExePath(bin), Opts.StopGrace, Opts.ProcessEvents);
+    StopServerProcesses(Corvala::MySqlExePath(bin), Opts.StopGrace, Opts.ProcessEvents);
+  }
+}
+
+void TServerStack::StartMySql()
+{
+  if (!FileExists(MySqlExePath))
+    return;
+  MySqlPort = FindFreePort(3306, true);
+  if (MySqlPort < 0)
+    throw std::runtime_error("No free port for MySQL on 127.0.0.1 from 3306 to 65535");
+  MySqlIniPath = WriteMySqlConfig(Setup());
+  MySqlProcessId = StartProcess(MySqlExePath, MySqlParameters(MySqlIniPath, MySqlPort, BinFolder), 0, "",
+                                StartOptions{.dieWithParent = true});
+}
+
+void TServerStack::StartApache()
+{
+  const int configured = StrToInt(ReadConfigValue("port"));
+  const bool loopback = ReadConfigValue("ip") == LoopbackAddress;
+  ApachePort = FindFreePort(configured, loopback);
+  if (ApachePort < 0)
+    throw std::runtime_error("No free port for Apache on " +
+                             std::string(loopback ? LoopbackAddress : "0.0.0.0") + " from " +
+                             std::to_string(configured) + " to 65535");
+  HttpdConfPath = WriteApacheConfig(Setup());
+  ApacheProcessId = StartProcess(ApacheExePath, ApacheParameters(HttpdConfPath), 0, "",
+                                 StartOptions{.dieWithParent = true});
+  WaitForApacheWorker();
+}
+
+// Apache's parent starts its workers from the same executable; the site answers once one runs.
+void TServerStack::WaitForApacheWorker()
+{
+  const auto deadline = std::chrono::steady_clock::now() + Opts.ApacheWaitLimit;
+  while (ApacheProcessId != 0 && ProcessExists(ApacheProcessId)) {
+    Pump();
+    std::this_thread::sleep_for(ApachePollInterval);
+    if (FindProcessesByPath(ApacheExePath).size() >= 2)
+      return;
+    if (std::chrono::steady_clock::now() >= deadline)
+      throw std::runtime_error("Apache did not start its worker process within " +
+                               std::to_string(Opts.ApacheWaitLimit.count() / 1000) + " seconds (see " +
+                               WorkFolder + "/error.log)");
+  }
+  ApacheStartError = "Apache ended during its start" + ErrorLogTail(WorkFolder + "/error.log");
+}
+
+void TServerStack::ReadBrowserSettings()
+{
+  BrowserIniPath = BinFolder + "/Browser.ini";
+  const TBrowserSettings browser = ReadBrowserIni(BinFolder, ApachePort);
+  BrowserPath = browser.path;
+  BrowserParameters = browser.parameters;
+  UseExternalBrowser = browser.usable;
+}
+
+void TServerStack::Stop()
+{
+  if (Stopped || WorkFolder.empty())
+    return;
+  Stopped = true;
+  StopServers();
+  RemoveTemporaryFiles();
+}
+
+void TServerStack::StopServers()
+{
+  if (SplashProcessId != 0)
+    KillProcess(SplashProcessId);
+  const TServerProcess apache{ApacheProcessId, ApacheExePath, 0};
+  const TServerProcess mysql{MySqlProcessId, MySqlExePath, MySqlPort};
+  StopStartedServers({apache, mysql}, Opts.StopGrace, Opts.ProcessEvents);
+}
+
+// Stopped servers may still be closing their files; each deletion is retried for a while, and a
+// path that cannot be deleted at all is left so that the launcher still ends.
+void TServerStack::DeleteWithRetries(const std::string &path, bool (*exists)(const std::string &),
+                                     bool (*remove)(const std::string &)) const
+{
+  for (int round = 0; round < DeleteRetryRounds && exists(path); ++round) {
+    Pump();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    remove(path);
+  }
+}
+
+void TServerStack::RemoveTemporaryFiles() const
+{
+  DeleteWithRetries(WorkFolder, DirectoryExists, DeleteFolder);
+  if (IsCdRom)
+    return;
+  // The servers' loose files; the databases are the sub-folders and are never touched.
+  const std::string dataFolder = AppPath + "data";
+  for (const std::string &name : ListFileNames(dataFolder))
+    DeleteWithRetries(dataFolder + "/" + name, FileExists, DeleteFileSilently);
+}
+
+} // namespace Corvala

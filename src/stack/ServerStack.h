@@ -1,0 +1,89 @@
+#pragma once
+
+#include "stack/StackSetup.h"
+#include "utils/Types.h"
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+namespace Corvala
+{
+
+// The GUI-free half of the launcher's start-up and its whole shutdown: configuration, environment,
+// MySQL, PHP and Apache on free ports, the external-browser settings, and the clean stop.
+// The main window drives one instance; tests and benchmarks drive it directly.
+class TServerStack
+{
+public:
+  struct Options {
+    // Start the splash process ("splash" role of ProgramPath) before the servers.
+    bool StartSplash = false;
+    // Called on every pass of a waiting loop, so a window stays responsive.
+    std::function<void()> ProcessEvents;
+    // How long Apache may take to bring up its worker before the start fails.
+    std::chrono::milliseconds ApacheWaitLimit{30000};
+    // How long the servers get to stop after SIGTERM before they are killed.
+    std::chrono::milliseconds StopGrace{15000};
+  };
+
+  enum class TStartResult { Started, AlreadyRunning };
+
+  explicit TServerStack(Options options);
+  ~TServerStack();
+  TServerStack(const TServerStack &) = delete;
+  TServerStack &operator=(const TServerStack &) = delete;
+
+  // Runs the start-up up to and including the reading of Browser.ini. Raises on failure with the
+  // system's message; what was started before the failure keeps running until Stop().
+  TStartResult Start();
+
+  // Stops splash, Apache and MySQL cleanly, deletes the work folder and the data folder's loose
+  // files. Safe to call more than once and after a failed Start().
+  void Stop();
+
+  std::string ReadConfigValue(const std::string &key) const;
+
+  // What the start-up found and started (empty or 0 when a step did not happen).
+  std::string AppName;
+  std::string WorkFolder;
+  std::string ConfigFile;
+  std::string BrandFile;
+  std::string BinFolder;
+  std::string MySqlExePath;
+  int MySqlPort = 0;
+  std::string MySqlIniPath;
+  AppUtils::TProcessId MySqlProcessId = 0;
+  int ApachePort = 0;
+  std::string HttpdConfPath;
+  std::string ApacheExePath;
+  AppUtils::TProcessId ApacheProcessId = 0;
+  AppUtils::TProcessId SplashProcessId = 0;
+  std::string BrowserIniPath;
+  std::string BrowserPath;
+  std::string BrowserParameters;
+  bool UseExternalBrowser = false;
+  bool IsCdRom = false;
+  // Why Apache ended during its start (with the end of its error log); empty when it runs.
+  std::string ApacheStartError;
+
+private:
+  void SetServerEnvironment(const std::string &programPath) const;
+  void StopLeftoverServers() const;
+  void StartMySql();
+  void StartApache();
+  void WaitForApacheWorker();
+  void StopServers();
+  void RemoveTemporaryFiles() const;
+  void DeleteWithRetries(const std::string &path, bool (*exists)(const std::string &),
+                         bool (*remove)(const std::string &)) const;
+  void ReadBrowserSettings();
+  TStackSetup Setup() const;
+  void Pump() const;
+
+  Options Opts;
+  std::string AppPath;
+  bool Stopped = false;
+};
+
+} // namespace Corvala

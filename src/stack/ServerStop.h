@@ -1,0 +1,33 @@
+#pragma once
+
+#include "utils/Types.h"
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace Corvala
+{
+
+// A server the launcher started: the id it got and the executable it ran, which also finds the
+// workers the server started itself (Apache's).
+struct TServerProcess {
+  AppUtils::TProcessId id = 0;
+  std::string exePath;
+  // A port the server accepts connections on once it is up (0: none to wait for).
+  int readyPort = 0;
+};
+
+// Asks every started server to stop (SIGTERM; MySQL only once it accepts connections, since a
+// SIGTERM during its start-up can leave it hanging: Apache's parent stops its workers, MySQL closes its
+// tables), waits up to grace for all of them and their workers to end, then kills what is left:
+// each server's process group and every process still running from its executable.
+void StopStartedServers(const std::vector<TServerProcess> &servers, std::chrono::milliseconds grace,
+                        const std::function<void()> &processEvents);
+
+// The same for processes found by executable alone (servers left by a launcher that was killed).
+void StopServerProcesses(const std::string &exePath, std::chrono::milliseconds grace,
+                         const std::function<void()> &processEvents);
+
+} // namespace Corvala

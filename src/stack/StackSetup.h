@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+namespace Corvala
+{
+
+// Everything the server configuration writers are given; the start-up fills it once per run.
+struct TStackSetup {
+  std::string appPath;    // application folder, with trailing '/'
+  std::string binFolder;  // bin folder in use, no trailing '/'
+  std::string workFolder; // per-installation work folder, no trailing '/'
+  std::string ip;         // "ip" of Config.ini as read
+  int apachePort = 0;
+  int mySqlPort = 0; // 0 when MySQL is not started
+  bool isCdRom = false;
+  bool copyFilesToHardDisk = true; // the "copyfilestoharddisk" flag; only matters on CD
+  bool runningAsRoot = false;
+};
+
+} // namespace Corvala

@@ -1,0 +1,261 @@
+#include "E2eSupport.h"
+
+#include <arpa/inet.h>
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <fstream>
+#include <netinet/in.h>
+#include <poll.h>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace E2e
+{
+
+namespace
+{
+std::string Quoted(const std::string &text)
+{
+  std::string result = "'";
+  for (const char c : text)
+    result += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return result + "'";
+}
+
+void Run(const std::string &command)
+{
+  if (std::system(command.c_str()) != 0)
+    throw std::runtime_error("command failed: " + command);
+}
+} // namespace
+
+std::string Shell(const std::string &command)
+{
+  std::string output;
+  FILE *pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr)
+    return output;
+  std::array<char, 4096> chunk{};
+  size_t n = 0;
+  while ((n = fread(chunk.data(), 1, chunk.size(), pipe)) > 0)
+    output.append(chunk.data(), n);
+  pclose(pipe);
+  return output;
+}
+
+TInstall::TInstall()
+{
+  char pattern[] = "/tmp/corvala e2e XXXXXX";
+  if (mkdtemp(pattern) == nullptr)
+    throw std::runtime_error("cannot create a temporary installation folder");
+  root_ = pattern;
+  chmod(root_.c_str(), 0755);
+  const std::string kit = CORVALA_STACK_TREE;
+  Run("cp " + Quoted(CORVALA_DRIVER) + " " + Quoted(Program()));
+  Run("cp -al " + Quoted(kit + "/bin") + " " + Quoted(Path("bin")));
+  Run("cp -al " + Quoted(kit + "/www") + " " + Quoted(Path("www")));
+  Run("cp -a " + Quoted(kit + "/data") + " " + Quoted(Path("data")));
+}
+
+TInstall::~TInstall()
+{
+  std::system(("rm -rf " + Quoted(root_)).c_str());
+}
+
+void TInstall::SetConfig(const std::string &iniText) const
+{
+  const std::string iniFile = root_ + ".ini";
+  std::ofstream(iniFile, std::ios::binary) << iniText;
+  Run(Quoted(CORVALA_RESTOOL) + " set " + Quoted(Program()) + " 10 RES_CONFIG_INI 0 " + Quoted(iniFile));
+  std::remove(iniFile.c_str());
+}
+
+void TInstall::GiveTo(uid_t uid, gid_t gid) const
+{
+  // bin and www are hard links into the kit tree: give the servers' data only, and copies of the
+  // program, so the kit tree itself keeps its owner.
+  const std::string owner = std::to_string(uid) + ":" + std::to_string(gid);
+  Run("chown -R " + owner + " " + Quoted(Path("data")));
+  Run("chown " + owner + " " + Quoted(Program()) + " " + Quoted(root_));
+}
+
+TLauncher::TLauncher(const std::string &program, const std::map<std::string, std::string> &environment,
+                     uid_t asUser)
+{
+  int in[2];
+  int out[2];
+  if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0)
+    throw std::runtime_error("pipe failed");
+  pid_ = fork();
+  if (pid_ == 0) {
+    dup2(in[0], STDIN_FILENO);
+    dup2(out[1], STDOUT_FILENO);
+    for (const auto &[name, value] : environment)
+      setenv(name.c_str(), value.c_str(), 1);
+    if (asUser != static_cast<uid_t>(-1)) {
+      if (setgid(65534) != 0 || setuid(asUser) != 0)
+        _exit(126);
+    }
+    execl(program.c_str(), program.c_str(), nullptr);
+    _exit(127);
+  }
+  close(in[0]);
+  close(out[1]);
+  toChild_ = in[1];
+  fromChild_ = out[0];
+}
+
+TLauncher::~TLauncher()
+{
+  if (pid_ > 0) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  close(toChild_);
+  close(fromChild_);
+}
+
+bool TLauncher::ReadLine(std::string &line)
+{
+  for (;;) {
+    const size_t end = buffer_.find('\n');
+    if (end != std::string::npos) {
+      line = buffer_.substr(0, end);
+      buffer_.erase(0, end + 1);
+      return true;
+    }
+    pollfd fd{fromChild_, POLLIN, 0};
+    if (poll(&fd, 1, 120000) <= 0)
+      return false;
+    char chunk[4096];
+    const ssize_t n = read(fromChild_, chunk, sizeof chunk);
+    if (n <= 0)
+      return false;
+    buffer_.append(chunk, static_cast<size_t>(n));
+  }
+}
+
+bool TLauncher::WaitReady()
+{
+  std::string line;
+  while (ReadLine(line)) {
+    lastLine_ = line;
+    if (line == "ready")
+      return true;
+    if (line == "already-running")
+      return false;
+    const size_t equals = line.find('=');
+    if (equals != std::string::npos)
+      values_[line.substr(0, equals)] = line.substr(equals + 1);
+    if (line.rfind("error=", 0) == 0)
+      return false;
+  }
+  return false;
+}
+
+std::string TLauncher::Value(const std::string &key) const
+{
+  const auto found = values_.find(key);
+  return found == values_.end() ? std::string() : found->second;
+}
+
+int TLauncher::IntValue(const std::string &key) const
+{
+  return std::atoi(Value(key).c_str());
+}
+
+int TLauncher::Stop()
+{
+  if (write(toChild_, "stop\n", 5) != 5)
+    kill(pid_, SIGTERM);
+  int status = 0;
+  waitpid(pid_, &status, 0);
+  pid_ = -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+void TLauncher::Kill()
+{
+  kill(pid_, SIGKILL);
+  waitpid(pid_, nullptr, 0);
+  pid_ = -1;
+}
+
+THttpReply HttpGet(int port, const std::string &path)
+{
+  THttpReply reply;
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  timeval timeout{30, 0};
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+  if (connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0) {
+    const std::string request = "GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+    if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size())) {
+      std::string response;
+      char chunk[8192];
+      ssize_t n = 0;
+      while ((n = recv(fd, chunk, sizeof chunk, 0)) > 0)
+        response.append(chunk, static_cast<size_t>(n));
+      if (response.rfind("HTTP/", 0) == 0 && response.size() > 12)
+        reply.status = std::atoi(response.c_str() + 9);
+      const size_t bodyStart = response.find("\r\n\r\n");
+      if (bodyStart != std::string::npos)
+        reply.body = response.substr(bodyStart + 4);
+    }
+  }
+  close(fd);
+  return reply;
+}
+
+std::vector<pid_t> ProcessesBelow(const std::string &folder)
+{
+  std::vector<pid_t> found;
+  DIR *proc = opendir("/proc");
+  if (proc == nullptr)
+    return found;
+  while (const dirent *entry = readdir(proc)) {
+    const pid_t pid = std::atoi(entry->d_name);
+    if (pid <= 0)
+      continue;
+    char target[4096];
+    const std::string link = "/proc/" + std::string(entry->d_name) + "/exe";
+    const ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
+    if (n > 0 && std::string(target, static_cast<size_t>(n)).rfind(folder + "/", 0) == 0)
+      found.push_back(pid);
+  }
+  closedir(proc);
+  return found;
+}
+
+TPortHolder::TPortHolder(int port, bool allAddresses)
+{
+  fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(allAddresses ? INADDR_ANY : INADDR_LOOPBACK);
+  if (bind(fd_, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 || listen(fd_, 5) != 0) {
+    close(fd_);
+    fd_ = -1;
+  }
+}
+
+TPortHolder::~TPortHolder()
+{
+  if (fd_ >= 0)
+    close(fd_);
+}
+
+} // namespace E2e

@@ -1,0 +1,299 @@
+#include "stack/ApacheConfig.h"
+#include "stack/ServerCommandLines.h"
+
+#include "config/TestFolder.h"
+#include "utils/Ports.h"
+
+#include <arpa/inet.h>
+#include <csignal>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using namespace Corvala;
+namespace fs = std::filesystem;
+
+static TStackSetup FixedDiskSetup()
+{
+  TStackSetup setup;
+  setup.appPath = "/opt/My Stack/";
+  setup.binFolder = "/opt/My Stack/bin";
+  setup.workFolder = "/tmp/work 1";
+  setup.ip = "127.0.0.1";
+  setup.apachePort = 8080;
+  setup.mySqlPort = 3306;
+  return setup;
+}
+
+TEST(ApacheConfigText, FixedDiskAsUser)
+{
+  EXPECT_EQ(ApacheConfigText(FixedDiskSetup()),
+            "ServerRoot \"/opt/My Stack/bin/Apache\"\n"
+            "PidFile \"/tmp/work 1/httpd.pid\"\n"
+            "ErrorLog \"/tmp/work 1/error.log\"\n"
+            "Listen 127.0.0.1:8080\n"
+            "ServerName 127.0.0.1\n"
+            "DocumentRoot \"/opt/My Stack/www\"\n"
+            "DirectoryIndex index.php index.html index.htm index.php5 index.php4 index.php3 defult.htm "
+            "default.html\n"
+            "TypesConfig mime.types\n"
+            "UseCanonicalName Off\n"
+            "LoadModule php_module \"/opt/My Stack/bin/php/libphp.so\"\n"
+            "AddType application/x-httpd-php .php\n"
+            "LoadModule rewrite_module mod_rewrite.so\n"
+            "LoadModule mpm_prefork_module mod_mpm_prefork.so\n"
+            "LoadModule mime_module mod_mime.so\n"
+            "LoadModule dir_module mod_dir.so\n"
+            "LoadModule authz_core_module mod_authz_core.so\n"
+            "<Directory />\n"
+            "AllowOverride None\n"
+            "</Directory>\n"
+            "<Directory \"/opt/My Stack/www\">\n"
+            "AllowOverride All\n"
+            "</Directory>\n");
+}
+
+TEST(ApacheConfigText, CdCopyAsRootServesTheWorkCopy)
+{
+  TStackSetup setup = FixedDiskSetup();
+  setup.binFolder = "/tmp/work 1/bin";
+  setup.isCdRom = true;
+  setup.runningAsRoot = true;
+  setup.ip = "all";
+  setup.apachePort = 81;
+  EXPECT_EQ(ApacheConfigText(setup),
+            "ServerRoot \"/tmp/work 1/bin/Apache\"\n"
+            "PidFile \"/tmp/work 1/httpd.pid\"\n"
+            "ErrorLog \"/tmp/work 1/error.log\"\n"
+            "Listen 0.0.0.0:81\n"
+            "ServerName 127.0.0.1\n"
+            "DocumentRoot \"/tmp/work 1/www\"\n"
+            "DirectoryIndex index.php index.html index.htm index.php5 index.php4 index.php3 defult.htm "
+            "default.html\n"
+            "TypesConfig mime.types\n"
+            "UseCanonicalName Off\n"
+            "LoadModule php_module \"/tmp/work 1/bin/php/libphp.so\"\n"
+            "AddType application/x-httpd-php .php\n"
+            "LoadModule rewrite_module mod_rewrite.so\n"
+            "LoadModule mpm_prefork_module mod_mpm_prefork.so\n"
+            "LoadModule mime_module mod_mime.so\n"
+            "LoadModule dir_module mod_dir.so\n"
+            "LoadModule authz_core_module mod_authz_core.so\n"
+            "User nobody\n"
+            "Group nogroup\n"
+            "<Directory />\n"
+            "AllowOverride None\n"
+            "</Directory>\n"
+            "<Directory \"/tmp/work 1/www\">\n"
+            "AllowOverride All\n"
+            "</Directory>\n");
+}
+
+TEST(ApacheConfigText, DocumentRootFollowsCdAndCopyFlag)
+{
+  TStackSetup setup = FixedDiskSetup();
+  setup.copyFilesToHardDisk = true; // ignored off CD
+  EXPECT_EQ(ApacheDocumentRoot(setup), "/opt/My Stack/www");
+  setup.isCdRom = true;
+  setup.copyFilesToHardDisk = false; // CD, served from the disc
+  EXPECT_EQ(ApacheDocumentRoot(setup), "/opt/My Stack/www");
+  setup.copyFilesToHardDisk = true;
+  EXPECT_EQ(ApacheDocumentRoot(setup), "/tmp/work 1/www");
+  setup.appPath = "/"; // program in the root: the formats join without a second '/'
+  setup.isCdRom = false;
+  EXPECT_EQ(ApacheDocumentRoot(setup), "/www");
+}
+
+TEST(ApacheConfigText, OnlyTheExactLoopbackTextListensOnLoopback)
+{
+  EXPECT_EQ(ApacheListenAddress("127.0.0.1"), "127.0.0.1");
+  for (const char *ip : {"127.0.0.1 ", " 127.0.0.1", "all", "", "localhost", "192.168.1.5"})
+    EXPECT_EQ(ApacheListenAddress(ip), "0.0.0.0") << '"' << ip << '"';
+  TStackSetup setup = FixedDiskSetup();
+  setup.ip = "127.0.0.1 ";
+  EXPECT_NE(ApacheConfigText(setup).find("\nListen 0.0.0.0:8080\n"), std::string::npos);
+}
+
+TEST(ApacheConfigText, QuotesInPathsAreEscapedAndLineBreaksRefused)
+{
+  TStackSetup setup = FixedDiskSetup();
+  setup.binFolder = "/opt/say \"hi\"/bin";
+  const std::string text = ApacheConfigText(setup);
+  EXPECT_EQ(text.substr(0, text.find('\n')), "ServerRoot \"/opt/say \\\"hi\\\"/bin/Apache\"");
+
+  setup.workFolder = "/tmp/a\nListen 9999";
+  EXPECT_THROW(ApacheConfigText(setup), std::runtime_error);
+  setup = FixedDiskSetup();
+  setup.appPath = "/opt/${HOME}/";
+  EXPECT_THROW(ApacheConfigText(setup), std::runtime_error);
+}
+
+TEST(ApacheParameters, ForegroundWithQuotedConfigPath)
+{
+  EXPECT_EQ(ApacheParameters("/tmp/work 1/httpd.conf"), "-f \"/tmp/work 1/httpd.conf\" -DFOREGROUND");
+  EXPECT_EQ(ApacheExePath("/opt/My Stack/bin"), "/opt/My Stack/bin/Apache/Apache");
+  EXPECT_THROW(ApacheParameters("/tmp/a\"b/httpd.conf"), std::runtime_error);
+}
+
+TEST(WriteApacheConfig, WritesPrivateFileAndReplacesOlderOne)
+{
+  TestFolder root;
+  TStackSetup setup = FixedDiskSetup();
+  setup.workFolder = root.Path();
+  root.Write("httpd.conf", std::string(5000, '#'));
+  const std::string path = WriteApacheConfig(setup);
+  EXPECT_EQ(path, root.File("httpd.conf"));
+  EXPECT_EQ(ReadFileText(path), ApacheConfigText(setup));
+  struct stat st {
+  };
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_FALSE(fs::exists(root.File("www"))); // no copy off CD
+
+  setup.workFolder = root.File("missing");
+  EXPECT_THROW(WriteApacheConfig(setup), std::runtime_error);
+}
+
+TEST(WriteApacheConfig, CdWithCopyFlagCopiesTheWebRootWritable)
+{
+  TestFolder root;
+  TStackSetup setup = FixedDiskSetup();
+  setup.appPath = root.File("cd/");
+  setup.workFolder = root.File("work");
+  fs::create_directories(setup.workFolder);
+  root.Write("cd/www/index.php", "<?php echo 1;");
+  fs::permissions(root.File("cd/www/index.php"), fs::perms::owner_read);
+  fs::permissions(root.File("cd/www"), fs::perms::owner_read | fs::perms::owner_exec);
+  setup.isCdRom = true;
+  setup.copyFilesToHardDisk = false;
+  WriteApacheConfig(setup);
+  EXPECT_FALSE(fs::exists(root.File("work/www")));
+
+  setup.copyFilesToHardDisk = true;
+  WriteApacheConfig(setup);
+  EXPECT_EQ(ReadFileText(root.File("work/www/index.php")), "<?php echo 1;");
+  EXPECT_NE(fs::status(root.File("work/www/index.php")).permissions() & fs::perms::owner_write,
+            fs::perms::none);
+  EXPECT_NE(fs::status(root.File("work/www")).permissions() & fs::perms::owner_write, fs::perms::none);
+  fs::permissions(root.File("cd/www"), fs::perms::owner_all);
+}
+
+// The real server, when installed, must accept what we write.
+TEST(WriteApacheConfig, RealApacheAcceptsTheFile)
+{
+  const std::string apache = "/usr/sbin/apache2";
+  const std::string modules = "/usr/lib/apache2/modules";
+  if (!fs::exists(apache) || !fs::exists(modules + "/libphp8.2.so") || !fs::exists("/etc/mime.types"))
+    GTEST_SKIP() << "Apache with PHP is not installed";
+  TestFolder root("corvala apache");
+  TStackSetup setup = FixedDiskSetup();
+  setup.appPath = root.Path() + "/";
+  setup.binFolder = root.File("bin");
+  setup.workFolder = root.File("work");
+  setup.runningAsRoot = geteuid() == 0;
+  fs::create_directories(setup.workFolder);
+  fs::create_directories(root.File("www"));
+  fs::create_directories(root.File("bin/php"));
+  fs::create_directories(root.File("bin/Apache"));
+  for (const auto &entry : fs::directory_iterator(modules))
+    fs::create_symlink(entry.path(), root.File("bin/Apache/" + entry.path().filename().string()));
+  fs::create_symlink(modules + "/libphp8.2.so", root.File("bin/php/libphp.so"));
+  fs::create_symlink("/etc/mime.types", root.File("bin/Apache/mime.types"));
+
+  const std::string command = "'" + apache + "' -t -f '" + WriteApacheConfig(setup) + "' 2>&1";
+  FILE *pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string output;
+  char buffer[256];
+  while (fgets(buffer, sizeof buffer, pipe) != nullptr)
+    output += buffer;
+  EXPECT_EQ(pclose(pipe), 0) << output;
+  EXPECT_NE(output.find("Syntax OK"), std::string::npos) << output;
+}
+
+static std::string HttpGet(int port, const std::string &target)
+{
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  std::string response;
+  if (connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0) {
+    const std::string request = "GET " + target + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
+    if (write(fd, request.data(), request.size()) == static_cast<ssize_t>(request.size())) {
+      char buffer[4096];
+      for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;)
+        response.append(buffer, static_cast<size_t>(n));
+    }
+  }
+  close(fd);
+  return response;
+}
+
+// Serves PHP from the document root, with a site's .htaccess rewrite rule, as the real server runs it.
+TEST(WriteApacheConfig, RealApacheServesPhpAndHtaccessRules)
+{
+  const std::string apache = "/usr/sbin/apache2";
+  const std::string modules = "/usr/lib/apache2/modules";
+  if (!fs::exists(apache) || !fs::exists(modules + "/libphp8.2.so") || !fs::exists("/etc/mime.types"))
+    GTEST_SKIP() << "Apache with PHP is not installed";
+  TestFolder root("corvala serve");
+  // As root the workers run as nobody and must reach the site.
+  fs::permissions(root.Path(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+  TStackSetup setup = FixedDiskSetup();
+  setup.appPath = root.Path() + "/";
+  setup.binFolder = root.File("bin");
+  setup.workFolder = root.File("work");
+  setup.runningAsRoot = geteuid() == 0;
+  setup.apachePort = AppUtils::FindFreePort(18080, true);
+  ASSERT_GT(setup.apachePort, 0);
+  fs::create_directories(setup.workFolder);
+  fs::create_directories(root.File("bin/php"));
+  fs::create_directories(root.File("bin/Apache"));
+  for (const auto &entry : fs::directory_iterator(modules))
+    fs::create_symlink(entry.path(), root.File("bin/Apache/" + entry.path().filename().string()));
+  fs::create_symlink(modules + "/libphp8.2.so", root.File("bin/php/libphp.so"));
+  fs::create_symlink("/etc/mime.types", root.File("bin/Apache/mime.types"));
+  root.Write("www/index.php", "<?php echo 'sum=' . (2 + 3);");
+  root.Write("www/sub/page.php", "<?php echo 'rewritten';");
+  root.Write("www/sub/.htaccess", "RewriteEngine On\nRewriteRule ^pretty$ page.php\n");
+  for (const char *folder : {"www", "www/sub"})
+    fs::permissions(root.File(folder), fs::perms::others_read | fs::perms::others_exec,
+                    fs::perm_options::add);
+  const std::string conf = WriteApacheConfig(setup);
+
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    // Apache's parent signals its whole process group when it stops.
+    setpgid(0, 0);
+    setenv("PHP_INI_SCAN_DIR", "", 1);
+    execl(apache.c_str(), apache.c_str(), "-f", conf.c_str(), "-DFOREGROUND", static_cast<char *>(nullptr));
+    _exit(127);
+  }
+  // Bounded wait for the listener; ends early when Apache gives up.
+  std::string home;
+  int status = 0;
+  bool exited = false;
+  for (int attempt = 0; attempt < 200 && home.empty() && !exited; ++attempt) {
+    usleep(50000);
+    exited = waitpid(pid, &status, WNOHANG) == pid;
+    home = HttpGet(setup.apachePort, "/");
+  }
+  const std::string pretty = HttpGet(setup.apachePort, "/sub/pretty");
+  if (!exited) {
+    kill(pid, SIGTERM);
+    waitpid(pid, &status, 0);
+  }
+  EXPECT_FALSE(exited) << ReadFileText(setup.workFolder + "/error.log");
+  EXPECT_NE(home.find(" 200 OK"), std::string::npos) << home;
+  EXPECT_NE(home.find("\r\n\r\nsum=5"), std::string::npos) << home;
+  EXPECT_NE(pretty.find("\r\n\r\nrewritten"), std::string::npos) << pretty;
+}

@@ -1,0 +1,173 @@
+#include "stack/MySqlConfig.h"
+#include "stack/ServerCommandLines.h"
+
+#include "config/TestFolder.h"
+#include "utils/Ini.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+using namespace Corvala;
+namespace fs = std::filesystem;
+
+static TStackSetup StackAt(const std::string &app, const std::string &work)
+{
+  TStackSetup setup;
+  setup.appPath = app + "/";
+  setup.binFolder = app + "/bin";
+  setup.workFolder = work;
+  setup.mySqlPort = 3306;
+  return setup;
+}
+
+TEST(MySqlIniSettings, FixedDiskInOrder)
+{
+  const TIniValues expected = {
+      {"basedir", "\"/opt/My Stack/bin/mysql\""},
+      {"datadir", "\"/opt/My Stack/data\""},
+      {"bind-address", "127.0.0.1"},
+      {"port", "3306"},
+      {"default-storage-engine", "Aria"},
+      {"socket", "\"/tmp/w 1/mysql.sock\""},
+      {"pid-file", "\"/tmp/w 1/mysql.pid\""},
+      {"character-sets-dir", "\"/opt/My Stack/bin/mysql/share/charsets\""},
+  };
+  EXPECT_EQ(MySqlIniSettings(StackAt("/opt/My Stack", "/tmp/w 1")), expected);
+}
+
+TEST(MySqlIniSettings, CdUsesTheCopiesAndEscapesQuotesAndBackslashes)
+{
+  TStackSetup setup = StackAt("/media/cd", "/tmp/a\"b\\c");
+  setup.binFolder = "/tmp/a\"b\\c/bin";
+  setup.isCdRom = true;
+  setup.mySqlPort = 3307;
+  const TIniValues settings = MySqlIniSettings(setup);
+  ASSERT_EQ(settings.size(), 8u);
+  EXPECT_EQ(settings[0].second, "\"/tmp/a\\\"b\\\\c/bin/mysql\"");
+  EXPECT_EQ(settings[1].second, "\"/tmp/a\\\"b\\\\c/data\"");
+  EXPECT_EQ(settings[3].second, "3307");
+}
+
+TEST(MySqlSocketPath, LimitedTo107Bytes)
+{
+  const std::string fits = "/" + std::string(106 - std::string("/mysql.sock").size(), 'w');
+  EXPECT_EQ(MySqlSocketPath(fits).size(), 107u);
+  EXPECT_THROW(MySqlSocketPath(fits + "w"), std::runtime_error);
+  EXPECT_THROW(MySqlIniSettings(StackAt("/opt", fits + "w")), std::runtime_error);
+}
+
+TEST(MySqlParameters, FiveQuotedOptions)
+{
+  EXPECT_EQ(MySqlParameters("/tmp/w 1/my.ini", 3307, "/opt/My Stack/bin"),
+            "\"--defaults-file=/tmp/w 1/my.ini\" \"--port=3307\" \"--skip-innodb\" "
+            "\"--language=/opt/My Stack/bin/mysql/share/english\" \"--user=root\"");
+  EXPECT_EQ(MySqlExePath("/opt/My Stack/bin"), "/opt/My Stack/bin/mysql/bin/mysqld");
+  EXPECT_THROW(MySqlParameters("/tmp/\"/my.ini", 3306, "/opt"), std::runtime_error);
+  EXPECT_THROW(MySqlParameters("/tmp/my.ini", 3306, "/op\"t"), std::runtime_error);
+}
+
+TEST(WriteMySqlConfig, NewFileInOrder)
+{
+  TestFolder root;
+  TStackSetup setup = StackAt(root.File("My Stack"), root.File("work"));
+  fs::create_directories(setup.workFolder);
+  const std::string path = WriteMySqlConfig(setup);
+  EXPECT_EQ(path, root.File("work/my.ini"));
+  EXPECT_EQ(ReadFileText(path),
+            root.Fill("[mysqld]\r\n"
+                      "basedir=\"{root}/My Stack/bin/mysql\"\r\n"
+                      "datadir=\"{root}/My Stack/data\"\r\n"
+                      "bind-address=127.0.0.1\r\n"
+                      "port=3306\r\n"
+                      "default-storage-engine=Aria\r\n"
+                      "socket=\"{root}/work/mysql.sock\"\r\n"
+                      "pid-file=\"{root}/work/mysql.pid\"\r\n"
+                      "character-sets-dir=\"{root}/My Stack/bin/mysql/share/charsets\"\r\n"));
+  EXPECT_FALSE(fs::exists(root.File("work/data")));
+}
+
+TEST(WriteMySqlConfig, OlderFileKeepsItsContentAndGetsTheKeysInPlace)
+{
+  TestFolder root;
+  TStackSetup setup = StackAt(root.File("app"), root.File("work"));
+  setup.mySqlPort = 3307;
+  root.Write("work/my.ini", "[client]\r\nport=3306\r\n[mysqld]\r\nport=3306\r\nkey_buffer_size=16M\r\n"
+                            "datadir=C:/old/data\r\n");
+  WriteMySqlConfig(setup);
+  EXPECT_EQ(ReadFileText(root.File("work/my.ini")),
+            root.Fill("[client]\r\n"
+                      "port=3306\r\n"
+                      "[mysqld]\r\n"
+                      "port=3307\r\n"
+                      "key_buffer_size=16M\r\n"
+                      "datadir=\"{root}/app/data\"\r\n"
+                      "basedir=\"{root}/app/bin/mysql\"\r\n"
+                      "bind-address=127.0.0.1\r\n"
+                      "default-storage-engine=Aria\r\n"
+                      "socket=\"{root}/work/mysql.sock\"\r\n"
+                      "pid-file=\"{root}/work/mysql.pid\"\r\n"
+                      "character-sets-dir=\"{root}/app/bin/mysql/share/charsets\"\r\n"));
+}
+
+TEST(WriteMySqlConfig, CdCopiesTheDataFolderWritable)
+{
+  TestFolder root;
+  TStackSetup setup = StackAt(root.File("cd"), root.File("work"));
+  setup.isCdRom = true;
+  fs::create_directories(setup.workFolder);
+  root.Write("cd/data/mysql/user.MAI", "rows");
+  fs::permissions(root.File("cd/data/mysql/user.MAI"), fs::perms::owner_read);
+  fs::permissions(root.File("cd/data/mysql"), fs::perms::owner_read | fs::perms::owner_exec);
+  const std::string path = WriteMySqlConfig(setup);
+  EXPECT_EQ(AppUtils::ReadIniString(path, "mysqld", "datadir"), root.File("work/data"));
+  EXPECT_EQ(ReadFileText(root.File("work/data/mysql/user.MAI")), "rows");
+  EXPECT_NE(fs::status(root.File("work/data/mysql/user.MAI")).permissions() & fs::perms::owner_write,
+            fs::perms::none);
+  EXPECT_NE(fs::status(root.File("work/data/mysql")).permissions() & fs::perms::owner_write, fs::perms::none);
+  fs::permissions(root.File("cd/data/mysql"), fs::perms::owner_all);
+}
+
+TEST(WriteMySqlConfig, TooLongSocketPathWritesAndCopiesNothing)
+{
+  TestFolder root;
+  TStackSetup setup = StackAt(root.File("cd"), root.File(std::string(110, 'w')));
+  setup.isCdRom = true;
+  fs::create_directories(setup.workFolder);
+  root.Write("cd/data/x", "x");
+  EXPECT_THROW(WriteMySqlConfig(setup), std::runtime_error);
+  EXPECT_FALSE(fs::exists(setup.workFolder + "/my.ini"));
+  EXPECT_FALSE(fs::exists(setup.workFolder + "/data"));
+}
+
+// The real server, when installed, must read back the paths we wrote, blanks and quotes included.
+TEST(WriteMySqlConfig, RealServerReadsThePaths)
+{
+  const std::string server = "/usr/sbin/mariadbd";
+  if (!fs::exists(server))
+    GTEST_SKIP() << "MariaDB is not installed";
+  TestFolder root;
+  TStackSetup setup = StackAt(root.File("my \"stack\""), root.File("work \\ 1"));
+  fs::create_directories(setup.workFolder);
+  const std::string path = WriteMySqlConfig(setup);
+  const std::string command = "'" + server + "' '--defaults-file=" + path + "' --verbose --help 2>/dev/null";
+  FILE *pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string output;
+  char buffer[512];
+  while (fgets(buffer, sizeof buffer, pipe) != nullptr)
+    output += buffer;
+  pclose(pipe);
+  const auto value = [&output](const std::string &name) {
+    const size_t at = output.find("\n" + name + " ");
+    if (at == std::string::npos)
+      return std::string();
+    const size_t begin = output.find_first_not_of(' ', at + name.size() + 1);
+    return output.substr(begin, output.find('\n', begin) - begin);
+  };
+  EXPECT_EQ(value("datadir"), setup.appPath + "data/");
+  EXPECT_EQ(value("socket"), setup.workFolder + "/mysql.sock");
+  EXPECT_EQ(value("port"), "3306");
+  EXPECT_EQ(value("bind-address"), "127.0.0.1");
+  EXPECT_EQ(value("default-storage-engine"), "Aria");
+  EXPECT_EQ(value("character-sets-dir"), setup.binFolder + "/mysql/share/charsets/");
+}

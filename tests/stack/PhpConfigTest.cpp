@@ -1,0 +1,228 @@
+#include "stack/PhpConfig.h"
+
+#include "config/TestFolder.h"
+#include "utils/Ini.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Corvala;
+namespace fs = std::filesystem;
+
+TEST(PhpQuoted, EscapesWhatPhpUnescapes)
+{
+  EXPECT_EQ(PhpQuoted("/opt/My Stack"), "\"/opt/My Stack\"");
+  EXPECT_EQ(PhpQuoted("/a\\b\"c${HOME}"), "\"/a\\\\b\\\"c\\${HOME}\"");
+  EXPECT_THROW(PhpQuoted("/a\nb"), std::runtime_error);
+}
+
+TEST(SendmailPathValue, QuotesForTheShellOnlyWhenNeeded)
+{
+  EXPECT_EQ(SendmailPathValue(""), "\" -t\"");
+  EXPECT_EQ(SendmailPathValue("/opt/stack/bin/Apache/sendmail"), "\"/opt/stack/bin/Apache/sendmail -t\"");
+  EXPECT_EQ(SendmailPathValue("/opt/My Stack/sendmail"), "\"'/opt/My Stack/sendmail' -t\"");
+  EXPECT_EQ(SendmailPathValue("/opt/it's/sendmail"), "\"'/opt/it'\\\\''s/sendmail' -t\"");
+}
+
+TEST(PhpIniSettings, InOrderWithPortAndWorkFolderPaths)
+{
+  TStackSetup setup;
+  setup.appPath = "/opt/My Stack/";
+  setup.binFolder = "/opt/My Stack/bin";
+  setup.workFolder = "/tmp/w";
+  setup.mySqlPort = 0;
+  const std::vector<std::vector<std::string>> expected = {
+      {"PHP", "extension_dir", "\"/opt/My Stack/bin/php/ext\""},
+      {"PHP", "mime_magic.magicfile", "\"/opt/My Stack/bin/php/ext/magic.mime\""},
+      {"Zend", "zend_extension_manager.optimizer_ts", "\"/opt/My Stack/bin/php/Zend\""},
+      {"Zend", "zend_extension_ts", "\"/opt/My Stack/bin/php/Zend/ZendExtensionManager.so\""},
+      {"ionCube", "zend_extension_ts", "\"/opt/My Stack/bin/php/ionCube/ioncube_loader_win_5.2.so\""},
+      {"MySQL", "mysql.default_port", "0"},
+      {"mail function", "sendmail_path", "\"/usr/sbin/sendmail -t\""},
+      {"MySQLi", "mysqli.default_port", "0"},
+      {"MySQLi", "mysqli.default_socket", "\"/tmp/w/mysql.sock\""},
+      {"Pdo_mysql", "pdo_mysql.default_socket", "\"/tmp/w/mysql.sock\""},
+      {"Session", "session.save_path", "\"/tmp/w/sessions\""},
+  };
+  std::vector<std::vector<std::string>> actual;
+  for (const auto &setting : PhpIniSettings(setup, "/usr/sbin/sendmail"))
+    actual.push_back({setting.section, setting.key, setting.value});
+  EXPECT_EQ(actual, expected);
+  setup.mySqlPort = 3307;
+  EXPECT_EQ(PhpIniSettings(setup, "")[5].value, "3307");
+  EXPECT_EQ(PhpIniSettings(setup, "")[7].value, "3307");
+}
+
+TEST(PhpExtensionLines, DependenciesFirstCacheAndCliOnlyLeftOut)
+{
+  const AppUtils::TStringArray files = {"pdo_mysql.so", "mysqli.so",   "gd.so",        "opcache.so",
+                                        "README",       "readline.so", "pdo.so",       "mysqlnd.so",
+                                        "dom.so",       "xml.so",      "pdo_sqlite.so"};
+  const AppUtils::TStringArray expected = {
+      "extension=mysqlnd.so", "extension=pdo.so",    "extension=xml.so",       "extension=dom.so",
+      "extension=gd.so",      "extension=mysqli.so", "extension=pdo_mysql.so", "extension=pdo_sqlite.so"};
+  EXPECT_EQ(PhpExtensionLines(files, {}), expected);
+  EXPECT_EQ(PhpExtensionLines({"gd.so", "mysqli.so", "mysqlnd.so"}, {"mysqlnd", "gd"}),
+            AppUtils::TStringArray{"extension=mysqli.so"});
+  EXPECT_TRUE(PhpExtensionLines({}, {}).empty());
+  EXPECT_TRUE(PhpExtensionLines({"x.so\nauto_prepend_file=/tmp/a.so", "my ext.so", "a\"b.so"}, {}).empty());
+}
+
+class WritePhpConfigTest : public ::testing::Test
+{
+protected:
+  void SetUp() override
+  {
+    setup.appPath = root.File("My Stack/");
+    setup.binFolder = root.File("My Stack/bin");
+    setup.workFolder = root.File("work");
+    fs::create_directories(setup.workFolder);
+  }
+
+  TestFolder root{"corvala php"};
+  TStackSetup setup;
+};
+
+TEST_F(WritePhpConfigTest, WithoutTemplateWritesEverySettingInNewSections)
+{
+  const std::string path = WritePhpConfig(setup);
+  EXPECT_EQ(path, root.File("work/php.ini"));
+  EXPECT_EQ(ReadFileText(path),
+            root.Fill("[PHP]\r\n"
+                      "extension_dir=\"{root}/My Stack/bin/php/ext\"\r\n"
+                      "mime_magic.magicfile=\"{root}/My Stack/bin/php/ext/magic.mime\"\r\n"
+                      "[Zend]\r\n"
+                      "zend_extension_manager.optimizer_ts=\"{root}/My Stack/bin/php/Zend\"\r\n"
+                      "zend_extension_ts=\"{root}/My Stack/bin/php/Zend/ZendExtensionManager.so\"\r\n"
+                      "[ionCube]\r\n"
+                      "zend_extension_ts=\"{root}/My Stack/bin/php/ionCube/ioncube_loader_win_5.2.so\"\r\n"
+                      "[MySQL]\r\n"
+                      "mysql.default_port=0\r\n"
+                      "[mail function]\r\n"
+                      "sendmail_path=\" -t\"\r\n"
+                      "[MySQLi]\r\n"
+                      "mysqli.default_port=0\r\n"
+                      "mysqli.default_socket=\"{root}/work/mysql.sock\"\r\n"
+                      "[Pdo_mysql]\r\n"
+                      "pdo_mysql.default_socket=\"{root}/work/mysql.sock\"\r\n"
+                      "[Session]\r\n"
+                      "session.save_path=\"{root}/work/sessions\"\r\n"));
+}
+
+TEST_F(WritePhpConfigTest, TemplateKeysReplacedInPlaceOrAddedToTheirSection)
+{
+  const std::string templateIni =
+      root.Write("My Stack/bin/php/php.ini", "[PHP]\r\n"
+                                             "; paths\r\n"
+                                             "extension_dir = \"./ext\"\r\n"
+                                             "memory_limit = 128M\r\n"
+                                             "extension=gd\r\n"
+                                             ";extension=mysqli\r\n"
+                                             "[Zend]\r\n"
+                                             "zend_extension_ts = old.dll\r\n"
+                                             "zend.enable_gc = On\r\n"
+                                             "[ionCube]\r\n"
+                                             "ioncube.loader.encoded_paths = /\r\n"
+                                             "[mail function]\r\n"
+                                             "SMTP = localhost\r\n"
+                                             "[MySQLi]\r\n"
+                                             "mysqli.default_port = 3306\r\n"
+                                             "mysqli.default_socket =\r\n");
+  fs::permissions(templateIni, fs::perms::owner_read | fs::perms::group_read);
+  root.Write("My Stack/bin/Apache/sendmail", "#!/bin/sh\n");
+  for (const char *ext : {"gd.so", "mysqli.so", "mysqlnd.so", "magic.mime"})
+    root.Write(std::string("My Stack/bin/php/ext/") + ext, "");
+  setup.mySqlPort = 3307;
+
+  const std::string path = WritePhpConfig(setup);
+  // New keys follow the last key of their section; comments after it stay below them.
+  EXPECT_EQ(ReadFileText(path),
+            root.Fill("[PHP]\r\n"
+                      "; paths\r\n"
+                      "extension_dir=\"{root}/My Stack/bin/php/ext\"\r\n"
+                      "memory_limit = 128M\r\n"
+                      "extension=gd\r\n"
+                      "mime_magic.magicfile=\"{root}/My Stack/bin/php/ext/magic.mime\"\r\n"
+                      ";extension=mysqli\r\n"
+                      "[Zend]\r\n"
+                      "zend_extension_ts=\"{root}/My Stack/bin/php/Zend/ZendExtensionManager.so\"\r\n"
+                      "zend.enable_gc = On\r\n"
+                      "zend_extension_manager.optimizer_ts=\"{root}/My Stack/bin/php/Zend\"\r\n"
+                      "[ionCube]\r\n"
+                      "ioncube.loader.encoded_paths = /\r\n"
+                      "zend_extension_ts=\"{root}/My Stack/bin/php/ionCube/ioncube_loader_win_5.2.so\"\r\n"
+                      "[mail function]\r\n"
+                      "SMTP = localhost\r\n"
+                      "sendmail_path=\"'{root}/My Stack/bin/Apache/sendmail' -t\"\r\n"
+                      "[MySQLi]\r\n"
+                      "mysqli.default_port=3307\r\n"
+                      "mysqli.default_socket=\"{root}/work/mysql.sock\"\r\n"
+                      "[MySQL]\r\n"
+                      "mysql.default_port=3307\r\n"
+                      "[Pdo_mysql]\r\n"
+                      "pdo_mysql.default_socket=\"{root}/work/mysql.sock\"\r\n"
+                      "[Session]\r\n"
+                      "session.save_path=\"{root}/work/sessions\"\r\n"
+                      "[Extensions]\r\n"
+                      "extension=mysqlnd.so\r\n"
+                      "extension=mysqli.so\r\n"));
+  EXPECT_EQ(fs::status(path).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+  fs::permissions(templateIni, fs::perms::owner_all);
+}
+
+TEST_F(WritePhpConfigTest, MissingTemplateUpdatesTheOlderCopy)
+{
+  const std::string older = root.Write("work/php.ini", "[PHP]\r\nshort_open_tag=On\r\nextension_dir=ext\r\n");
+  setup.mySqlPort = 3306;
+  WritePhpConfig(setup);
+  const std::string text = ReadFileText(older);
+  EXPECT_EQ(
+      text.rfind("[PHP]\r\nshort_open_tag=On\r\nextension_dir=\"" + setup.binFolder + "/php/ext\"\r\n", 0),
+      0u)
+      << text;
+  EXPECT_EQ(AppUtils::ReadIniString(older, "MySQL", "mysql.default_port"), "3306");
+}
+
+// The real PHP, when installed, must load every extension without a complaint and see our values.
+TEST_F(WritePhpConfigTest, RealPhpReadsTheFile)
+{
+  const std::string extensions = "/usr/lib/php/20220829";
+  const std::string templateIni = "/usr/lib/php/8.2/php.ini-development";
+  if (!fs::exists("/usr/bin/php") || !fs::exists(extensions) || !fs::exists(templateIni))
+    GTEST_SKIP() << "PHP 8.2 is not installed";
+  fs::create_directories(setup.binFolder + "/php/ext");
+  fs::copy_file(templateIni, setup.binFolder + "/php/php.ini");
+  for (const auto &entry : fs::directory_iterator(extensions))
+    fs::create_symlink(entry.path(), setup.binFolder + "/php/ext/" + entry.path().filename().string());
+  setup.mySqlPort = 3307;
+  const std::string path = WritePhpConfig(setup);
+
+  const std::string command = "PHP_INI_SCAN_DIR= /usr/bin/php -c '" + path +
+                              "' -r 'echo ini_get(\"mysqli.default_port\"), \"|\", "
+                              "ini_get(\"session.save_path\"), \"|\", extension_loaded(\"mysqli\") ? 1 : 0, "
+                              "extension_loaded(\"pdo_mysql\") ? 1 : 0;' 2>&1";
+  FILE *pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string output;
+  char buffer[256];
+  while (fgets(buffer, sizeof buffer, pipe) != nullptr)
+    output += buffer;
+  EXPECT_EQ(pclose(pipe), 0) << output;
+  EXPECT_EQ(output, "3307|" + setup.workFolder + "/sessions|11");
+}
+
+TEST_F(WritePhpConfigTest, SessionFolderBelongsToTheWorkersWhenRunningAsRoot)
+{
+  setup.runningAsRoot = geteuid() == 0;
+  WritePhpConfig(setup);
+  struct stat st {
+  };
+  ASSERT_EQ(stat((setup.workFolder + "/sessions").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  const passwd *nobody = getpwnam("nobody");
+  ASSERT_NE(nobody, nullptr);
+  EXPECT_EQ(st.st_uid, setup.runningAsRoot ? nobody->pw_uid : geteuid());
+}

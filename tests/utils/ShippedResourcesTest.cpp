@@ -1,0 +1,130 @@
+#include "ResourceTestSupport.h"
+#include "utils/ExeResources.h"
+#include "utils/IconFile.h"
+
+#include <array>
+#include <set>
+
+using namespace AppUtils;
+using namespace ResourceTests;
+
+namespace
+{
+
+const std::string Probe = BuiltProgram("resource_probe");
+
+uint32_t Field(const std::string &data, size_t at, int bytes)
+{
+  uint32_t value = 0;
+  for (int i = bytes - 1; i >= 0; --i)
+    value = (value << 8) | static_cast<unsigned char>(data.at(at + i));
+  return value;
+}
+
+// Width, height and bits per pixel of every entry of an icon file.
+std::vector<std::array<uint32_t, 3>> IconFormats(const std::string &icon)
+{
+  std::vector<std::array<uint32_t, 3>> formats;
+  for (size_t i = 0; i < IconImageCount(icon); ++i) {
+    const size_t entry = 6 + 16 * i;
+    formats.push_back({Field(icon, entry, 1), Field(icon, entry + 1, 1), Field(icon, entry + 6, 2)});
+    // Each image is a DIB whose header agrees with its entry and whose height covers the mask.
+    const std::string image = IconFileImage(icon, i);
+    EXPECT_EQ(Field(image, 0, 4), 40u);
+    EXPECT_EQ(Field(image, 4, 4), formats.back()[0]);
+    EXPECT_EQ(Field(image, 8, 4), 2 * formats.back()[1]);
+    EXPECT_EQ(Field(image, 14, 2), formats.back()[2]);
+  }
+  return formats;
+}
+
+} // namespace
+
+TEST(ShippedResources, TheEmbeddedProgramRunsAndListsThem)
+{
+  const RunResult run = RunCommand(Quoted(Probe));
+  EXPECT_EQ(run.ExitCode, 0);
+  EXPECT_EQ(run.Output, "3 1 2052 4264\n"
+                        "3 2 2052 1128\n"
+                        "10 RES_AUTORUN 0 35\n"
+                        "10 RES_CD 0 23558\n"
+                        "10 RES_CONFIG_INI 0 89\n"
+                        "10 RES_SPLASH 0 64002\n"
+                        "14 MAINICON 2052 34\n");
+}
+
+TEST(ShippedResources, TextResourcesAreExact)
+{
+  EXPECT_EQ(ReadResource(Probe, RT_RCDATA, "RES_CONFIG_INI"),
+            "[INI]\r\nfullscreen=0\r\ntitle=Corvala\r\nport=80\r\nip=127.0.0.1\r\ncopyfilestoharddisk="
+            "0\r\nbrand=0");
+  EXPECT_EQ(ReadResource(Probe, RT_RCDATA, "RES_AUTORUN"), "[autorun]\r\nicon=runme\r\nopen=runme\r\n");
+}
+
+TEST(ShippedResources, SplashIsAnUncompressed24BitBitmap)
+{
+  const std::string bmp = ReadResource(Probe, RT_RCDATA, "RES_SPLASH").value_or("");
+  ASSERT_EQ(bmp.size(), 64002u);
+  EXPECT_EQ(bmp.substr(0, 2), "BM");
+  EXPECT_EQ(Field(bmp, 2, 4), 64002u); // file size
+  EXPECT_EQ(Field(bmp, 10, 4), 54u);   // pixel data offset
+  EXPECT_EQ(Field(bmp, 18, 4), 292u);
+  EXPECT_EQ(Field(bmp, 22, 4), 73u);
+  EXPECT_EQ(Field(bmp, 28, 2), 24u);
+  EXPECT_EQ(Field(bmp, 30, 4), 0u);                                    // no compression
+  EXPECT_GT(std::set<char>(bmp.begin() + 54, bmp.end()).size(), 100u); // a drawing, not a fill
+}
+
+TEST(ShippedResources, CdIconHoldsEightImages)
+{
+  const std::string icon = ReadResource(Probe, RT_RCDATA, "RES_CD").value_or("");
+  ASSERT_EQ(icon.size(), 23558u);
+  ASSERT_TRUE(IsValidIconFile(icon.data(), icon.size()));
+  using F = std::array<uint32_t, 3>;
+  EXPECT_EQ(IconFormats(icon), (std::vector<F>{{32, 32, 4},
+                                               {16, 16, 4},
+                                               {48, 48, 8},
+                                               {32, 32, 8},
+                                               {16, 16, 8},
+                                               {48, 48, 32},
+                                               {32, 32, 32},
+                                               {16, 16, 32}}));
+}
+
+TEST(ShippedResources, MainIconIsATwoImageGroupInLanguage2052)
+{
+  const std::string group = ReadResource(Probe, RT_GROUP_ICON, "MAINICON").value_or("");
+  ASSERT_EQ(group.size(), 6u + 14 * 2);
+  EXPECT_EQ(IconGroupIds(group), (std::vector<uint16_t>{1, 2}));
+  EXPECT_EQ(GetResourceLanguage(Probe, RT_GROUP_ICON, "mainicon"), 2052);
+  EXPECT_EQ(GetResourceLanguage(Probe, RT_ICON, 1), 2052);
+  EXPECT_EQ(GetResourceLanguage(Probe, RT_ICON, 2), 2052);
+  const std::optional<std::string> icon = ReadIconResource(Probe, "MAINICON");
+  ASSERT_TRUE(icon.has_value());
+  ASSERT_TRUE(IsValidIconFile(icon->data(), icon->size()));
+  using F = std::array<uint32_t, 3>;
+  EXPECT_EQ(IconFormats(*icon), (std::vector<F>{{32, 32, 32}, {16, 16, 32}}));
+}
+
+TEST(ShippedResources, ToolReportsFailuresWithExitCodeOne)
+{
+  const std::string tool = Quoted(BuiltProgram("corvala-res"));
+  TempFolder dir;
+  RunResult run =
+      RunCommand(tool + " get " + Quoted(Probe) + " RCDATA RES_AUTORUN > " + Quoted(dir / "a.inf"));
+  EXPECT_EQ(run.ExitCode, 0);
+  EXPECT_EQ(ReadBytes(dir / "a.inf"), "[autorun]\r\nicon=runme\r\nopen=runme\r\n");
+  run = RunCommand(tool + " get " + Quoted(Probe) + " RCDATA RES_NONE");
+  EXPECT_EQ(run.ExitCode, 1);
+  EXPECT_NE(run.Output.find("Resource RES_NONE not found"), std::string::npos) << run.Output;
+  run = RunCommand(tool + " set " + Quoted(dir / "missing") + " RCDATA X 0 " + Quoted(dir / "a.inf"));
+  EXPECT_EQ(run.ExitCode, 1);
+  EXPECT_NE(run.Output.find("No such file or directory"), std::string::npos) << run.Output;
+  EXPECT_EQ(RunCommand(tool + " frobnicate").ExitCode, 1);
+  WriteBytes(dir / "plain", "plain");
+  EXPECT_EQ(
+      RunCommand(tool + " set " + Quoted(dir / "plain") + " 10 7 1033 " + Quoted(dir / "a.inf")).ExitCode, 0);
+  EXPECT_EQ(RunCommand(tool + " list " + Quoted(dir / "plain")).Output, "10 7 1033 35\n");
+  EXPECT_EQ(RunCommand(tool + " remove " + Quoted(dir / "plain") + " RCDATA 7 1033").ExitCode, 0);
+  EXPECT_EQ(ReadBytes(dir / "plain"), "plain");
+}
