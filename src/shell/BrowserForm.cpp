@@ -137,6 +137,8 @@ void TfrmBrowser::CreateToolBand()
   cboAddress->setCompleter(nullptr);
   cboAddress->setMaxVisibleItems(8);
   cboAddress->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  // Narrow pop-ups keep their tool band: the address box gives way first.
+  cboAddress->setMinimumWidth(60);
   cboAddress->installEventFilter(this);
   cboAddress->lineEdit()->installEventFilter(this);
   row->addWidget(cboAddress, 1, Qt::AlignVCenter);
@@ -222,11 +224,10 @@ void TfrmBrowser::PlaceFor(const TPopupFeatures &features)
   StatusBar1->setVisible(features.statusBar);
   const QSize content(features.width.value_or(DefaultWindowSize.width()),
                       features.height.value_or(DefaultWindowSize.height()));
-  // The bands take what the layout gives them; the page area gets the rest.
-  resize(content);
-  layout()->activate();
-  resize(size() + content - Panel1->size());
-  layout()->activate();
+  // The window is not shown yet, so the bands are measured by their own wishes.
+  const int bands = (CoolBar1->isHidden() ? 0 : CoolBar1->sizeHint().height()) +
+                    (StatusBar1->isHidden() ? 0 : StatusBar1->sizeHint().height());
+  resize(content.width(), content.height() + bands);
   move(features.left ? *features.left : screen.x() + Centred(screen.width(), width()),
        features.top ? *features.top : screen.y() + Centred(screen.height(), height()));
 }

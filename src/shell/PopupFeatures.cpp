@@ -16,8 +16,9 @@ const QString ReportPrefix = QStringLiteral("[corvala-window-open]");
 const char *const FeaturesProperty = "corvalaPopupFeatures";
 
 // console.log is taken before any page script runs, so a page replacing it does not hide the
-// reports. A call that opens nothing is reported too, so its features are not kept for a later
-// window.
+// reports. The engine requests a new window before window.open returns, so the report of the
+// return ends the call: a call that opened no new window (it named an existing one, or was
+// refused) leaves no features behind for a later window.
 const QString WrapperScript = QStringLiteral(R"JS(
 (function () {
   const open = window.open;
@@ -33,10 +34,11 @@ const QString WrapperScript = QStringLiteral(R"JS(
       address = '';
     }
     report('open', address, features === undefined || features === null ? '' : String(features));
-    const opened = open.apply(this, arguments);
-    if (!opened)
-      report('none', address, '');
-    return opened;
+    try {
+      return open.apply(this, arguments);
+    } finally {
+      report('done', address, '');
+    }
   };
 })();
 )JS");
@@ -162,7 +164,7 @@ bool TWindowOpenReports::Take(const QString &message)
     address = url;
     features = report.at(2).toString();
     pending = true;
-  } else if (kind == "none" && url == address) {
+  } else if (kind == "done") {
     pending = false;
   }
   return true;
