@@ -367,8 +367,12 @@ void TfrmMain::UpdateTrayIcon(bool enable)
 void TfrmMain::HideToTrayIfMinimised()
 {
   // Only with an icon to come back by: without one the window would be out of reach.
-  if (Started && ShowTrayIcon && TrayIconMan && isMinimized() && isVisible())
-    ShowMainWindow(false);
+  if (!(Started && ShowTrayIcon && TrayIconMan && isMinimized() && isVisible()))
+    return;
+  // Withdrawn while still iconic, the window would be iconified again by the window manager when it
+  // is next shown.
+  setWindowState(windowState() & ~Qt::WindowMinimized);
+  ShowMainWindow(false);
 }
 
 void TfrmMain::GoToAddress()
