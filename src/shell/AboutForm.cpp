@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QUrl>
+#include <algorithm>
 
 namespace
 {
@@ -20,6 +21,17 @@ QLabel *MakeLabel(QWidget *parent, const char *name, const QString &text, int le
   label->move(left, top);
   label->adjustSize();
   return label;
+}
+
+// A link label right of its caption: at 94 as designed, further right when a wider font needs it.
+TLinkLabel *MakeLink(QLabel *caption, const char *name, const QString &text)
+{
+  auto *link = new TLinkLabel(caption->parentWidget());
+  link->setObjectName(name);
+  link->setText(text);
+  link->move(std::max(94, caption->x() + caption->width() + 4), caption->y());
+  link->adjustSize();
+  return link;
 }
 
 // Left position that centres Width in the dialog's client width (halves rounded toward zero).
@@ -63,20 +75,11 @@ TfrmAbout::TfrmAbout(const QIcon &icon, QWidget *parent)
   lblVersion = MakeLabel(this, "lblVersion", QString(), 0, 56);
   lblCopyright = MakeLabel(this, "lblCopyright", QString(), 0, 73);
 
-  MakeLabel(this, "lblEmail", "Our Mail:", 45, 105);
-  lblEmailAddr = new TLinkLabel(this);
-  lblEmailAddr->setObjectName("lblEmailAddr");
-  lblEmailAddr->setText(Vendor::ContactMail);
-  lblEmailAddr->move(94, 105);
-  lblEmailAddr->adjustSize();
+  lblEmailAddr =
+      MakeLink(MakeLabel(this, "lblEmail", "Our Mail:", 45, 105), "lblEmailAddr", Vendor::ContactMail);
   connect(lblEmailAddr, &TLinkLabel::clicked, this, &TfrmAbout::lblEmailAddrClick);
-
-  MakeLabel(this, "lblWebsite", "Our Site:", 45, 122);
-  lblWebsiteAddr = new TLinkLabel(this);
-  lblWebsiteAddr->setObjectName("lblWebsiteAddr");
-  lblWebsiteAddr->setText(Vendor::Website);
-  lblWebsiteAddr->move(94, 122);
-  lblWebsiteAddr->adjustSize();
+  lblWebsiteAddr =
+      MakeLink(MakeLabel(this, "lblWebsite", "Our Site:", 45, 122), "lblWebsiteAddr", Vendor::Website);
   connect(lblWebsiteAddr, &TLinkLabel::clicked, this, &TfrmAbout::lblWebsiteAddrClick);
 
   btnOK = new QPushButton("OK", this);

@@ -158,10 +158,13 @@ void TfrmMain::CreateToolBand()
   QAction *separator = tlbToolbar->addSeparator();
   tlbToolbar->widgetForAction(separator)->setObjectName("ToolButton1");
   toolButtons.push_back(separator);
-  btnFavorites = AddToolButton("btnFavorites", "Favorites", look->standardIcon(QStyle::SP_DirLinkIcon));
+  btnFavorites = AddToolButton("btnFavorites", "Favorites", look->standardIcon(QStyle::SP_DirIcon));
   btnFavorites->setMenu(mnuMenu);
   btnFavorites->setPopupMode(QToolButton::MenuButtonPopup);
-  QToolButton *btnBrand = AddToolButton("btnBrand", "Rebrand", look->standardIcon(QStyle::SP_DirLinkIcon));
+  QToolButton *btnBrand = AddToolButton("btnBrand", "Rebrand", look->standardIcon(QStyle::SP_DirIcon));
+  // Nothing to go back or forward to before the first page.
+  btnBack->setEnabled(false);
+  btnForward->setEnabled(false);
   row->addWidget(tlbToolbar);
   row->addSpacing(8);
 
@@ -413,7 +416,7 @@ void TfrmMain::ExitFullScreen()
 
 void TfrmMain::CloseApplication()
 {
-  IgnoringErrors([] { QCoreApplication::quit(); });
+  IgnoringErrors([] { QCoreApplication::exit(0); });
 }
 
 void TfrmMain::ShowMainWindow(bool show)

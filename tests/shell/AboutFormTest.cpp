@@ -45,7 +45,7 @@ QColor TextColor(const QLabel *label)
 
 TEST(AboutForm, ShowsTitleVersionAndCopyrightCentredWithTheIconBesideTheTitle)
 {
-  for (const QString title : {QString("Corvala"), QString("A much longer product title for a brand")}) {
+  for (const QString &title : {QString("Corvala"), QString("A much longer product title for a brand")}) {
     TfrmAbout about{QIcon(TestIcon())};
     about.ProductTitle = title;
     about.Version = "7.00";

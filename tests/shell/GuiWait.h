@@ -2,8 +2,16 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QString>
 #include <QThread>
 #include <functional>
+#include <ostream>
+
+// Readable QString values in test failures.
+inline void PrintTo(const QString &text, std::ostream *out)
+{
+  *out << '"' << text.toStdString() << '"';
+}
 
 // Runs the event loop until Done holds. The limit only keeps a broken run from hanging; it is far
 // beyond any expected duration.

@@ -1,0 +1,359 @@
+#include "MainFormFixture.h"
+#include "OutDir.h"
+#include "shell/AboutForm.h"
+#include "utils/Paths.h"
+
+#include <QDesktopServices>
+#include <QFile>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QToolButton>
+#include <QWebEngineNewWindowRequest>
+#include <csignal>
+#include <filesystem>
+#include <sys/wait.h>
+#include <unistd.h>
+
+TEST_F(MainFormTest, FirstNavigationOpensTheLocalSiteAndTheCaptionFollowsThePageTitle)
+{
+  form = std::make_unique<TfrmMain>(TStackHooks{});
+  form->ApplyTitle("Corvala Stack", QIcon());
+  EXPECT_EQ(form->windowTitle(), "Corvala Stack");
+  EXPECT_EQ(QApplication::applicationDisplayName(), "Corvala Stack");
+  EXPECT_TRUE(form->windowState() & Qt::WindowMaximized);
+  form.reset();
+
+  Start();
+  EXPECT_EQ(server.Requests("/"), 1);
+  EXPECT_EQ(QApplication::applicationDisplayName(), "Local Site");
+  EXPECT_TRUE(form->Started);
+  EXPECT_EQ(History(), QStringList{server.Address("/")});
+  EXPECT_EQ(Address()->currentIndex(), 0);
+  EXPECT_EQ(Address()->currentText(), server.Address("/"));
+  EXPECT_TRUE(Browser()->Silent());
+  EXPECT_FALSE(Find<QToolButton>("btnBack")->isEnabled());
+
+  Visit("/p1", "Page 1");
+  EXPECT_TRUE(WaitUntil([this] { return Find<QToolButton>("btnBack")->isEnabled(); }));
+  EXPECT_FALSE(Find<QToolButton>("btnForward")->isEnabled());
+  EXPECT_TRUE(form->grab().save(OutDir() + "/main.png"));
+
+  Find<QToolButton>("btnBack")->click();
+  ASSERT_TRUE(WaitUntil([this] { return form->windowTitle() == "Local Site"; }));
+  EXPECT_TRUE(WaitUntil([this] { return Find<QToolButton>("btnForward")->isEnabled(); }));
+  // Back selects the known address and adds nothing.
+  EXPECT_EQ(History(), (QStringList{server.Address("/p1"), server.Address("/")}));
+  EXPECT_EQ(Address()->currentIndex(), 1);
+}
+
+TEST_F(MainFormTest, HistoryKeepsTheNewest24DistinctAddresses)
+{
+  Start();
+  for (int page = 1; page <= 25; ++page)
+    Visit(QString("/p%1").arg(page), QString("Page %1").arg(page));
+  QStringList expected;
+  for (int page = 25; page >= 2; --page)
+    expected << server.Address(QString("/p%1").arg(page));
+  EXPECT_EQ(History(), expected);
+
+  Visit("/p10", "Page 10");
+  EXPECT_EQ(History(), expected);
+  EXPECT_EQ(Address()->currentIndex(), expected.indexOf(server.Address("/p10")));
+
+  // Letter case makes a different address.
+  server.SetPage("/P10", TitledPage("Upper 10"));
+  Visit("/P10", "Upper 10");
+  EXPECT_EQ(History().size(), 24);
+  EXPECT_EQ(History().first(), server.Address("/P10"));
+  EXPECT_FALSE(History().contains(server.Address("/p2")));
+}
+
+TEST_F(MainFormTest, AddressBoxKeysWalkTheHistoryAndEnterNavigates)
+{
+  Start();
+  Visit("/p1", "Page 1");
+  Visit("/p2", "Page 2");
+  const QStringList history = History();
+  ASSERT_EQ(history.size(), 3);
+  ASSERT_EQ(Address()->currentIndex(), 0);
+
+  Key(Qt::Key_Up);
+  EXPECT_EQ(Address()->currentIndex(), 0);
+  Key(Qt::Key_Down);
+  EXPECT_EQ(Address()->currentText(), history[1]);
+  Key(Qt::Key_Right);
+  EXPECT_EQ(Address()->currentIndex(), 2);
+  Key(Qt::Key_Down);
+  EXPECT_EQ(Address()->currentIndex(), 2);
+  Key(Qt::Key_Left);
+  EXPECT_EQ(Address()->currentIndex(), 1);
+  // Walking the history does not navigate.
+  EXPECT_EQ(form->windowTitle(), "Page 2");
+
+  Address()->lineEdit()->clear();
+  EXPECT_EQ(Address()->currentIndex(), -1);
+  EXPECT_EQ(History(), history);
+  Key(Qt::Key_Down);
+  EXPECT_EQ(Address()->currentIndex(), 0);
+
+  // Enter goes to the box's text with blanks and control characters trimmed, nothing else added.
+  Address()->setEditText("\t  " + server.Address("/p3") + " \n");
+  Key(Qt::Key_Enter);
+  ASSERT_TRUE(WaitUntil([this] { return form->windowTitle() == "Page 3"; }));
+  EXPECT_EQ(Browser()->LocationURL(), server.Address("/p3"));
+}
+
+TEST_F(MainFormTest, AnAddressThatCannotBeNavigatedIsReportedAndTheWindowStays)
+{
+  Start();
+  QString reported;
+  QTimer closer;
+  QObject::connect(&closer, &QTimer::timeout, [&] {
+    if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+      reported = box->windowTitle() + "|" + box->text();
+      box->accept();
+    }
+  });
+  closer.start(10);
+  Address()->setEditText("http://[no-such");
+  Key(Qt::Key_Return);
+  ASSERT_TRUE(WaitUntil([&] { return !reported.isEmpty(); }));
+  EXPECT_EQ(reported, "Local Site|'http://[no-such' is not a valid address.");
+  EXPECT_EQ(Browser()->LocationURL(), server.Address("/"));
+}
+
+TEST_F(MainFormTest, ProgressBarLiesOverPanelOneWhileLoading)
+{
+  Start();
+  auto *bar = Find<QProgressBar>("ProgressBar1");
+  auto *panel = Find<QLabel>("StatusBar1_Panel1");
+  EXPECT_EQ(bar->parentWidget(), Find<QStatusBar>("StatusBar1"));
+  EXPECT_FALSE(bar->isVisible());
+  EXPECT_EQ(panel->frameShadow(), QFrame::Sunken);
+
+  emit Browser()->ProgressChange(40, 100);
+  EXPECT_TRUE(bar->isVisible());
+  EXPECT_EQ(panel->frameShape(), QFrame::NoFrame);
+  EXPECT_EQ(bar->maximum(), 100);
+  EXPECT_EQ(bar->value(), 40);
+  EXPECT_EQ(bar->geometry(), panel->geometry());
+
+  emit Browser()->ProgressChange(0, 100);
+  EXPECT_FALSE(bar->isVisible());
+  EXPECT_EQ(panel->frameShape(), QFrame::Panel);
+
+  // A real load ends with the bar hidden again.
+  Visit("/p1", "Page 1");
+  EXPECT_FALSE(bar->isVisible());
+  EXPECT_EQ(Find<QLabel>("StatusBar1_Panel2")->width(), 80);
+  EXPECT_EQ(panel->width(), 200);
+}
+
+TEST_F(MainFormTest, UnbrandedWindowOffersEveryButtonAndTheFullTrayMenu)
+{
+  Start();
+  for (const char *name : {"btnBack", "btnForward", "btnRefresh", "btnStop", "btnHome", "ToolButton1",
+                           "btnFavorites", "btnBrand"})
+    EXPECT_TRUE(Find<QWidget>(name)->isVisible()) << name;
+  QStringList captions;
+  for (QAction *item : form->mnuTray->actions()) {
+    EXPECT_TRUE(item->isVisible());
+    captions << (item->isSeparator() ? "-" : item->text());
+  }
+  EXPECT_EQ(captions,
+            (QStringList{"&Show/Hide Main Window", "-", "&Down Size...", "Server S&ettings...", "-",
+                         "&Help Contents", "&Contact Us", "&Visit Website", "&About...", "-", "E&xit"}));
+  EXPECT_EQ(form->mnuTray->defaultAction(), TrayItem("mnuTray_Show"));
+  EXPECT_TRUE(TrayItem("mnuTray_DownSize")->isEnabled());
+  EXPECT_TRUE(TrayItem("mnuTray_Settings")->isEnabled());
+
+  bool rebrand = false;
+  QObject::connect(form.get(), &TfrmMain::rebrandRequested, [&] { rebrand = true; });
+  Find<QToolButton>("btnBrand")->click();
+  EXPECT_TRUE(rebrand);
+}
+
+TEST_F(MainFormTest, BrandedWindowHidesTheExtraButtonsAndTrayItemsAndCdModeDisablesMaintenance)
+{
+  info.brand = true;
+  info.isCdRom = true;
+  Start();
+  for (const char *name : {"btnBack", "btnForward", "btnRefresh", "btnStop", "btnHome"})
+    EXPECT_TRUE(Find<QWidget>(name)->isVisible()) << name;
+  for (const char *name : {"ToolButton1", "btnFavorites", "btnBrand"})
+    EXPECT_FALSE(Find<QWidget>(name)->isVisible()) << name;
+  QStringList shown;
+  for (QAction *item : form->mnuTray->actions())
+    if (item->isVisible())
+      shown << item->objectName();
+  EXPECT_EQ(shown, (QStringList{"mnuTray_Show", "mnuTray_Separator0", "mnuTray_Exit"}));
+  EXPECT_FALSE(TrayItem("mnuTray_DownSize")->isEnabled());
+  EXPECT_FALSE(TrayItem("mnuTray_Settings")->isEnabled());
+}
+
+TEST_F(MainFormTest, ToolbarAndStatusBarFollowTheirFlags)
+{
+  info.showToolbar = false;
+  info.showStatusBar = false;
+  info.showTrayIcon = false;
+  Start();
+  EXPECT_FALSE(Find<QWidget>("CoolBar1")->isVisible());
+  EXPECT_FALSE(Find<QWidget>("StatusBar1")->isVisible());
+  EXPECT_FALSE(form->ShowTrayIcon);
+  EXPECT_FALSE(form->ShowToolbar);
+  EXPECT_TRUE(Browser()->isVisible());
+}
+
+TEST_F(MainFormTest, FullScreenCoversTheScreenWithoutBorderAndBarsAndCanBeLeft)
+{
+  info.fullScreen = true;
+  Start();
+  const QRect screen = form->screen()->geometry();
+  EXPECT_TRUE(form->windowFlags() & Qt::FramelessWindowHint);
+  EXPECT_FALSE(Find<QWidget>("CoolBar1")->isVisible());
+  EXPECT_FALSE(Find<QWidget>("StatusBar1")->isVisible());
+  EXPECT_TRUE(WaitUntil([&] { return form->geometry() == screen; }));
+
+  form->ExitFullScreen();
+  EXPECT_FALSE(form->windowFlags() & Qt::FramelessWindowHint);
+  EXPECT_TRUE(form->isVisible());
+  EXPECT_TRUE(Find<QWidget>("CoolBar1")->isVisible());
+  EXPECT_TRUE(Find<QWidget>("StatusBar1")->isVisible());
+  form->EnterFullScreen();
+  EXPECT_TRUE(form->windowFlags() & Qt::FramelessWindowHint);
+}
+
+TEST_F(MainFormTest, F5InThePageRefreshesIt)
+{
+  Start();
+  QWidget *page = Browser()->focusProxy() ? Browser()->focusProxy() : Browser();
+  QKeyEvent press(QEvent::KeyPress, Qt::Key_F5, Qt::NoModifier);
+  QApplication::sendEvent(page, &press);
+  EXPECT_TRUE(WaitUntil([this] { return server.Requests("/") == 2 && Complete(); }));
+}
+
+TEST_F(MainFormTest, ActivationClosesTheSplashProcessOnceThePageIsComplete)
+{
+  const pid_t splash = fork();
+  if (splash == 0) {
+    execlp("sleep", "sleep", "600", static_cast<char *>(nullptr));
+    _exit(127);
+  }
+  ASSERT_GT(splash, 0);
+  std::vector<AppUtils::TProcessId> killed;
+  killProcess = [&](AppUtils::TProcessId id) {
+    killed.push_back(id);
+    kill(static_cast<pid_t>(id), SIGKILL);
+  };
+  info.splashProcessId = static_cast<AppUtils::TProcessId>(splash);
+  Start();
+  form->activateWindow();
+  ASSERT_TRUE(WaitUntil([&] { return !killed.empty(); }));
+  int status = 0;
+  ASSERT_EQ(waitpid(splash, &status, 0), splash);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+  EXPECT_EQ(form->SplashProcessId, 0u);
+  // A later activation does not kill the same id again.
+  QEvent activate(QEvent::WindowActivate);
+  QApplication::sendEvent(form.get(), &activate);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(killed, std::vector<AppUtils::TProcessId>{static_cast<AppUtils::TProcessId>(splash)});
+}
+
+TEST_F(MainFormTest, TrayExitAndTheCloseBoxEndTheMessageLoopAndDestructionStopsTheServers)
+{
+  Start();
+  QTimer::singleShot(0, [this] { TrayItem("mnuTray_Exit")->trigger(); });
+  EXPECT_EQ(QApplication::exec(), 0);
+  QTimer::singleShot(0, [this] { form->close(); });
+  EXPECT_EQ(QApplication::exec(), 0);
+
+  EXPECT_EQ(stopCalls, 0);
+  form.reset();
+  EXPECT_EQ(stopCalls, 1);
+}
+
+TEST_F(MainFormTest, HelpOpensTheLocalHelpWhenPresentElseTheWebsiteAndShowsTheWindow)
+{
+  Start();
+  form->hide();
+  TrayItem("mnuTray_Help")->trigger();
+  EXPECT_TRUE(form->isVisible());
+  EXPECT_EQ(Address()->currentText(), "https://www.corvala.example/");
+
+  const std::filesystem::path help = AppUtils::GetAppDir() + "/www/help";
+  std::filesystem::create_directories(help);
+  QFile(QString::fromStdString((help / "index.php").string())).open(QIODevice::WriteOnly);
+  server.SetPage("/help", TitledPage("Help"));
+  TrayItem("mnuTray_Help")->trigger();
+  std::filesystem::remove_all(help.parent_path());
+  EXPECT_EQ(Address()->currentText(), server.Address("/help"));
+  EXPECT_TRUE(WaitUntil([this] { return form->windowTitle() == "Help"; }));
+}
+
+TEST_F(MainFormTest, APageAskingForANewWindowIsHandedOnWithTheHomeAddress)
+{
+  server.SetPage("/opener", TitledPage("Opener", "<script>window.open('/p1', 'popup')</script>"));
+  Start();
+  QString home;
+  QUrl requested;
+  QObject::connect(form.get(), &TfrmMain::newWindowRequested,
+                   [&](QWebEngineNewWindowRequest &request, const QString &homeAddress) {
+                     home = homeAddress;
+                     requested = request.requestedUrl();
+                   });
+  Visit("/opener", "Opener");
+  ASSERT_TRUE(WaitUntil([&] { return !home.isEmpty(); }));
+  EXPECT_EQ(home, QString("http://127.0.0.1:%1").arg(server.Port()));
+  EXPECT_EQ(requested, QUrl(server.Address("/p1")));
+}
+
+TEST_F(MainFormTest, TrayCommandsShowAboutContactAndWebsite)
+{
+  Start();
+  QTextBrowser mailOpener;
+  QDesktopServices::setUrlHandler("mailto", &mailOpener, "setSource");
+  TrayItem("mnuTray_Email")->trigger();
+  EXPECT_EQ(mailOpener.source(), QUrl("mailto:support@corvala.example"));
+  QDesktopServices::unsetUrlHandler("mailto");
+
+  // The About box is modal, shows the configured title, and tray clicks are off while it is open.
+  std::vector<bool> notifications;
+  QObject::connect(form.get(), &TfrmMain::trayNotificationsChanged,
+                   [&](bool on) { notifications.push_back(on); });
+  QString aboutTitle;
+  QTimer closer;
+  QObject::connect(&closer, &QTimer::timeout, [&] {
+    if (auto *about = qobject_cast<TfrmAbout *>(QApplication::activeModalWidget())) {
+      aboutTitle = about->findChild<QLabel *>("lblTitle")->text() + "|" +
+                   about->findChild<QLabel *>("lblVersion")->text();
+      about->accept();
+    }
+  });
+  closer.start(10);
+  TrayItem("mnuTray_About")->trigger();
+  EXPECT_EQ(aboutTitle, "Corvala|Version 7.00");
+  EXPECT_EQ(notifications, (std::vector<bool>{false, true}));
+
+  form->hide();
+  TrayItem("mnuTray_Website")->trigger();
+  EXPECT_TRUE(form->isVisible());
+  EXPECT_EQ(Address()->currentText(), "https://www.corvala.example/");
+
+  TrayItem("mnuTray_Show")->trigger();
+  EXPECT_FALSE(form->isVisible());
+  TrayItem("mnuTray_Show")->trigger();
+  EXPECT_TRUE(form->isVisible());
+}
+
+TEST_F(MainFormTest, HoveredLinkShowsInTheFirstStatusPanel)
+{
+  Start();
+  emit Browser()->page()->linkHovered(server.Address("/p2"));
+  EXPECT_EQ(Find<QLabel>("StatusBar1_Panel0")->text(), server.Address("/p2"));
+}
