@@ -1,7 +1,10 @@
 #include "shell/MainForm.h"
 
 #include "shell/AboutForm.h"
+#include "shell/BrowserForm.h"
+#include "shell/ExitWatch.h"
 #include "shell/Favorites.h"
+#include "shell/TrayIconMan.h"
 #include "shell/Trim.h"
 #include "shell/Vendor.h"
 #include "shell/WebBrowser.h"
@@ -90,6 +93,16 @@ TfrmMain::TfrmMain(TStackHooks hooks, QWidget *parent) : QMainWindow(parent), st
   tmrCloseSplash->setObjectName("tmrCloseSplash");
   connect(tmrCloseSplash, &QTimer::timeout, this, &TfrmMain::tmrCloseSplashTimer);
 
+  // A tray may appear after the start: looked for until the icon is up.
+  tmrTray = new QTimer(this);
+  tmrTray->setObjectName("tmrTray");
+  tmrTray->setInterval(500);
+  connect(tmrTray, &QTimer::timeout, this, [this] { UpdateTrayIcon(ShowTrayIcon); });
+
+  connect(this, &TfrmMain::newWindowRequested, this, &OpenPopupBrowser);
+  // Pop-ups and dialogs closing while this window sits in the tray must not end the program.
+  QApplication::setQuitOnLastWindowClosed(false);
+
   // Key preview: F5 refreshes wherever the focus is in this window, the page included.
   qApp->installEventFilter(this);
 }
@@ -97,6 +110,7 @@ TfrmMain::TfrmMain(TStackHooks hooks, QWidget *parent) : QMainWindow(parent), st
 TfrmMain::~TfrmMain()
 {
   qApp->removeEventFilter(this);
+  UpdateTrayIcon(false);
   if (stack.stopServers)
     stack.stopServers();
 }
@@ -321,6 +335,47 @@ void TfrmMain::CompleteStartup(const TStartupInfo &info)
     activateWindow();
   }
   Started = true;
+  WatchTrayAndExit();
+}
+
+void TfrmMain::WatchTrayAndExit()
+{
+  UpdateTrayIcon(ShowTrayIcon);
+  if (ShowTrayIcon && !TrayIconMan)
+    tmrTray->start();
+  exitWatch = new TExitWatch(GetProgramPath(), 1000, this);
+  connect(exitWatch, &TExitWatch::exitRequested, this, &TfrmMain::CloseApplication);
+  connect(qApp, &QGuiApplication::commitDataRequest, this, &TfrmMain::CloseApplication);
+}
+
+void TfrmMain::UpdateTrayIcon(bool enable)
+{
+  if (!enable) {
+    tmrTray->stop();
+    if (TrayIconMan) {
+      IgnoringErrors([this] { delete TrayIconMan; });
+      TrayIconMan = nullptr;
+      trayFinished = true;
+    }
+    return;
+  }
+  if (TrayIconMan || trayFinished || !QSystemTrayIcon::isSystemTrayAvailable())
+    return;
+  TrayIconMan = new TTrayIconMan(this);
+  TrayIconMan->AddIcon(
+      MainIcon, AppName, [this] { ToggleMainWindow(); }, mnuTray);
+  tmrTray->stop();
+}
+
+void TfrmMain::HideToTrayIfMinimised()
+{
+  // Only with an icon to come back by: without one the window would be out of reach.
+  if (!(Started && ShowTrayIcon && TrayIconMan && isMinimized() && isVisible()))
+    return;
+  // Withdrawn while still iconic, the window would be iconified again by the window manager when it
+  // is next shown.
+  setWindowState(windowState() & ~Qt::WindowMinimized);
+  ShowMainWindow(false);
 }
 
 void TfrmMain::GoToAddress()
@@ -383,6 +438,8 @@ void TfrmMain::ToggleMainWindow()
 
 void TfrmMain::SetTrayNotifications(bool enabled)
 {
+  if (TrayIconMan)
+    TrayIconMan->SetNotifications(enabled);
   emit trayNotificationsChanged(enabled);
 }
 
@@ -393,6 +450,8 @@ bool TfrmMain::event(QEvent *event)
     tmrCloseSplash->setInterval(1);
     tmrCloseSplash->start();
   }
+  if (event->type() == QEvent::WindowStateChange)
+    QTimer::singleShot(0, this, &TfrmMain::HideToTrayIfMinimised);
   return QMainWindow::event(event);
 }
 

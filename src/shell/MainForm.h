@@ -19,6 +19,8 @@ class QTimer;
 class QToolBar;
 class QToolButton;
 class QWebEngineNewWindowRequest;
+class TExitWatch;
+class TTrayIconMan;
 class TWebBrowser;
 
 // The main window: the embedded browser with its tool band, address box, status bar and the tray menu.
@@ -44,6 +46,8 @@ public:
   void ShowMainWindow(bool show);
   void ToggleMainWindow();
   void SetTrayNotifications(bool enabled);
+  // Puts the tray icon up (when a tray exists) or, with false, removes it for good.
+  void UpdateTrayIcon(bool enable);
 
   // Builds the favorites menu from File; gives the path to keep (empty when the file is missing).
   std::string LoadFavorites(const std::string &file);
@@ -59,6 +63,8 @@ public:
   bool ShowToolbar = true;
   bool ShowStatusBar = true;
   bool Started = false;
+  // The tray icon while it is up; null before, and after shutdown removed it.
+  TTrayIconMan *TrayIconMan = nullptr;
   AppUtils::TProcessId SplashProcessId = 0;
   std::string FavoritesPath;
 
@@ -82,6 +88,9 @@ private:
   QToolButton *AddToolButton(const char *name, const QString &caption, const QIcon &image);
   QString LocalAddress() const;
   void PlaceProgressBar();
+  // Once started: the tray icon, and the session end, signals and program file that end the program.
+  void WatchTrayAndExit();
+  void HideToTrayIfMinimised();
 
   void WebBrowser1TitleChange(const QString &text);
   void WebBrowser1CommandStateChange(int command, bool enable);
@@ -116,4 +125,7 @@ private:
   QAction *mnuTray_DownSize;
   QAction *mnuTray_Settings;
   bool stopped = false;
+  QTimer *tmrTray;
+  bool trayFinished = false;
+  TExitWatch *exitWatch = nullptr;
 };

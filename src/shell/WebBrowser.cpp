@@ -1,21 +1,28 @@
 #include "shell/WebBrowser.h"
 
+#include "shell/PopupFeatures.h"
+
 #include <QAction>
 #include <QUrl>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEnginePage>
 #include <stdexcept>
 
-// A page that drops script error reports while its browser is silent.
+// A page that drops script error reports while its browser is silent, and learns the features of
+// the windows its scripts open.
 class TWebBrowser::TPage : public QWebEnginePage
 {
 public:
-  explicit TPage(TWebBrowser *browser) : QWebEnginePage(browser), owner(browser) {}
+  explicit TPage(TWebBrowser *browser) : QWebEnginePage(browser), windowOpens(this), owner(browser) {}
+
+  TWindowOpenReports windowOpens;
 
 protected:
   void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString &message, int line,
                                 const QString &source) override
   {
+    if (windowOpens.Take(message))
+      return;
     if (owner->Silent() && level == ErrorMessageLevel)
       return;
     QWebEnginePage::javaScriptConsoleMessage(level, message, line, source);
@@ -28,7 +35,8 @@ private:
 TWebBrowser::TWebBrowser(QWidget *parent) : QWebEngineView(parent)
 {
   setObjectName("WebBrowser1");
-  setPage(new TPage(this));
+  auto *ownPage = new TPage(this);
+  setPage(ownPage);
 
   connect(this, &QWebEngineView::loadStarted, this, [this] {
     busy = true;
@@ -43,7 +51,11 @@ TWebBrowser::TWebBrowser(QWidget *parent) : QWebEngineView(parent)
   connect(this, &QWebEngineView::loadProgress, this, [this](int value) { emit ProgressChange(value, 100); });
   connect(page(), &QWebEnginePage::linkHovered, this, &TWebBrowser::StatusTextChange);
   connect(this, &QWebEngineView::titleChanged, this, &TWebBrowser::TitleChange);
-  connect(page(), &QWebEnginePage::newWindowRequested, this, &TWebBrowser::NewWindow);
+  connect(ownPage, &QWebEnginePage::newWindowRequested, this,
+          [this, ownPage](QWebEngineNewWindowRequest &request) {
+            SetRequestedFeatures(request, ownPage->windowOpens.FeaturesFor(request.requestedUrl()));
+            emit NewWindow(request);
+          });
   connect(page(), &QWebEnginePage::windowCloseRequested, this, &TWebBrowser::WindowClosing);
 
   QAction *back = pageAction(QWebEnginePage::Back);

@@ -1,0 +1,203 @@
+#include "shell/BrowserForm.h"
+#include "GuiWait.h"
+#include "OutDir.h"
+#include "TestHttpServer.h"
+#include "shell/MainForm.h"
+#include "shell/WebBrowser.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFrame>
+#include <QPointer>
+#include <QProcess>
+#include <QScreen>
+#include <QStatusBar>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+namespace
+{
+
+// A main window showing the opener page, and the pop-up windows its page opens.
+class BrowserFormTest : public ::testing::Test
+{
+protected:
+  void SetUp() override
+  {
+    server.SetPage("/", TitledPage("Home page"));
+    server.SetPage("/opener", TitledPage("Opener", "<a id='link' target='_blank' href='/second'>link</a>"));
+    server.SetPage("/popup", TitledPage("Pop-up"));
+    server.SetPage("/second", TitledPage("Second"));
+    main = std::make_unique<TfrmMain>(TStackHooks{});
+    main->ApachePort = server.Port();
+    main->show();
+    mainBrowser = main->findChild<TWebBrowser *>("WebBrowser1");
+    Load(mainBrowser, server.Address("/opener"), "Opener");
+  }
+
+  void TearDown() override
+  {
+    for (TfrmBrowser *popup : Popups())
+      delete popup;
+  }
+
+  static void Load(TWebBrowser *browser, const QString &address, const QString &title)
+  {
+    browser->Navigate(address);
+    ASSERT_TRUE(WaitUntil([&] {
+      return browser->ReadyState() == TWebBrowser::READYSTATE_COMPLETE && browser->title() == title;
+    }));
+  }
+
+  static std::vector<TfrmBrowser *> Popups()
+  {
+    std::vector<TfrmBrowser *> popups;
+    for (QWidget *widget : QApplication::topLevelWidgets())
+      if (auto *popup = qobject_cast<TfrmBrowser *>(widget))
+        popups.push_back(popup);
+    return popups;
+  }
+
+  // Runs Script in Browser's page and gives the pop-up it opened once its page has loaded.
+  static TfrmBrowser *OpenFrom(TWebBrowser *browser, const QString &script, const QString &title = "Pop-up")
+  {
+    const std::vector<TfrmBrowser *> before = Popups();
+    browser->page()->runJavaScript(script);
+    TfrmBrowser *popup = nullptr;
+    const bool opened = WaitUntil([&] {
+      for (TfrmBrowser *candidate : Popups())
+        if (std::find(before.begin(), before.end(), candidate) == before.end())
+          popup = candidate;
+      return popup && popup->isVisible() && popup->Browser()->title() == title &&
+             popup->Browser()->ReadyState() == TWebBrowser::READYSTATE_COMPLETE;
+    });
+    EXPECT_TRUE(opened) << script.toStdString();
+    return opened ? popup : nullptr;
+  }
+
+  // The window's outer top-left corner once the window manager has framed it.
+  static QPoint FramePosition(QWidget *window, const QPoint &expected)
+  {
+    WaitUntil([&] { return window->frameGeometry().topLeft() == expected; }, 5000);
+    return window->frameGeometry().topLeft();
+  }
+
+  static QWidget *Part(QWidget *window, const char *name)
+  {
+    auto *part = window->findChild<QWidget *>(name);
+    EXPECT_NE(part, nullptr) << name;
+    return part;
+  }
+
+  TTestHttpServer server;
+  std::unique_ptr<TfrmMain> main;
+  TWebBrowser *mainBrowser = nullptr;
+};
+
+QPoint CentredFor(const QSize &size)
+{
+  const QRect screen = QGuiApplication::primaryScreen()->geometry();
+  return {screen.x() + (screen.width() - size.width()) / 2,
+          screen.y() + (screen.height() - size.height()) / 2};
+}
+
+} // namespace
+
+TEST_F(BrowserFormTest, WithoutARequestedPositionThePopupIs800By600CentredWithEveryBar)
+{
+  // window.open without features and with a size alone: neither asks for a place.
+  for (const QString &script : {QString("window.open('/popup')"),
+                                QString("window.open('/popup', '', 'width=400,height=300,toolbar=no')")}) {
+    TfrmBrowser *popup = OpenFrom(mainBrowser, script);
+    ASSERT_NE(popup, nullptr);
+    EXPECT_EQ(popup->size(), QSize(800, 600));
+    EXPECT_EQ(FramePosition(popup, CentredFor(QSize(800, 600))), CentredFor(QSize(800, 600)));
+    EXPECT_TRUE(Part(popup, "CoolBar1")->isVisible());
+    EXPECT_TRUE(Part(popup, "StatusBar1")->isVisible());
+    EXPECT_EQ(popup->windowTitle(), "Pop-up");
+    EXPECT_EQ(popup->findChild<QComboBox *>("cboAddress")->currentText(), server.Address("/popup"));
+    if (script == "window.open('/popup')") {
+      // Settle time for the page's first paint, so the picture shows it.
+      WaitUntil([] { return false; }, 700);
+      QProcess::execute("import", {"-window", "root", OutDir() + "/popup.png"});
+    }
+    delete popup;
+  }
+}
+
+TEST_F(BrowserFormTest, ARequestedGeometrySizesThePageAreaAndPlacesTheWindow)
+{
+  TfrmBrowser *popup =
+      OpenFrom(mainBrowser, "window.open('/popup', 'p1', 'left=100,top=50,width=400,height=300')");
+  ASSERT_NE(popup, nullptr);
+  EXPECT_EQ(popup->Browser()->size(), QSize(400, 300));
+  EXPECT_EQ(FramePosition(popup, QPoint(100, 50)), QPoint(100, 50));
+  EXPECT_FALSE(Part(popup, "CoolBar1")->isVisible());
+  EXPECT_FALSE(Part(popup, "StatusBar1")->isVisible());
+
+  // A later navigation neither moves nor resizes it.
+  const QRect placed = popup->frameGeometry();
+  Load(popup->Browser(), server.Address("/second"), "Second");
+  EXPECT_EQ(popup->frameGeometry(), placed);
+}
+
+TEST_F(BrowserFormTest, ToolBandAndStatusBarFollowTheFeatures)
+{
+  TfrmBrowser *statusOnly =
+      OpenFrom(mainBrowser,
+               "window.open('/popup', 'p2', 'left=10,top=60,width=500,height=200,status=yes,toolbar=yes')");
+  ASSERT_NE(statusOnly, nullptr);
+  EXPECT_FALSE(Part(statusOnly, "CoolBar1")->isVisible());
+  EXPECT_TRUE(Part(statusOnly, "StatusBar1")->isVisible());
+  EXPECT_EQ(statusOnly->Browser()->size(), QSize(500, 200));
+
+  TfrmBrowser *bandOnly = OpenFrom(
+      mainBrowser,
+      "window.open('/popup', 'p3', 'left=200,top=80,width=450,height=250,menubar,toolbar,location')");
+  ASSERT_NE(bandOnly, nullptr);
+  EXPECT_TRUE(Part(bandOnly, "CoolBar1")->isVisible());
+  EXPECT_FALSE(Part(bandOnly, "StatusBar1")->isVisible());
+  EXPECT_EQ(bandOnly->Browser()->size(), QSize(450, 250));
+}
+
+TEST_F(BrowserFormTest, PopupsOpenPopupsThatShareTheirHome)
+{
+  TfrmBrowser *first = OpenFrom(mainBrowser, "window.open('/popup')");
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first->HomeAddress, QString("http://127.0.0.1:%1").arg(server.Port()));
+  TfrmBrowser *second = OpenFrom(first->Browser(), "window.open('/second', '', 'left=30,top=40')", "Second");
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(second->HomeAddress, first->HomeAddress);
+  EXPECT_EQ(second->Browser()->size(), QSize(800, 600));
+
+  second->findChild<QToolButton *>("btnHome")->click();
+  EXPECT_TRUE(WaitUntil([&] { return second->Browser()->title() == "Home page"; }));
+  EXPECT_EQ(server.Requests("/"), 1);
+}
+
+TEST_F(BrowserFormTest, APageClosingItsWindowClosesOnlyThatPopup)
+{
+  TfrmBrowser *first = OpenFrom(mainBrowser, "window.open('/popup', 'a')");
+  TfrmBrowser *second = OpenFrom(mainBrowser, "window.open('/popup', 'b')");
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(second, nullptr);
+  QPointer<TfrmBrowser> closing = second;
+  second->Browser()->page()->runJavaScript("window.close()");
+  EXPECT_TRUE(WaitUntil([&] { return closing.isNull(); }));
+  EXPECT_EQ(Popups(), std::vector<TfrmBrowser *>{first});
+  EXPECT_TRUE(first->isVisible());
+  EXPECT_TRUE(main->isVisible());
+}
+
+TEST_F(BrowserFormTest, FeaturesOfAWindowOpenThatWentElsewhereAreNotReused)
+{
+  // The named window exists, so this call opens nothing new; its features must not stick.
+  TfrmBrowser *named = OpenFrom(mainBrowser, "window.open('/popup', 'named')");
+  ASSERT_NE(named, nullptr);
+  mainBrowser->page()->runJavaScript("window.open('/second', 'named', 'left=5,top=5,width=200,height=200')");
+  ASSERT_TRUE(WaitUntil([&] { return named->Browser()->title() == "Second"; }));
+  TfrmBrowser *plain = OpenFrom(mainBrowser, "document.getElementById('link').click()", "Second");
+  ASSERT_NE(plain, nullptr);
+  EXPECT_EQ(plain->size(), QSize(800, 600));
+  EXPECT_TRUE(Part(plain, "CoolBar1")->isVisible());
+}

@@ -1,0 +1,26 @@
+// A small program for the exit tests: runs an event loop with a TExitWatch on its own file, prints
+// "ready" once watching, and on an exit request prints "closing" and leaves the loop the way the
+// launcher's CloseApplication does. Exit code 0 then; a signal's default action would end it
+// without "closing".
+#include "shell/ExitWatch.h"
+#include "utils/Paths.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <cstdio>
+
+int main(int argc, char **argv)
+{
+  QCoreApplication application(argc, argv);
+  TExitWatch watch(AppUtils::GetProgramPath(), 50);
+  QObject::connect(&watch, &TExitWatch::exitRequested, [] {
+    std::printf("closing\n");
+    std::fflush(stdout);
+    QCoreApplication::quit();
+  });
+  QTimer::singleShot(0, [] {
+    std::printf("ready\n");
+    std::fflush(stdout);
+  });
+  return application.exec();
+}
