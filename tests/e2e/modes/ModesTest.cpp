@@ -5,6 +5,7 @@
 #include "utils/Md5.h"
 
 #include <csignal>
+#include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -268,4 +269,27 @@ TEST_F(CommandModes, DamagedStoreInTheTargetNeverCrashesAMode)
     EXPECT_NE(ReadFile(folder.OpenedMarker()).find(MarkerLine("10", "RES_SPLASH", "0", Image)),
               std::string::npos);
   }
+}
+
+TEST_F(CommandModes, WithADisplayTheErrorWaitsInABoxCaptionedApplicationError)
+{
+  if (std::system("command -v Xvfb >/dev/null && command -v xdotool >/dev/null") != 0)
+    GTEST_SKIP() << "needs Xvfb and xdotool";
+  int display = 0;
+  const pid_t xvfb = StartXvfb(display);
+  const std::string name = ":" + std::to_string(display);
+  const pid_t command =
+      Start(folder.Program(), {"/icon", folder.Target(), folder.Write("bad.ico", "MZ")}, {{"DISPLAY", name}});
+  const std::string xdotool = "DISPLAY=" + name + " timeout 60 xdotool ";
+  const std::string window = Shell(xdotool + "search --sync --name '^Application Error$' | head -n 1");
+  EXPECT_FALSE(window.empty()) << "no box appeared";
+  EXPECT_EQ(waitpid(command, nullptr, WNOHANG), 0) << "the command ended before OK";
+  if (window.empty())
+    kill(command, SIGKILL);
+  else
+    Shell(xdotool + "windowfocus --sync " + window.substr(0, window.find('\n')) + " key Return");
+  EXPECT_EQ(Wait(command).exitCode, 1);
+  kill(xvfb, SIGTERM);
+  Wait(xvfb);
+  EXPECT_EQ(ReadFile(folder.Target()), shippedTarget);
 }
