@@ -2,6 +2,7 @@
 
 #include "app/CommandModes.h"
 #include "app/LauncherRole.h"
+#include "maintenance/DownSize.h"
 #include "utils/Paths.h"
 #include "utils/Process.h"
 
@@ -40,6 +41,7 @@ int StartProgram(int argc, char **argv)
   static_cast<void>(chdir(GetAppDir().c_str()));
 
   if (argc > 1) {
+    SetDownSizeRunner(RunDownSize);
     const int exitCode = RunCommandLine(argc, argv);
     std::fflush(nullptr);
     _exit(exitCode);
