@@ -96,6 +96,8 @@ void CopyStack(const std::string &appPath, const std::string &dataDir, const std
 {
   auto step = [&progress] { Report(progress); };
   step();
+  // An existing output folder receives bin under its own name; a missing one would become bin.
+  MakeFolder(output);
   CopyFolder(appPath + "bin", output);
   SetTreeReadOnly(output + "/bin", false);
 

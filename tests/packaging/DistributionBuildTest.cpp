@@ -127,3 +127,13 @@ TEST(DistributionBuild, PathWithADoubleQuoteIsNotHandedToACommand)
   EXPECT_THROW(MakeDistribution(tree.Source(), settings), std::runtime_error);
   EXPECT_FALSE(AppUtils::FileExists(tree.DefaultOutput() + "/autorun.inf"));
 }
+
+TEST(DistributionBuild, CopyIntoAMissingOutputFolderKeepsTheLayout)
+{
+  TBuildTree tree;
+  const std::string output = tree.root.File("new/out");
+  CopyStack(tree.root.File("app/"), "", "", output);
+  EXPECT_EQ(ReadFileText(output + "/bin/php/php.ini"), "[PHP]\n");
+  EXPECT_EQ(ReadFileText(output + "/data/test/t.frm"), "test table");
+  EXPECT_EQ(ReadFileText(output + "/www/index.php"), "<?php echo 'hello';");
+}
