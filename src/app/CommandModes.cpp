@@ -1,20 +1,32 @@
 #include "app/CommandModes.h"
 
+#include "app/ModeErrorReport.h"
+#include "app/ResourceCommands.h"
 #include "app/SplashRole.h"
 #include "utils/Paths.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <exception>
+#include <stdexcept>
 #include <string>
-#include <vector>
+
+using AppUtils::FileExists;
+using AppUtils::TStringArray;
 
 namespace
 {
 
+constexpr size_t DownSizeFlagCount = 15;
+
+TDownSizeRunner &DownSizeRunner()
+{
+  static TDownSizeRunner runner;
+  return runner;
+}
+
 // Mode words are compared after ASCII lower-casing; the other arguments are used as given.
-std::string ModeWord(const char *argument)
+std::string ModeWord(const std::string &argument)
 {
   std::string word = argument;
   std::transform(word.begin(), word.end(), word.begin(), [](unsigned char c) {
@@ -23,18 +35,60 @@ std::string ModeWord(const char *argument)
   return word;
 }
 
+void RunDownSizeMode(const TStringArray &args)
+{
+  if (!DownSizeRunner())
+    throw std::runtime_error("The downsize command is not available in this program");
+  TStringArray flags(args.begin() + 1,
+                     args.begin() + static_cast<long>(std::min(args.size(), DownSizeFlagCount + 1)));
+  flags.resize(DownSizeFlagCount, "0");
+  DownSizeRunner()(flags);
+}
+
+// The switches that embed one file into a target: both files must exist.
+bool EmbeddingSwitch(const std::string &mode, const TStringArray &args, const char *name)
+{
+  return mode == name && args.size() >= 3 && FileExists(args[1]) && FileExists(args[2]);
+}
+
+int RunMode(const TStringArray &args, int argc, char **argv)
+{
+  const std::string mode = ModeWord(args[0]);
+  if (mode == "downsize" && args.size() >= 7) {
+    RunDownSizeMode(args);
+    return 0;
+  }
+  if (mode == "splash" && args.size() >= 2 && FileExists(args[1]))
+    return RunSplashRole(args[1], argc, argv);
+  if (mode == "/setup" && args.size() >= 2 && FileExists(args[1]))
+    RunSetupCommand(TStringArray(args.begin() + 1, args.end()));
+  else if (EmbeddingSwitch(mode, args, "/config"))
+    RunConfigCommand(args[1], args[2]);
+  else if (EmbeddingSwitch(mode, args, "/icon"))
+    RunIconCommand(args[1], args[2]);
+  else if (EmbeddingSwitch(mode, args, "/splash"))
+    RunSplashCommand(args[1], args[2]);
+  return 0;
+}
+
 } // namespace
+
+void SetDownSizeRunner(TDownSizeRunner runner)
+{
+  DownSizeRunner() = std::move(runner);
+}
 
 int RunCommandLine(int argc, char **argv)
 {
-  const std::vector<std::string> args(argv + 1, argv + argc);
-  const std::string mode = ModeWord(argv[1]);
+  if (argc < 2)
+    return 0;
+  const TStringArray args(argv + 1, argv + argc);
   try {
-    if (mode == "splash" && args.size() >= 2 && AppUtils::FileExists(args[1]))
-      return RunSplashRole(args[1], argc, argv);
+    return RunMode(args, argc, argv);
   } catch (const std::exception &error) {
-    std::fprintf(stderr, "Application Error: %s\n", error.what());
-    return 1;
+    ReportModeError(error.what());
+  } catch (...) {
+    ReportModeError("Unknown error");
   }
-  return 0;
+  return 1;
 }
