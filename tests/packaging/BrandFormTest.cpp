@@ -210,3 +210,27 @@ TEST(BrandForm, FolderPickerNearTheScreenEdgeStaysOnTheScreen)
   EXPECT_TRUE(area.contains(shownAt))
       << shownAt.x() << "," << shownAt.y() << " " << shownAt.width() << "x" << shownAt.height();
 }
+
+TEST(BrandForm, IconBrowseIsPresetToTheFieldsFileAndOffersIconsOnly)
+{
+  TestFolder folder;
+  const std::string stored = folder.Write("old.ico", "ico");
+  const std::string chosen = folder.Write("new.ico", "ico");
+  TShownDialog d;
+  d.form.IconFile = stored;
+  d.Show();
+  EXPECT_EQ(d.form.edtIcon->text().toStdString(), stored);
+  QStringList preset;
+  QStringList filters;
+  TModalWatcher<QFileDialog> picker([&](QFileDialog &dialog) {
+    preset = dialog.selectedFiles();
+    filters = dialog.nameFilters();
+    dialog.selectFile(QString::fromStdString(chosen));
+    static_cast<QDialog &>(dialog).accept();
+  });
+  d.form.btnSelectIcon->click();
+  ASSERT_EQ(picker.seen, 1);
+  EXPECT_EQ(preset, QStringList{QString::fromStdString(stored)});
+  EXPECT_EQ(filters, QStringList{"*.ico"});
+  EXPECT_EQ(d.form.edtIcon->text().toStdString(), chosen);
+}
