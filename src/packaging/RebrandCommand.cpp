@@ -1,0 +1,70 @@
+#include "packaging/RebrandCommand.h"
+
+#include "packaging/BrandForm.h"
+#include "packaging/Busy.h"
+#include "packaging/DistributionBuild.h"
+#include "shell/MainForm.h"
+#include "utils/Paths.h"
+#include "utils/WorkFolder.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QUrl>
+#include <exception>
+#include <optional>
+
+using namespace AppUtils;
+
+namespace
+{
+
+// The caption and icon of the box the packaging commands report their failures in.
+void ShowErrorBox(QWidget *owner, const std::string &message)
+{
+  QMessageBox::critical(owner, "Error", QString::fromStdString(message));
+}
+
+void OpenFolderInShell(const std::string &folder)
+{
+  QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
+}
+
+struct TNotificationsOff {
+  explicit TNotificationsOff(TfrmMain &form) : form(form) { form.SetTrayNotifications(false); }
+  ~TNotificationsOff() { form.SetTrayNotifications(true); }
+  TfrmMain &form;
+};
+
+} // namespace
+
+void BuildDistribution(TfrmMain &form, const std::string &brandFile)
+{
+  TNotificationsOff notificationsOff(form);
+  TfrmBrand dialog(&form);
+  static_cast<Corvala::TBrandSettings &>(dialog) =
+      Corvala::ReadBrandSettings(Corvala::TConfigFile(brandFile));
+  const bool go = dialog.exec() == QDialog::Accepted;
+  dialog.hide();
+  QApplication::processEvents();
+  SetBusy(true);
+  std::optional<std::string> failure;
+  if (go) {
+    try {
+      const Corvala::TBuildSource source{GetProgramPath(), GetAppPath(), GetTempWorkFolder(), brandFile};
+      OpenFolderInShell(Corvala::MakeDistribution(source, dialog, [] { QApplication::processEvents(); }));
+    } catch (const std::exception &error) {
+      failure = error.what();
+    }
+  }
+  // The box is shown under the normal cursor.
+  SetBusy(false);
+  if (failure)
+    ShowErrorBox(&form, *failure);
+}
+
+void ConnectRebrand(TfrmMain &form, const std::string &brandFile)
+{
+  QObject::connect(&form, &TfrmMain::rebrandRequested, &form,
+                   [&form, brandFile] { BuildDistribution(form, brandFile); });
+}

@@ -1,0 +1,28 @@
+#include "packaging/SpecialFolders.h"
+
+#include <QStandardPaths>
+
+namespace AppUtils
+{
+
+namespace
+{
+
+std::string WritableLocation(QStandardPaths::StandardLocation location)
+{
+  return QStandardPaths::writableLocation(location).toStdString();
+}
+
+} // namespace
+
+std::string GetDesktopFolder()
+{
+  return WritableLocation(QStandardPaths::DesktopLocation);
+}
+
+std::string GetMyDocumentsFolder()
+{
+  return WritableLocation(QStandardPaths::DocumentsLocation);
+}
+
+} // namespace AppUtils

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "utils/FileTree.h"
+#include "utils/Paths.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// Folders made beside the test program, which plays the launcher here; removed at the end.
+class TAppFolderEntries
+{
+public:
+  TAppFolderEntries() = default;
+  TAppFolderEntries(const TAppFolderEntries &) = delete;
+  TAppFolderEntries &operator=(const TAppFolderEntries &) = delete;
+  ~TAppFolderEntries()
+  {
+    for (const std::string &top : made)
+      AppUtils::ShellDelete(AppUtils::GetAppPath() + top);
+  }
+
+  // Makes "<app folder>/<relative>" and gives its full path.
+  std::string Make(const std::string &relative)
+  {
+    const std::string path = AppUtils::GetAppPath() + relative;
+    std::filesystem::create_directories(path);
+    made.push_back(relative.substr(0, relative.find('/')));
+    return path;
+  }
+
+private:
+  std::vector<std::string> made;
+};

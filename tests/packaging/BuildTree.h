@@ -1,0 +1,51 @@
+#pragma once
+
+#include "config/BrandDefaults.h"
+#include "config/TestFolder.h"
+#include "packaging/DistributionBuild.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <sys/stat.h>
+
+// A small stack tree (bin, data, www) with a work folder, a fresh Brand.ini and a private home, so
+// the documents folder is the test's own. The launcher of the build is the real program.
+class TBuildTree
+{
+public:
+  TBuildTree()
+  {
+    std::filesystem::create_directories(root.File("work"));
+    brandFile = Corvala::WriteBrandDefaults(root.File("work"));
+    root.Write("app/bin/Apache/httpd.conf.in", "Listen 80\n");
+    root.Write("app/bin/php/php.ini", "[PHP]\n");
+    root.Write("app/data/mysql/user.frm", "launcher user");
+    root.Write("app/data/mysql/db.frm", "launcher db");
+    root.Write("app/data/test/t.frm", "test table");
+    root.Write("app/www/index.php", "<?php echo 'hello';");
+    root.Write("app/www/img/logo.png", "logo");
+    chmod(root.File("app/www/index.php").c_str(), 0444);
+    std::filesystem::create_directories(root.File("home"));
+    oldHome = getenv("HOME") ? getenv("HOME") : "";
+    setenv("HOME", root.File("home").c_str(), 1);
+    unsetenv("XDG_CONFIG_HOME");
+  }
+  ~TBuildTree() { setenv("HOME", oldHome.c_str(), 1); }
+
+  Corvala::TBuildSource Source() const
+  {
+    return {CORVALA_LAUNCHER, root.File("app/"), root.File("work"), brandFile};
+  }
+  Corvala::TBrandSettings Settings() const
+  {
+    return Corvala::ReadBrandSettings(Corvala::TConfigFile(brandFile));
+  }
+  std::string DefaultOutput() const { return root.File("home/Documents/$Output$"); }
+
+  TestFolder root{"corvala-build"};
+  std::string brandFile;
+
+private:
+  std::string oldHome;
+};
