@@ -2,6 +2,7 @@
 
 #include "config/ConfigFile.h"
 #include "maintenance/MaintenanceCommands.h"
+#include "packaging/RebrandCommand.h"
 #include "shell/ErrorReport.h"
 #include "shell/MainForm.h"
 #include "stack/ServerStack.h"
@@ -103,6 +104,7 @@ int RunLauncher(int argc, char **argv)
   try {
     if (stack.Start() == TServerStack::TStartResult::AlreadyRunning)
       TerminateCurrentProcess();
+    ConnectRebrand(form, stack.BrandFile);
     form.ApplyTitle(QString::fromStdString(stack.AppName), MainIcon());
     if (stack.UseExternalBrowser) {
       showWindow = false;

@@ -4,12 +4,12 @@
 #include "packaging/Busy.h"
 #include "packaging/DistributionBuild.h"
 #include "shell/MainForm.h"
+#include "shell/MessageBox.h"
 #include "utils/Paths.h"
 #include "utils/WorkFolder.h"
 
 #include <QApplication>
 #include <QDesktopServices>
-#include <QMessageBox>
 #include <QUrl>
 #include <exception>
 #include <optional>
@@ -20,11 +20,6 @@ namespace
 {
 
 // The caption and icon of the box the packaging commands report their failures in.
-void ShowErrorBox(QWidget *owner, const std::string &message)
-{
-  QMessageBox::critical(owner, "Error", QString::fromStdString(message));
-}
-
 void OpenFolderInShell(const std::string &folder)
 {
   QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
@@ -60,7 +55,7 @@ void BuildDistribution(TfrmMain &form, const std::string &brandFile)
   // The box is shown under the normal cursor.
   SetBusy(false);
   if (failure)
-    ShowErrorBox(&form, *failure);
+    ShowMessageBox(QString::fromStdString(*failure), MB_OK | MB_ICONERROR);
 }
 
 void ConnectRebrand(TfrmMain &form, const std::string &brandFile)

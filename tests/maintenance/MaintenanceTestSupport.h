@@ -1,7 +1,7 @@
 #pragma once
 
-#include "utils/TestSupport.h"
 #include "utils/Paths.h"
+#include "utils/TestSupport.h"
 
 #include <QAbstractButton>
 #include <QApplication>

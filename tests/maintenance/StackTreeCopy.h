@@ -1,7 +1,7 @@
 #pragma once
 
-#include "utils/TestSupport.h"
 #include "utils/FileTree.h"
+#include "utils/TestSupport.h"
 
 #include <string>
 

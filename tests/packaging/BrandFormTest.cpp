@@ -3,9 +3,9 @@
 #include "AppFolder.h"
 #include "ModalWatcher.h"
 #include "config/BrandDefaults.h"
-#include "config/TestFolder.h"
 #include "shell/GuiWait.h"
 #include "shell/OutDir.h"
+#include "utils/TestSupport.h"
 
 #include <QComboBox>
 #include <QFileDialog>
@@ -32,7 +32,7 @@ struct TShownDialog {
     form.show();
     WaitUntil([this] { return form.isVisible(); });
   }
-  TestFolder work;
+  TestSupport::TScratchFolder work;
   TfrmBrand form;
 };
 
@@ -181,7 +181,7 @@ TEST(BrandForm, DatabaseBrowseStartsAtTheLaunchersDatabaseAndTakesTheChosenFolde
 
 TEST(BrandForm, CancelledPickerLeavesTheFieldAlone)
 {
-  TestFolder folder;
+  TestSupport::TScratchFolder folder;
   TShownDialog d;
   d.form.OutputDir = folder.Path();
   d.Show();
@@ -213,7 +213,7 @@ TEST(BrandForm, FolderPickerNearTheScreenEdgeStaysOnTheScreen)
 
 TEST(BrandForm, IconBrowseIsPresetToTheFieldsFileAndOffersIconsOnly)
 {
-  TestFolder folder;
+  TestSupport::TScratchFolder folder;
   const std::string stored = folder.Write("old.ico", "ico");
   const std::string chosen = folder.Write("new.ico", "ico");
   TShownDialog d;

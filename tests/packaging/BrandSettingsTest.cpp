@@ -2,7 +2,7 @@
 
 #include "AppFolder.h"
 #include "config/BrandDefaults.h"
-#include "config/TestFolder.h"
+#include "utils/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@ using namespace Corvala;
 namespace
 {
 
-TBrandSettings StoredSettings(const TestFolder &folder)
+TBrandSettings StoredSettings(const TestSupport::TScratchFolder &folder)
 {
   TBrandSettings s;
   s.SplashFileName = folder.Write("splash.png", "png");
@@ -28,7 +28,7 @@ TBrandSettings StoredSettings(const TestFolder &folder)
 
 TEST(BrandSettings, NewBrandIniReadsTheStartUpValues)
 {
-  TestFolder work;
+  TestSupport::TScratchFolder work;
   const TBrandSettings s = ReadBrandSettings(TConfigFile(WriteBrandDefaults(work.Path())));
   EXPECT_EQ(s.Title, "My Program");
   EXPECT_EQ(s.SplashFileName, "");
@@ -45,7 +45,7 @@ TEST(BrandSettings, NewBrandIniReadsTheStartUpValues)
 
 TEST(BrandSettings, TextsAndPathsAreWrittenQuotedAndReadBackAsGiven)
 {
-  TestFolder work;
+  TestSupport::TScratchFolder work;
   const TConfigFile brand(WriteBrandDefaults(work.Path()));
   TBrandSettings s = ReadBrandSettings(brand);
   s.Title = "";
@@ -56,7 +56,7 @@ TEST(BrandSettings, TextsAndPathsAreWrittenQuotedAndReadBackAsGiven)
   s.Port = 8088;
   WriteBrandSettings(brand, s);
 
-  const std::string text = ReadFileText(brand.Path());
+  const std::string text = TestSupport::ReadBytes(brand.Path());
   EXPECT_NE(text.find("title=\"\"\r\n"), std::string::npos) << text;
   EXPECT_NE(text.find("srcdir=\"/srv/my site\"\r\n"), std::string::npos) << text;
   EXPECT_NE(text.find("port=8088\r\n"), std::string::npos) << text;
@@ -74,7 +74,7 @@ TEST(BrandSettings, TextsAndPathsAreWrittenQuotedAndReadBackAsGiven)
 
 TEST(BrandSettings, PortThatIsNotADecimalIntegerIsRefused)
 {
-  TestFolder work;
+  TestSupport::TScratchFolder work;
   const TConfigFile brand(WriteBrandDefaults(work.Path()));
   brand.Write("port", "8o");
   try {
@@ -87,7 +87,7 @@ TEST(BrandSettings, PortThatIsNotADecimalIntegerIsRefused)
 
 TEST(BrandEntries, PlaceholdersMissingPathsAndEmptyFieldsKeepTheStoredValues)
 {
-  TestFolder folder;
+  TestSupport::TScratchFolder folder;
   TBrandSettings s = StoredSettings(folder);
   const TBrandSettings before = s;
   TBrandEntries e;
@@ -109,7 +109,7 @@ TEST(BrandEntries, TextsAreTrimmedAndRelativeFoldersExpandedAgainstTheLauncherFo
 {
   TAppFolderEntries app;
   const std::string www = app.Make("www");
-  TestFolder folder;
+  TestSupport::TScratchFolder folder;
   const std::string image = folder.Write("splash image.png", "png");
   TBrandSettings s = StoredSettings(folder);
   TBrandEntries e;
@@ -126,7 +126,7 @@ TEST(BrandEntries, TextsAreTrimmedAndRelativeFoldersExpandedAgainstTheLauncherFo
 
 TEST(BrandEntries, ClearedTitleIsStoredEmpty)
 {
-  TestFolder folder;
+  TestSupport::TScratchFolder folder;
   TBrandSettings s = StoredSettings(folder);
   TBrandEntries e;
   e.Title = "   ";
@@ -136,7 +136,7 @@ TEST(BrandEntries, ClearedTitleIsStoredEmpty)
 
 TEST(BrandEntries, ListChoicesBecomeFlagsAndTheAddress)
 {
-  TestFolder folder;
+  TestSupport::TScratchFolder folder;
   TBrandSettings s = StoredSettings(folder);
   TBrandEntries e;
   e.Toolbar = false;
@@ -161,7 +161,7 @@ TEST(BrandEntries, ListChoicesBecomeFlagsAndTheAddress)
 
 TEST(BrandFields, FlagItemAndPathTextsFollowTheStoredValues)
 {
-  TestFolder folder;
+  TestSupport::TScratchFolder folder;
   EXPECT_EQ(FlagItem("0"), 1);
   EXPECT_EQ(FlagItem(""), 0);
   EXPECT_EQ(FlagItem("no"), 0);

@@ -3,10 +3,10 @@
 #include "packaging/DistributionBuild.h"
 
 #include "config/BrandDefaults.h"
-#include "config/TestFolder.h"
 #include "shell/GuiWait.h"
 #include "shell/OutDir.h"
 #include "utils/Process.h"
+#include "utils/TestSupport.h"
 
 #include <QFont>
 #include <QImage>
@@ -122,7 +122,7 @@ struct TStopDistribution {
 
 TEST(BrandedLauncher, RunmeFromAFolderWithABlankServesTheCopiedStackUnderItsBrand)
 {
-  TestFolder root("corvala-branded");
+  TestSupport::TScratchFolder root("corvala-branded");
   // The web server's workers run as another user when the test runs as root.
   std::filesystem::permissions(root.Path(), std::filesystem::perms::all &
                                                 ~std::filesystem::perms::group_write &

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "config/BrandDefaults.h"
-#include "config/TestFolder.h"
 #include "packaging/DistributionBuild.h"
+#include "utils/TestSupport.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -43,7 +43,7 @@ public:
   }
   std::string DefaultOutput() const { return root.File("home/Documents/$Output$"); }
 
-  TestFolder root{"corvala-build"};
+  TestSupport::TScratchFolder root{"corvala-build"};
   std::string brandFile;
 
 private:

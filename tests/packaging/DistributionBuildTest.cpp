@@ -1,6 +1,7 @@
 #include "packaging/DistributionBuild.h"
 
 #include "BuildTree.h"
+#include "utils/FileTree.h"
 #include "utils/Paths.h"
 
 #include <gtest/gtest.h>
@@ -30,12 +31,12 @@ TEST(DistributionBuild, DefaultsGiveTheStackCopyInOutputUnderTheDocumentsFolder)
   EXPECT_EQ(output, tree.DefaultOutput());
   EXPECT_EQ(settings.OutputDir, output);
   EXPECT_EQ(access((output + "/runme").c_str(), X_OK), 0);
-  EXPECT_EQ(ReadFileText(output + "/autorun.inf"), "[autorun]\r\nicon=runme\r\nopen=runme\r\n");
-  EXPECT_EQ(ReadFileText(output + "/bin/Apache/httpd.conf.in"), "Listen 80\n");
-  EXPECT_EQ(ReadFileText(output + "/data/mysql/user.frm"), "launcher user");
-  EXPECT_EQ(ReadFileText(output + "/data/test/t.frm"), "test table");
-  EXPECT_EQ(ReadFileText(output + "/www/index.php"), "<?php echo 'hello';");
-  EXPECT_EQ(ReadFileText(output + "/www/img/logo.png"), "logo");
+  EXPECT_EQ(TestSupport::ReadBytes(output + "/autorun.inf"), "[autorun]\r\nicon=runme\r\nopen=runme\r\n");
+  EXPECT_EQ(TestSupport::ReadBytes(output + "/bin/Apache/httpd.conf.in"), "Listen 80\n");
+  EXPECT_EQ(TestSupport::ReadBytes(output + "/data/mysql/user.frm"), "launcher user");
+  EXPECT_EQ(TestSupport::ReadBytes(output + "/data/test/t.frm"), "test table");
+  EXPECT_EQ(TestSupport::ReadBytes(output + "/www/index.php"), "<?php echo 'hello';");
+  EXPECT_EQ(TestSupport::ReadBytes(output + "/www/img/logo.png"), "logo");
   EXPECT_TRUE(OwnerCanWrite(output + "/www/index.php"));
   EXPECT_EQ(settings.IconFile, tree.root.File("work/CD.ico"));
   EXPECT_TRUE(AppUtils::FileExists(settings.IconFile));
@@ -56,9 +57,9 @@ TEST(DistributionBuild, ChosenDatabaseFolderOverlaysTheLaunchersMysqlAndNothingE
   MakeDistribution(tree.Source(), settings);
 
   const std::string data = tree.root.File("out/data");
-  EXPECT_EQ(ReadFileText(data + "/mysql/user.frm"), "chosen user");
-  EXPECT_EQ(ReadFileText(data + "/mysql/shop.frm"), "chosen shop");
-  EXPECT_EQ(ReadFileText(data + "/mysql/db.frm"), "launcher db");
+  EXPECT_EQ(TestSupport::ReadBytes(data + "/mysql/user.frm"), "chosen user");
+  EXPECT_EQ(TestSupport::ReadBytes(data + "/mysql/shop.frm"), "chosen shop");
+  EXPECT_EQ(TestSupport::ReadBytes(data + "/mysql/db.frm"), "launcher db");
   EXPECT_FALSE(AppUtils::DirectoryExists(data + "/test"));
   EXPECT_EQ(TConfigFile(tree.brandFile).Read("datadir"), settings.DataDir);
 }
@@ -81,8 +82,8 @@ TEST(DistributionBuild, WebsiteFolderFilesLandDirectlyUnderWww)
   TBrandSettings settings = tree.Settings();
   settings.SrcDir = tree.root.File("my site");
   const std::string output = MakeDistribution(tree.Source(), settings);
-  EXPECT_EQ(ReadFileText(output + "/www/home.html"), "<h1>Acme</h1>");
-  EXPECT_EQ(ReadFileText(output + "/www/css/a.css"), "body{}");
+  EXPECT_EQ(TestSupport::ReadBytes(output + "/www/home.html"), "<h1>Acme</h1>");
+  EXPECT_EQ(TestSupport::ReadBytes(output + "/www/css/a.css"), "body{}");
   EXPECT_FALSE(AppUtils::DirectoryExists(output + "/www/my site"));
   EXPECT_FALSE(AppUtils::FileExists(output + "/www/index.php"));
 }
@@ -92,11 +93,11 @@ TEST(DistributionBuild, SecondBuildOverwritesAndMergesIntoTheSameFolder)
   TBuildTree tree;
   TBrandSettings settings = tree.Settings();
   const std::string output = MakeDistribution(tree.Source(), settings);
-  tree.root.Write(output.substr(tree.root.Path().size() + 1) + "/www/mine.txt", "kept");
+  tree.root.Write(output.substr(tree.root.Path().string().size() + 1) + "/www/mine.txt", "kept");
   tree.root.Write("app/www/index.php.new", "new");
   MakeDistribution(tree.Source(), settings);
-  EXPECT_EQ(ReadFileText(output + "/www/mine.txt"), "kept");
-  EXPECT_EQ(ReadFileText(output + "/www/index.php.new"), "new");
+  EXPECT_EQ(TestSupport::ReadBytes(output + "/www/mine.txt"), "kept");
+  EXPECT_EQ(TestSupport::ReadBytes(output + "/www/index.php.new"), "new");
   EXPECT_EQ(access((output + "/runme").c_str(), X_OK), 0);
 }
 
@@ -133,7 +134,7 @@ TEST(DistributionBuild, CopyIntoAMissingOutputFolderKeepsTheLayout)
   TBuildTree tree;
   const std::string output = tree.root.File("new/out");
   CopyStack(tree.root.File("app/"), "", "", output);
-  EXPECT_EQ(ReadFileText(output + "/bin/php/php.ini"), "[PHP]\n");
-  EXPECT_EQ(ReadFileText(output + "/data/test/t.frm"), "test table");
-  EXPECT_EQ(ReadFileText(output + "/www/index.php"), "<?php echo 'hello';");
+  EXPECT_EQ(TestSupport::ReadBytes(output + "/bin/php/php.ini"), "[PHP]\n");
+  EXPECT_EQ(TestSupport::ReadBytes(output + "/data/test/t.frm"), "test table");
+  EXPECT_EQ(TestSupport::ReadBytes(output + "/www/index.php"), "<?php echo 'hello';");
 }

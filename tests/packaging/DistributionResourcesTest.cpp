@@ -52,7 +52,7 @@ TEST(DistributionResources, DefaultsGiveTheCdIconTheLaunchersSplashAndBrandIniAs
   EXPECT_EQ(IconImageCount(runme), 8);
   const auto config = ReadResource(runme, RT_RCDATA, "RES_CONFIG_INI");
   ASSERT_TRUE(config);
-  EXPECT_EQ(*config, ReadFileText(tree.brandFile));
+  EXPECT_EQ(*config, TestSupport::ReadBytes(tree.brandFile));
   EXPECT_NE(config->find("title=\"My Program\"\r\n"), std::string::npos);
   EXPECT_NE(config->find("port=80\r\n"), std::string::npos);
   EXPECT_NE(config->find("brand=1"), std::string::npos);
@@ -69,7 +69,7 @@ TEST(DistributionResources, ChosenImageAndIconAreEmbedded)
   const std::string runme = MakeDistribution(tree.Source(), settings) + "/runme";
 
   EXPECT_EQ(Digest(ReadResource(runme, RT_RCDATA, "RES_SPLASH")),
-            Digest(ReadFileText(settings.SplashFileName)));
+            Digest(TestSupport::ReadBytes(settings.SplashFileName)));
   EXPECT_EQ(IconImageCount(runme), 1);
   const auto config = ReadResource(runme, RT_RCDATA, "RES_CONFIG_INI");
   ASSERT_TRUE(config);

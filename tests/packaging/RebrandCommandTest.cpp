@@ -3,9 +3,9 @@
 #include "AppFolder.h"
 #include "ModalWatcher.h"
 #include "config/BrandDefaults.h"
-#include "config/TestFolder.h"
 #include "packaging/BrandForm.h"
 #include "shell/MainForm.h"
+#include "utils/TestSupport.h"
 
 #include <QAbstractButton>
 #include <QLineEdit>
@@ -44,7 +44,7 @@ struct TRebrandFixture : ::testing::Test {
       unsetenv("TMPDIR");
   }
 
-  TestFolder root{"corvala-rebrand"};
+  TestSupport::TScratchFolder root{"corvala-rebrand"};
   std::string oldHome;
   std::optional<std::string> oldTmp;
   std::string brandFile;
@@ -59,7 +59,7 @@ using Rebrand = TRebrandFixture;
 TEST_F(Rebrand, CancelWritesNothingAndCreatesNothing)
 {
   ConnectRebrand(form, brandFile);
-  const std::string before = ReadFileText(brandFile);
+  const std::string before = TestSupport::ReadBytes(brandFile);
   TModalWatcher<TfrmBrand> dialog([](TfrmBrand &brand) {
     brand.edtTitle->setText("Changed");
     brand.btnCancel->click();
@@ -69,7 +69,7 @@ TEST_F(Rebrand, CancelWritesNothingAndCreatesNothing)
 
   EXPECT_EQ(dialog.seen, 1);
   EXPECT_EQ(boxes.seen, 0);
-  EXPECT_EQ(ReadFileText(brandFile), before);
+  EXPECT_EQ(TestSupport::ReadBytes(brandFile), before);
   EXPECT_FALSE(std::filesystem::exists(root.File("home/Documents")));
   EXPECT_TRUE(std::filesystem::is_empty(root.File("tmp")));
   EXPECT_EQ(notifications, std::vector<bool>({false, true}));
