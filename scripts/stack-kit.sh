@@ -72,24 +72,24 @@ if [ -d "$data/mysql" ]; then
   echo "stack-kit: $data holds databases, kept"
 else
   echo "stack-kit: creating databases in $data"
-  rm -rf "$data.kit-tmp"
+  # mariadb-install-db does not quote its paths: build in a private folder without blanks, with a
+  # link to the copied server, then move the result into place.
+  scratch=$(mktemp -d)
+  ln -s "$bin/mysql/bin/mysqld" "$scratch/mysqld"
   user_opt=()
   if [ "$(id -u)" = 0 ]; then user_opt=(--user=root); fi
-  log=$(mktemp)
-  if ! MYSQLD_BOOTSTRAP="$bin/mysql/bin/mysqld" mariadb-install-db --no-defaults --skip-test-db \
+  if ! MYSQLD_BOOTSTRAP="$scratch/mysqld" mariadb-install-db --no-defaults --skip-test-db \
     --skip-name-resolve --cross-bootstrap --skip-innodb --default-storage-engine=Aria \
-    --auth-root-authentication-method=normal "${user_opt[@]}" --datadir="$data.kit-tmp" >"$log" 2>&1; then
-    cat "$log" >&2
-    rm -f "$log"
-    rm -rf "$data.kit-tmp"
+    --auth-root-authentication-method=normal "${user_opt[@]}" --datadir="$scratch/data" >"$scratch/log" 2>&1; then
+    cat "$scratch/log" >&2
+    rm -rf "$scratch"
     echo "stack-kit: mariadb-install-db failed" >&2
     exit 1
   fi
-  rm -f "$log"
   mkdir -p "$data"
   # Merge, so loose files a user already put into data/ survive.
-  cp -a "$data.kit-tmp"/. "$data"/
-  rm -rf "$data.kit-tmp"
+  cp -a "$scratch/data"/. "$data"/
+  rm -rf "$scratch"
 fi
 
 # Demo site and favorites: a file is written when it is missing or still equal to the one
