@@ -96,6 +96,15 @@ std::vector<pid_t> Launchers(const std::string &folder, const std::string &progr
 }
 
 // The first port from 8088 whose index.php answers with a database connection.
+constexpr char SlowSite[] = R"(<?php
+sleep(4);
+mysqli_report(MYSQLI_REPORT_OFF);
+$port = (int) ini_get('mysqli.default_port');
+$db = @new mysqli('127.0.0.1', 'root', '', '', $port);
+$status = $db->connect_errno ? 'MySQL not available' : "MySQL connected on port $port";
+?><html><head><title>Shop page</title></head><body><h1><?= $status ?></h1></body></html>
+)";
+
 int ServingPort()
 {
   for (int port = 8088; port < 8100; ++port)
@@ -134,6 +143,9 @@ TEST(BrandedLauncher, RunmeFromAFolderWithABlankServesTheCopiedStackUnderItsBran
   settings.IconFile = DrawIcon(root.File("acme.ico"));
   settings.Port = 8088;
   settings.TrayIcon = "0";
+  // The site answers slowly, so the window shows the brand's title until the page names it.
+  settings.SrcDir = root.File("site");
+  root.Write("site/index.php", SlowSite);
   settings.OutputDir = root.File("out");
   std::filesystem::create_directories(settings.OutputDir);
   MakeDistribution({CORVALA_LAUNCHER, CORVALA_STACK_TREE "/", root.Path(), brandFile}, settings);
@@ -157,7 +169,7 @@ TEST(BrandedLauncher, RunmeFromAFolderWithABlankServesTheCopiedStackUnderItsBran
               launcher = pid;
         }
         if (titledWindow.empty())
-          titledWindow = ShellOutput("xdotool search --name '^Acme Shop$' | head -1");
+          titledWindow = ShellOutput("xdotool search --onlyvisible --name '^Acme Shop$' | head -1");
         for (pid_t pid : ProcessesIn(folder))
           if (CommandLineOf(pid).rfind(runme + '\0' + "splash" + '\0', 0) == 0 &&
               !ShellOutput("xdotool search --onlyvisible --pid " + std::to_string(pid)).empty()) {
@@ -180,7 +192,7 @@ TEST(BrandedLauncher, RunmeFromAFolderWithABlankServesTheCopiedStackUnderItsBran
       ShellOutput("xprop -id " + titledWindow + " -f _NET_WM_ICON 32c ' = $0+' _NET_WM_ICON");
   EXPECT_NE(iconWords.find("32, 32, 4294901760"), std::string::npos) << iconWords.substr(0, 200);
   // The page names the window once it has loaded; the picture is taken then.
-  WaitUntil([&] { return ShellOutput("xdotool getwindowname " + titledWindow) != "Acme Shop"; }, 60000);
+  WaitUntil([&] { return ShellOutput("xdotool getwindowname " + titledWindow) == "Shop page"; }, 60000);
   WaitUntil([] { return false; }, 2000);
   ShellOutput("import -window root '" + OutDir().toStdString() + "/branded-launcher.png'");
 
