@@ -2,6 +2,7 @@
 
 #include "config/ConfigFile.h"
 #include "utils/FileText.h"
+#include "utils/OwnFolder.h"
 #include "utils/Process.h"
 #include "utils/TempFolder.h"
 #include "utils/UniqueFd.h"
@@ -19,11 +20,6 @@ namespace
 {
 
 constexpr int ShowNormal = 1;
-
-[[noreturn]] void RefuseFolder(const std::string &path, const std::string &reason)
-{
-  throw std::runtime_error("Command folder \"" + path + "\" " + reason);
-}
 
 [[noreturn]] void CannotCreate(const std::string &path, int error)
 {
@@ -69,26 +65,7 @@ std::string Quoted(const std::string &path)
 std::string GetCommandFolder()
 {
   const std::string path = GetTempFolder() + "/corvala-" + std::to_string(geteuid());
-  if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
-    const int error = errno;
-    RefuseFolder(path, std::string("cannot be created: ") + std::strerror(error));
-  }
-  struct stat st {
-  };
-  if (lstat(path.c_str(), &st) != 0) {
-    const int error = errno;
-    RefuseFolder(path, std::string("cannot be examined: ") + std::strerror(error));
-  }
-  if (S_ISLNK(st.st_mode))
-    RefuseFolder(path, "is a symbolic link; refusing to use it");
-  if (!S_ISDIR(st.st_mode))
-    RefuseFolder(path, "exists but is not a folder; refusing to use it");
-  if (st.st_uid != geteuid())
-    RefuseFolder(path, "belongs to another user (uid " + std::to_string(st.st_uid) + "); refusing to use it");
-  if ((st.st_mode & 0077) != 0 && chmod(path.c_str(), 0700) != 0) {
-    const int error = errno;
-    RefuseFolder(path, std::string("cannot be made private: ") + std::strerror(error));
-  }
+  EnsureOwnFolder(path, "Command folder", true);
   return path;
 }
 

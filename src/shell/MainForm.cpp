@@ -5,7 +5,6 @@
 #include "shell/ExitWatch.h"
 #include "shell/Favorites.h"
 #include "shell/TrayIconMan.h"
-#include "shell/Trim.h"
 #include "shell/Vendor.h"
 #include "shell/WebBrowser.h"
 #include "utils/Paths.h"
@@ -16,12 +15,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFrame>
-#include <QHBoxLayout>
-#include <QKeyEvent>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
-#include <QProgressBar>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
@@ -37,34 +31,13 @@ using namespace AppUtils;
 namespace
 {
 
-constexpr int MaxHistoryItems = 24;
 constexpr int VisibleToolButtonsWhenBranded = 5;
-
-QFont Tahoma8()
-{
-  QFont font("Tahoma");
-  font.setPointSize(8);
-  return font;
-}
-
-void SetLowered(QLabel *panel, bool lowered)
-{
-  panel->setFrameStyle(lowered ? QFrame::Panel | QFrame::Sunken : QFrame::NoFrame);
-}
 
 } // namespace
 
-TfrmMain::TfrmMain(TStackHooks hooks, QWidget *parent) : QMainWindow(parent), stack(std::move(hooks))
+TfrmMain::TfrmMain(TStackHooks hooks, QWidget *parent) : TBrowserWindow(parent), stack(std::move(hooks))
 {
   setObjectName("frmMain");
-  setFont(Tahoma8());
-  resize(632, 453);
-
-  auto *client = new QWidget(this);
-  auto *column = new QVBoxLayout(client);
-  column->setContentsMargins(0, 0, 0, 0);
-  column->setSpacing(0);
-  setCentralWidget(client);
 
   mnuMenu = new QMenu(this);
   mnuMenu->setObjectName("mnuMenu");
@@ -73,19 +46,20 @@ TfrmMain::TfrmMain(TStackHooks hooks, QWidget *parent) : QMainWindow(parent), st
   mnuMenu->setDefaultAction(organize);
   connect(organize, &QAction::triggered, this, &TfrmMain::OrganizeFavorites);
 
-  CreateToolBand();
-  column->addWidget(CoolBar1);
+  CreateToolBand([this] { AddFavoritesAndRebrand(); });
+  // Nothing to go back or forward to before the first page.
+  btnBack->setEnabled(false);
+  btnForward->setEnabled(false);
+  clientColumn->addWidget(CoolBar1);
 
-  WebBrowser1 = new TWebBrowser(client);
-  column->addWidget(WebBrowser1, 1);
-  connect(WebBrowser1, &TWebBrowser::TitleChange, this, &TfrmMain::WebBrowser1TitleChange);
-  connect(WebBrowser1, &TWebBrowser::CommandStateChange, this, &TfrmMain::WebBrowser1CommandStateChange);
-  connect(WebBrowser1, &TWebBrowser::ProgressChange, this, &TfrmMain::WebBrowser1ProgressChange);
+  WebBrowser1 = new TWebBrowser(centralWidget());
+  clientColumn->addWidget(WebBrowser1, 1);
+  // The application title first, so the window's title is not decorated with an older one.
+  connect(WebBrowser1, &TWebBrowser::TitleChange, this, &QGuiApplication::setApplicationDisplayName);
   connect(WebBrowser1, &TWebBrowser::NewWindow, this, &TfrmMain::WebBrowser1NewWindow);
   connect(WebBrowser1, &TWebBrowser::WindowClosing, this, &TfrmMain::CloseApplication);
 
   CreateStatusBar();
-  connect(WebBrowser1, &TWebBrowser::StatusTextChange, statusPanels[0], &QLabel::setText);
 
   CreateTrayMenu();
 
@@ -103,134 +77,28 @@ TfrmMain::TfrmMain(TStackHooks hooks, QWidget *parent) : QMainWindow(parent), st
   // Pop-ups and dialogs closing while this window sits in the tray must not end the program.
   QApplication::setQuitOnLastWindowClosed(false);
 
-  // Key preview: F5 refreshes wherever the focus is in this window, the page included.
-  qApp->installEventFilter(this);
+  AttachChrome();
 }
 
 TfrmMain::~TfrmMain()
 {
-  qApp->removeEventFilter(this);
   UpdateTrayIcon(false);
   if (stack.stopServers)
     stack.stopServers();
 }
 
-QToolButton *TfrmMain::AddToolButton(const char *name, const QString &caption, const QIcon &image)
+void TfrmMain::AddFavoritesAndRebrand()
 {
-  auto *button = new QToolButton(tlbToolbar);
-  button->setObjectName(name);
-  button->setText(caption);
-  button->setIcon(image);
-  button->setIconSize(QSize(32, 32));
-  button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-  button->setAutoRaise(true);
-  button->setMinimumSize(52, 52);
-  toolButtons.push_back(tlbToolbar->addWidget(button));
-  return button;
-}
-
-void TfrmMain::CreateToolBand()
-{
-  CoolBar1 = new QFrame(this);
-  CoolBar1->setObjectName("CoolBar1");
-  CoolBar1->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
-  auto *band = new QVBoxLayout(CoolBar1);
-  band->setContentsMargins(0, 0, 0, 0);
-
-  auto *pnlToolbar = new QWidget(CoolBar1);
-  pnlToolbar->setObjectName("pnlToolbar");
-  pnlToolbar->setMinimumHeight(52);
-  band->addWidget(pnlToolbar);
-  auto *row = new QHBoxLayout(pnlToolbar);
-  row->setContentsMargins(0, 0, 4, 0);
-  row->setSpacing(0);
-
-  tlbToolbar = new QToolBar(pnlToolbar);
-  tlbToolbar->setObjectName("tlbToolbar");
-  tlbToolbar->setIconSize(QSize(32, 32));
-  QStyle *look = style();
-  btnBack = AddToolButton("btnBack", "Back", look->standardIcon(QStyle::SP_ArrowBack));
-  btnForward = AddToolButton("btnForward", "Forward", look->standardIcon(QStyle::SP_ArrowForward));
-  QToolButton *btnRefresh =
-      AddToolButton("btnRefresh", "Refresh", look->standardIcon(QStyle::SP_BrowserReload));
-  QToolButton *btnStop = AddToolButton("btnStop", "Stop", look->standardIcon(QStyle::SP_BrowserStop));
-  QToolButton *btnHome = AddToolButton("btnHome", "Home", look->standardIcon(QStyle::SP_DirHomeIcon));
   QAction *separator = tlbToolbar->addSeparator();
   tlbToolbar->widgetForAction(separator)->setObjectName("ToolButton1");
-  toolButtons.push_back(separator);
-  btnFavorites = AddToolButton("btnFavorites", "Favorites", look->standardIcon(QStyle::SP_DirIcon));
+  QStyle *look = style();
+  QToolButton *btnFavorites =
+      AddToolButton("btnFavorites", "Favorites", look->standardIcon(QStyle::SP_DirIcon));
   btnFavorites->setMenu(mnuMenu);
   btnFavorites->setPopupMode(QToolButton::MenuButtonPopup);
   QToolButton *btnBrand = AddToolButton("btnBrand", "Rebrand", look->standardIcon(QStyle::SP_DirIcon));
-  // Nothing to go back or forward to before the first page.
-  btnBack->setEnabled(false);
-  btnForward->setEnabled(false);
-  row->addWidget(tlbToolbar);
-  row->addSpacing(8);
-
-  cboAddress = new QComboBox(pnlToolbar);
-  cboAddress->setObjectName("cboAddress");
-  cboAddress->setEditable(true);
-  cboAddress->setInsertPolicy(QComboBox::NoInsert);
-  cboAddress->setCompleter(nullptr);
-  cboAddress->setMaxVisibleItems(8);
-  cboAddress->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-  cboAddress->installEventFilter(this);
-  cboAddress->lineEdit()->installEventFilter(this);
-  row->addWidget(cboAddress, 1, Qt::AlignVCenter);
-  row->addSpacing(4);
-
-  auto *tlbGo = new QToolBar(pnlToolbar);
-  tlbGo->setObjectName("tlbGo");
-  tlbGo->setIconSize(QSize(20, 20));
-  auto *btnGo = new QToolButton(tlbGo);
-  btnGo->setObjectName("btnGo");
-  btnGo->setText("Go");
-  btnGo->setIcon(look->standardIcon(QStyle::SP_ArrowRight));
-  btnGo->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-  btnGo->setAutoRaise(true);
-  btnGo->setFixedSize(51, 26);
-  tlbGo->addWidget(btnGo);
-  row->addWidget(tlbGo, 0, Qt::AlignVCenter);
-
-  connect(btnBack, &QToolButton::clicked, this,
-          [this] { IgnoringErrors([this] { WebBrowser1->GoBack(); }); });
-  connect(btnForward, &QToolButton::clicked, this,
-          [this] { IgnoringErrors([this] { WebBrowser1->GoForward(); }); });
-  connect(btnRefresh, &QToolButton::clicked, this,
-          [this] { IgnoringErrors([this] { WebBrowser1->Refresh(); }); });
-  connect(btnStop, &QToolButton::clicked, this, [this] { IgnoringErrors([this] { WebBrowser1->Stop(); }); });
-  connect(btnHome, &QToolButton::clicked, this, &TfrmMain::btnHomeClick);
   connect(btnFavorites, &QToolButton::clicked, this, &TfrmMain::OrganizeFavorites);
   connect(btnBrand, &QToolButton::clicked, this, &TfrmMain::rebrandRequested);
-  connect(btnGo, &QToolButton::clicked, this, &TfrmMain::GoToAddress);
-  connect(cboAddress, &QComboBox::activated, this, &TfrmMain::GoToAddress);
-  connect(cboAddress, &QComboBox::editTextChanged, this, &TfrmMain::cboAddressChange);
-}
-
-void TfrmMain::CreateStatusBar()
-{
-  StatusBar1 = new QStatusBar(this);
-  StatusBar1->setObjectName("StatusBar1");
-  StatusBar1->setSizeGripEnabled(false);
-  StatusBar1->setFont(Tahoma8());
-  for (int index = 0; index < 3; ++index) {
-    statusPanels[index] = new QLabel(StatusBar1);
-    statusPanels[index]->setObjectName(QString("StatusBar1_Panel%1").arg(index));
-  }
-  statusPanels[1]->setFixedWidth(200);
-  statusPanels[2]->setFixedWidth(80);
-  StatusBar1->addWidget(statusPanels[0], 1);
-  StatusBar1->addPermanentWidget(statusPanels[1]);
-  StatusBar1->addPermanentWidget(statusPanels[2]);
-  setStatusBar(StatusBar1);
-
-  // The progress bar lies over panel 1 and follows it.
-  ProgressBar1 = new QProgressBar(StatusBar1);
-  ProgressBar1->setObjectName("ProgressBar1");
-  ProgressBar1->setTextVisible(false);
-  ProgressBar1->hide();
-  statusPanels[1]->installEventFilter(this);
 }
 
 void TfrmMain::CreateTrayMenu()
@@ -267,14 +135,6 @@ void TfrmMain::CreateTrayMenu()
   connect(exit, &QAction::triggered, this, &TfrmMain::CloseApplication);
 }
 
-template <typename Command> void TfrmMain::IgnoringErrors(Command command)
-{
-  try {
-    command();
-  } catch (...) {
-  }
-}
-
 QString TfrmMain::LocalAddress() const
 {
   return QString("http://127.0.0.1:%1").arg(ApachePort);
@@ -302,8 +162,10 @@ void TfrmMain::CompleteStartup(const TStartupInfo &info)
   mnuTray_Settings->setEnabled(!info.isCdRom);
 
   if (info.brand) {
-    for (size_t index = toolButtons.size(); index-- > VisibleToolButtonsWhenBranded;)
-      toolButtons[index]->setVisible(false);
+    // The tool bar's entries in order, the separator included.
+    const QList<QAction *> buttons = tlbToolbar->actions();
+    for (qsizetype index = buttons.size(); index-- > VisibleToolButtonsWhenBranded;)
+      buttons[index]->setVisible(false);
     // What stays of the tray menu: Show/Hide, the separator after it, and Exit.
     const QList<QAction *> items = mnuTray->actions();
     for (qsizetype index = items.size() - 2; index >= 2; --index)
@@ -316,8 +178,7 @@ void TfrmMain::CompleteStartup(const TStartupInfo &info)
   CoolBar1->setVisible(ShowToolbar);
   StatusBar1->setVisible(ShowStatusBar);
 
-  SetLowered(statusPanels[1], true);
-  ProgressBar1->hide();
+  ClearProgress();
 
   WebBrowser1->SetSilent(true);
 
@@ -376,11 +237,6 @@ void TfrmMain::HideToTrayIfMinimised()
   // is next shown.
   setWindowState(windowState() & ~Qt::WindowMinimized);
   ShowMainWindow(false);
-}
-
-void TfrmMain::GoToAddress()
-{
-  WebBrowser1->Navigate(QString::fromStdString(TrimBlanks(cboAddress->currentText().toStdString())));
 }
 
 void TfrmMain::EnterFullScreen()
@@ -461,113 +317,9 @@ void TfrmMain::closeEvent(QCloseEvent *event)
   event->accept();
 }
 
-bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
-{
-  if (watched == statusPanels[1] && (event->type() == QEvent::Resize || event->type() == QEvent::Move))
-    PlaceProgressBar();
-  if (event->type() != QEvent::KeyPress)
-    return QMainWindow::eventFilter(watched, event);
-
-  const int key = static_cast<QKeyEvent *>(event)->key();
-  if (watched == cboAddress || watched == cboAddress->lineEdit()) {
-    if (cboAddressKeyDown(key))
-      return true;
-  }
-  auto *widget = qobject_cast<QWidget *>(watched);
-  if (key == Qt::Key_F5 && widget && widget->window() == this) {
-    IgnoringErrors([this] { WebBrowser1->Refresh(); });
-    return true;
-  }
-  return QMainWindow::eventFilter(watched, event);
-}
-
-void TfrmMain::PlaceProgressBar()
-{
-  ProgressBar1->setGeometry(statusPanels[1]->geometry());
-  ProgressBar1->raise();
-}
-
-bool TfrmMain::cboAddressKeyDown(int key)
-{
-  const int index = cboAddress->currentIndex();
-  switch (key) {
-  case Qt::Key_Up:
-  case Qt::Key_Left:
-    if (index > 0) {
-      cboAddress->setCurrentIndex(index - 1);
-      return true;
-    }
-    return false;
-  case Qt::Key_Down:
-  case Qt::Key_Right:
-    if (index < cboAddress->count() - 1) {
-      cboAddress->setCurrentIndex(index + 1);
-      return true;
-    }
-    return false;
-  case Qt::Key_Return:
-  case Qt::Key_Enter:
-    GoToAddress();
-    return true;
-  default:
-    return false;
-  }
-}
-
-void TfrmMain::cboAddressChange(const QString &text)
-{
-  if (text.isEmpty())
-    cboAddress->setCurrentIndex(-1);
-}
-
-void TfrmMain::WebBrowser1TitleChange(const QString &text)
-{
-  QGuiApplication::setApplicationDisplayName(text);
-  setWindowTitle(text);
-
-  const QString address = QString::fromStdString(TrimBlanks(WebBrowser1->LocationURL().toStdString()));
-  if (address.isEmpty())
-    return;
-  int match = -1;
-  for (int index = 0; index < cboAddress->count() && match < 0; ++index)
-    if (cboAddress->itemText(index) == address)
-      match = index;
-  if (match < 0) {
-    cboAddress->insertItem(0, style()->standardIcon(QStyle::SP_FileLinkIcon), address);
-    if (cboAddress->count() > MaxHistoryItems)
-      cboAddress->removeItem(cboAddress->count() - 1);
-  }
-  cboAddress->setCurrentIndex(match < 0 ? 0 : match);
-}
-
-void TfrmMain::WebBrowser1CommandStateChange(int command, bool enable)
-{
-  if (command == TWebBrowser::CSC_NAVIGATEFORWARD)
-    btnForward->setEnabled(enable);
-  else if (command == TWebBrowser::CSC_NAVIGATEBACK)
-    btnBack->setEnabled(enable);
-}
-
-void TfrmMain::WebBrowser1ProgressChange(int progress, int progressMax)
-{
-  SetLowered(statusPanels[1], progress <= 0);
-  ProgressBar1->setVisible(progress > 0);
-  ProgressBar1->setMinimum(0);
-  ProgressBar1->setMaximum(progressMax);
-  ProgressBar1->setValue(progress);
-}
-
 void TfrmMain::WebBrowser1NewWindow(QWebEngineNewWindowRequest &request)
 {
   IgnoringErrors([&] { emit newWindowRequested(request, LocalAddress()); });
-}
-
-void TfrmMain::btnHomeClick()
-{
-  IgnoringErrors([this] {
-    cboAddress->setEditText(LocalAddress());
-    GoToAddress();
-  });
 }
 
 void TfrmMain::tmrCloseSplashTimer()

@@ -1,30 +1,21 @@
 #pragma once
 
+#include "shell/BrowserWindow.h"
 #include "shell/StartupInfo.h"
 
 #include <QIcon>
-#include <QMainWindow>
 #include <QString>
 #include <string>
-#include <vector>
 
 class QAction;
-class QComboBox;
-class QFrame;
-class QLabel;
 class QMenu;
-class QProgressBar;
-class QStatusBar;
 class QTimer;
-class QToolBar;
-class QToolButton;
 class QWebEngineNewWindowRequest;
 class TExitWatch;
 class TTrayIconMan;
-class TWebBrowser;
 
 // The main window: the embedded browser with its tool band, address box, status bar and the tray menu.
-class TfrmMain : public QMainWindow
+class TfrmMain : public TBrowserWindow
 {
   Q_OBJECT
 
@@ -37,8 +28,6 @@ public:
   // The window part of the start-up: favorites, branding, visibility flags, the first navigation.
   void CompleteStartup(const TStartupInfo &info);
 
-  // Navigates the browser to the address box text, trimmed.
-  void GoToAddress();
   void EnterFullScreen();
   void ExitFullScreen();
   // Ends the message loop; destroying the window then stops the servers.
@@ -77,49 +66,26 @@ signals:
   void trayNotificationsChanged(bool enabled);
 
 protected:
-  bool eventFilter(QObject *watched, QEvent *event) override;
+  QString HomePage() const override { return LocalAddress(); }
   bool event(QEvent *event) override;
   void closeEvent(QCloseEvent *event) override;
 
 private:
-  void CreateToolBand();
-  void CreateStatusBar();
+  void AddFavoritesAndRebrand();
   void CreateTrayMenu();
-  QToolButton *AddToolButton(const char *name, const QString &caption, const QIcon &image);
   QString LocalAddress() const;
-  void PlaceProgressBar();
   // Once started: the tray icon, and the session end, signals and program file that end the program.
   void WatchTrayAndExit();
   void HideToTrayIfMinimised();
 
-  void WebBrowser1TitleChange(const QString &text);
-  void WebBrowser1CommandStateChange(int command, bool enable);
-  void WebBrowser1ProgressChange(int progress, int progressMax);
   void WebBrowser1NewWindow(QWebEngineNewWindowRequest &request);
-  bool cboAddressKeyDown(int key);
-  void cboAddressChange(const QString &text);
-  void btnHomeClick();
   void tmrCloseSplashTimer();
   void mnuTray_HelpClick();
   void mnuTray_WebsiteClick();
   void mnuTray_AboutClick();
   void OpenFavoriteFolder(const QString &caption);
   void OpenFavoriteAddress(const QString &caption);
-  // Runs a browser command whose failures do not matter.
-  template <typename Command> void IgnoringErrors(Command command);
-
   TStackHooks stack;
-  TWebBrowser *WebBrowser1;
-  QFrame *CoolBar1;
-  QToolBar *tlbToolbar;
-  std::vector<QAction *> toolButtons; // tool bar entries in order, separator included
-  QToolButton *btnBack;
-  QToolButton *btnForward;
-  QToolButton *btnFavorites;
-  QComboBox *cboAddress;
-  QStatusBar *StatusBar1;
-  QLabel *statusPanels[3];
-  QProgressBar *ProgressBar1;
   QMenu *mnuMenu;
   QTimer *tmrCloseSplash;
   QAction *mnuTray_DownSize;

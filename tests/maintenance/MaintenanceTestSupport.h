@@ -1,18 +1,15 @@
 #pragma once
 
+#include "shell/GuiWait.h"
 #include "utils/Paths.h"
 #include "utils/TestSupport.h"
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QMessageBox>
-#include <QThread>
 #include <QTimer>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -44,20 +41,6 @@ private:
   const char *name_;
   std::optional<std::string> old_;
 };
-
-// Runs the event loop until Done holds. The limit only keeps a broken run from hanging.
-inline bool WaitUntil(const std::function<bool()> &done, int limitMs = 60000)
-{
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > limitMs)
-      return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    QThread::msleep(5);
-  }
-  return true;
-}
 
 // Copies this test program (which doubles as the stand-in launcher) to Path, executable.
 inline std::string CopyTestProgram(const std::string &path)

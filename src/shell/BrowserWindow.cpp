@@ -1,0 +1,248 @@
+#include "shell/BrowserWindow.h"
+
+#include "shell/AddressHistory.h"
+#include "shell/Trim.h"
+#include "shell/WebBrowser.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace
+{
+
+QFont Tahoma8()
+{
+  QFont font("Tahoma");
+  font.setPointSize(8);
+  return font;
+}
+
+void SetLowered(QLabel *panel, bool lowered)
+{
+  panel->setFrameStyle(lowered ? QFrame::Panel | QFrame::Sunken : QFrame::NoFrame);
+}
+
+} // namespace
+
+TBrowserWindow::TBrowserWindow(QWidget *parent) : QMainWindow(parent)
+{
+  setFont(Tahoma8());
+  resize(632, 453);
+
+  auto *client = new QWidget(this);
+  clientColumn = new QVBoxLayout(client);
+  clientColumn->setContentsMargins(0, 0, 0, 0);
+  clientColumn->setSpacing(0);
+  setCentralWidget(client);
+}
+
+TBrowserWindow::~TBrowserWindow()
+{
+  qApp->removeEventFilter(this);
+}
+
+QToolButton *TBrowserWindow::AddToolButton(const char *name, const QString &caption, const QIcon &image)
+{
+  auto *button = new QToolButton(tlbToolbar);
+  button->setObjectName(name);
+  button->setText(caption);
+  button->setIcon(image);
+  button->setIconSize(QSize(32, 32));
+  button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+  button->setAutoRaise(true);
+  button->setMinimumSize(52, 52);
+  tlbToolbar->addWidget(button);
+  return button;
+}
+
+void TBrowserWindow::CreateToolBand(const std::function<void()> &addMoreButtons)
+{
+  CoolBar1 = new QFrame(this);
+  CoolBar1->setObjectName("CoolBar1");
+  CoolBar1->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
+  auto *band = new QVBoxLayout(CoolBar1);
+  band->setContentsMargins(0, 0, 0, 0);
+
+  auto *pnlToolbar = new QWidget(CoolBar1);
+  pnlToolbar->setObjectName("pnlToolbar");
+  pnlToolbar->setMinimumHeight(52);
+  band->addWidget(pnlToolbar);
+  auto *row = new QHBoxLayout(pnlToolbar);
+  row->setContentsMargins(0, 0, 4, 0);
+  row->setSpacing(0);
+
+  tlbToolbar = new QToolBar(pnlToolbar);
+  tlbToolbar->setObjectName("tlbToolbar");
+  tlbToolbar->setIconSize(QSize(32, 32));
+  QStyle *look = style();
+  btnBack = AddToolButton("btnBack", "Back", look->standardIcon(QStyle::SP_ArrowBack));
+  btnForward = AddToolButton("btnForward", "Forward", look->standardIcon(QStyle::SP_ArrowForward));
+  QToolButton *btnRefresh =
+      AddToolButton("btnRefresh", "Refresh", look->standardIcon(QStyle::SP_BrowserReload));
+  QToolButton *btnStop = AddToolButton("btnStop", "Stop", look->standardIcon(QStyle::SP_BrowserStop));
+  QToolButton *btnHome = AddToolButton("btnHome", "Home", look->standardIcon(QStyle::SP_DirHomeIcon));
+  if (addMoreButtons)
+    addMoreButtons();
+  row->addWidget(tlbToolbar);
+  row->addSpacing(8);
+
+  cboAddress = new QComboBox(pnlToolbar);
+  cboAddress->setObjectName("cboAddress");
+  cboAddress->setEditable(true);
+  cboAddress->setInsertPolicy(QComboBox::NoInsert);
+  cboAddress->setCompleter(nullptr);
+  cboAddress->setMaxVisibleItems(8);
+  cboAddress->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  cboAddress->installEventFilter(this);
+  cboAddress->lineEdit()->installEventFilter(this);
+  row->addWidget(cboAddress, 1, Qt::AlignVCenter);
+  row->addSpacing(4);
+
+  auto *tlbGo = new QToolBar(pnlToolbar);
+  tlbGo->setObjectName("tlbGo");
+  tlbGo->setIconSize(QSize(20, 20));
+  auto *btnGo = new QToolButton(tlbGo);
+  btnGo->setObjectName("btnGo");
+  btnGo->setText("Go");
+  btnGo->setIcon(look->standardIcon(QStyle::SP_ArrowRight));
+  btnGo->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  btnGo->setAutoRaise(true);
+  btnGo->setFixedSize(51, 26);
+  tlbGo->addWidget(btnGo);
+  row->addWidget(tlbGo, 0, Qt::AlignVCenter);
+
+  connect(btnBack, &QToolButton::clicked, this,
+          [this] { IgnoringErrors([this] { WebBrowser1->GoBack(); }); });
+  connect(btnForward, &QToolButton::clicked, this,
+          [this] { IgnoringErrors([this] { WebBrowser1->GoForward(); }); });
+  connect(btnRefresh, &QToolButton::clicked, this,
+          [this] { IgnoringErrors([this] { WebBrowser1->Refresh(); }); });
+  connect(btnStop, &QToolButton::clicked, this, [this] { IgnoringErrors([this] { WebBrowser1->Stop(); }); });
+  connect(btnHome, &QToolButton::clicked, this, &TBrowserWindow::btnHomeClick);
+  connect(btnGo, &QToolButton::clicked, this, &TBrowserWindow::GoToAddress);
+  connect(cboAddress, &QComboBox::activated, this, &TBrowserWindow::GoToAddress);
+  connect(cboAddress, &QComboBox::editTextChanged, this, [this](const QString &text) {
+    if (text.isEmpty())
+      cboAddress->setCurrentIndex(-1);
+  });
+}
+
+void TBrowserWindow::CreateStatusBar()
+{
+  StatusBar1 = new QStatusBar(this);
+  StatusBar1->setObjectName("StatusBar1");
+  StatusBar1->setSizeGripEnabled(false);
+  StatusBar1->setFont(Tahoma8());
+  for (int index = 0; index < 3; ++index) {
+    statusPanels[index] = new QLabel(StatusBar1);
+    statusPanels[index]->setObjectName(QString("StatusBar1_Panel%1").arg(index));
+  }
+  statusPanels[1]->setFixedWidth(200);
+  statusPanels[2]->setFixedWidth(80);
+  StatusBar1->addWidget(statusPanels[0], 1);
+  StatusBar1->addPermanentWidget(statusPanels[1]);
+  StatusBar1->addPermanentWidget(statusPanels[2]);
+  setStatusBar(StatusBar1);
+
+  // The progress bar lies over panel 1 and follows it.
+  ProgressBar1 = new QProgressBar(StatusBar1);
+  ProgressBar1->setObjectName("ProgressBar1");
+  ProgressBar1->setTextVisible(false);
+  ClearProgress();
+  statusPanels[1]->installEventFilter(this);
+}
+
+void TBrowserWindow::AttachChrome()
+{
+  connect(WebBrowser1, &TWebBrowser::StatusTextChange, statusPanels[0], &QLabel::setText);
+  connect(WebBrowser1, &TWebBrowser::TitleChange, this, &TBrowserWindow::WebBrowser1TitleChange);
+  connect(WebBrowser1, &TWebBrowser::CommandStateChange, this,
+          &TBrowserWindow::WebBrowser1CommandStateChange);
+  connect(WebBrowser1, &TWebBrowser::ProgressChange, this, &TBrowserWindow::WebBrowser1ProgressChange);
+
+  // Key preview: F5 refreshes wherever the focus is in this window, the page included.
+  qApp->installEventFilter(this);
+}
+
+void TBrowserWindow::ClearProgress()
+{
+  SetLowered(statusPanels[1], true);
+  ProgressBar1->hide();
+}
+
+void TBrowserWindow::GoToAddress()
+{
+  WebBrowser1->Navigate(QString::fromStdString(TrimBlanks(cboAddress->currentText().toStdString())));
+}
+
+bool TBrowserWindow::eventFilter(QObject *watched, QEvent *event)
+{
+  if (watched == statusPanels[1] && (event->type() == QEvent::Resize || event->type() == QEvent::Move))
+    PlaceProgressBar();
+  if (event->type() != QEvent::KeyPress)
+    return QMainWindow::eventFilter(watched, event);
+
+  const int key = static_cast<QKeyEvent *>(event)->key();
+  if (cboAddress && (watched == cboAddress || watched == cboAddress->lineEdit())) {
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      GoToAddress();
+      return true;
+    }
+    if (MoveInAddressHistory(cboAddress, key))
+      return true;
+  }
+  auto *widget = qobject_cast<QWidget *>(watched);
+  if (key == Qt::Key_F5 && widget && widget->window() == this) {
+    IgnoringErrors([this] { WebBrowser1->Refresh(); });
+    return true;
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void TBrowserWindow::PlaceProgressBar()
+{
+  ProgressBar1->setGeometry(statusPanels[1]->geometry());
+  ProgressBar1->raise();
+}
+
+void TBrowserWindow::WebBrowser1TitleChange(const QString &text)
+{
+  setWindowTitle(text);
+  RecordAddress(cboAddress, WebBrowser1->LocationURL());
+}
+
+void TBrowserWindow::WebBrowser1CommandStateChange(int command, bool enable)
+{
+  if (command == TWebBrowser::CSC_NAVIGATEFORWARD)
+    btnForward->setEnabled(enable);
+  else if (command == TWebBrowser::CSC_NAVIGATEBACK)
+    btnBack->setEnabled(enable);
+}
+
+void TBrowserWindow::WebBrowser1ProgressChange(int progress, int progressMax)
+{
+  SetLowered(statusPanels[1], progress <= 0);
+  ProgressBar1->setVisible(progress > 0);
+  ProgressBar1->setMinimum(0);
+  ProgressBar1->setMaximum(progressMax);
+  ProgressBar1->setValue(progress);
+}
+
+void TBrowserWindow::btnHomeClick()
+{
+  IgnoringErrors([this] {
+    cboAddress->setEditText(HomePage());
+    GoToAddress();
+  });
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <functional>
+
+class QComboBox;
+class QFrame;
+class QLabel;
+class QProgressBar;
+class QStatusBar;
+class QToolBar;
+class QToolButton;
+class QVBoxLayout;
+class TWebBrowser;
+
+// What the main window and the pop-up windows share: a page view under a tool band (Back, Forward,
+// Refresh, Stop, Home, address box with history, Go) above a status bar (status text, load progress,
+// a spare panel), and the keys and browser events that drive them.
+class TBrowserWindow : public QMainWindow
+{
+  Q_OBJECT
+
+public:
+  ~TBrowserWindow() override;
+
+  // Navigates the browser to the address box text, trimmed.
+  void GoToAddress();
+
+  TWebBrowser *Browser() const { return WebBrowser1; }
+
+protected:
+  explicit TBrowserWindow(QWidget *parent = nullptr);
+
+  // Where "Home" goes.
+  virtual QString HomePage() const = 0;
+
+  // Builds CoolBar1; AddMoreButtons puts the window's own tool buttons after Home.
+  void CreateToolBand(const std::function<void()> &addMoreButtons = {});
+  QToolButton *AddToolButton(const char *name, const QString &caption, const QIcon &image);
+  void CreateStatusBar();
+  // Hooks the browser's events to the bands and starts the key preview; the window's parts must
+  // exist by then, since the preview sees every event of the application.
+  void AttachChrome();
+  // Panel 1 lowered and empty, as between loads.
+  void ClearProgress();
+
+  bool eventFilter(QObject *watched, QEvent *event) override;
+
+  // Runs a browser command whose failures do not matter.
+  template <typename Command> static void IgnoringErrors(Command command)
+  {
+    try {
+      command();
+    } catch (...) {
+    }
+  }
+
+  // The client area's column: tool band, page area.
+  QVBoxLayout *clientColumn;
+  TWebBrowser *WebBrowser1 = nullptr;
+  QFrame *CoolBar1 = nullptr;
+  QToolBar *tlbToolbar = nullptr;
+  QToolButton *btnBack = nullptr;
+  QToolButton *btnForward = nullptr;
+  QComboBox *cboAddress = nullptr;
+  QStatusBar *StatusBar1 = nullptr;
+  QLabel *statusPanels[3] = {};
+  QProgressBar *ProgressBar1 = nullptr;
+
+private:
+  void PlaceProgressBar();
+  void WebBrowser1TitleChange(const QString &text);
+  void WebBrowser1CommandStateChange(int command, bool enable);
+  void WebBrowser1ProgressChange(int progress, int progressMax);
+  void btnHomeClick();
+};
