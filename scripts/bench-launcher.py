@@ -8,6 +8,7 @@ Memory: the proportional set size (PSS) of the program's process tree (the brows
 processes included, the servers not), idle a few seconds after the first page. Needs a display."""
 
 import argparse
+import hashlib
 import os
 import signal
 import statistics
@@ -73,7 +74,19 @@ def find_process(program, first_argument):
     return None
 
 
-def launcher_run(install):
+def work_folder(program):
+    return os.path.join(os.environ.get("TMPDIR") or "/tmp", hashlib.md5(program.encode()).hexdigest())
+
+
+def mysql_port_of(work):
+    with open(os.path.join(work, "my.ini")) as handle:
+        for line in handle:
+            if line.strip().startswith("port="):
+                return int(line.split("=", 1)[1])
+    raise RuntimeError("no port in my.ini")
+
+
+def launcher_run(install, keep_files):
     began = time.monotonic()
     subprocess.Popen([install.program], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     splash = None
@@ -87,6 +100,7 @@ def launcher_run(install):
     launcher = find_process(install.program, None)
     time.sleep(IDLE_SECONDS)
     memory = tree_pss_kib(launcher, os.path.join(install.root, "bin"))
+    keep_files(work_folder(install.program))
     os.kill(launcher, signal.SIGTERM)
     while stacklab.processes_below(install.root):
         time.sleep(0.05)
@@ -118,17 +132,16 @@ def main():
     hand = None
     launcher_times, launcher_memory, bare_times, bare_memory = [], [], [], []
     try:
-        for _ in range(args.runs):
+        def keep_files(work):
+            # The servers started by hand get copies of the files the launcher generated.
+            nonlocal hand, mysql_port
             if hand is None:
-                # One start of the launcher's stack gives the generated files the servers get by hand.
-                driver = stacklab.Install(port)
-                run = stacklab.Launcher(driver)
-                run.wait_ready()
-                hand = stacklab.HandServers(install, run.value("work"))
-                mysql_port = int(run.value("mysql_port"))
-                run.stop()
-                driver.remove()
-            elapsed, memory = launcher_run(install)
+                hand = stacklab.HandServers(install, work)
+                mysql_port = mysql_port_of(work)
+
+        mysql_port = 0
+        for _ in range(args.runs):
+            elapsed, memory = launcher_run(install, keep_files)
             launcher_times.append(elapsed)
             launcher_memory.append(memory)
             hand.start(mysql_port)
