@@ -31,13 +31,15 @@ def free_port(start):
 
 
 class Install:
-    """An installation in a temporary folder whose name holds a blank."""
+    """An installation in a temporary folder whose name holds a blank; its program is the stack
+    driver, or the given launcher."""
 
-    def __init__(self, port):
+    def __init__(self, port, program=DRIVER):
         self.root = tempfile.mkdtemp(prefix="corvala bench ")
+        self.port = port
         os.chmod(self.root, 0o755)
         self.program = os.path.join(self.root, "corvala")
-        shutil.copy2(DRIVER, self.program)
+        shutil.copy2(program, self.program)
         subprocess.run(["cp", "-al", os.path.join(KIT_TREE, "bin"), os.path.join(self.root, "bin")], check=True)
         subprocess.run(["cp", "-al", os.path.join(KIT_TREE, "www"), os.path.join(self.root, "www")], check=True)
         subprocess.run(["cp", "-a", os.path.join(KIT_TREE, "data"), os.path.join(self.root, "data")], check=True)
@@ -97,6 +99,57 @@ class Launcher:
 
     def value(self, key):
         return self.values.get(key, "")
+
+
+class HandServers:
+    """MySQL and Apache started directly, on copies of the files a launcher generated."""
+
+    def __init__(self, install, work):
+        self.install = install
+        self.folder = tempfile.mkdtemp(prefix="corvala-hand-")
+        for name in ("httpd.conf", "php.ini", "my.ini"):
+            with open(os.path.join(work, name), "rb") as source:
+                text = source.read().replace(work.encode(), self.folder.encode())
+            with open(os.path.join(self.folder, name), "wb") as target:
+                target.write(text)
+        sessions = os.path.join(self.folder, "sessions")
+        os.makedirs(sessions, exist_ok=True)
+        if os.geteuid() == 0:
+            os.chmod(self.folder, 0o711)
+            shutil.chown(sessions, "nobody", "nogroup")
+        self.servers = []
+
+    def start(self, mysql_port):
+        bin_folder = os.path.join(self.install.root, "bin")
+        environment = dict(os.environ, PHPRC=self.folder, PHP_INI_SCAN_DIR="")
+        self.servers = [
+            subprocess.Popen([os.path.join(bin_folder, "mysql/bin/mysqld"), "--defaults-file=%s/my.ini" % self.folder,
+                              "--port=%d" % mysql_port, "--skip-innodb",
+                              "--language=%s/mysql/share/english" % bin_folder, "--user=root"],
+                             env=environment, stderr=subprocess.DEVNULL, start_new_session=True),
+            subprocess.Popen([os.path.join(bin_folder, "Apache/Apache"), "-f", "%s/httpd.conf" % self.folder,
+                              "-DFOREGROUND"], env=environment, stderr=subprocess.DEVNULL, start_new_session=True)]
+
+    def stop(self):
+        # MariaDB may hang for good on a SIGTERM that arrives while it is still starting.
+        while http_get(self.install.port, "/index.php")[1].find("MySQL connected") < 0:
+            time.sleep(0.01)
+        for server in self.servers:
+            server.send_signal(signal.SIGTERM)
+        for server in self.servers:
+            server.wait(timeout=30)
+
+    def remove(self):
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+
+def wait_first_ok(port, since_ns, path="/index.php"):
+    """Seconds from since_ns (monotonic) to the first HTTP 200 of path."""
+    while True:
+        status, _ = http_get(port, path, timeout=2)
+        if status == 200:
+            return (time.monotonic_ns() - since_ns) / 1e9
+        time.sleep(0.005)
 
 
 def http_get(port, path, timeout=10):
