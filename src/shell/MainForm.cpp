@@ -301,8 +301,9 @@ void TfrmMain::SetTrayNotifications(bool enabled)
 
 bool TfrmMain::event(QEvent *event)
 {
-  // Activation starts the timer that closes the splash once the first page is complete.
-  if (event->type() == QEvent::WindowActivate && SplashProcessId != 0) {
+  // Activation starts the timer that closes the splash once the first page is complete. Showing
+  // starts it too: a window manager need not activate a new window, and the splash must go anyway.
+  if ((event->type() == QEvent::WindowActivate || event->type() == QEvent::Show) && SplashProcessId != 0) {
     tmrCloseSplash->setInterval(1);
     tmrCloseSplash->start();
   }
