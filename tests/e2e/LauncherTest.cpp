@@ -4,11 +4,8 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 using namespace E2e;
 namespace fs = std::filesystem;
