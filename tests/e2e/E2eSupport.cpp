@@ -9,6 +9,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <netinet/in.h>
 #include <poll.h>
@@ -21,8 +22,6 @@
 namespace E2e
 {
 
-namespace
-{
 std::string Quoted(const std::string &text)
 {
   std::string result = "'";
@@ -31,6 +30,8 @@ std::string Quoted(const std::string &text)
   return result + "'";
 }
 
+namespace
+{
 void Run(const std::string &command)
 {
   if (std::system(command.c_str()) != 0)
@@ -77,6 +78,27 @@ void TInstall::SetConfig(const std::string &iniText) const
   std::ofstream(iniFile, std::ios::binary) << iniText;
   Run(Quoted(CORVALA_RESTOOL) + " set " + Quoted(Program()) + " 10 RES_CONFIG_INI 0 " + Quoted(iniFile));
   std::remove(iniFile.c_str());
+}
+
+void WriteStatusPage(const TInstall &install)
+{
+  static constexpr char page[] = R"(<?php
+$port = (int) ini_get('mysqli.default_port');
+$status = 'MySQL not available';
+// A down-sized installation has no mysqli extension at all.
+if (class_exists('mysqli')) {
+  mysqli_report(MYSQLI_REPORT_OFF);
+  $db = @new mysqli('127.0.0.1', 'root', '', '', $port);
+  if (!$db->connect_errno)
+    $status = "MySQL connected on port $port";
+}
+$status .= ', site port ' . $_SERVER['SERVER_PORT'];
+?><html><head><title>E2E <?= $status ?></title></head><body><h1><?= $status ?></h1></body></html>
+)";
+  // www is linked into the kit tree: the new page must not write through the link.
+  const std::string path = install.Path("www/index.php");
+  std::remove(path.c_str());
+  std::ofstream(path, std::ios::binary) << page;
 }
 
 void TInstall::GiveTo(uid_t uid, gid_t gid) const
@@ -203,7 +225,8 @@ THttpReply HttpGet(int port, const std::string &path)
   timeval timeout{30, 0};
   setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
   if (connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0) {
-    const std::string request = "GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+    const std::string request = "GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1:" + std::to_string(port) +
+                                "\r\nConnection: close\r\n\r\n";
     if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size())) {
       std::string response;
       char chunk[8192];
@@ -261,6 +284,50 @@ TPortHolder::~TPortHolder()
 {
   if (fd_ >= 0)
     close(fd_);
+}
+
+std::vector<pid_t> InstancesOf(const std::string &program, const std::string &firstArgument)
+{
+  namespace fs = std::filesystem;
+  std::vector<pid_t> found;
+  for (const auto &entry : fs::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename();
+    if (name.find_first_not_of("0123456789") != std::string::npos)
+      continue;
+    std::ifstream file(entry.path() / "cmdline", std::ios::binary);
+    std::vector<std::string> args;
+    for (std::string arg; std::getline(file, arg, '\0');)
+      args.push_back(arg);
+    if (args.empty() || args[0] != program)
+      continue;
+    if ((firstArgument.empty() && args.size() == 1) || (args.size() > 1 && args[1] == firstArgument))
+      found.push_back(std::stoi(name));
+  }
+  return found;
+}
+
+int StartAsUser(const std::string &program)
+{
+  const pid_t pid = fork();
+  if (pid == 0) {
+    unsetenv("CORVALA_SHOW");
+    execl(program.c_str(), program.c_str(), nullptr);
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string WindowNamed(const std::string &pattern)
+{
+  return Shell("xdotool search --name " + Quoted(pattern) + " getwindowname %@ 2>/dev/null");
+}
+
+void SaveScreenshot(const std::string &folder, const std::string &name)
+{
+  std::filesystem::create_directories(folder);
+  Shell("import -window root " + Quoted(folder + "/" + name) + " 2>/dev/null");
 }
 
 } // namespace E2e

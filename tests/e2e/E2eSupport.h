@@ -1,8 +1,10 @@
 #pragma once
 
+#include <chrono>
 #include <map>
 #include <string>
 #include <sys/types.h>
+#include <thread>
 #include <vector>
 
 // Helpers for the end-to-end tests: a movable installation made from the stack kit's tree, the
@@ -32,6 +34,10 @@ public:
 private:
   std::string root_;
 };
+
+// Replaces the site's first page with one whose title tells what the servers did: "E2E MySQL
+// connected on port N" or "E2E MySQL not available", then ", site port P" with Apache's port.
+void WriteStatusPage(const TInstall &install);
 
 // The driver running as a child; its report lines are parsed into values.
 class TLauncher
@@ -87,7 +93,36 @@ private:
   int fd_ = -1;
 };
 
+// Text as one single-quoted shell word.
+std::string Quoted(const std::string &text);
+
 // Runs a shell command; gives its standard output.
 std::string Shell(const std::string &command);
+
+// Processes of Program whose only argument is the program itself (the launcher instances), or whose
+// first argument is FirstArgument.
+std::vector<pid_t> InstancesOf(const std::string &program, const std::string &firstArgument = {});
+
+// Starts the program as a user would (no marker) and waits for that first process to end; gives its
+// exit code.
+int StartAsUser(const std::string &program);
+
+// Polls Condition every 50 ms; false when it still fails after Seconds.
+template <typename Condition> bool WaitFor(Condition condition, int seconds)
+{
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline)
+      return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return true;
+}
+
+// The names of the display's windows whose name matches the pattern, one a line.
+std::string WindowNamed(const std::string &pattern);
+
+// Saves the whole screen as Name in Folder, which is created when missing.
+void SaveScreenshot(const std::string &folder, const std::string &name);
 
 } // namespace E2e

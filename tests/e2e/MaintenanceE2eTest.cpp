@@ -1,0 +1,308 @@
+// The maintenance commands driven through the real launcher on a display with a tray: the tray menu,
+// the dialogs and the confirmation are worked with the pointer and keys, and the launcher's own
+// hand-over (to "/setup" or "downsize" and back) is followed through the processes it starts.
+#include "E2eSupport.h"
+#include "XDriver.h"
+#include "utils/ExeResources.h"
+#include "utils/Ini.h"
+#include "utils/WorkFolder.h"
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace E2e;
+namespace fs = std::filesystem;
+
+namespace
+{
+
+constexpr int StartSeconds = 120;
+constexpr char AnySite[] = "^E2E MySQL connected on port [0-9]+, site port [0-9]+$";
+constexpr char SiteWithoutMySql[] = "^E2E MySQL not available, site port [0-9]+$";
+
+// Points inside the controls, in the dialogs' client coordinates. Both dialogs have a fixed layout
+// (see SettingsForm.cpp and DownSizeForm.cpp); the buttons take no keyboard focus, so only the
+// pointer reaches them.
+struct TPoint {
+  int x;
+  int y;
+};
+constexpr TPoint SettingsPortField{120, 61};
+constexpr TPoint SettingsOk{139, 106};
+constexpr TPoint DownSizeMySql{40, 26};
+constexpr TPoint DownSizePhpMyAdmin{40, 372};
+constexpr TPoint DownSizeOk{133, 410};
+
+int FreePort()
+{
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  int port = 0;
+  if (bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0 &&
+      getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) == 0)
+    port = ntohs(address.sin_port);
+  close(fd);
+  return port;
+}
+
+bool Running(pid_t pid)
+{
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("State:", 0) == 0)
+      return line.find('Z') == std::string::npos;
+  return false;
+}
+
+// The file names of the programs running from below Folder.
+std::vector<std::string> ProgramNamesBelow(const std::string &folder)
+{
+  std::vector<std::string> names;
+  for (const pid_t pid : ProcessesBelow(folder)) {
+    std::error_code error;
+    const fs::path exe = fs::read_symlink("/proc/" + std::to_string(pid) + "/exe", error);
+    if (!error)
+      names.push_back(exe.filename());
+  }
+  return names;
+}
+
+// The Apache port named by the title of the window that shows the site (0 when none does).
+int SitePortShown()
+{
+  const std::string title = WindowNamed(AnySite);
+  const size_t at = title.rfind("site port ");
+  return at == std::string::npos ? 0 : std::atoi(title.c_str() + at + 10);
+}
+
+bool Contains(const std::vector<std::string> &items, const std::string &item)
+{
+  return std::find(items.begin(), items.end(), item) != items.end();
+}
+
+std::vector<std::string> SectionKeys(const std::string &file, const std::string &section)
+{
+  AppUtils::TStringArray keys;
+  AppUtils::ReadIniSectionKeys(file, section, keys);
+  return keys;
+}
+
+class MaintenanceE2e : public ::testing::Test
+{
+protected:
+  void SetUp() override
+  {
+    if (std::getenv("DISPLAY") == nullptr)
+      GTEST_SKIP() << "needs a display with a tray (the test command sources scripts/display.sh)";
+    install = std::make_unique<TInstall>(CORVALA_LAUNCHER);
+    WriteStatusPage(*install);
+    // The favorites file is linked into the kit tree; the down-size rewrites it, so it gets its own.
+    const std::string favorites = install->Path("bin/Favorites.ini");
+    fs::copy_file(favorites, favorites + ".own");
+    fs::rename(favorites + ".own", favorites);
+  }
+
+  void TearDown() override
+  {
+    if (!install)
+      return;
+    // Whatever state a failure left behind: the clean shutdown first, then nothing may survive.
+    for (const pid_t pid : InstancesOf(install->Program()))
+      kill(pid, SIGTERM);
+    WaitFor([&] { return ProcessesBelow(install->Root()).empty(); }, 30);
+    for (const pid_t pid : ProcessesBelow(install->Root()))
+      kill(pid, SIGKILL);
+    install.reset();
+  }
+
+  // Waits for a launcher instance other than Previous whose window shows a page titled by the
+  // pattern; gives that instance (0 when none came).
+  pid_t AwaitLauncher(const std::string &titlePattern, pid_t previous = 0)
+  {
+    pid_t launcher = 0;
+    const bool shown = WaitFor(
+        [&] {
+          const std::vector<pid_t> instances = InstancesOf(install->Program());
+          launcher = instances.size() == 1 && instances[0] != previous ? instances[0] : 0;
+          return launcher != 0 && !WindowNamed(titlePattern).empty();
+        },
+        StartSeconds);
+    return shown ? launcher : 0;
+  }
+
+  pid_t StartLauncher()
+  {
+    EXPECT_EQ(StartAsUser(install->Program()), 0);
+    return AwaitLauncher(AnySite);
+  }
+
+  // Opens the launcher's tray menu with a right click on its icon and picks an entry by its
+  // mnemonic key; gives the dialog window the entry opens.
+  std::string OpenFromTray(pid_t launcher, const std::string &mnemonic, const std::string &dialogName)
+  {
+    std::string icon;
+    if (!WaitFor([&] { return !(icon = TrayIconWindowOf(launcher)).empty(); }, 30)) {
+      ADD_FAILURE() << "the launcher put no icon into the tray";
+      return {};
+    }
+    // The tray takes clicks on a new icon only once it has embedded it, which nothing reports.
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    bool menuOpen = false;
+    for (int attempt = 0; attempt < 3 && !menuOpen; ++attempt) {
+      ClickIn(icon, 8, 8, 3);
+      menuOpen = WaitFor([&] { return !PopupMenuOf(launcher).empty(); }, 5);
+    }
+    if (!menuOpen) {
+      ADD_FAILURE() << "a right click on the tray icon opened no menu";
+      return {};
+    }
+    SaveScreenshot(CORVALA_SCREENSHOTS, "maintenance-tray-menu.png");
+    PressKeys(mnemonic);
+    std::string dialog;
+    if (!WaitFor([&] { return !(dialog = VisibleWindowNamed("^" + dialogName + "$")).empty(); }, 30))
+      ADD_FAILURE() << "the tray menu entry opened no \"" << dialogName << "\" dialog";
+    return dialog;
+  }
+
+  // Answers Yes to "Are you sure you want to do this?" (Yes is the default button).
+  void ConfirmYes(const std::string &screenshot)
+  {
+    std::string confirm;
+    ASSERT_TRUE(WaitFor([&] { return !(confirm = VisibleWindowNamed("^Confirm$")).empty(); }, 30))
+        << "OK asked for no confirmation";
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    SaveScreenshot(CORVALA_SCREENSHOTS, screenshot);
+    ASSERT_TRUE(ActivateWindow(confirm));
+    ASSERT_TRUE(PressKeys("Return"));
+  }
+
+  // Picks components in the down-size dialog and confirms; the launcher hands over to "downsize".
+  void DownSize(pid_t launcher, const std::vector<TPoint> &checkBoxes, const std::string &screenshotPrefix)
+  {
+    const std::string dialog = OpenFromTray(launcher, "d", "Down Size");
+    ASSERT_FALSE(dialog.empty());
+    for (const TPoint &box : checkBoxes)
+      ASSERT_TRUE(ClickIn(dialog, box.x, box.y));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    SaveScreenshot(CORVALA_SCREENSHOTS, screenshotPrefix + "-dialog.png");
+    ASSERT_TRUE(ClickIn(dialog, DownSizeOk.x, DownSizeOk.y));
+    ConfirmYes(screenshotPrefix + "-confirm.png");
+  }
+
+  void StopLauncher(pid_t launcher)
+  {
+    kill(launcher, SIGTERM);
+    EXPECT_TRUE(WaitFor([&] { return !Running(launcher); }, 30));
+    EXPECT_TRUE(WaitFor([&] { return ProcessesBelow(install->Root()).empty(); }, 10))
+        << "servers left running after the launcher ended";
+  }
+
+  std::unique_ptr<TInstall> install;
+};
+
+} // namespace
+
+TEST_F(MaintenanceE2e, ASettingsChangeRestartsTheLauncherOnTheNewPortWithTheConfigurationInItsFile)
+{
+  const pid_t first = StartLauncher();
+  ASSERT_NE(first, 0) << "the launcher's window did not show the site";
+  const int port = FreePort();
+  ASSERT_NE(port, 0);
+  ASSERT_NE(SitePortShown(), port);
+
+  const std::string dialog = OpenFromTray(first, "e", "Server Settings");
+  ASSERT_FALSE(dialog.empty());
+  ASSERT_TRUE(ClickIn(dialog, SettingsPortField.x, SettingsPortField.y));
+  ASSERT_TRUE(PressKeys("ctrl+a"));
+  ASSERT_TRUE(TypeText(std::to_string(port)));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  SaveScreenshot(CORVALA_SCREENSHOTS, "settings-dialog.png");
+  ASSERT_TRUE(ClickIn(dialog, SettingsOk.x, SettingsOk.y));
+  ConfirmYes("settings-confirm.png");
+
+  EXPECT_TRUE(WaitFor([&] { return !Running(first); }, 60)) << "the first launcher did not end";
+  const pid_t second =
+      AwaitLauncher("^E2E MySQL connected on port [0-9]+, site port " + std::to_string(port) + "$", first);
+  ASSERT_NE(second, 0) << "no new launcher showed the site on port " << port;
+  SaveScreenshot(CORVALA_SCREENSHOTS, "settings-restarted.png");
+  const THttpReply page = HttpGet(port, "/index.php");
+  EXPECT_EQ(page.status, 200);
+  EXPECT_NE(page.body.find("MySQL connected on port"), std::string::npos) << page.body;
+
+  // The program file itself carries the new configuration; the rest of it is kept.
+  const auto config = AppUtils::ReadResource(install->Program(), 10, "RES_CONFIG_INI");
+  ASSERT_TRUE(config.has_value());
+  const std::string configFile = install->Root() + " resource.ini";
+  std::ofstream(configFile, std::ios::binary) << *config;
+  EXPECT_EQ(AppUtils::ReadIniString(configFile, "INI", "port"), std::to_string(port));
+  EXPECT_EQ(AppUtils::ReadIniString(configFile, "INI", "ip"), "127.0.0.1");
+  EXPECT_EQ(AppUtils::ReadIniString(configFile, "INI", "title"), "Corvala");
+  fs::remove(configFile);
+
+  StopLauncher(second);
+}
+
+TEST_F(MaintenanceE2e, DownSizingMySqlRestartsTheLauncherWithoutTheDatabaseServer)
+{
+  const pid_t first = StartLauncher();
+  ASSERT_NE(first, 0) << "the launcher's window did not show the site";
+  ASSERT_TRUE(Contains(ProgramNamesBelow(install->Root()), "mysqld"));
+  const std::string favorites = install->Path("bin/Favorites.ini");
+  ASSERT_TRUE(Contains(SectionKeys(favorites, "DIRS"), "MySQL data directory"));
+
+  DownSize(first, {DownSizeMySql}, "downsize-mysql");
+
+  EXPECT_TRUE(WaitFor([&] { return !Running(first); }, 60)) << "the launcher did not end";
+  const pid_t second = AwaitLauncher(SiteWithoutMySql, first);
+  ASSERT_NE(second, 0) << "no new launcher showed the site without MySQL";
+  SaveScreenshot(CORVALA_SCREENSHOTS, "downsize-mysql-restarted.png");
+  EXPECT_TRUE(InstancesOf(install->Program(), "downsize").empty());
+
+  EXPECT_FALSE(fs::exists(install->Path("bin/mysql")));
+  EXPECT_FALSE(fs::exists(install->Path("data")));
+  EXPECT_FALSE(Contains(SectionKeys(favorites, "DIRS"), "MySQL data directory"));
+  EXPECT_TRUE(Contains(SectionKeys(favorites, "DIRS"), "Web site"));
+  EXPECT_TRUE(fs::exists(install->Path("www/phpmyadmin")));
+  EXPECT_FALSE(Contains(ProgramNamesBelow(install->Root()), "mysqld"));
+  const std::string work = AppUtils::WorkFolderPathFor(install->Program());
+  EXPECT_FALSE(Contains(ProgramNamesBelow(work), "mysqld"));
+  EXPECT_EQ(AppUtils::ReadIniString(work + "/php.ini", "MySQLi", "mysqli.default_port"), "0");
+
+  StopLauncher(second);
+}
+
+TEST_F(MaintenanceE2e, DownSizingPhpMyAdminRemovesItAndItsFavoriteAndKeepsMySql)
+{
+  const pid_t first = StartLauncher();
+  ASSERT_NE(first, 0) << "the launcher's window did not show the site";
+  const std::string favorites = install->Path("bin/Favorites.ini");
+  ASSERT_TRUE(Contains(SectionKeys(favorites, "URLS"), "phpMyAdmin"));
+  fs::create_directories(install->Path("data/phpmyadmin"));
+
+  DownSize(first, {DownSizePhpMyAdmin}, "downsize-phpmyadmin");
+
+  EXPECT_TRUE(WaitFor([&] { return !Running(first); }, 60)) << "the launcher did not end";
+  const pid_t second = AwaitLauncher(AnySite, first);
+  ASSERT_NE(second, 0) << "no new launcher showed the site with MySQL";
+
+  EXPECT_FALSE(fs::exists(install->Path("www/phpmyadmin")));
+  EXPECT_FALSE(fs::exists(install->Path("data/phpmyadmin")));
+  EXPECT_FALSE(Contains(SectionKeys(favorites, "URLS"), "phpMyAdmin"));
+  EXPECT_TRUE(Contains(SectionKeys(favorites, "URLS"), "Home"));
+  EXPECT_TRUE(Contains(SectionKeys(favorites, "DIRS"), "MySQL data directory"));
+  EXPECT_TRUE(fs::exists(install->Path("bin/mysql")));
+  EXPECT_TRUE(Contains(ProgramNamesBelow(install->Root()), "mysqld"));
+  EXPECT_EQ(HttpGet(SitePortShown(), "/phpmyadmin/").status, 404);
+
+  StopLauncher(second);
+}
