@@ -1,7 +1,7 @@
 #include "packaging/BrandForm.h"
 
 #include "packaging/Pickers.h"
-#include "packaging/SpecialFolders.h"
+#include "packaging/UserFolders.h"
 #include "utils/Paths.h"
 
 #include <QComboBox>

@@ -1,6 +1,6 @@
 #include "packaging/DistributionBuild.h"
 
-#include "packaging/SpecialFolders.h"
+#include "packaging/UserFolders.h"
 #include "utils/ExeResources.h"
 #include "utils/FileIO.h"
 #include "utils/FileTree.h"

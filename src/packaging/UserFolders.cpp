@@ -1,4 +1,4 @@
-#include "packaging/SpecialFolders.h"
+#include "packaging/UserFolders.h"
 
 #include <QStandardPaths>
 
