@@ -56,7 +56,7 @@ void Pause(int milliseconds)
 
 // The external browser is the launcher's front end: the stack runs until that browser has no
 // process left.
-void RunExternalBrowser(TServerStack &stack, TfrmMain &form)
+void RunExternalBrowser(TServerStack &stack)
 {
   KillProcess(stack.SplashProcessId);
   stack.SplashProcessId = 0;
@@ -65,7 +65,6 @@ void RunExternalBrowser(TServerStack &stack, TfrmMain &form)
   const std::string browser = ExpandFromAppDir(stack.BrowserPath);
   while (!FindProcessesByPath(browser).empty())
     Pause(ExternalBrowserPollMs);
-  form.CloseApplication();
 }
 
 TStartupInfo StartupInfoOf(const TServerStack &stack)
@@ -100,24 +99,26 @@ int RunLauncher(int argc, char **argv)
   TfrmMain form(TStackHooks{[&stack] { stack.Stop(); }, [](TProcessId id) { KillProcess(id); }});
   QObject::connect(&form, &TfrmMain::settingsRequested, [&] { RunSettingsCommand(form, stack.WorkFolder); });
   QObject::connect(&form, &TfrmMain::downSizeRequested, [&form] { RunDownSizeCommand(form); });
-  bool showWindow = true;
+  // With an external browser the window is never shown: the launcher ends when that browser does.
+  bool externalBrowser = false;
   try {
     if (stack.Start() == TServerStack::TStartResult::AlreadyRunning)
       TerminateCurrentProcess();
     ConnectRebrand(form, stack.BrandFile);
     form.ApplyTitle(QString::fromStdString(stack.AppName), MainIcon());
-    if (stack.UseExternalBrowser) {
-      showWindow = false;
-      RunExternalBrowser(stack, form);
-    } else {
+    externalBrowser = stack.UseExternalBrowser;
+    if (externalBrowser)
+      RunExternalBrowser(stack);
+    else
       form.CompleteStartup(StartupInfoOf(stack));
-    }
   } catch (const std::exception &error) {
     ShowErrorReport(QString::fromStdString(error.what()));
   }
-  if (showWindow)
+  int exitCode = 0;
+  if (!externalBrowser) {
     form.show();
-  const int exitCode = QApplication::exec();
+    exitCode = QApplication::exec();
+  }
   stack.Stop();
   std::fflush(nullptr);
   // The servers are down and the work folder is gone; nothing else needs an orderly teardown.

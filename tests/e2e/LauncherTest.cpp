@@ -4,6 +4,7 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -40,4 +41,33 @@ TEST(Launcher, ShowsTheLocalSiteRunsOnceAndShutsDownOnSigterm)
   EXPECT_FALSE(fs::exists(work));
   for (const auto &entry : fs::directory_iterator(install.Path("data")))
     EXPECT_TRUE(entry.is_directory()) << entry.path();
+}
+
+TEST(Launcher, WithAnExternalBrowserTheStackRunsUntilThatBrowserEnds)
+{
+  if (std::getenv("DISPLAY") == nullptr)
+    GTEST_SKIP() << "needs a display (the test command provides one)";
+  TInstall install(CORVALA_LAUNCHER);
+  // The "browser" runs for a few seconds and ends, as when its user closes it.
+  fs::copy_file("/bin/sleep", install.Path("bin/browser"));
+  std::ofstream(install.Path("bin/Browser.ini"))
+      << "[Browser]\r\nBrowserPath={BIN}/browser\r\nParameters=8\r\n";
+  const std::string work = AppUtils::WorkFolderPathFor(install.Program());
+
+  EXPECT_EQ(StartAsUser(install.Program()), 0);
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        return !ProcessesBelow(install.Path("bin/browser")).empty() ||
+               !InstancesOf(install.Path("bin/browser"), "8").empty();
+      },
+      60));
+  EXPECT_FALSE(ProcessesBelow(install.Path("bin/mysql")).empty());
+  // The launcher shows no window of its own.
+  const std::vector<pid_t> launchers = InstancesOf(install.Program());
+  ASSERT_EQ(launchers.size(), 1u);
+  EXPECT_EQ(Shell("xdotool search --onlyvisible --pid " + std::to_string(launchers[0]) + " 2>/dev/null"), "");
+  // Once the browser has ended, the launcher stops the stack and ends.
+  EXPECT_TRUE(WaitFor([&] { return InstancesOf(install.Program()).empty(); }, 40));
+  EXPECT_TRUE(WaitFor([&] { return ProcessesBelow(install.Root()).empty(); }, 5));
+  EXPECT_FALSE(fs::exists(work));
 }
