@@ -59,6 +59,13 @@ TfrmSettings::TfrmSettings(QWidget *parent) : QDialog(parent)
   connect(btnCancel, &QPushButton::clicked, this, &TfrmSettings::btnCancelClick);
 }
 
+// The port field settles its value when it loses the focus, which it also does while the dialog is
+// being destroyed: by then the handlers of this class must no longer be called.
+TfrmSettings::~TfrmSettings()
+{
+  SpinEdit1->disconnect(this);
+}
+
 void TfrmSettings::showEvent(QShowEvent *event)
 {
   QDialog::showEvent(event);

@@ -16,6 +16,7 @@ class TfrmSettings : public QDialog
 
 public:
   explicit TfrmSettings(QWidget *parent = nullptr);
+  ~TfrmSettings() override;
 
   // Filled by the opener before showing; on OK they hold the accepted values ("127.0.0.1" or "all").
   std::string IP;
