@@ -15,10 +15,10 @@ corvala_display_stop() {
   CORVALA_DISPLAY_PIDS=""
 }
 
-# Waits up to 10 s for a command to succeed.
+# Waits up to 30 s for a command to succeed (a loaded machine starts the display slowly).
 corvala_display_wait() {
   local tries
-  for ((tries = 0; tries < 100; tries++)); do
+  for ((tries = 0; tries < 300; tries++)); do
     "$@" >/dev/null 2>&1 && return 0
     sleep 0.1
   done

@@ -9,7 +9,10 @@ PACKAGES=(
   qt6-base-dev qt6-webengine-dev libgl-dev
   # the server stack the kit assembles
   apache2 libapache2-mod-php php-mysql php-sqlite3 php-gd php-mbstring php-curl
+  php-xml php-intl php-zip php-bcmath php8.2-opcache
   mariadb-server-core mariadb-client-core
+  # carrying the tree's libraries, and the minimal Debian root the tests run it in
+  patchelf debootstrap
   # phpMyAdmin's files only: no database or web server of the system is configured for it
   phpmyadmin dbconfig-no-thanks
   # display, window manager and tray for the GUI tests and the demo

@@ -6,7 +6,8 @@
 # Every file is copied with symlinks dereferenced, so the tree can be moved or copied elsewhere.
 # Safe to run again: server files are refreshed (by rename, so a running server keeps its file),
 # an existing data/ folder is never touched, and demo files the user changed are kept.
-# Shared libraries still come from the host.
+# The tree carries the shared libraries its servers load (bin/lib, found through RUNPATHs), so it
+# runs where none of these packages are installed; see docs/self-contained-tree.md.
 set -euo pipefail
 
 if (($# != 1)); then
@@ -28,6 +29,8 @@ mysql_share=/usr/share/mysql
 need_setup=0
 for file in /usr/sbin/apache2 /usr/lib/apache2/modules/libphp$php_ver.so "$php_extdir/mysqli.so" \
   "$php_extdir/pdo_sqlite.so" "$php_extdir/gd.so" "$php_extdir/mbstring.so" "$php_extdir/curl.so" \
+  "$php_extdir/dom.so" "$php_extdir/intl.so" "$php_extdir/zip.so" "$php_extdir/bcmath.so" "$php_extdir/opcache.so" \
+  /usr/bin/patchelf \
   /usr/sbin/mariadbd /usr/bin/mariadb-install-db /usr/bin/mariadb /etc/mime.types; do
   [ -e "$file" ] || need_setup=1
 done
@@ -65,6 +68,8 @@ put "$mysql_share/english/errmsg.sys" "$bin/mysql/share/english/errmsg.sys" 644
 for charset in "$mysql_share"/charsets/*; do
   put "$charset" "$bin/mysql/share/charsets/$(basename "$charset")" 644
 done
+
+python3 "$here/scripts/bundle.py" servers "$dest"
 
 # data/: made once; an existing database folder is the user's and stays as it is.
 data=$dest/data

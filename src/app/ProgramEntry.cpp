@@ -1,5 +1,6 @@
 #include "app/ProgramEntry.h"
 
+#include "app/BundledRuntime.h"
 #include "app/CommandModes.h"
 #include "app/LauncherRole.h"
 #include "maintenance/DownSize.h"
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <gnu/libc-version.h>
 #include <unistd.h>
 
 using namespace AppUtils;
@@ -19,10 +21,16 @@ namespace
 // The launcher needs the process file system for its process control and its own path.
 bool CheckPlatform()
 {
-  if (!GetProgramPath().empty() && access("/proc/self/stat", R_OK) == 0)
-    return true;
-  std::fprintf(stderr, "Error: This program must be run under Linux with /proc mounted.\n");
-  return false;
+  if (GetProgramPath().empty() || access("/proc/self/stat", R_OK) != 0) {
+    std::fprintf(stderr, "Error: This program must be run under Linux with /proc mounted.\n");
+    return false;
+  }
+  if (!IsGlibcAtLeast(gnu_get_libc_version(), MinimumGlibcMajor, MinimumGlibcMinor)) {
+    std::fprintf(stderr, "Error: This program needs the GNU C library %d.%d or newer; this system has %s.\n",
+                 MinimumGlibcMajor, MinimumGlibcMinor, gnu_get_libc_version());
+    return false;
+  }
+  return true;
 }
 
 bool IsLauncherInstance()
@@ -39,6 +47,7 @@ int StartProgram(int argc, char **argv)
     TerminateCurrentProcess();
   // Relative paths of the program's own files are taken from its folder.
   static_cast<void>(chdir(GetAppDir().c_str()));
+  UseBundledQtRuntime(GetAppPath());
 
   if (argc > 1) {
     SetDownSizeRunner(RunDownSize);
