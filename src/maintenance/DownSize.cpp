@@ -1,5 +1,6 @@
 #include "maintenance/DownSize.h"
 
+#include "stack/TreeLibraries.h"
 #include "utils/FileTree.h"
 #include "utils/Ini.h"
 #include "utils/Paths.h"
@@ -48,15 +49,15 @@ bool AnyPdoDriverLeft(const std::string &extFolder)
   return false;
 }
 
+// Libraries (SSL, SQLite, mcrypt and the rest) are not named by the components: each goes once
+// nothing left in the tree needs it, and one still needed (MariaDB's libssl when PHP's curl and
+// openssl are gone, NSS's libsqlite3 when PHP's SQLite is) stays.
 void RemoveUnneededSharedLibraries(const std::string &appPath)
 {
   const std::string ext = appPath + "bin/php/ext/";
-  if (!FileExists(ext + "curl.so") && !FileExists(ext + "imap.so") && !FileExists(ext + "openssl.so")) {
-    DeleteFileSilently(appPath + "bin/Apache/libeay32.so");
-    DeleteFileSilently(appPath + "bin/Apache/ssleay32.so");
-  }
   if (!AnyPdoDriverLeft(ext))
     DeleteFileSilently(ext + "pdo.so");
+  Corvala::RemoveUnneededLibraries(appPath);
 }
 
 } // namespace
@@ -69,16 +70,15 @@ const std::array<TDownSizeComponent, DownSizeComponentCount> &DownSizeComponents
        "bin/mysql",
        true,
        {"data", "bin/mysql"},
-       {"bin/Apache/libmysql.so", "bin/php/ext/mysql.so", "bin/php/ext/mysqli.so",
-        "bin/php/ext/pdo_mysql.so"},
+       {"bin/php/ext/mysql.so", "bin/php/ext/mysqli.so", "bin/php/ext/pdo_mysql.so"},
        "DIRS",
        "MySQL data directory"},
       {"chkSQLite",
        "Delete SQLite",
-       "bin/Apache/sqlite3.so",
+       "bin/php/ext/sqlite3.so",
        false,
        {},
-       {"bin/Apache/sqlite3.so", "bin/php/ext/pdo_sqlite_external.so", "bin/php/ext/sqlite.so"},
+       {"bin/php/ext/pdo_sqlite.so", "bin/php/ext/sqlite3.so"},
        nullptr,
        nullptr},
       {"chkZend", "Delete Zend Optimizer", "bin/php/Zend", true, {"bin/php/Zend"}, {}, nullptr, nullptr},
@@ -90,7 +90,7 @@ const std::array<TDownSizeComponent, DownSizeComponentCount> &DownSizeComponents
        {},
        nullptr,
        nullptr},
-      {"chkGd2", "Delete GD", "bin/php/ext/gd2.so", false, {}, {"bin/php/ext/gd2.so"}, nullptr, nullptr},
+      {"chkGd2", "Delete GD", "bin/php/ext/gd.so", false, {}, {"bin/php/ext/gd.so"}, nullptr, nullptr},
       {"chkMbstring",
        "Delete Multibyte (mbstring.so)",
        "bin/php/ext/mbstring.so",
@@ -113,7 +113,7 @@ const std::array<TDownSizeComponent, DownSizeComponentCount> &DownSizeComponents
        "bin/php/ext/mcrypt.so",
        false,
        {},
-       {"bin/Apache/libmcrypt.so", "bin/php/ext/mcrypt.so"},
+       {"bin/php/ext/mcrypt.so"},
        nullptr,
        nullptr},
       {"chkMhash",
@@ -121,7 +121,7 @@ const std::array<TDownSizeComponent, DownSizeComponentCount> &DownSizeComponents
        "bin/php/ext/mhash.so",
        false,
        {},
-       {"bin/Apache/libmhash.so", "bin/php/ext/mhash.so"},
+       {"bin/php/ext/mhash.so"},
        nullptr,
        nullptr},
       {"chkSockets",

@@ -100,6 +100,8 @@ void CopyStack(const std::string &appPath, const std::string &dataDir, const std
   MakeFolder(output);
   CopyFolder(appPath + "bin", output);
   SetTreeReadOnly(output + "/bin", false);
+  // The copyright files of everything the tree carries travel with what they cover.
+  CopyFolder(appPath + "licenses", output);
 
   step();
   if (DirectoryExists(appPath + "data")) {

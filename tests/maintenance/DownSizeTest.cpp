@@ -27,14 +27,12 @@ std::vector<std::string> Select(std::initializer_list<size_t> positions)
 
 // Every file and folder a down-size may remove, as the Linux stack names them.
 const std::vector<std::string> RemovableFiles = {
-    "bin/Apache/libmysql.so",    "bin/php/ext/mysql.so",      "bin/php/ext/mysqli.so",
-    "bin/php/ext/pdo_mysql.so",  "bin/Apache/sqlite3.so",     "bin/php/ext/pdo_sqlite_external.so",
-    "bin/php/ext/sqlite.so",     "bin/php/ext/gd2.so",        "bin/php/ext/mbstring.so",
-    "bin/Apache/sendmail",       "bin/Apache/sendmail.ini",   "bin/php/ext/imap.so",
-    "bin/php/ext/curl.so",       "bin/Apache/libmcrypt.so",   "bin/php/ext/mcrypt.so",
-    "bin/Apache/libmhash.so",    "bin/php/ext/mhash.so",      "bin/php/ext/sockets.so",
-    "bin/php/ext/mime_magic.so", "bin/php/ext/magic.mime",    "bin/php/ext/openssl.so",
-    "bin/php/ext/xmlrpc.so",     "bin/Apache/libeay32.so",    "bin/Apache/ssleay32.so",
+    "bin/php/ext/mysql.so",      "bin/php/ext/mysqli.so",     "bin/php/ext/pdo_mysql.so",
+    "bin/php/ext/pdo_sqlite.so", "bin/php/ext/sqlite3.so",    "bin/php/ext/gd.so",
+    "bin/php/ext/mbstring.so",   "bin/Apache/sendmail",       "bin/Apache/sendmail.ini",
+    "bin/php/ext/imap.so",       "bin/php/ext/curl.so",       "bin/php/ext/mcrypt.so",
+    "bin/php/ext/mhash.so",      "bin/php/ext/sockets.so",    "bin/php/ext/mime_magic.so",
+    "bin/php/ext/magic.mime",    "bin/php/ext/openssl.so",    "bin/php/ext/xmlrpc.so",
     "bin/php/ext/pdo.so",        "bin/mysql/bin/mysqld",      "data/mysql/user.MAI",
     "bin/php/Zend/zend.so",      "bin/php/ionCube/loader.so", "www/phpmyadmin/index.php",
     "data/phpmyadmin/pma.frm"};
@@ -63,8 +61,8 @@ TEST(DeleteDownSizeSelection, EverythingSelectedRemovesEveryComponentAndNothingE
   TestFolder tree("corvala-downsize");
   for (const std::string &name : RemovableFiles)
     tree.Write(name, "x");
-  const std::vector<std::string> kept = {"bin/php/ext/gd.so", "bin/php/ext/mysqlnd.so", "bin/Apache/Apache",
-                                         "bin/php/libphp.so", "www/index.php",          "data.txt"};
+  const std::vector<std::string> kept = {"bin/php/ext/intl.so", "bin/php/ext/mysqlnd.so", "bin/Apache/Apache",
+                                         "bin/php/libphp.so",   "www/index.php",          "data.txt"};
   for (const std::string &name : kept)
     tree.Write(name, "x");
   tree.Write("bin/Favorites.ini", Favorites);
@@ -84,44 +82,49 @@ TEST(DeleteDownSizeSelection, EverythingSelectedRemovesEveryComponentAndNothingE
   EXPECT_EQ(ReadIniStringIfExists(favorites, "URLS", "Home"), "http://{LOCALHOST:PORT}/");
 }
 
-TEST(DeleteDownSizeSelection, SslLibrariesStayWhileAnExtensionNeedingThemRemains)
+// On the kit's tree the libraries follow the components: what goes with them goes, what anything
+// left still needs stays.
+TEST(DeleteDownSizeSelection, BundledLibrariesGoOnlyWhenNothingLeftNeedsThem)
 {
-  TestFolder tree("corvala-downsize");
-  for (const char *name : {"bin/php/ext/curl.so", "bin/php/ext/openssl.so", "bin/php/ext/imap.so",
-                           "bin/Apache/sendmail", "bin/Apache/libeay32.so", "bin/Apache/ssleay32.so"})
-    tree.Write(name, "x");
+  TStackTreeCopy tree;
+  ASSERT_TRUE(Exists(tree, "bin/lib/libcurl.so.4"));
+  ASSERT_TRUE(Exists(tree, "bin/lib/libgd.so.3"));
+  ASSERT_TRUE(Exists(tree, "bin/lib/libsqlite3.so.0"));
 
-  DeleteDownSizeSelection(tree.Path().string() + "/", Select({8, 14}));
+  // cURL, OpenSSL, GD and SQLite: GD's library goes; Apache's mod_md still needs cURL's, and
+  // MariaDB and Apache still need SSL.
+  DeleteDownSizeSelection(tree.AppPath(), Select({2, 5, 8, 14}));
   EXPECT_FALSE(Exists(tree, "bin/php/ext/curl.so"));
-  EXPECT_FALSE(Exists(tree, "bin/php/ext/openssl.so"));
-  EXPECT_TRUE(Exists(tree, "bin/Apache/libeay32.so"));
-  EXPECT_TRUE(Exists(tree, "bin/Apache/ssleay32.so"));
-
-  DeleteDownSizeSelection(tree.Path().string() + "/", Select({7}));
-  EXPECT_FALSE(Exists(tree, "bin/php/ext/imap.so"));
-  EXPECT_FALSE(Exists(tree, "bin/Apache/sendmail"));
-  EXPECT_FALSE(Exists(tree, "bin/Apache/libeay32.so"));
-  EXPECT_FALSE(Exists(tree, "bin/Apache/ssleay32.so"));
+  EXPECT_TRUE(Exists(tree, "bin/lib/libcurl.so.4"));
+  EXPECT_FALSE(Exists(tree, "bin/lib/libgd.so.3"));
+  EXPECT_FALSE(Exists(tree, "bin/lib/libheif.so.1"));
+  EXPECT_FALSE(Exists(tree, "bin/php/ext/sqlite3.so"));
+  EXPECT_TRUE(Exists(tree, "bin/lib/libssl.so.3"));
+  EXPECT_TRUE(Exists(tree, "bin/lib/libcrypto.so.3"));
+  // The launcher's NSS keeps SQLite's library, and the modules NSS opens at run time stay.
+  EXPECT_TRUE(Exists(tree, "bin/lib/libsqlite3.so.0"));
+  EXPECT_TRUE(Exists(tree, "bin/lib/libsoftokn3.so"));
+  EXPECT_TRUE(Exists(tree, "bin/lib/libQt6WebEngineCore.so.6"));
 }
 
 TEST(DeleteDownSizeSelection, PdoStaysWhileAnyPdoDriverRemains)
 {
   TestFolder tree("corvala-downsize");
-  for (const char *name : {"bin/Apache/sqlite3.so", "bin/php/ext/pdo_sqlite_external.so",
-                           "bin/php/ext/pdo_mysql.so", "bin/php/ext/pdo.so", "bin/php/ext/pdo_sqlite.so"})
+  for (const char *name : {"bin/php/ext/sqlite3.so", "bin/php/ext/pdo_mysql.so", "bin/php/ext/pdo.so",
+                           "bin/php/ext/pdo_sqlite.so", "bin/php/ext/pdo_pgsql.so"})
     tree.Write(name, "x");
 
   DeleteDownSizeSelection(tree.Path().string() + "/", Select({2}));
-  EXPECT_FALSE(Exists(tree, "bin/php/ext/pdo_sqlite_external.so"));
+  EXPECT_FALSE(Exists(tree, "bin/php/ext/pdo_sqlite.so"));
   EXPECT_TRUE(Exists(tree, "bin/php/ext/pdo.so"));
 
-  // Only the driver PHP builds in on this platform is left: PDO is still needed.
+  // A driver the table does not name still needs PDO.
   fs::remove(tree.File("bin/php/ext/pdo_mysql.so"));
   DeleteDownSizeSelection(tree.Path().string() + "/", KeepAll);
   EXPECT_TRUE(Exists(tree, "bin/php/ext/pdo.so"));
 
   // No driver left: a run that selects nothing related removes it.
-  fs::remove(tree.File("bin/php/ext/pdo_sqlite.so"));
+  fs::remove(tree.File("bin/php/ext/pdo_pgsql.so"));
   DeleteDownSizeSelection(tree.Path().string() + "/", KeepAll);
   EXPECT_FALSE(Exists(tree, "bin/php/ext/pdo.so"));
 }

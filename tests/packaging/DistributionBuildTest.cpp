@@ -33,6 +33,7 @@ TEST(DistributionBuild, DefaultsGiveTheStackCopyInOutputUnderTheDocumentsFolder)
   EXPECT_EQ(access((output + "/runme").c_str(), X_OK), 0);
   EXPECT_EQ(TestSupport::ReadBytes(output + "/autorun.inf"), "[autorun]\r\nicon=runme\r\nopen=runme\r\n");
   EXPECT_EQ(TestSupport::ReadBytes(output + "/bin/Apache/httpd.conf.in"), "Listen 80\n");
+  EXPECT_EQ(TestSupport::ReadBytes(output + "/licenses/apache2-bin.copyright"), "Apache License 2.0");
   EXPECT_EQ(TestSupport::ReadBytes(output + "/data/mysql/user.frm"), "launcher user");
   EXPECT_EQ(TestSupport::ReadBytes(output + "/data/test/t.frm"), "test table");
   EXPECT_EQ(TestSupport::ReadBytes(output + "/www/index.php"), "<?php echo 'hello';");
