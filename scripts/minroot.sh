@@ -27,6 +27,17 @@ fi
 mirror=${mirror:-http://deb.debian.org/debian}
 
 command -v debootstrap >/dev/null || apt-get install -y -qq --no-install-recommends debootstrap
+# Tests bind /proc, /dev and the like into the root: those must never be deleted with it.
+if [ -d "$root" ]; then
+  real=$(realpath "$root")
+  awk -v r="$real/" 'index($2 "/", r) == 1 { print $2 }' /proc/self/mounts | sort -r | while read -r mount; do
+    umount -l "$mount"
+  done
+  if awk -v r="$real/" 'index($2 "/", r) == 1 { found = 1 } END { exit !found }' /proc/self/mounts; then
+    echo "minroot: $root still has mounts inside; not deleting it" >&2
+    exit 1
+  fi
+fi
 rm -rf "$root"
 mkdir -p "$root"
 echo "minroot: debootstrap --variant=minbase bookworm from $mirror"

@@ -53,11 +53,11 @@ std::string Shell(const std::string &command)
   return output;
 }
 
-TInstall::TInstall(const std::string &program)
+TInstall::TInstall(const std::string &program, const std::string &parent)
 {
-  char pattern[] = "/tmp/corvala e2e XXXXXX";
-  if (mkdtemp(pattern) == nullptr)
-    throw std::runtime_error("cannot create a temporary installation folder");
+  std::string pattern = parent + "/corvala e2e XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr)
+    throw std::runtime_error("cannot create a temporary installation folder in " + parent);
   root_ = pattern;
   chmod(root_.c_str(), 0755);
   const std::string kit = CORVALA_STACK_TREE;
@@ -284,6 +284,30 @@ TPortHolder::~TPortHolder()
 {
   if (fd_ >= 0)
     close(fd_);
+}
+
+int FreePort()
+{
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  int port = 0;
+  if (bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0 &&
+      getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) == 0)
+    port = ntohs(address.sin_port);
+  close(fd);
+  return port;
+}
+
+bool Running(pid_t pid)
+{
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("State:", 0) == 0)
+      return line.find('Z') == std::string::npos;
+  return false;
 }
 
 std::vector<pid_t> InstancesOf(const std::string &program, const std::string &firstArgument)

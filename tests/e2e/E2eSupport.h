@@ -12,13 +12,13 @@
 namespace E2e
 {
 
-// A fresh installation in a temporary folder whose name holds a blank: the program (the window-less
-// driver unless another is given) as "corvala", bin and www linked file by file from the kit tree,
-// data copied (the servers write it).
+// A fresh installation in a folder whose name holds a blank, made in Parent (the temporary folder
+// unless another is given): the program (the window-less driver unless another is given) as
+// "corvala", bin and www linked file by file from the kit tree, data copied (the servers write it).
 class TInstall
 {
 public:
-  explicit TInstall(const std::string &program = CORVALA_DRIVER);
+  explicit TInstall(const std::string &program = CORVALA_DRIVER, const std::string &parent = "/tmp");
   ~TInstall();
   TInstall(const TInstall &) = delete;
   TInstall &operator=(const TInstall &) = delete;
@@ -77,6 +77,12 @@ struct THttpReply {
   std::string body;
 };
 THttpReply HttpGet(int port, const std::string &path);
+
+// A loopback port that nobody listens on now (0 when none could be had).
+int FreePort();
+
+// Whether the process runs (a zombie does not).
+bool Running(pid_t pid);
 
 // Ids of running processes whose executable lies below the folder.
 std::vector<pid_t> ProcessesBelow(const std::string &folder);

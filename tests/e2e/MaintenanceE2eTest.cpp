@@ -2,6 +2,7 @@
 // the dialogs and the confirmation are worked with the pointer and keys, and the launcher's own
 // hand-over (to "/setup" or "downsize" and back) is followed through the processes it starts.
 #include "E2eSupport.h"
+#include "TrayMenu.h"
 #include "XDriver.h"
 #include "utils/ExeResources.h"
 #include "utils/Ini.h"
@@ -26,43 +27,6 @@ namespace
 constexpr int StartSeconds = 120;
 constexpr char AnySite[] = "^E2E MySQL connected on port [0-9]+, site port [0-9]+$";
 constexpr char SiteWithoutMySql[] = "^E2E MySQL not available, site port [0-9]+$";
-
-// Points inside the controls, in the dialogs' client coordinates. Both dialogs have a fixed layout
-// (see SettingsForm.cpp and DownSizeForm.cpp); the buttons take no keyboard focus, so only the
-// pointer reaches them.
-struct TPoint {
-  int x;
-  int y;
-};
-constexpr TPoint SettingsPortField{120, 61};
-constexpr TPoint SettingsOk{139, 106};
-constexpr TPoint DownSizeMySql{40, 26};
-constexpr TPoint DownSizePhpMyAdmin{40, 372};
-constexpr TPoint DownSizeOk{133, 410};
-
-int FreePort()
-{
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  int port = 0;
-  if (bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0 &&
-      getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) == 0)
-    port = ntohs(address.sin_port);
-  close(fd);
-  return port;
-}
-
-bool Running(pid_t pid)
-{
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  for (std::string line; std::getline(status, line);)
-    if (line.rfind("State:", 0) == 0)
-      return line.find('Z') == std::string::npos;
-  return false;
-}
 
 // The file names of the programs running from below Folder.
 std::vector<std::string> ProgramNamesBelow(const std::string &folder)
@@ -146,46 +110,6 @@ protected:
     return AwaitLauncher(AnySite);
   }
 
-  // Opens the launcher's tray menu with a right click on its icon and picks an entry by its
-  // mnemonic key; gives the dialog window the entry opens.
-  std::string OpenFromTray(pid_t launcher, const std::string &mnemonic, const std::string &dialogName)
-  {
-    std::string icon;
-    if (!WaitFor([&] { return !(icon = TrayIconWindowOf(launcher)).empty(); }, 30)) {
-      ADD_FAILURE() << "the launcher put no icon into the tray";
-      return {};
-    }
-    // The tray takes clicks on a new icon only once it has embedded it, which nothing reports.
-    std::this_thread::sleep_for(std::chrono::seconds(1));
-    bool menuOpen = false;
-    for (int attempt = 0; attempt < 3 && !menuOpen; ++attempt) {
-      ClickIn(icon, 8, 8, 3);
-      menuOpen = WaitFor([&] { return !PopupMenuOf(launcher).empty(); }, 5);
-    }
-    if (!menuOpen) {
-      ADD_FAILURE() << "a right click on the tray icon opened no menu";
-      return {};
-    }
-    SaveScreenshot(CORVALA_SCREENSHOTS, "maintenance-tray-menu.png");
-    PressKeys(mnemonic);
-    std::string dialog;
-    if (!WaitFor([&] { return !(dialog = VisibleWindowNamed("^" + dialogName + "$")).empty(); }, 30))
-      ADD_FAILURE() << "the tray menu entry opened no \"" << dialogName << "\" dialog";
-    return dialog;
-  }
-
-  // Answers Yes to "Are you sure you want to do this?" (Yes is the default button).
-  void ConfirmYes(const std::string &screenshot)
-  {
-    std::string confirm;
-    ASSERT_TRUE(WaitFor([&] { return !(confirm = VisibleWindowNamed("^Confirm$")).empty(); }, 30))
-        << "OK asked for no confirmation";
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    SaveScreenshot(CORVALA_SCREENSHOTS, screenshot);
-    ASSERT_TRUE(ActivateWindow(confirm));
-    ASSERT_TRUE(PressKeys("Return"));
-  }
-
   // Picks components in the down-size dialog and confirms; the launcher hands over to "downsize".
   void DownSize(pid_t launcher, const std::vector<TPoint> &checkBoxes, const std::string &screenshotPrefix)
   {
@@ -220,15 +144,7 @@ TEST_F(MaintenanceE2e, ASettingsChangeRestartsTheLauncherOnTheNewPortWithTheConf
   ASSERT_NE(port, 0);
   ASSERT_NE(SitePortShown(), port);
 
-  const std::string dialog = OpenFromTray(first, "e", "Server Settings");
-  ASSERT_FALSE(dialog.empty());
-  ASSERT_TRUE(ClickIn(dialog, SettingsPortField.x, SettingsPortField.y));
-  ASSERT_TRUE(PressKeys("ctrl+a"));
-  ASSERT_TRUE(TypeText(std::to_string(port)));
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  SaveScreenshot(CORVALA_SCREENSHOTS, "settings-dialog.png");
-  ASSERT_TRUE(ClickIn(dialog, SettingsOk.x, SettingsOk.y));
-  ConfirmYes("settings-confirm.png");
+  ApplySettingsPort(first, port, "settings");
 
   EXPECT_TRUE(WaitFor([&] { return !Running(first); }, 60)) << "the first launcher did not end";
   const pid_t second =

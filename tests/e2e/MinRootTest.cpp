@@ -1,0 +1,255 @@
+// The tree run where none of its packages are installed: a minimal Debian 12 root with only the
+// desktop's base set. The launcher, a rebranded distribution, the settings hand-over and a
+// down-sized tree each start there under the test display and serve their site.
+#include "MinRoot.h"
+#include "E2eSupport.h"
+#include "TrayMenu.h"
+#include "config/BrandDefaults.h"
+#include "config/ConfigFile.h"
+#include "packaging/BrandSettings.h"
+#include "packaging/DistributionBuild.h"
+#include "utils/Md5.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <memory>
+
+using namespace E2e;
+namespace fs = std::filesystem;
+
+namespace
+{
+
+constexpr int StartSeconds = 120;
+constexpr char DemoTitle[] = "^Corvala$";
+
+// Whether PHP loads the extensions a site expects: one line per extension, "name=1" when loaded.
+constexpr char ExtensionProbe[] = R"(<?php
+foreach (['mysqli', 'gd', 'mbstring', 'curl', 'sqlite3', 'pdo_sqlite', 'intl', 'zip', 'bcmath', 'dom',
+          'simplexml', 'xmlreader', 'xmlwriter'] as $name)
+  echo $name, '=', extension_loaded($name) ? 1 : 0, "\n";
+)";
+
+class MinRoot : public ::testing::Test
+{
+protected:
+  static void SetUpTestSuite() { root = std::make_unique<TMinRoot>(); }
+  static void TearDownTestSuite() { root.reset(); }
+
+  void SetUp() override
+  {
+    if (!root->Unusable().empty()) {
+      if (std::getenv("CI") != nullptr)
+        FAIL() << root->Unusable();
+      GTEST_SKIP() << root->Unusable();
+    }
+    if (std::getenv("DISPLAY") == nullptr)
+      GTEST_SKIP() << "needs a display with a tray (the test command sources scripts/display.sh)";
+  }
+
+  // Whatever a failure left running stops before the folders go.
+  void TearDown() override
+  {
+    for (const std::string &folder : folders) {
+      for (const pid_t pid : ProcessesBelow(folder))
+        kill(pid, SIGTERM);
+      WaitFor([&] { return ProcessesBelow(folder).empty(); }, 30);
+      for (const pid_t pid : ProcessesBelow(folder))
+        kill(pid, SIGKILL);
+    }
+    installs.clear();
+    for (const std::string &folder : scratch)
+      fs::remove_all(folder);
+  }
+
+  // A fresh installation of the kit tree with the real launcher, inside the root.
+  const TInstall &Install()
+  {
+    installs.push_back(std::make_unique<TInstall>(CORVALA_LAUNCHER, root->InstallFolder()));
+    const TInstall &install = *installs.back();
+    folders.push_back(install.Root());
+    std::ofstream(install.Path("www/ext-probe.php"), std::ios::binary) << ExtensionProbe;
+    return install;
+  }
+
+  // The launcher instance of Program (its path inside the root) once its window shows a page whose
+  // title matches; 0 when none came. Previous, when given, is an instance that must have gone.
+  pid_t AwaitLauncher(const std::string &program, const std::string &titlePattern, pid_t previous = 0)
+  {
+    pid_t launcher = 0;
+    const bool shown = WaitFor(
+        [&] {
+          const std::vector<pid_t> instances = InstancesOf(program);
+          launcher = instances.size() == 1 && instances[0] != previous ? instances[0] : 0;
+          return launcher != 0 && !WindowNamed(titlePattern).empty();
+        },
+        StartSeconds);
+    return shown ? launcher : 0;
+  }
+
+  // The port Apache listens on for the launcher at Program (inside the root), from its httpd.conf.
+  int ApachePort(const std::string &program) const
+  {
+    std::ifstream conf(WorkFolder(program) + "/httpd.conf");
+    for (std::string line; std::getline(conf, line);)
+      if (line.rfind("Listen ", 0) == 0)
+        return std::atoi(line.c_str() + line.rfind(':') + 1);
+    return 0;
+  }
+
+  std::string WorkFolder(const std::string &program) const
+  {
+    return root->Path() + "/tmp/" + AppUtils::Md5Hex(program);
+  }
+
+  // Every ELF file of the tree (its launcher and bin) finds all its libraries inside the root.
+  void ExpectEveryLibraryFound(const std::string &tree) const
+  {
+    const std::string missing =
+        root->Run("cd " + Quoted(root->Inside(tree)) +
+                  " && find corvala runme bin -type f 2>/dev/null | while IFS= read -r f; do"
+                  " head -c 4 \"$f\" | grep -q ELF || continue; ldd \"$f\" 2>&1 | grep 'not found' | sed "
+                  "\"s|^|$f: |\"; done");
+    EXPECT_EQ(missing, "") << "libraries missing inside the root";
+  }
+
+  // Ends the launcher with SIGTERM and expects the full shutdown: no process and no work folder.
+  void ExpectCleanStop(pid_t launcher, const std::string &tree, const std::string &program)
+  {
+    kill(launcher, SIGTERM);
+    EXPECT_TRUE(WaitFor([&] { return !Running(launcher); }, 60)) << "the launcher did not end";
+    EXPECT_TRUE(WaitFor([&] { return ProcessesBelow(tree).empty(); }, 30))
+        << "processes left running:\n"
+        << Shell("ps -o pid,stat,args -p \"$(pgrep -d, -f " + Quoted(root->Inside(tree)) + ")\"");
+    EXPECT_FALSE(fs::exists(WorkFolder(program))) << "the work folder stayed";
+  }
+
+  static std::unique_ptr<TMinRoot> root;
+  std::vector<std::unique_ptr<TInstall>> installs;
+  // Folders whose processes must not outlive the test, and folders to delete.
+  std::vector<std::string> folders;
+  std::vector<std::string> scratch;
+};
+
+std::unique_ptr<TMinRoot> MinRoot::root;
+
+} // namespace
+
+TEST_F(MinRoot, EveryProgramOfTheTreeFindsItsLibraries)
+{
+  const TInstall &install = Install();
+  ExpectEveryLibraryFound(install.Root());
+}
+
+TEST_F(MinRoot, TheLauncherServesTheDemoStackAndShutsDownCleanly)
+{
+  const TInstall &install = Install();
+  const std::string program = root->Inside(install.Program());
+  EXPECT_EQ(root->Start(program), 0);
+  const pid_t launcher = AwaitLauncher(program, DemoTitle);
+  ASSERT_NE(launcher, 0) << "the launcher's window did not show the demo page";
+  SaveScreenshot(CORVALA_SCREENSHOTS, "minroot-launcher.png");
+
+  const int port = ApachePort(program);
+  ASSERT_NE(port, 0);
+  const THttpReply page = HttpGet(port, "/");
+  EXPECT_EQ(page.status, 200);
+  EXPECT_NE(page.body.find("MySQL connected"), std::string::npos) << page.body;
+  const THttpReply probe = HttpGet(port, "/ext-probe.php");
+  EXPECT_EQ(probe.status, 200);
+  EXPECT_EQ(probe.body.find("=0"), std::string::npos) << probe.body;
+  EXPECT_NE(probe.body.find("intl=1"), std::string::npos) << probe.body;
+  EXPECT_EQ(HttpGet(port, "/phpmyadmin/").status, 200);
+
+  ExpectCleanStop(launcher, install.Root(), program);
+}
+
+TEST_F(MinRoot, ADistributionBuiltOnTheHostRunsInTheRoot)
+{
+  // Built on the host from the kit tree, as the Rebrand command builds it, straight into the root.
+  std::string work = root->InstallFolder() + "/rebrand work XXXXXX";
+  ASSERT_NE(mkdtemp(work.data()), nullptr);
+  folders.push_back(work);
+  scratch.push_back(work);
+  fs::permissions(work, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                            fs::perms::others_read | fs::perms::others_exec);
+  const std::string brandFile = Corvala::WriteBrandDefaults(work);
+  Corvala::TBrandSettings settings = Corvala::ReadBrandSettings(Corvala::TConfigFile(brandFile));
+  settings.Title = "Acme Shop";
+  settings.Port = 8088;
+  settings.OutputDir = work + "/Acme Shop dist";
+  Corvala::MakeDistribution({CORVALA_LAUNCHER, CORVALA_STACK_TREE "/", work, brandFile}, settings);
+  const std::string runme = root->Inside(settings.OutputDir + "/runme");
+  ASSERT_TRUE(fs::exists(settings.OutputDir + "/licenses"));
+  ExpectEveryLibraryFound(settings.OutputDir);
+
+  EXPECT_EQ(root->Start(runme), 0);
+  const pid_t launcher = AwaitLauncher(runme, DemoTitle);
+  ASSERT_NE(launcher, 0) << "runme's window did not show the site";
+  SaveScreenshot(CORVALA_SCREENSHOTS, "minroot-distribution.png");
+  const int port = ApachePort(runme);
+  EXPECT_GE(port, 8088);
+  const THttpReply page = HttpGet(port, "/");
+  EXPECT_NE(page.body.find("MySQL connected"), std::string::npos) << page.body;
+  EXPECT_NE(page.body.find("Acme Shop"), std::string::npos) << "SERVER_APPNAME is the brand's title";
+
+  ExpectCleanStop(launcher, settings.OutputDir, runme);
+}
+
+TEST_F(MinRoot, ServerSettingsRestartTheLauncherInTheRootOnTheNewPort)
+{
+  const TInstall &install = Install();
+  const std::string program = root->Inside(install.Program());
+  EXPECT_EQ(root->Start(program), 0);
+  const pid_t first = AwaitLauncher(program, DemoTitle);
+  ASSERT_NE(first, 0) << "the launcher's window did not show the demo page";
+  const int port = FreePort();
+  ASSERT_NE(port, 0);
+  ASSERT_NE(ApachePort(program), port);
+
+  ApplySettingsPort(first, port, "minroot-settings");
+
+  EXPECT_TRUE(WaitFor([&] { return !Running(first); }, 60)) << "the first launcher did not end";
+  const pid_t second = AwaitLauncher(program, DemoTitle, first);
+  ASSERT_NE(second, 0) << "the \"/setup\" copy did not start the launcher again";
+  EXPECT_TRUE(WaitFor([&] { return ApachePort(program) == port; }, 30));
+  const THttpReply page = HttpGet(port, "/");
+  EXPECT_NE(page.body.find("MySQL connected"), std::string::npos) << page.body;
+
+  ExpectCleanStop(second, install.Root(), program);
+}
+
+// MySQL first, then every PHP extension the table offers: each "downsize" run deletes and starts the
+// launcher again, and the tree still runs with no library that something needs gone.
+TEST_F(MinRoot, ADownSizedTreeStillRunsInTheRoot)
+{
+  const TInstall &install = Install();
+  const std::string program = root->Inside(install.Program());
+  const auto libraryCount = [&] {
+    return std::distance(fs::directory_iterator(install.Path("bin/lib")), fs::directory_iterator());
+  };
+  const auto before = libraryCount();
+
+  EXPECT_EQ(root->Start(program, "downsize -1 0 0 0 0 0 0 0 0 0 0 0 0 0 0"), 0);
+  pid_t launcher = AwaitLauncher(program, DemoTitle);
+  ASSERT_NE(launcher, 0) << "the launcher did not come back after MySQL's deletion";
+  EXPECT_FALSE(fs::exists(install.Path("bin/mysql")));
+  EXPECT_FALSE(fs::exists(install.Path("bin/lib/liburing.so.2"))) << "only MariaDB needs it";
+  EXPECT_EQ(HttpGet(ApachePort(program), "/").status, 200);
+  ExpectCleanStop(launcher, install.Root(), program);
+
+  EXPECT_EQ(root->Start(program, "downsize 0 -1 -1 -1 -1 -1 -1 -1 -1 -1 -1 -1 0 -1 -1"), 0);
+  launcher = AwaitLauncher(program, DemoTitle);
+  ASSERT_NE(launcher, 0) << "the launcher did not come back after the extensions' deletion";
+  for (const char *gone : {"gd.so", "mbstring.so", "curl.so", "sqlite3.so", "pdo_sqlite.so", "sockets.so"})
+    EXPECT_FALSE(fs::exists(install.Path("bin/php/ext/") + gone)) << gone;
+  EXPECT_FALSE(fs::exists(install.Path("bin/lib/libgd.so.3")));
+  EXPECT_TRUE(fs::exists(install.Path("bin/lib/libssl.so.3"))) << "Apache's mod_ssl still needs it";
+  EXPECT_LT(libraryCount(), before);
+  EXPECT_EQ(HttpGet(ApachePort(program), "/").status, 200);
+  ExpectCleanStop(launcher, install.Root(), program);
+  ExpectEveryLibraryFound(install.Root());
+}
