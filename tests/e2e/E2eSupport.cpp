@@ -111,7 +111,7 @@ void TInstall::GiveTo(uid_t uid, gid_t gid) const
 }
 
 TLauncher::TLauncher(const std::string &program, const std::map<std::string, std::string> &environment,
-                     uid_t asUser)
+                     uid_t asUser, const std::string &errorFile)
 {
   int in[2];
   int out[2];
@@ -121,6 +121,11 @@ TLauncher::TLauncher(const std::string &program, const std::map<std::string, std
   if (pid_ == 0) {
     dup2(in[0], STDIN_FILENO);
     dup2(out[1], STDOUT_FILENO);
+    if (!errorFile.empty()) {
+      const int fd = open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+      if (fd < 0 || dup2(fd, STDERR_FILENO) < 0)
+        _exit(125);
+    }
     for (const auto &[name, value] : environment)
       setenv(name.c_str(), value.c_str(), 1);
     if (asUser != static_cast<uid_t>(-1)) {
