@@ -69,7 +69,6 @@ void TServerStack::Pump() const
 {
   if (Opts.ProcessEvents)
     Opts.ProcessEvents();
-  CheckStop();
 }
 
 void TServerStack::CheckStop() const
@@ -193,6 +192,7 @@ void TServerStack::WaitForApacheWorker()
   const auto deadline = std::chrono::steady_clock::now() + Opts.ApacheWaitLimit;
   while (ApacheProcessId != 0 && ProcessExists(ApacheProcessId)) {
     Pump();
+    CheckStop();
     std::this_thread::sleep_for(ApachePollInterval);
     if (FindProcessesByPath(ApacheExePath).size() >= 2)
       return;
