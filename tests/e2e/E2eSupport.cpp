@@ -62,8 +62,12 @@ TInstall::TInstall(const std::string &program)
   chmod(root_.c_str(), 0755);
   const std::string kit = CORVALA_STACK_TREE;
   Run("cp " + Quoted(program) + " " + Quoted(Program()));
-  Run("cp -al " + Quoted(kit + "/bin") + " " + Quoted(Path("bin")));
-  Run("cp -al " + Quoted(kit + "/www") + " " + Quoted(Path("www")));
+  for (const char *tree : {"/bin", "/www"}) {
+    // Linked when the system lets us (a normal user may not link another user's files), else copied.
+    const std::string from = Quoted(kit + tree);
+    const std::string to = Quoted(root_ + tree);
+    Run("cp -al " + from + " " + to + " 2>/dev/null || { rm -rf " + to + " && cp -a " + from + " " + to + "; }");
+  }
   Run("cp -a " + Quoted(kit + "/data") + " " + Quoted(Path("data")));
 }
 
