@@ -66,7 +66,8 @@ TInstall::TInstall(const std::string &program)
     // Linked when the system lets us (a normal user may not link another user's files), else copied.
     const std::string from = Quoted(kit + tree);
     const std::string to = Quoted(root_ + tree);
-    Run("cp -al " + from + " " + to + " 2>/dev/null || { rm -rf " + to + " && cp -a " + from + " " + to + "; }");
+    Run("cp -al " + from + " " + to + " 2>/dev/null || { rm -rf " + to + " && cp -a " + from + " " + to +
+        "; }");
   }
   Run("cp -a " + Quoted(kit + "/data") + " " + Quoted(Path("data")));
 }
