@@ -91,6 +91,9 @@ protected:
       GTEST_SKIP() << "needs a display (the test command provides one)";
   }
 
+  // A browser stand-in outlives a launcher that was told to stop; it is not part of the stack.
+  void TearDown() override { Shell("pkill -KILL -f " + Quoted("^" + install.Path("bin/browser-real"))); }
+
   // Starts the launcher as a user would; gives the marked instance once it runs.
   pid_t Start()
   {
@@ -201,7 +204,6 @@ TEST_F(LauncherPhases, ASignalWhileAnExternalBrowserRunsStopsEverything)
   ASSERT_TRUE(WaitFor([&] { return BrowserRuns(); }, 60));
   kill(launcher, SIGINT);
   ExpectAllEnded();
-  Shell("pkill -KILL -f " + Quoted("^" + install.Path("bin/browser-real")));
 }
 
 // Debian's /usr/bin/chromium and xdg-open are scripts: what they start outlives them.
