@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
 """Soak of the server stack: start/stop cycles while a PHP page inserts rows into an Aria and a
-MyISAM table, then cycles in which the launcher is killed with SIGKILL mid-run. At the end every
+MyISAM table, cycles in which mysqld is killed with SIGKILL mid-write and the launcher then exits
+normally, then cycles in which the launcher is killed with SIGKILL mid-run. At the end every
 acknowledged row must be in both tables, every CHECK TABLE must say OK, no server of the
 installation may run and the work folder must be gone. Exits non-zero when any of that fails."""
 
 import argparse
 import os
 import random
+import signal
 import sys
 import threading
 import time
@@ -64,7 +66,7 @@ def wait_until_no_server(install, seconds):
     return not stacklab.processes_below(install.root)
 
 
-def run_cycle(install, acknowledged, next_id, kill, failures):
+def run_cycle(install, acknowledged, next_id, kill, failures, kill_mysql=False):
     launcher = stacklab.Launcher(install)
     launcher.wait_ready()
     port = int(launcher.value("apache_port"))
@@ -72,6 +74,9 @@ def run_cycle(install, acknowledged, next_id, kill, failures):
     writer = Writer(port, next_id, acknowledged)
     writer.start()
     time.sleep(random.uniform(0.3, 0.8))
+    if kill_mysql:
+        # The crash happens while rows are being written; the exit after it is a normal one.
+        os.kill(int(launcher.value("mysql_pid")), signal.SIGKILL)
     if kill:
         launcher.kill()
         if not wait_until_no_server(install, 5):
@@ -122,6 +127,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--cycles", type=int, default=50)
     parser.add_argument("--kills", type=int, default=10)
+    parser.add_argument("--mysql-kills", type=int, default=20,
+                        help="cycles in which mysqld is killed mid-write, then the launcher exits normally")
     args = parser.parse_args()
 
     install = stacklab.Install(stacklab.free_port(19080))
@@ -129,13 +136,14 @@ def main():
     acknowledged, failures, next_id = set(), [], 1
     began = time.monotonic()
     try:
-        for cycle in range(args.cycles + args.kills):
-            next_id = run_cycle(install, acknowledged, next_id, cycle >= args.cycles, failures)
+        plan = ["stop"] * args.cycles + ["mysql"] * args.mysql_kills + ["kill"] * args.kills
+        for kind in plan:
+            next_id = run_cycle(install, acknowledged, next_id, kind == "kill", failures, kind == "mysql")
         final_check(install, acknowledged, failures)
     finally:
         install.remove()
-    print("soak: %d start/stop cycles, %d SIGKILL cycles in %.0f s" % (args.cycles, args.kills,
-                                                                        time.monotonic() - began))
+    print("soak: %d start/stop cycles, %d mysqld SIGKILL cycles, %d launcher SIGKILL cycles in %.0f s" % (
+        args.cycles, args.mysql_kills, args.kills, time.monotonic() - began))
     for failure in failures:
         print("FAILED: " + failure)
     print("soak: %s" % ("passed" if not failures else "%d failures" % len(failures)))

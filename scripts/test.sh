@@ -20,8 +20,10 @@ build_and_test() {
 
 echo "== build and test"
 build_and_test build
+echo "== end-to-end tests as an ordinary desktop user"
+bash scripts/test-as-user.sh build
 echo "== soak of the server stack (short form)"
-CORVALA_BUILD=build python3 scripts/soak-stack.py --cycles 5 --kills 2
+CORVALA_BUILD=build python3 scripts/soak-stack.py --cycles 5 --mysql-kills 2 --kills 2
 echo "== sanitizer build and test (AddressSanitizer + UndefinedBehaviorSanitizer)"
 # The browser engine's own code trips the sized-delete check (its allocator, not ours) and leaves
 # allocations in system libraries at exit; everything else stays checked.

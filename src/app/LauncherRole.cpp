@@ -4,12 +4,14 @@
 #include "maintenance/MaintenanceCommands.h"
 #include "packaging/RebrandCommand.h"
 #include "shell/ErrorReport.h"
+#include "shell/ExitWatch.h"
 #include "shell/MainForm.h"
+#include "stack/ServerEnvironment.h"
 #include "stack/ServerStack.h"
 #include "utils/ExeResources.h"
 #include "utils/Paths.h"
 #include "utils/Process.h"
-#include "utils/ProcessList.h"
+#include "utils/ProcessFamily.h"
 
 #include <QPixmap>
 #include <QThread>
@@ -24,7 +26,7 @@ using Corvala::TServerStack;
 namespace
 {
 
-constexpr int ExternalBrowserFirstPauseMs = 5000;
+constexpr auto ExternalBrowserFirstPause = std::chrono::milliseconds(5000);
 constexpr int ExternalBrowserPollMs = 330;
 constexpr int ShowMaximized = 3;
 
@@ -54,17 +56,31 @@ void Pause(int milliseconds)
   QThread::msleep(static_cast<unsigned long>(milliseconds));
 }
 
-// The external browser is the launcher's front end: the stack runs until that browser has no
-// process left.
-void RunExternalBrowser(TServerStack &stack)
+// A request to end the program (a signal, the session's end, the program file gone) in any phase.
+struct TExitRequest {
+  bool requested = false;
+};
+
+// The external browser is the launcher's front end: the stack runs until that browser, with what
+// it started, has no process left. Gives false when the browser handed the page to an instance
+// that was already running and ended at once: then nothing of ours shows the site, and the stack
+// runs until the user exits from the tray.
+bool RunExternalBrowser(TServerStack &stack, const TExitRequest &exitRequest)
 {
   KillProcess(stack.SplashProcessId);
   stack.SplashProcessId = 0;
-  StartProcess(stack.BrowserPath, stack.BrowserParameters, ShowMaximized, "");
-  Pause(ExternalBrowserFirstPauseMs);
-  const std::string browser = ExpandFromAppDir(stack.BrowserPath);
-  while (!FindProcessesByPath(browser).empty())
+  const TProcessId browser = StartProcess(stack.BrowserPath, stack.BrowserParameters, ShowMaximized, "");
+  TProcessFamily family(browser, ExpandFromAppDir(stack.BrowserPath));
+  const auto firstLook = std::chrono::steady_clock::now() + ExternalBrowserFirstPause;
+  while (!exitRequest.requested && std::chrono::steady_clock::now() < firstLook)
     Pause(ExternalBrowserPollMs);
+  if (exitRequest.requested)
+    return true;
+  if (!family.Alive())
+    return false;
+  while (!exitRequest.requested && family.Alive())
+    Pause(ExternalBrowserPollMs);
+  return true;
 }
 
 TStartupInfo StartupInfoOf(const TServerStack &stack)
@@ -90,35 +106,64 @@ int RunLauncher(int argc, char **argv)
 {
   // The marker belongs to this instance alone; no child may inherit it.
   unsetenv(RelaunchMarkerVariable);
+  const std::string program = GetProgramPath();
+  // Before the first thread starts: setenv may not run while another thread reads the environment.
+  Corvala::SetServerEnvironment(program);
   PrepareWebEngineEnvironment();
   TCorvalaApplication application(argc, argv);
   QApplication::setApplicationName("Corvala");
   QApplication::setQuitOnLastWindowClosed(false);
 
-  TServerStack stack({.StartSplash = true, .ProcessEvents = [] { QCoreApplication::processEvents(); }});
+  TExitRequest exitRequest;
+  TServerStack stack({.StartSplash = true,
+                      .ProcessEvents = [] { QCoreApplication::processEvents(); },
+                      .SetEnvironment = false,
+                      .StopRequested = [&exitRequest] { return exitRequest.requested; }});
   TfrmMain form(TStackHooks{[&stack] { stack.Stop(); }, [](TProcessId id) { KillProcess(id); }});
+  // Watched from before the first server starts, so that every phase ends with the full shutdown.
+  TExitWatch exitWatch(program);
+  auto requestExit = [&exitRequest, &form] {
+    exitRequest.requested = true;
+    form.CloseApplication();
+  };
+  QObject::connect(&exitWatch, &TExitWatch::exitRequested, requestExit);
+  QObject::connect(&application, &QGuiApplication::commitDataRequest, requestExit);
   QObject::connect(&form, &TfrmMain::settingsRequested, [&] { RunSettingsCommand(form, stack.WorkFolder); });
   QObject::connect(&form, &TfrmMain::downSizeRequested, [&form] { RunDownSizeCommand(form); });
   // With an external browser the window is never shown: the launcher ends when that browser does.
-  bool externalBrowser = false;
+  bool showWindow = true;
+  bool runLoop = true;
   try {
-    if (stack.Start() == TServerStack::TStartResult::AlreadyRunning)
+    if (stack.Prepare() == TServerStack::TStartResult::AlreadyRunning)
       TerminateCurrentProcess();
     ConnectRebrand(form, stack.BrandFile);
     form.ApplyTitle(QString::fromStdString(stack.AppName), MainIcon());
-    externalBrowser = stack.UseExternalBrowser;
-    if (externalBrowser)
-      RunExternalBrowser(stack);
-    else
+    form.ApplyBranding(StartupInfoOf(stack));
+    stack.StartServers();
+    if (!stack.ApacheStartError.empty())
+      ShowErrorReport(QString::fromStdString(stack.ApacheStartError));
+    if (stack.UseExternalBrowser) {
+      showWindow = false;
+      runLoop = !RunExternalBrowser(stack, exitRequest);
+      if (runLoop)
+        form.KeepRunningInTray();
+    } else {
       form.CompleteStartup(StartupInfoOf(stack));
+    }
+  } catch (const TServerStack::TStartStopped &) {
   } catch (const std::exception &error) {
-    ShowErrorReport(QString::fromStdString(error.what()));
+    if (!exitRequest.requested)
+      ShowErrorReport(QString::fromStdString(error.what()));
   }
+  // A request that arrived while nothing read events is seen here.
+  QCoreApplication::processEvents();
   int exitCode = 0;
-  if (!externalBrowser) {
-    form.show();
+  if (runLoop && !exitRequest.requested) {
+    if (showWindow)
+      form.show();
     exitCode = QApplication::exec();
   }
+  form.BeginShutdown();
   stack.Stop();
   std::fflush(nullptr);
   // The servers are down and the work folder is gone; nothing else needs an orderly teardown.

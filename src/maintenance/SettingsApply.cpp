@@ -2,7 +2,10 @@
 
 #include "config/ConfigFile.h"
 #include "utils/FileText.h"
+#include "utils/Md5.h"
 #include "utils/OwnFolder.h"
+#include "utils/Paths.h"
+#include "utils/PrivateFolder.h"
 #include "utils/Process.h"
 #include "utils/TempFolder.h"
 #include "utils/UniqueFd.h"
@@ -12,6 +15,7 @@
 #include <fcntl.h>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 using namespace AppUtils;
@@ -60,18 +64,60 @@ std::string Quoted(const std::string &path)
   return "\"" + path + "\"";
 }
 
+// Points "<Folder>/bin" at the installation's bin folder, replacing what an earlier command left.
+void LinkInstallationBin(const std::string &folder, const std::string &programPath)
+{
+  const std::string link = folder + "/bin";
+  struct stat st {
+  };
+  if (lstat(link.c_str(), &st) == 0) {
+    if (!S_ISLNK(st.st_mode))
+      throw std::runtime_error("\"" + link + "\" is not a symbolic link; refusing to replace it");
+    if (unlink(link.c_str()) != 0)
+      CannotCreate(link, errno);
+  }
+  if (symlink((AppPathOf(programPath) + "bin").c_str(), link.c_str()) != 0)
+    CannotCreate(link, errno);
+}
+
+[[noreturn]] void CannotSave(const std::string &what, int error)
+{
+  throw std::runtime_error("The server settings cannot be saved: " + what + " (" + std::strerror(error) +
+                           "). Nothing was changed.");
+}
+
 } // namespace
 
-std::string GetCommandFolder()
+void CheckProgramReplaceable(const std::string &programPath)
 {
-  const std::string path = GetTempFolder() + "/corvala-" + std::to_string(geteuid());
+  // The new program file is written beside the old one and renamed over it.
+  const std::string folder = AppDirOf(programPath);
+  if (access(folder.c_str(), W_OK | X_OK) != 0)
+    CannotSave("the folder \"" + folder + "\" does not let its program file be replaced", errno);
+  // A file of ours without write bits is fine: "/setup" gives the owner's write bit back first.
+  struct stat st {
+  };
+  if (stat(programPath.c_str(), &st) != 0)
+    CannotSave("\"" + programPath + "\" cannot be examined", errno);
+  struct statvfs fs {
+  };
+  if (statvfs(programPath.c_str(), &fs) == 0 && (fs.f_flag & ST_RDONLY) != 0)
+    CannotSave("\"" + programPath + "\" is on a read-only file system", EROFS);
+  if (st.st_uid != geteuid() && access(programPath.c_str(), W_OK) != 0)
+    CannotSave("\"" + programPath + "\" cannot be rewritten by this user", errno);
+}
+
+std::string GetCommandFolder(const std::string &programPath)
+{
+  const std::string path = GetPrivateProgramFolder() + "/" + Md5Hex(programPath);
   EnsureOwnFolder(path, "Command folder", true);
+  LinkInstallationBin(path, programPath);
   return path;
 }
 
 std::string CopyProgramToTempFile(const std::string &programPath)
 {
-  const std::string copy = MakeUniqueTempFileName("ruzu_cmd", GetCommandFolder(), 0, ".tmp");
+  const std::string copy = MakeUniqueTempFileName("ruzu_cmd", GetCommandFolder(programPath), 0, ".tmp");
   CopyToNewFile(programPath, copy, 0700);
   return copy;
 }
@@ -79,6 +125,7 @@ std::string CopyProgramToTempFile(const std::string &programPath)
 void ApplyServerSettings(const std::string &configFile, const std::string &ip, int port,
                          const std::string &programPath)
 {
+  CheckProgramReplaceable(programPath);
   const Corvala::TConfigFile config(configFile);
   config.Write("ip", ip);
   config.Write("port", std::to_string(port));

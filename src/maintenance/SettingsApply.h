@@ -2,22 +2,29 @@
 
 #include <string>
 
-// The folder the settings command keeps its command copies in: "<temporary folder>/corvala-<uid>",
-// created mode 0700 when missing. The temporary folder may be shared with other users, so a name
-// taken by a symlink, by something that is not a folder or by another user's folder is refused
-// with a runtime_error, and a folder of ours that others could write into is made private again.
-std::string GetCommandFolder();
+// Raises a runtime_error saying why, when the settings cannot be written back into ProgramPath:
+// its folder does not let the file be replaced (the new file is renamed over it), the file is on
+// a read-only file system, or it belongs to someone else and is not writable for this user.
+void CheckProgramReplaceable(const std::string &programPath);
 
-// Copies the program to "ruzu_cmd<N>.tmp" in the command folder, N the first number whose file is
+// The folder the settings command keeps its command copies of ProgramPath in:
+// "<GetPrivateProgramFolder()>/<Md5Hex(ProgramPath)>", created mode 0700 when missing, with a link
+// "bin" to the installation's bin folder made afresh, so a copy finds the libraries bundled there
+// as the program itself does. Raises a runtime_error when no private folder lets programs run, the
+// folder is not ours, or "bin" there is something other than a link.
+std::string GetCommandFolder(const std::string &programPath);
+
+// Copies the program to "ruzu_cmd<N>.tmp" in its command folder, N the first number whose file is
 // not held open, as a new file of mode 0700 (an older unused copy of that name is replaced).
 // Gives its path; throws runtime_error when the program cannot be read or the copy written.
 std::string CopyProgramToTempFile(const std::string &programPath);
 
-// The settings change after the user confirmed it: writes "ip" and "port" into section "INI" of
-// ConfigFile (the working Config.ini), makes the command copy of ProgramPath with a copy of
-// ConfigFile named "<copy>.ini" (mode 0600), and starts the copy with
+// The settings change after the user confirmed it: checks that ProgramPath can be rewritten, writes "ip" and
+// "port" into section "INI" of ConfigFile (the working Config.ini), makes the command copy of ProgramPath
+// with a copy of ConfigFile named "<copy>.ini" (mode 0600), and starts the copy with
 // "/setup "<ProgramPath>" "<copy>.ini"". The copy waits for ProgramPath to be free, embeds the
 // configuration and starts it again; the caller ends the launcher once this returns. Throws, with
-// nothing started, when a file cannot be written or the copy cannot be started.
+// nothing changed or started, when the program cannot be rewritten, a file cannot be written or the
+// copy cannot be started.
 void ApplyServerSettings(const std::string &configFile, const std::string &ip, int port,
                          const std::string &programPath);

@@ -2,7 +2,6 @@
 
 #include "shell/AboutForm.h"
 #include "shell/BrowserForm.h"
-#include "shell/ExitWatch.h"
 #include "shell/Favorites.h"
 #include "shell/TrayIconMan.h"
 #include "shell/Vendor.h"
@@ -98,7 +97,7 @@ void TfrmMain::AddFavoritesAndRebrand()
   btnFavorites->setPopupMode(QToolButton::MenuButtonPopup);
   QToolButton *btnBrand = AddToolButton("btnBrand", "Rebrand", look->standardIcon(QStyle::SP_DirIcon));
   connect(btnFavorites, &QToolButton::clicked, this, &TfrmMain::OrganizeFavorites);
-  connect(btnBrand, &QToolButton::clicked, this, &TfrmMain::rebrandRequested);
+  connect(btnBrand, &QToolButton::clicked, this, [this] { Request(&TfrmMain::rebrandRequested); });
 }
 
 void TfrmMain::CreateTrayMenu()
@@ -126,8 +125,8 @@ void TfrmMain::CreateTrayMenu()
   QAction *exit = add("mnuTray_Exit", "E&xit");
 
   connect(show, &QAction::triggered, this, &TfrmMain::ToggleMainWindow);
-  connect(mnuTray_DownSize, &QAction::triggered, this, &TfrmMain::downSizeRequested);
-  connect(mnuTray_Settings, &QAction::triggered, this, &TfrmMain::settingsRequested);
+  connect(mnuTray_DownSize, &QAction::triggered, this, [this] { Request(&TfrmMain::downSizeRequested); });
+  connect(mnuTray_Settings, &QAction::triggered, this, [this] { Request(&TfrmMain::settingsRequested); });
   connect(help, &QAction::triggered, this, &TfrmMain::mnuTray_HelpClick);
   connect(email, &QAction::triggered, this, &OpenContactMail);
   connect(website, &QAction::triggered, this, &TfrmMain::mnuTray_WebsiteClick);
@@ -151,13 +150,14 @@ void TfrmMain::ApplyTitle(const QString &appName, const QIcon &icon)
   setWindowState(Qt::WindowMaximized);
 }
 
-void TfrmMain::CompleteStartup(const TStartupInfo &info)
+void TfrmMain::Request(void (TfrmMain::*command)())
 {
-  ApachePort = info.apachePort;
-  SplashProcessId = info.splashProcessId;
+  if (!shuttingDown)
+    emit(this->*command)();
+}
 
-  FavoritesPath = LoadFavorites(info.favoritesFile);
-
+void TfrmMain::ApplyBranding(const TStartupInfo &info)
+{
   mnuTray_DownSize->setEnabled(!info.isCdRom);
   mnuTray_Settings->setEnabled(!info.isCdRom);
 
@@ -177,6 +177,15 @@ void TfrmMain::CompleteStartup(const TStartupInfo &info)
   ShowStatusBar = info.showStatusBar;
   CoolBar1->setVisible(ShowToolbar);
   StatusBar1->setVisible(ShowStatusBar);
+}
+
+void TfrmMain::CompleteStartup(const TStartupInfo &info)
+{
+  ApachePort = info.apachePort;
+  SplashProcessId = info.splashProcessId;
+
+  FavoritesPath = LoadFavorites(info.favoritesFile);
+  ApplyBranding(info);
 
   ClearProgress();
 
@@ -196,17 +205,31 @@ void TfrmMain::CompleteStartup(const TStartupInfo &info)
     activateWindow();
   }
   Started = true;
-  WatchTrayAndExit();
+  PutUpTrayIcon();
 }
 
-void TfrmMain::WatchTrayAndExit()
+void TfrmMain::PutUpTrayIcon()
 {
   UpdateTrayIcon(ShowTrayIcon);
   if (ShowTrayIcon && !TrayIconMan)
     tmrTray->start();
-  exitWatch = new TExitWatch(GetProgramPath(), 1000, this);
-  connect(exitWatch, &TExitWatch::exitRequested, this, &TfrmMain::CloseApplication);
-  connect(qApp, &QGuiApplication::commitDataRequest, this, &TfrmMain::CloseApplication);
+}
+
+void TfrmMain::KeepRunningInTray()
+{
+  // The only way out is the tray's Exit, so the icon is there whatever "trayicon" says.
+  ShowTrayIcon = true;
+  mnuTray->actions().at(0)->setVisible(false);
+  mnuTray->actions().at(1)->setVisible(false);
+  PutUpTrayIcon();
+}
+
+void TfrmMain::BeginShutdown()
+{
+  shuttingDown = true;
+  hide();
+  UpdateTrayIcon(false);
+  QApplication::processEvents();
 }
 
 void TfrmMain::UpdateTrayIcon(bool enable)

@@ -11,7 +11,6 @@ class QAction;
 class QMenu;
 class QTimer;
 class QWebEngineNewWindowRequest;
-class TExitWatch;
 class TTrayIconMan;
 
 // The main window: the embedded browser with its tool band, address box, status bar and the tray menu.
@@ -25,8 +24,18 @@ public:
 
   // Title, icon and window state once the configured title is known.
   void ApplyTitle(const QString &appName, const QIcon &icon);
+  // Branding and the tool and status bars' visibility; applied before the steps that can fail, so
+  // an error box already sits over the distribution's own window.
+  void ApplyBranding(const TStartupInfo &info);
   // The window part of the start-up: favorites, branding, visibility flags, the first navigation.
   void CompleteStartup(const TStartupInfo &info);
+  // With an external browser that handed the page over and ended: no window, but a tray icon to
+  // exit by (its Show entry hidden).
+  void KeepRunningInTray();
+  // The first step of every shutdown: the window goes, the tray icon goes, and no command of the
+  // tray or tool bar runs any more while the servers stop.
+  void BeginShutdown();
+  bool ShuttingDown() const { return shuttingDown; }
 
   void EnterFullScreen();
   void ExitFullScreen();
@@ -74,8 +83,10 @@ private:
   void AddFavoritesAndRebrand();
   void CreateTrayMenu();
   QString LocalAddress() const;
-  // Once started: the tray icon, and the session end, signals and program file that end the program.
-  void WatchTrayAndExit();
+  // Puts the tray icon up, or looks for a tray until one appears.
+  void PutUpTrayIcon();
+  // Emits a command's signal unless the shutdown has begun.
+  void Request(void (TfrmMain::*command)());
   void HideToTrayIfMinimised();
 
   void WebBrowser1NewWindow(QWebEngineNewWindowRequest &request);
@@ -90,8 +101,7 @@ private:
   QTimer *tmrCloseSplash;
   QAction *mnuTray_DownSize;
   QAction *mnuTray_Settings;
-  bool stopped = false;
+  bool shuttingDown = false;
   QTimer *tmrTray;
   bool trayFinished = false;
-  TExitWatch *exitWatch = nullptr;
 };

@@ -12,15 +12,16 @@
 namespace Corvala
 {
 
-// Apache reads a quoted argument up to the next unescaped quote and expands "${NAME}" anywhere
-// in a line, so a quote is escaped and what cannot be escaped is refused.
+// Apache reads a quoted argument up to the next unescaped quote, turns "\\" into "\" and "\"" into
+// '"' inside it, and expands "${NAME}" anywhere in a line: backslashes and quotes are escaped, and
+// what cannot be escaped is refused.
 static std::string QuotedArgument(const std::string &path)
 {
   if (path.find_first_of("\r\n") != std::string::npos || path.find("${") != std::string::npos)
     throw std::runtime_error("The path \"" + path + "\" cannot be used in the Apache configuration");
   std::string quoted = "\"";
   for (const char c : path) {
-    if (c == '"')
+    if (c == '"' || c == '\\')
       quoted += '\\';
     quoted += c;
   }

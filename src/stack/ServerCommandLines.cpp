@@ -23,11 +23,12 @@ std::string ApacheExePath(const std::string &binFolder)
   return binFolder + "/Apache/Apache";
 }
 
-std::string MySqlParameters(const std::string &myIniPath, int port, const std::string &binFolder)
+std::string MySqlParameters(const std::string &myIniPath, int port, const std::string &binFolder,
+                            bool runningAsRoot)
 {
   return "\"--defaults-file=" + Checked(myIniPath) + "\" \"--port=" + std::to_string(port) +
-         "\" \"--skip-innodb\" \"--language=" + Checked(binFolder + "/mysql/share/english") +
-         "\" \"--user=root\"";
+         "\" \"--skip-innodb\" \"--language=" + Checked(binFolder + "/mysql/share/english") + "\"" +
+         (runningAsRoot ? " \"--user=root\"" : "");
 }
 
 std::string ApacheParameters(const std::string &httpdConfPath)

@@ -12,9 +12,12 @@ std::string MySqlExePath(const std::string &binFolder);
 std::string ApacheExePath(const std::string &binFolder);
 
 // mysqld's parameters: "--defaults-file=<ini>" "--port=<port>" "--skip-innodb"
-// "--language=<bin>/mysql/share/english" "--user=root", each in double quotes.
-// Throws std::runtime_error when a path holds a double quote, which the argument rules cannot carry.
-std::string MySqlParameters(const std::string &myIniPath, int port, const std::string &binFolder);
+// "--language=<bin>/mysql/share/english", each in double quotes, and "--user=root" when running as
+// root (for anyone else mysqld refuses the switch: "One can only use the --user switch if running
+// as root"). Throws std::runtime_error when a path holds a double quote, which the argument rules
+// cannot carry.
+std::string MySqlParameters(const std::string &myIniPath, int port, const std::string &binFolder,
+                            bool runningAsRoot);
 
 // Apache's parameters: -f "<httpd.conf>" -DFOREGROUND (in the foreground the started process stays
 // Apache's parent). Throws like MySqlParameters.

@@ -6,12 +6,13 @@
 #include "config/IntegerValue.h"
 #include "stack/ApacheConfig.h"
 #include "stack/BinFolder.h"
+#include "stack/DataFolderFiles.h"
 #include "stack/MySqlConfig.h"
 #include "stack/PhpConfig.h"
 #include "stack/ServerCommandLines.h"
+#include "stack/ServerEnvironment.h"
 #include "stack/ServerStop.h"
 #include "utils/CdRom.h"
-#include "utils/Environment.h"
 #include "utils/FileTree.h"
 #include "utils/Md5.h"
 #include "utils/Paths.h"
@@ -37,7 +38,6 @@ namespace
 {
 constexpr auto ApachePollInterval = std::chrono::milliseconds(330);
 constexpr char ProductName[] = "Corvala";
-constexpr char FileVersion[] = "7.00";
 constexpr char LoopbackAddress[] = "127.0.0.1";
 constexpr int DeleteRetryRounds = 2000;
 
@@ -71,6 +71,12 @@ void TServerStack::Pump() const
     Opts.ProcessEvents();
 }
 
+void TServerStack::CheckStop() const
+{
+  if (Opts.StopRequested && Opts.StopRequested())
+    throw TStartStopped();
+}
+
 std::string TServerStack::ReadConfigValue(const std::string &key) const
 {
   return TConfigFile(ConfigFile).Read(key);
@@ -93,9 +99,17 @@ TStackSetup TServerStack::Setup() const
 
 TServerStack::TStartResult TServerStack::Start()
 {
-  const std::string programPath = GetProgramPath();
-  AppPath = AppPathOf(programPath);
-  if (!IsFirstInstance(Md5Hex(programPath)))
+  const TStartResult result = Prepare();
+  if (result == TStartResult::Started)
+    StartServers();
+  return result;
+}
+
+TServerStack::TStartResult TServerStack::Prepare()
+{
+  ProgramPath = GetProgramPath();
+  AppPath = AppPathOf(ProgramPath);
+  if (!IsFirstInstance(Md5Hex(ProgramPath)))
     return TStartResult::AlreadyRunning;
 
   WorkFolder = GetTempWorkFolder();
@@ -106,33 +120,30 @@ TServerStack::TStartResult TServerStack::Start()
   IsCdRom = IsCdRomDrive();
   StopLeftoverServers();
 
-  SetServerEnvironment(programPath);
+  if (Opts.SetEnvironment)
+    SetServerEnvironment(ProgramPath);
   ConfigFile = PrepareConfigFile(WorkFolder);
   BrandFile = WriteBrandDefaults(WorkFolder);
   AppName = ReadConfigValue("title");
+  return TStartResult::Started;
+}
 
+void TServerStack::StartServers()
+{
+  CheckStop();
   if (Opts.StartSplash)
-    SplashProcessId = StartProcess(programPath, "splash \"" + ConfigFile + "\"", 1, "");
+    SplashProcessId = StartProcess(ProgramPath, "splash \"" + ConfigFile + "\"", 1, "",
+                                   StartOptions{.dieWithParent = true});
 
   BinFolder = PrepareBinFolder(AppPath, WorkFolder, IsCdRom);
   MySqlExePath = Corvala::MySqlExePath(BinFolder);
   ApacheExePath = Corvala::ApacheExePath(BinFolder);
+  CheckStop();
   StartMySql();
   WritePhpConfig(Setup());
+  CheckStop();
   StartApache();
   ReadBrowserSettings();
-  return TStartResult::Started;
-}
-
-void TServerStack::SetServerEnvironment(const std::string &programPath) const
-{
-  SetPhpIniEnvironment(WorkFolder);
-  SetLanguageEnvironment();
-  SetEnvironmentValue("SERVER_FILENAME", programPath);
-  SetEnvironmentValue("SERVER_FILEVERSION", FileVersion);
-  SetEnvironmentValue("SERVER_APPNAME", AppName);
-  // Without this PHP also reads the host's own conf.d and loads its extensions twice.
-  SetEnvironmentValue("PHP_INI_SCAN_DIR", "");
 }
 
 // A launcher that was killed leaves its servers behind (they also get SIGTERM when it dies, but
@@ -155,8 +166,9 @@ void TServerStack::StartMySql()
   if (MySqlPort < 0)
     throw std::runtime_error("No free port for MySQL on 127.0.0.1 from 3306 to 65535");
   MySqlIniPath = WriteMySqlConfig(Setup());
-  MySqlProcessId = StartProcess(MySqlExePath, MySqlParameters(MySqlIniPath, MySqlPort, BinFolder), 0, "",
-                                StartOptions{.dieWithParent = true});
+  MySqlProcessId =
+      StartProcess(MySqlExePath, MySqlParameters(MySqlIniPath, MySqlPort, BinFolder, geteuid() == 0), 0, "",
+                   StartOptions{.dieWithParent = true});
 }
 
 void TServerStack::StartApache()
@@ -180,6 +192,7 @@ void TServerStack::WaitForApacheWorker()
   const auto deadline = std::chrono::steady_clock::now() + Opts.ApacheWaitLimit;
   while (ApacheProcessId != 0 && ProcessExists(ApacheProcessId)) {
     Pump();
+    CheckStop();
     std::this_thread::sleep_for(ApachePollInterval);
     if (FindProcessesByPath(ApacheExePath).size() >= 2)
       return;
@@ -188,6 +201,8 @@ void TServerStack::WaitForApacheWorker()
                                std::to_string(Opts.ApacheWaitLimit.count() / 1000) + " seconds (see " +
                                WorkFolder + "/error.log)");
   }
+  // Its id is free for the system to give to another process now; nothing may signal it.
+  ApacheProcessId = 0;
   ApacheStartError = "Apache ended during its start" + ErrorLogTail(WorkFolder + "/error.log");
 }
 
@@ -205,17 +220,18 @@ void TServerStack::Stop()
   if (Stopped || WorkFolder.empty())
     return;
   Stopped = true;
-  StopServers();
-  RemoveTemporaryFiles();
+  RemoveTemporaryFiles(StopServers());
 }
 
-void TServerStack::StopServers()
+bool TServerStack::StopServers()
 {
   if (SplashProcessId != 0)
     KillProcess(SplashProcessId);
   const TServerProcess apache{ApacheProcessId, ApacheExePath, 0};
   const TServerProcess mysql{MySqlProcessId, MySqlExePath, MySqlPort};
-  StopStartedServers({apache, mysql}, Opts.StopGrace, Opts.ProcessEvents);
+  const std::vector<bool> stoppedCleanly =
+      StopStartedServers({apache, mysql}, Opts.StopGrace, Opts.ProcessEvents);
+  return MySqlProcessId == 0 || stoppedCleanly[1];
 }
 
 // Stopped servers may still be closing their files; each deletion is retried for a while, and a
@@ -230,15 +246,18 @@ void TServerStack::DeleteWithRetries(const std::string &path, bool (*exists)(con
   }
 }
 
-void TServerStack::RemoveTemporaryFiles() const
+void TServerStack::RemoveTemporaryFiles(bool dataFolderConsistent) const
 {
   DeleteWithRetries(WorkFolder, DirectoryExists, DeleteFolder);
-  if (IsCdRom)
+  // After a crash of MySQL the data folder's files are what its recovery needs: nothing goes.
+  if (IsCdRom || !dataFolderConsistent)
     return;
-  // The servers' loose files; the databases are the sub-folders and are never touched.
+  // The servers' loose files; the databases are the sub-folders and are never touched, and
+  // neither is the server's own state.
   const std::string dataFolder = AppPath + "data";
   for (const std::string &name : ListFileNames(dataFolder))
-    DeleteWithRetries(dataFolder + "/" + name, FileExists, DeleteFileSilently);
+    if (!IsServerStateFile(name))
+      DeleteWithRetries(dataFolder + "/" + name, FileExists, DeleteFileSilently);
 }
 
 } // namespace Corvala

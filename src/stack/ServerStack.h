@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <functional>
+#include <stdexcept>
 #include <string>
 
 namespace Corvala
@@ -25,6 +26,19 @@ public:
     std::chrono::milliseconds ApacheWaitLimit{30000};
     // How long the servers get to stop after SIGTERM before they are killed.
     std::chrono::milliseconds StopGrace{15000};
+    // Set the servers' environment in Prepare(). A program with threads sets it itself before its
+    // first thread starts (SetServerEnvironment) and turns this off.
+    bool SetEnvironment = true;
+    // Asked between the start's steps and on every pass of its waits; true ends the start with
+    // TStartStopped (a request to end the program arrived).
+    std::function<bool()> StopRequested;
+  };
+
+  // The start ended early because StopRequested said so; what was started runs until Stop().
+  class TStartStopped : public std::runtime_error
+  {
+  public:
+    TStartStopped() : std::runtime_error("The start was stopped") {}
   };
 
   enum class TStartResult { Started, AlreadyRunning };
@@ -34,9 +48,15 @@ public:
   TServerStack(const TServerStack &) = delete;
   TServerStack &operator=(const TServerStack &) = delete;
 
-  // Runs the start-up up to and including the reading of Browser.ini. Raises on failure with the
-  // system's message; what was started before the failure keeps running until Stop().
+  // Runs the start-up up to and including the reading of Browser.ini: Prepare(), then, when this
+  // is the first instance, StartServers(). Raises on failure with the system's message; what was
+  // started before the failure keeps running until Stop().
   TStartResult Start();
+  // The steps before any child starts: the single-instance check, the work folder, leftover
+  // servers of this installation, the environment, Config.ini, Brand.ini and AppName.
+  TStartResult Prepare();
+  // The splash, the bin folder, MySQL, php.ini, Apache and Browser.ini.
+  void StartServers();
 
   // Stops splash, Apache and MySQL cleanly, deletes the work folder and the data folder's loose
   // files. Safe to call more than once and after a failed Start().
@@ -68,13 +88,14 @@ public:
   std::string ApacheStartError;
 
 private:
-  void SetServerEnvironment(const std::string &programPath) const;
   void StopLeftoverServers() const;
+  void CheckStop() const;
   void StartMySql();
   void StartApache();
   void WaitForApacheWorker();
-  void StopServers();
-  void RemoveTemporaryFiles() const;
+  // True when MySQL stopped cleanly (or never ran), so its data folder is consistent.
+  bool StopServers();
+  void RemoveTemporaryFiles(bool dataFolderConsistent) const;
   void DeleteWithRetries(const std::string &path, bool (*exists)(const std::string &),
                          bool (*remove)(const std::string &)) const;
   void ReadBrowserSettings();
@@ -82,6 +103,7 @@ private:
   void Pump() const;
 
   Options Opts;
+  std::string ProgramPath;
   std::string AppPath;
   bool Stopped = false;
 };

@@ -4,6 +4,7 @@
 #include "utils/Process.h"
 #include "utils/ProcessList.h"
 
+#include <algorithm>
 #include <csignal>
 #include <thread>
 
@@ -16,15 +17,27 @@ namespace
 {
 constexpr auto StopPollInterval = std::chrono::milliseconds(5);
 
+// The started process itself, still running from its executable: an id whose process ended may
+// have been given to an unrelated one, which must never be signalled.
+bool StartedProcessRuns(const TServerProcess &server)
+{
+  if (server.id == 0 || !ProcessExists(server.id))
+    return false;
+  if (server.exePath.empty())
+    return true;
+  const TCardinalArray ids = FindProcessesByPath(server.exePath);
+  return std::find(ids.begin(), ids.end(), server.id) != ids.end();
+}
+
+bool Runs(const TServerProcess &server)
+{
+  return StartedProcessRuns(server) ||
+         (!server.exePath.empty() && !FindProcessesByPath(server.exePath).empty());
+}
+
 bool AnyRunning(const std::vector<TServerProcess> &servers)
 {
-  for (const TServerProcess &server : servers) {
-    if (server.id != 0 && ProcessExists(server.id))
-      return true;
-    if (!server.exePath.empty() && !FindProcessesByPath(server.exePath).empty())
-      return true;
-  }
-  return false;
+  return std::any_of(servers.begin(), servers.end(), Runs);
 }
 
 void WaitUntilEnded(const std::vector<TServerProcess> &servers,
@@ -43,7 +56,7 @@ void WaitUntilEnded(const std::vector<TServerProcess> &servers,
 void WaitUntilServing(const TServerProcess &server, std::chrono::steady_clock::time_point deadline,
                       const std::function<void()> &processEvents)
 {
-  while (server.readyPort != 0 && ProcessExists(server.id) && !IsPortAccepting(server.readyPort) &&
+  while (server.readyPort != 0 && StartedProcessRuns(server) && !IsPortAccepting(server.readyPort) &&
          std::chrono::steady_clock::now() < deadline) {
     if (processEvents)
       processEvents();
@@ -54,7 +67,7 @@ void WaitUntilServing(const TServerProcess &server, std::chrono::steady_clock::t
 void KillRemaining(const std::vector<TServerProcess> &servers)
 {
   for (const TServerProcess &server : servers) {
-    if (server.id != 0 && ProcessExists(server.id))
+    if (StartedProcessRuns(server))
       SignalProcess(server.id, SIGKILL, true);
     if (server.exePath.empty())
       continue;
@@ -65,18 +78,25 @@ void KillRemaining(const std::vector<TServerProcess> &servers)
 }
 } // namespace
 
-void StopStartedServers(const std::vector<TServerProcess> &servers, std::chrono::milliseconds grace,
-                        const std::function<void()> &processEvents)
+std::vector<bool> StopStartedServers(const std::vector<TServerProcess> &servers,
+                                     std::chrono::milliseconds grace,
+                                     const std::function<void()> &processEvents)
 {
   const auto deadline = std::chrono::steady_clock::now() + grace;
+  std::vector<bool> asked;
   for (const TServerProcess &server : servers) {
-    if (server.id == 0 || !ProcessExists(server.id))
+    asked.push_back(StartedProcessRuns(server));
+    if (!asked.back())
       continue;
     WaitUntilServing(server, deadline, processEvents);
     SignalProcess(server.id, SIGTERM, false);
   }
   WaitUntilEnded(servers, deadline, processEvents);
+  std::vector<bool> stoppedOnRequest;
+  for (size_t index = 0; index < servers.size(); ++index)
+    stoppedOnRequest.push_back(asked[index] && !Runs(servers[index]));
   KillRemaining(servers);
+  return stoppedOnRequest;
 }
 
 void StopServerProcesses(const std::string &exePath, std::chrono::milliseconds grace,

@@ -22,9 +22,13 @@ struct TServerProcess {
 // Asks every started server to stop (SIGTERM; MySQL only once it accepts connections, since a
 // SIGTERM during its start-up can leave it hanging: Apache's parent stops its workers, MySQL closes its
 // tables), waits up to grace for all of them and their workers to end, then kills what is left:
-// each server's process group and every process still running from its executable.
-void StopStartedServers(const std::vector<TServerProcess> &servers, std::chrono::milliseconds grace,
-                        const std::function<void()> &processEvents);
+// each server's process group and every process still running from its executable. An id is
+// signalled only while it is still a process of the server's executable (ids are reused). Gives,
+// for each server in order, whether it stopped cleanly: it ran when the stop began and ended on the
+// request, with its workers, before anything had to be killed.
+std::vector<bool> StopStartedServers(const std::vector<TServerProcess> &servers,
+                                     std::chrono::milliseconds grace,
+                                     const std::function<void()> &processEvents);
 
 // The same for processes found by executable alone (servers left by a launcher that was killed).
 void StopServerProcesses(const std::string &exePath, std::chrono::milliseconds grace,

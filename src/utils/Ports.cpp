@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <arpa/inet.h>
+#include <fstream>
+#include <linux/capability.h>
 #include <netinet/in.h>
+#include <sstream>
+#include <string>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -24,7 +28,29 @@ sockaddr_in Ipv4Address(int port, bool loopback)
   return address;
 }
 
+bool MayBindPrivilegedPorts()
+{
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("CapEff:", 0) != 0)
+      continue;
+    unsigned long long effective = 0;
+    std::istringstream(line.substr(7)) >> std::hex >> effective;
+    return (effective >> CAP_NET_BIND_SERVICE & 1) != 0;
+  }
+  return geteuid() == 0;
+}
+
 } // namespace
+
+int LowestUsablePort()
+{
+  if (MayBindPrivilegedPorts())
+    return 1;
+  int start = 1024;
+  std::ifstream("/proc/sys/net/ipv4/ip_unprivileged_port_start") >> start;
+  return std::max(start, 1);
+}
 
 bool IsPortInUse(int port, bool localOnly)
 {
@@ -46,7 +72,10 @@ bool IsPortInUse(int port, bool localOnly)
 
 int FindFreePort(int start, bool localOnly)
 {
-  for (int port = std::max(start, 0); port <= MaxPort; ++port)
+  // Port 0 asks the system for any port: never a port of its own to configure.
+  if (start < 1)
+    return -1;
+  for (int port = std::max(start, LowestUsablePort()); port <= MaxPort; ++port)
     if (!IsPortInUse(port, localOnly))
       return port;
   return -1;

@@ -1,11 +1,14 @@
 #include "utils/SingleInstance.h"
 
-#include "utils/TempFolder.h"
+#include "utils/PrivateFolder.h"
 #include "utils/UniqueFd.h"
 
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <mutex>
 #include <set>
+#include <stdexcept>
 #include <sys/file.h>
 #include <sys/stat.h>
 
@@ -18,23 +21,34 @@ bool IsFirstInstance(const std::string &name)
   // Names this process holds. The lock is tied to the open file, so asking again through a new
   // descriptor would conflict with ourselves; the set answers that case without a second file.
   static std::set<std::string> taken;
-  try {
-    const std::lock_guard<std::mutex> lock(guard);
-    if (name.empty() || name.find('/') != std::string::npos || taken.count(name) != 0)
-      return false;
-    const std::string path = GetTempFolder() + "/" + name + ".lock";
-    TUniqueFd fd(open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600));
-    struct stat st {
-    };
-    if (!fd || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
-      return false;
-    taken.insert(name);
-    // Never closed: the guard lasts as long as the process.
-    fd.release();
-    return true;
-  } catch (...) {
+  const std::lock_guard<std::mutex> lock(guard);
+  if (name.empty() || name.find('/') != std::string::npos)
+    throw std::runtime_error("\"" + name + "\" cannot name a single-instance lock");
+  if (taken.count(name) != 0)
     return false;
+  const std::string path = GetPrivateFolder() + "/" + name + ".lock";
+  auto cannotOpen = [&](int error) {
+    throw std::runtime_error("The single-instance lock \"" + path +
+                             "\" cannot be opened: " + std::strerror(error));
+  };
+  TUniqueFd fd(open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600));
+  if (!fd)
+    cannotOpen(errno);
+  struct stat st {
+  };
+  if (fstat(fd.get(), &st) != 0)
+    cannotOpen(errno);
+  if (!S_ISREG(st.st_mode))
+    cannotOpen(EINVAL);
+  if (flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EWOULDBLOCK)
+      return false;
+    cannotOpen(errno);
   }
+  taken.insert(name);
+  // Never closed: the guard lasts as long as the process.
+  fd.release();
+  return true;
 }
 
 } // namespace AppUtils

@@ -5,10 +5,12 @@
 namespace AppUtils
 {
 
-// Takes the named single-instance guard: an exclusive flock on "<GetTempFolder()>/<Name>.lock",
-// held until the process ends. True only for the first taker; false when another process holds
-// it, when this process took it before, or when the lock file cannot be opened as a regular file
-// of its own (a symlink planted there is never followed).
+// Takes the named single-instance guard: an exclusive flock on "<GetPrivateFolder()>/<Name>.lock",
+// held until the process ends. Each user keeps their own locks, so nobody else's lock can stand in
+// the way. True for the first taker; false when another process holds it or this process took it
+// before. A lock that cannot be had for another reason (no private folder, a symlink planted in
+// its place, an unusable name) throws std::runtime_error saying so: that is never "another
+// instance runs".
 bool IsFirstInstance(const std::string &name);
 
 } // namespace AppUtils

@@ -62,8 +62,13 @@ TInstall::TInstall(const std::string &program, const std::string &parent)
   chmod(root_.c_str(), 0755);
   const std::string kit = CORVALA_STACK_TREE;
   Run("cp " + Quoted(program) + " " + Quoted(Program()));
-  Run("cp -al " + Quoted(kit + "/bin") + " " + Quoted(Path("bin")));
-  Run("cp -al " + Quoted(kit + "/www") + " " + Quoted(Path("www")));
+  for (const char *tree : {"/bin", "/www"}) {
+    // Linked when the system lets us (a normal user may not link another user's files), else copied.
+    const std::string from = Quoted(kit + tree);
+    const std::string to = Quoted(root_ + tree);
+    Run("cp -al " + from + " " + to + " 2>/dev/null || { rm -rf " + to + " && cp -a " + from + " " + to +
+        "; }");
+  }
   Run("cp -a " + Quoted(kit + "/data") + " " + Quoted(Path("data")));
 }
 
@@ -111,7 +116,7 @@ void TInstall::GiveTo(uid_t uid, gid_t gid) const
 }
 
 TLauncher::TLauncher(const std::string &program, const std::map<std::string, std::string> &environment,
-                     uid_t asUser)
+                     uid_t asUser, const std::string &errorFile)
 {
   int in[2];
   int out[2];
@@ -121,6 +126,11 @@ TLauncher::TLauncher(const std::string &program, const std::map<std::string, std
   if (pid_ == 0) {
     dup2(in[0], STDIN_FILENO);
     dup2(out[1], STDOUT_FILENO);
+    if (!errorFile.empty()) {
+      const int fd = open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+      if (fd < 0 || dup2(fd, STDERR_FILENO) < 0)
+        _exit(125);
+    }
     for (const auto &[name, value] : environment)
       setenv(name.c_str(), value.c_str(), 1);
     if (asUser != static_cast<uid_t>(-1)) {

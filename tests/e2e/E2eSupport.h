@@ -43,9 +43,10 @@ void WriteStatusPage(const TInstall &install);
 class TLauncher
 {
 public:
-  // Starts Program with the given environment additions, optionally as another user.
+  // Starts Program with the given environment additions, optionally as another user, and with its
+  // standard error (which the servers share) going to ErrorFile when one is given.
   TLauncher(const std::string &program, const std::map<std::string, std::string> &environment = {},
-            uid_t asUser = static_cast<uid_t>(-1));
+            uid_t asUser = static_cast<uid_t>(-1), const std::string &errorFile = {});
   ~TLauncher();
   TLauncher(const TLauncher &) = delete;
   TLauncher &operator=(const TLauncher &) = delete;

@@ -1,4 +1,5 @@
 #include "E2eSupport.h"
+#include "XDriver.h"
 #include "utils/WorkFolder.h"
 
 #include <chrono>
@@ -39,8 +40,12 @@ TEST(Launcher, ShowsTheLocalSiteRunsOnceAndShutsDownOnSigterm)
   EXPECT_TRUE(WaitFor([&] { return InstancesOf(install.Program()).empty(); }, 30));
   EXPECT_TRUE(WaitFor([&] { return ProcessesBelow(install.Root()).empty(); }, 5));
   EXPECT_FALSE(fs::exists(work));
-  for (const auto &entry : fs::directory_iterator(install.Path("data")))
-    EXPECT_TRUE(entry.is_directory()) << entry.path();
+  // The databases stay, and so does the server's own state (its Aria log and control file).
+  for (const auto &entry : fs::directory_iterator(install.Path("data"))) {
+    const std::string name = entry.path().filename();
+    EXPECT_TRUE(entry.is_directory() || name.rfind("aria_log", 0) == 0 || name == "mysql_upgrade_info")
+        << entry.path();
+  }
 }
 
 TEST(Launcher, WithAnExternalBrowserTheStackRunsUntilThatBrowserEnds)
@@ -70,4 +75,168 @@ TEST(Launcher, WithAnExternalBrowserTheStackRunsUntilThatBrowserEnds)
   EXPECT_TRUE(WaitFor([&] { return InstancesOf(install.Program()).empty(); }, 40));
   EXPECT_TRUE(WaitFor([&] { return ProcessesBelow(install.Root()).empty(); }, 5));
   EXPECT_FALSE(fs::exists(work));
+}
+
+namespace
+{
+
+// An installation of the real launcher on the display, and what a test needs to end it and check
+// that every phase ends with the full shutdown.
+class LauncherPhases : public ::testing::Test
+{
+protected:
+  void SetUp() override
+  {
+    if (std::getenv("DISPLAY") == nullptr)
+      GTEST_SKIP() << "needs a display (the test command provides one)";
+  }
+
+  // A browser stand-in outlives a launcher that was told to stop; it is not part of the stack.
+  void TearDown() override { Shell("pkill -KILL -f " + Quoted("^" + install.Path("bin/browser-real"))); }
+
+  // Starts the launcher as a user would; gives the marked instance once it runs.
+  pid_t Start()
+  {
+    EXPECT_EQ(StartAsUser(install.Program()), 0);
+    pid_t launcher = 0;
+    WaitFor(
+        [&] {
+          const std::vector<pid_t> found = InstancesOf(install.Program());
+          launcher = found.empty() ? 0 : found[0];
+          return launcher != 0;
+        },
+        30);
+    return launcher;
+  }
+
+  // The launcher ended, and nothing of the installation runs: splash, servers, browser stand-ins.
+  void ExpectAllEnded()
+  {
+    EXPECT_TRUE(WaitFor([&] { return InstancesOf(install.Program()).empty(); }, 25))
+        << "the launcher still runs";
+    EXPECT_TRUE(WaitFor([&] { return InstancesOf(install.Program(), "splash").empty(); }, 5))
+        << "the splash stayed";
+    EXPECT_TRUE(WaitFor([&] { return ProcessesBelow(install.Path("bin/mysql")).empty(); }, 5))
+        << "mysqld stayed";
+    EXPECT_TRUE(WaitFor([&] { return ProcessesBelow(install.Path("bin/Apache")).empty(); }, 5))
+        << "Apache stayed";
+    EXPECT_FALSE(fs::exists(AppUtils::WorkFolderPathFor(install.Program())));
+  }
+
+  // Apache replaced by a stand-in that never starts a worker, so the start waits for it.
+  void HoldTheStartAtApache()
+  {
+    const std::string apache = install.Path("bin/Apache/Apache");
+    fs::remove(apache);
+    std::ofstream(apache) << "#!/bin/sh\ntouch \"$0.started\"\nexec sleep 600\n";
+    fs::permissions(apache, fs::perms::owner_all);
+  }
+
+  // Whether the browser stand-in "bin/browser-real" runs.
+  bool BrowserRuns() const
+  {
+    for (const pid_t pid : ProcessesBelow(install.Path("bin"))) {
+      std::error_code error;
+      if (fs::read_symlink("/proc/" + std::to_string(pid) + "/exe", error) ==
+          install.Path("bin/browser-real"))
+        return true;
+    }
+    return false;
+  }
+
+  // A browser program in the bin folder, named in Browser.ini.
+  void UseBrowser(const std::string &script, const std::string &parameters)
+  {
+    std::ofstream(install.Path("bin/browser")) << script;
+    fs::permissions(install.Path("bin/browser"), fs::perms::owner_all);
+    std::ofstream(install.Path("bin/Browser.ini"))
+        << "[Browser]\r\nBrowserPath={BIN}/browser\r\nParameters=" << parameters << "\r\n";
+  }
+
+  TInstall install{CORVALA_LAUNCHER};
+};
+
+} // namespace
+
+TEST_F(LauncherPhases, ASignalDuringTheStartStopsEverythingItStarted)
+{
+  HoldTheStartAtApache();
+  const pid_t launcher = Start();
+  ASSERT_TRUE(WaitFor([&] { return fs::exists(install.Path("bin/Apache/Apache.started")); }, 60));
+  EXPECT_FALSE(InstancesOf(install.Program(), "splash").empty());
+  EXPECT_FALSE(ProcessesBelow(install.Path("bin/mysql")).empty());
+  kill(launcher, SIGTERM);
+  ExpectAllEnded();
+}
+
+TEST_F(LauncherPhases, TheSplashAndTheServersDieWithAKilledLauncher)
+{
+  HoldTheStartAtApache();
+  const pid_t launcher = Start();
+  ASSERT_TRUE(WaitFor([&] { return fs::exists(install.Path("bin/Apache/Apache.started")); }, 60));
+  ASSERT_FALSE(InstancesOf(install.Program(), "splash").empty());
+  // MariaDB may hang on a SIGTERM that arrives while it still starts; it serves once its socket is up.
+  const std::string socket = AppUtils::WorkFolderPathFor(install.Program()) + "/mysql.sock";
+  ASSERT_TRUE(WaitFor([&] { return fs::exists(socket); }, 30));
+  kill(launcher, SIGKILL);
+  EXPECT_TRUE(WaitFor([&] { return InstancesOf(install.Program(), "splash").empty(); }, 10));
+  EXPECT_TRUE(WaitFor([&] { return ProcessesBelow(install.Path("bin/mysql")).empty(); }, 20));
+}
+
+// The error box of a failed start is the distribution's own, and a signal while it shows still
+// stops the servers started before the failure.
+TEST_F(LauncherPhases, ASignalAfterAFailedStartStopsEverything)
+{
+  install.SetConfig("[INI]\r\ntitle=Brandy Stack\r\nport=abc\r\nip=127.0.0.1\r\nbrand=1\r\n");
+  const pid_t launcher = Start();
+  ASSERT_TRUE(WaitFor([&] { return !WindowNamed("^Brandy Stack$").empty(); }, 60)) << "no error box";
+  SaveScreenshot(CORVALA_SCREENSHOTS, "failed-start.png");
+  EXPECT_FALSE(ProcessesBelow(install.Path("bin/mysql")).empty());
+  kill(launcher, SIGHUP);
+  ExpectAllEnded();
+}
+
+TEST_F(LauncherPhases, ASignalWhileAnExternalBrowserRunsStopsEverything)
+{
+  fs::copy_file("/bin/sleep", install.Path("bin/browser-real"));
+  UseBrowser("#!/bin/sh\nexec \"$(dirname \"$0\")/browser-real\" \"$@\"\n", "600");
+  const pid_t launcher = Start();
+  ASSERT_TRUE(WaitFor([&] { return BrowserRuns(); }, 60));
+  kill(launcher, SIGINT);
+  ExpectAllEnded();
+}
+
+// Debian's /usr/bin/chromium and xdg-open are scripts: what they start outlives them.
+TEST_F(LauncherPhases, ABrowserStartedThroughAWrapperKeepsTheStackUntilItEnds)
+{
+  fs::copy_file("/bin/sleep", install.Path("bin/browser-real"));
+  UseBrowser("#!/bin/sh\n\"$(dirname \"$0\")/browser-real\" \"$@\" &\nexit 0\n", "12");
+  Start();
+  ASSERT_TRUE(WaitFor([&] { return BrowserRuns(); }, 60));
+  // The launcher ends only after the browser has: never while it still shows the site.
+  bool browserRanAtTheEnd = false;
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        const bool browserRuns = BrowserRuns();
+        if (!InstancesOf(install.Program()).empty())
+          return false;
+        browserRanAtTheEnd = browserRuns;
+        return true;
+      },
+      60));
+  EXPECT_FALSE(browserRanAtTheEnd) << "the stack stopped while the browser still ran";
+  ExpectAllEnded();
+}
+
+// A browser that hands the page to an instance already running ends at once; the stack stays for
+// that instance, with a tray icon to exit by.
+TEST_F(LauncherPhases, ABrowserThatHandsOverLeavesTheStackRunningWithATrayIcon)
+{
+  UseBrowser("#!/bin/sh\nexit 0\n", "{url}");
+  const pid_t launcher = Start();
+  ASSERT_TRUE(WaitFor([&] { return !TrayIconWindowOf(launcher).empty(); }, 60)) << "no tray icon";
+  EXPECT_FALSE(ProcessesBelow(install.Path("bin/mysql")).empty());
+  EXPECT_FALSE(ProcessesBelow(install.Path("bin/Apache")).empty());
+  kill(launcher, SIGTERM);
+  ExpectAllEnded();
 }

@@ -1,10 +1,15 @@
 #include "E2eSupport.h"
 
 #include <algorithm>
+#include <atomic>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
+#include <mutex>
+#include <set>
+#include <sstream>
 #include <thread>
 #include <unistd.h>
 
@@ -35,13 +40,44 @@ int FreePortRun(int from)
   return -1;
 }
 
-bool OnlyFoldersIn(const std::string &folder)
+// Besides the databases only the server's own state (its Aria log and control file) is left.
+bool OnlyDatabasesAndServerStateIn(const std::string &folder)
 {
-  for (const auto &entry : fs::directory_iterator(folder))
-    if (!entry.is_directory())
+  for (const auto &entry : fs::directory_iterator(folder)) {
+    const std::string name = entry.path().filename();
+    if (!entry.is_directory() && name != "aria_log_control" && name.rfind("aria_log.", 0) != 0 &&
+        name != "mysql_upgrade_info")
       return false;
+  }
   return true;
 }
+
+// Inserts row "id" into an Aria and a MyISAM table and answers "committed <id>" once both took it;
+// "check" lists CHECK TABLE's status and every row of both tables.
+constexpr char RowsPage[] = R"php(<?php
+mysqli_report(MYSQLI_REPORT_OFF);
+$db = @new mysqli('127.0.0.1', 'root', '', '', (int) ini_get('mysqli.default_port'));
+if ($db->connect_errno) { http_response_code(503); exit("no database"); }
+$db->query("CREATE DATABASE IF NOT EXISTS rows_test");
+$db->select_db("rows_test");
+foreach (array('Aria' => 'aria_rows', 'MyISAM' => 'myisam_rows') as $engine => $table)
+    $db->query("CREATE TABLE IF NOT EXISTS $table (id INT PRIMARY KEY, v VARCHAR(64)) ENGINE=$engine");
+if (isset($_GET['id'])) {
+    $id = (int) $_GET['id'];
+    $ok = $db->query("INSERT INTO aria_rows VALUES ($id, 'row $id')")
+        && $db->query("INSERT INTO myisam_rows VALUES ($id, 'row $id')");
+    echo $ok ? "committed $id" : "failed " . $db->error;
+}
+if (isset($_GET['check'])) {
+    foreach (array('aria_rows', 'myisam_rows') as $table) {
+        $result = $db->query("CHECK TABLE $table EXTENDED");
+        while ($row = $result->fetch_assoc())
+            if ($row['Msg_type'] == 'status') echo "check $table {$row['Msg_text']}\n";
+        $ids = $db->query("SELECT id FROM $table");
+        while ($row = $ids->fetch_row()) echo "row $table {$row[0]}\n";
+    }
+}
+)php";
 
 class StackTest : public ::testing::Test
 {
@@ -54,12 +90,13 @@ protected:
     EXPECT_TRUE(ProcessesBelow(install.Root()).empty());
     EXPECT_TRUE(ProcessesBelow(workFolder).empty());
     EXPECT_FALSE(fs::exists(workFolder));
-    EXPECT_TRUE(OnlyFoldersIn(install.Path("data")));
+    EXPECT_TRUE(OnlyDatabasesAndServerStateIn(install.Path("data")));
     EXPECT_TRUE(fs::exists(install.Path("data/mysql")));
   }
 
   TInstall install;
 };
+
 } // namespace
 
 TEST_F(StackTest, ServesThePhpSiteWithMySqlAndStopsClean)
@@ -131,8 +168,92 @@ TEST_F(StackTest, ApacheRejectingItsConfigurationEndsTheWait)
   TLauncher launcher(install.Program());
   ASSERT_TRUE(launcher.WaitReady()) << launcher.LastLine();
   EXPECT_NE(launcher.Value("apache_error").find("Apache ended during its start"), std::string::npos);
+  // Its id was given back with its end; no later signal may reach a process that got it since.
+  EXPECT_EQ(launcher.IntValue("apache_pid"), 0);
   EXPECT_TRUE(ProcessesBelow(install.Path("bin/Apache")).empty());
   EXPECT_EQ(launcher.Stop(), 0);
+}
+
+TEST_F(StackTest, APortOfZeroIsNoPortAtAll)
+{
+  install.SetConfig(ConfigWithPort(0));
+  TLauncher launcher(install.Program());
+  EXPECT_FALSE(launcher.WaitReady());
+  EXPECT_EQ(launcher.LastLine(), "error=No free port for Apache on 127.0.0.1 from 0 to 65535");
+  EXPECT_EQ(launcher.Stop(), 2);
+  EXPECT_TRUE(ProcessesBelow(install.Root()).empty());
+}
+
+// The exit clean-up once deleted the Aria log, and with it rows MySQL had acknowledged but not yet
+// written into the tables; and every start then rewrote ("zerofilled") every Aria table.
+TEST_F(StackTest, MySqlKilledMidWriteLosesNoAcknowledgedRow)
+{
+  const std::string page = install.Path("www/rows.php");
+  std::ofstream(page, std::ios::binary) << RowsPage;
+  std::set<int> acknowledged;
+  {
+    TLauncher launcher(install.Program());
+    ASSERT_TRUE(launcher.WaitReady()) << launcher.LastLine();
+    const int port = launcher.IntValue("apache_port");
+    std::mutex guard;
+    std::atomic<bool> halt{false};
+    std::thread writer([&] {
+      for (int id = 1; !halt; ++id) {
+        const THttpReply reply = HttpGet(port, "/rows.php?id=" + std::to_string(id));
+        if (reply.status == 200 && reply.body == "committed " + std::to_string(id)) {
+          const std::lock_guard<std::mutex> lock(guard);
+          acknowledged.insert(id);
+        }
+      }
+    });
+    const bool written = WaitFor(
+        [&] {
+          const std::lock_guard<std::mutex> lock(guard);
+          return acknowledged.size() >= 300;
+        },
+        60);
+    kill(launcher.IntValue("mysql_pid"), SIGKILL);
+    halt = true;
+    writer.join();
+    ASSERT_TRUE(written) << "the page acknowledged " << acknowledged.size() << " rows";
+    // A normal exit after the crash: the data folder keeps what the recovery needs.
+    EXPECT_EQ(launcher.Stop(), 0);
+  }
+  EXPECT_TRUE(fs::exists(install.Path("data/aria_log_control")));
+
+  std::set<int> aria;
+  std::set<int> myisam;
+  std::vector<std::string> checks;
+  {
+    TLauncher again(install.Program());
+    ASSERT_TRUE(again.WaitReady()) << again.LastLine();
+    std::istringstream lines(HttpGet(again.IntValue("apache_port"), "/rows.php?check=1").body);
+    for (std::string kind, table, value; lines >> kind >> table && std::getline(lines >> std::ws, value);) {
+      if (kind == "check")
+        checks.push_back(table + " " + value);
+      else if (kind == "row")
+        (table == "aria_rows" ? aria : myisam).insert(std::stoi(value));
+    }
+    EXPECT_EQ(again.Stop(), 0);
+  }
+  EXPECT_EQ(checks, (std::vector<std::string>{"aria_rows OK", "myisam_rows OK"}));
+  for (const int id : acknowledged) {
+    EXPECT_EQ(aria.count(id), 1u) << "row " << id << " lost from the Aria table";
+    EXPECT_EQ(myisam.count(id), 1u) << "row " << id << " lost from the MyISAM table";
+  }
+
+  // After a clean stop the next start finds every Aria table as it left it.
+  const std::string log = install.Root() + ".mysqld.log";
+  {
+    TLauncher clean(install.Program(), {}, static_cast<uid_t>(-1), log);
+    ASSERT_TRUE(clean.WaitReady()) << clean.LastLine();
+    EXPECT_EQ(HttpGet(clean.IntValue("apache_port"), "/rows.php").status, 200);
+    EXPECT_EQ(clean.Stop(), 0);
+  }
+  const std::string logText = Shell("cat " + Quoted(log));
+  EXPECT_EQ(logText.find("zerofill"), std::string::npos) << logText;
+  EXPECT_NE(logText.find("ready for connections"), std::string::npos) << logText;
+  std::remove(log.c_str());
 }
 
 TEST_F(StackTest, ASecondInstanceFromTheSamePathIsRefused)
@@ -208,6 +329,11 @@ TEST_F(StackTest, RunsAsAnUnprivilegedUser)
     ASSERT_TRUE(launcher.WaitReady()) << launcher.LastLine();
     // Ports below 1024 are not the user's to bind: the search moves on to the first one that is.
     EXPECT_GE(launcher.IntValue("apache_port"), 1024);
+    // mysqld refuses --user when not run as root.
+    const std::string mysqlArguments =
+        Shell("tr '\\0' ' ' < /proc/" + std::to_string(launcher.IntValue("mysql_pid")) + "/cmdline");
+    EXPECT_NE(mysqlArguments.find("--skip-innodb"), std::string::npos) << mysqlArguments;
+    EXPECT_EQ(mysqlArguments.find("--user"), std::string::npos) << mysqlArguments;
     const THttpReply page = HttpGet(launcher.IntValue("apache_port"), "/index.php");
     EXPECT_NE(page.body.find("MySQL connected"), std::string::npos) << page.body;
     const std::string work = launcher.Value("work");

@@ -17,30 +17,7 @@
 
 using TestFolder = TestSupport::TScratchFolder;
 
-// Sets an environment variable for the life of the object and puts the old state back.
-class TEnvOverride
-{
-public:
-  TEnvOverride(const char *name, const std::string &value) : name_(name)
-  {
-    if (const char *old = std::getenv(name))
-      old_ = old;
-    setenv(name, value.c_str(), 1);
-  }
-  ~TEnvOverride()
-  {
-    if (old_)
-      setenv(name_, old_->c_str(), 1);
-    else
-      unsetenv(name_);
-  }
-  TEnvOverride(const TEnvOverride &) = delete;
-  TEnvOverride &operator=(const TEnvOverride &) = delete;
-
-private:
-  const char *name_;
-  std::optional<std::string> old_;
-};
+using TestSupport::TEnvOverride;
 
 // Copies this test program (which doubles as the stand-in launcher) to Path, executable.
 inline std::string CopyTestProgram(const std::string &path)

@@ -3,6 +3,7 @@
 #include "shell/AboutForm.h"
 #include "utils/Paths.h"
 
+#include <QAction>
 #include <QDesktopServices>
 #include <QFile>
 #include <QLabel>
@@ -356,4 +357,26 @@ TEST_F(MainFormTest, HoveredLinkShowsInTheFirstStatusPanel)
   Start();
   emit Browser()->page()->linkHovered(server.Address("/p2"));
   EXPECT_EQ(Find<QLabel>("StatusBar1_Panel0")->text(), server.Address("/p2"));
+}
+
+// Once the shutdown has begun the window and the tray icon are gone, and no command of the tray or
+// the tool bar can start a dialog while the servers stop.
+TEST_F(MainFormTest, TheShutdownHidesEverythingFirstAndRefusesCommands)
+{
+  Start();
+  int commands = 0;
+  QObject::connect(form.get(), &TfrmMain::settingsRequested, [&] { ++commands; });
+  QObject::connect(form.get(), &TfrmMain::downSizeRequested, [&] { ++commands; });
+  QObject::connect(form.get(), &TfrmMain::rebrandRequested, [&] { ++commands; });
+  Find<QAction>("mnuTray_Settings")->trigger();
+  ASSERT_EQ(commands, 1);
+
+  form->BeginShutdown();
+  EXPECT_TRUE(form->ShuttingDown());
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_EQ(form->TrayIconMan, nullptr);
+  Find<QAction>("mnuTray_Settings")->trigger();
+  Find<QAction>("mnuTray_DownSize")->trigger();
+  Find<QToolButton>("btnBrand")->click();
+  EXPECT_EQ(commands, 1);
 }

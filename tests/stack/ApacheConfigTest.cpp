@@ -125,6 +125,11 @@ TEST(ApacheConfigText, QuotesInPathsAreEscapedAndLineBreaksRefused)
   setup.binFolder = "/opt/say \"hi\"/bin";
   const std::string text = ApacheConfigText(setup);
   EXPECT_EQ(text.substr(0, text.find('\n')), "ServerRoot \"/opt/say \\\"hi\\\"/bin/Apache\"");
+  // Apache turns "\\" into one backslash inside quotes, and "\"" would end nothing.
+  setup.binFolder = "/opt/two\\\\slashes\\\"/bin";
+  const std::string escaped = ApacheConfigText(setup);
+  EXPECT_EQ(escaped.substr(0, escaped.find('\n')),
+            "ServerRoot \"/opt/two\\\\\\\\slashes\\\\\\\"/bin/Apache\"");
 
   setup.workFolder = "/tmp/a\nListen 9999";
   EXPECT_THROW(ApacheConfigText(setup), std::runtime_error);

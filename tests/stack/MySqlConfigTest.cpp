@@ -56,14 +56,15 @@ TEST(MySqlSocketPath, LimitedTo107Bytes)
   EXPECT_THROW(MySqlIniSettings(StackAt("/opt", fits + "w")), std::runtime_error);
 }
 
-TEST(MySqlParameters, FiveQuotedOptions)
+TEST(MySqlParameters, QuotedOptionsAndTheUserSwitchOnlyForRoot)
 {
-  EXPECT_EQ(MySqlParameters("/tmp/w 1/my.ini", 3307, "/opt/My Stack/bin"),
-            "\"--defaults-file=/tmp/w 1/my.ini\" \"--port=3307\" \"--skip-innodb\" "
-            "\"--language=/opt/My Stack/bin/mysql/share/english\" \"--user=root\"");
+  const std::string common = "\"--defaults-file=/tmp/w 1/my.ini\" \"--port=3307\" \"--skip-innodb\" "
+                             "\"--language=/opt/My Stack/bin/mysql/share/english\"";
+  EXPECT_EQ(MySqlParameters("/tmp/w 1/my.ini", 3307, "/opt/My Stack/bin", true), common + " \"--user=root\"");
+  EXPECT_EQ(MySqlParameters("/tmp/w 1/my.ini", 3307, "/opt/My Stack/bin", false), common);
   EXPECT_EQ(MySqlExePath("/opt/My Stack/bin"), "/opt/My Stack/bin/mysql/bin/mysqld");
-  EXPECT_THROW(MySqlParameters("/tmp/\"/my.ini", 3306, "/opt"), std::runtime_error);
-  EXPECT_THROW(MySqlParameters("/tmp/my.ini", 3306, "/op\"t"), std::runtime_error);
+  EXPECT_THROW(MySqlParameters("/tmp/\"/my.ini", 3306, "/opt", true), std::runtime_error);
+  EXPECT_THROW(MySqlParameters("/tmp/my.ini", 3306, "/op\"t", false), std::runtime_error);
 }
 
 TEST(WriteMySqlConfig, NewFileInOrder)

@@ -84,6 +84,9 @@ TEST(Ports, OutOfRangePortsAreInUse)
   EXPECT_TRUE(IsPortInUse(-1, true));
   EXPECT_TRUE(IsPortInUse(65536, false));
   EXPECT_EQ(FindFreePort(65536, true), -1);
+  // Port 0 would be any port the system picks, which no configuration can name.
+  EXPECT_EQ(FindFreePort(0, true), -1);
+  EXPECT_EQ(FindFreePort(-80, false), -1);
 }
 
 TEST(Ports, PortHeldByAListenerIsSkipped)
@@ -153,13 +156,18 @@ TEST(Ports, PrivilegedPortsAreInUseForUnprivilegedUsers)
     GTEST_SKIP() << "every port may be bound by any user here";
   if (geteuid() != 0) {
     EXPECT_TRUE(IsPortInUse(limit - 1, true));
+    EXPECT_EQ(LowestUsablePort(), limit);
     return;
   }
+  EXPECT_EQ(LowestUsablePort(), 1);
   int port = limit - 1;
   while (port > 0 && IsPortInUse(port, true))
     --port;
   ASSERT_GT(port, 0) << "no free privileged port to test with";
   EXPECT_EQ(FindFreePort(port, true), port);
-  EXPECT_EQ(
-      RunAsNobody([port, limit] { return IsPortInUse(port, true) && FindFreePort(port, true) >= limit; }), 1);
+  EXPECT_EQ(RunAsNobody([port, limit] {
+              return IsPortInUse(port, true) && LowestUsablePort() == limit &&
+                     FindFreePort(port, true) >= limit;
+            }),
+            1);
 }

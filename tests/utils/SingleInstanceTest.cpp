@@ -21,12 +21,12 @@ std::string UniqueName(const std::string &tag)
 TEST(IsFirstInstance, SecondCallInTheSameProcessIsFalse)
 {
   TScratchFolder scratch;
-  const TTmpDirOverride tmp(scratch.Path().string());
+  const TEnvOverride runtime("XDG_RUNTIME_DIR", scratch.Path().string());
   const std::string name = UniqueName("twice");
 
   EXPECT_TRUE(IsFirstInstance(name));
   EXPECT_FALSE(IsFirstInstance(name));
-  EXPECT_EQ(ModeOf(scratch.Path() / (name + ".lock")), 0600);
+  EXPECT_EQ(ModeOf(scratch.Path() / "corvala" / (name + ".lock")), 0600);
   EXPECT_TRUE(IsFirstInstance(UniqueName("other")));
 
   // A forked child shares the held lock and the record of it.
@@ -41,7 +41,7 @@ TEST(IsFirstInstance, SecondCallInTheSameProcessIsFalse)
 TEST(IsFirstInstance, AnotherProcessHoldingTheNameWins)
 {
   TScratchFolder scratch;
-  const TTmpDirOverride tmp(scratch.Path().string());
+  const TEnvOverride runtime("XDG_RUNTIME_DIR", scratch.Path().string());
   const std::string name = UniqueName("shared");
 
   int fds[2];
@@ -67,15 +67,42 @@ TEST(IsFirstInstance, AnotherProcessHoldingTheNameWins)
   EXPECT_TRUE(IsFirstInstance(name));
 }
 
-TEST(IsFirstInstance, PlantedSymlinkIsNotFollowed)
+TEST(IsFirstInstance, ALockThatCannotBeOpenedIsAnErrorNotAnotherInstance)
 {
   TScratchFolder scratch;
-  const TTmpDirOverride tmp(scratch.Path().string());
+  const TEnvOverride runtime("XDG_RUNTIME_DIR", scratch.Path().string());
   const std::string name = UniqueName("planted");
+  const fs::path folder = scratch.Path() / "corvala";
+  fs::create_directory(folder);
   const fs::path victim = scratch.Path() / "victim";
-  fs::create_symlink(victim, scratch.Path() / (name + ".lock"));
+  fs::create_symlink(victim, folder / (name + ".lock"));
 
-  EXPECT_FALSE(IsFirstInstance(name));
+  EXPECT_THROW(IsFirstInstance(name), std::runtime_error);
   EXPECT_FALSE(Exists(victim));
-  EXPECT_FALSE(IsFirstInstance("../" + name));
+  EXPECT_THROW(IsFirstInstance("../" + name), std::runtime_error);
+  EXPECT_THROW(IsFirstInstance(""), std::runtime_error);
+}
+
+// The locks live in the user's own folder: a lock file that another user left in the temporary
+// folder (as an earlier run as root did) is no obstacle, and none are added to the shared folder.
+TEST(IsFirstInstance, LocksAreKeptInTheUsersOwnFolderNotTheSharedTemporaryOne)
+{
+  TScratchFolder scratch;
+  const TTmpDirOverride tmp((scratch.Path() / "tmp").string());
+  fs::create_directory(scratch.Path() / "tmp");
+  fs::create_directory(scratch.Path() / "home");
+  const TEnvOverride runtime("XDG_RUNTIME_DIR", std::nullopt);
+  const TEnvOverride cache("XDG_CACHE_HOME", std::nullopt);
+  const TEnvOverride home("HOME", (scratch.Path() / "home").string());
+  const std::string name = UniqueName("home");
+  WriteBytes(scratch.Path() / "tmp" / (name + ".lock"), "");
+  if (geteuid() == 0) {
+    ASSERT_EQ(chown((scratch.Path() / "tmp" / (name + ".lock")).c_str(), 65534, 65534), 0);
+  }
+  chmod((scratch.Path() / "tmp" / (name + ".lock")).c_str(), 0400);
+
+  EXPECT_TRUE(IsFirstInstance(name));
+  EXPECT_TRUE(Exists(scratch.Path() / "home/.cache/corvala" / (name + ".lock")));
+  EXPECT_EQ(ModeOf(scratch.Path() / "home/.cache/corvala"), 0700);
+  EXPECT_EQ(std::distance(fs::directory_iterator(scratch.Path() / "tmp"), fs::directory_iterator()), 1);
 }

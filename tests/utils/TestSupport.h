@@ -11,6 +11,7 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <sys/stat.h>
@@ -76,30 +77,41 @@ private:
   fs::path path_;
 };
 
-// Points $TMPDIR somewhere for the life of the object and puts the old value back.
-class TTmpDirOverride
+// Sets an environment variable (or, with no value, removes it) for the life of the object and
+// puts the old value back.
+class TEnvOverride
 {
 public:
-  explicit TTmpDirOverride(const std::string &value)
+  TEnvOverride(const char *name, const std::optional<std::string> &value) : name_(name)
   {
-    const char *old = std::getenv("TMPDIR");
-    hadOld_ = old != nullptr;
-    old_ = hadOld_ ? old : "";
-    setenv("TMPDIR", value.c_str(), 1);
-  }
-  ~TTmpDirOverride()
-  {
-    if (hadOld_)
-      setenv("TMPDIR", old_.c_str(), 1);
+    const char *old = std::getenv(name);
+    if (old != nullptr)
+      old_ = old;
+    if (value)
+      setenv(name, value->c_str(), 1);
     else
-      unsetenv("TMPDIR");
+      unsetenv(name);
   }
-  TTmpDirOverride(const TTmpDirOverride &) = delete;
-  TTmpDirOverride &operator=(const TTmpDirOverride &) = delete;
+  ~TEnvOverride()
+  {
+    if (old_)
+      setenv(name_.c_str(), old_->c_str(), 1);
+    else
+      unsetenv(name_.c_str());
+  }
+  TEnvOverride(const TEnvOverride &) = delete;
+  TEnvOverride &operator=(const TEnvOverride &) = delete;
 
 private:
-  bool hadOld_ = false;
-  std::string old_;
+  std::string name_;
+  std::optional<std::string> old_;
+};
+
+// Points $TMPDIR somewhere for the life of the object.
+class TTmpDirOverride : public TEnvOverride
+{
+public:
+  explicit TTmpDirOverride(const std::string &value) : TEnvOverride("TMPDIR", value) {}
 };
 
 inline void WriteBytes(const fs::path &path, const std::string &bytes)
