@@ -93,6 +93,8 @@ int RunLauncher(int argc, char **argv)
   PrepareWebEngineEnvironment();
   TCorvalaApplication application(argc, argv);
   QApplication::setApplicationName("Corvala");
+  // Every window, pop-ups and boxes included, carries the program's icon.
+  QApplication::setWindowIcon(MainIcon());
   QApplication::setQuitOnLastWindowClosed(false);
 
   TServerStack stack({.StartSplash = true, .ProcessEvents = [] { QCoreApplication::processEvents(); }});
@@ -105,7 +107,7 @@ int RunLauncher(int argc, char **argv)
     if (stack.Start() == TServerStack::TStartResult::AlreadyRunning)
       TerminateCurrentProcess();
     ConnectRebrand(form, stack.BrandFile);
-    form.ApplyTitle(QString::fromStdString(stack.AppName), MainIcon());
+    form.ApplyTitle(QString::fromStdString(stack.AppName), QApplication::windowIcon());
     externalBrowser = stack.UseExternalBrowser;
     if (externalBrowser)
       RunExternalBrowser(stack);

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "shell/BrowserForm.h"
 #include "shell/BrowserWindow.h"
 #include "shell/StartupInfo.h"
 
 #include <QIcon>
 #include <QString>
+#include <functional>
 #include <string>
 
 class QAction;
@@ -23,7 +25,8 @@ public:
   explicit TfrmMain(TStackHooks hooks, QWidget *parent = nullptr);
   ~TfrmMain() override;
 
-  // Title, icon and window state once the configured title is known.
+  // Title and window state once the configured title is known; Icon is what the tray and About
+  // show (every window takes the application's icon).
   void ApplyTitle(const QString &appName, const QIcon &icon);
   // The window part of the start-up: favorites, branding, visibility flags, the first navigation.
   void CompleteStartup(const TStartupInfo &info);
@@ -35,6 +38,11 @@ public:
   void ShowMainWindow(bool show);
   void ToggleMainWindow();
   void SetTrayNotifications(bool enabled);
+  // Runs Command as the one command of the window and the tray: commands wait in dialogs, builds
+  // and hand-overs that process events, and a click queued meanwhile must not start another inside
+  // it. While one runs, the others are ignored and the tray menu is disabled.
+  void RunCommand(const std::function<void()> &command);
+  bool CommandRunning() const { return commandRunning; }
   // Puts the tray icon up (when a tray exists) or, with false, removes it for good.
   void UpdateTrayIcon(bool enable);
 
@@ -74,6 +82,8 @@ private:
   void AddFavoritesAndRebrand();
   void CreateTrayMenu();
   QString LocalAddress() const;
+  // Where pop-ups may go: the screen this window is on.
+  TPopupArea PopupArea() const;
   // Once started: the tray icon, and the session end, signals and program file that end the program.
   void WatchTrayAndExit();
   void HideToTrayIfMinimised();
@@ -91,6 +101,7 @@ private:
   QAction *mnuTray_DownSize;
   QAction *mnuTray_Settings;
   bool stopped = false;
+  bool commandRunning = false;
   QTimer *tmrTray;
   bool trayFinished = false;
   TExitWatch *exitWatch = nullptr;
