@@ -85,15 +85,24 @@ void ExtractResourceToFile(const std::string &resourceName, const std::string &f
   }
 }
 
-bool UpdateExeRCData(const std::string &exeFile, const std::string &name, const std::string &data)
+void ReplaceRCData(const std::string &exeFile, const std::string &name, const std::string &data)
 {
-  if (!SetFileReadOnly(exeFile, false))
-    return false;
   try {
+    if (!SetFileReadOnly(exeFile, false))
+      throw EFileError(errno);
     TResourceUpdate update(exeFile);
     if (!SetResource(update.Resources, RT_RCDATA, TResName::Parse(name), 0, data))
-      return false;
+      throw EFileError(errno);
     update.Commit();
+  } catch (const EFileError &error) {
+    Fail(error.what());
+  }
+}
+
+bool UpdateExeRCData(const std::string &exeFile, const std::string &name, const std::string &data)
+{
+  try {
+    ReplaceRCData(exeFile, name, data);
     return true;
   } catch (const std::exception &) {
     return false;
