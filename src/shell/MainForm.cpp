@@ -368,7 +368,7 @@ void TfrmMain::tmrCloseSplashTimer()
 
 void TfrmMain::mnuTray_HelpClick()
 {
-  const bool localHelp = FileExists(GetAppPath() + "www/help/index.php");
+  const bool localHelp = RegularFileExists(GetAppPath() + "www/help/index.php");
   cboAddress->setEditText(localHelp ? LocalAddress() + "/help" : Vendor::Website);
   ShowMainWindow(true);
   GoToAddress();
