@@ -253,9 +253,14 @@ TEST(BrandForm, IconBrowseIsPresetToTheFieldsFileAndOffersIconsOnly)
   TModalWatcher<QFileDialog> picker([&](QFileDialog &dialog) {
     preset = dialog.selectedFiles();
     filters = dialog.nameFilters();
-    // Typed into the name field, as the user does: selectFile() leaves that field alone while it
-    // has the focus, which it has as soon as the picker is the active window.
-    dialog.findChild<QLineEdit *>("fileNameEdit")->setText(QString::fromStdString(chosen));
+    // Typed into the name field once the picker is active and that field has the focus, as the
+    // user does. Typing anywhere else (or selectFile(), which also depends on that focus) leaves
+    // the preset file selected in the list, and the list's selection is what the picker gives.
+    QLineEdit *name = dialog.findChild<QLineEdit *>("fileNameEdit");
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    name->setFocus();
+    EXPECT_TRUE(WaitUntil([name] { return name->hasFocus(); }));
+    name->setText(QString::fromStdString(chosen));
     static_cast<QDialog &>(dialog).accept();
   });
   d.form.btnSelectIcon->click();
