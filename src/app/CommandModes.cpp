@@ -11,7 +11,7 @@
 #include <stdexcept>
 #include <string>
 
-using AppUtils::FileExists;
+using AppUtils::RegularFileExists;
 using AppUtils::TStringArray;
 
 namespace
@@ -45,10 +45,11 @@ void RunDownSizeMode(const TStringArray &args)
   DownSizeRunner()(flags);
 }
 
-// The switches that embed one file into a target: both files must exist.
+// The switches that embed one file into a target: both must be regular files (a device or FIFO
+// would keep the command reading or waiting without end).
 bool EmbeddingSwitch(const std::string &mode, const TStringArray &args, const char *name)
 {
-  return mode == name && args.size() >= 3 && FileExists(args[1]) && FileExists(args[2]);
+  return mode == name && args.size() >= 3 && RegularFileExists(args[1]) && RegularFileExists(args[2]);
 }
 
 int RunMode(const TStringArray &args, int argc, char **argv)
@@ -58,9 +59,9 @@ int RunMode(const TStringArray &args, int argc, char **argv)
     RunDownSizeMode(args);
     return 0;
   }
-  if (mode == "splash" && args.size() >= 2 && FileExists(args[1]))
+  if (mode == "splash" && args.size() >= 2 && RegularFileExists(args[1]))
     return RunSplashRole(args[1], argc, argv);
-  if (mode == "/setup" && args.size() >= 2 && FileExists(args[1]))
+  if (mode == "/setup" && args.size() >= 2 && RegularFileExists(args[1]))
     RunSetupCommand(TStringArray(args.begin() + 1, args.end()));
   else if (EmbeddingSwitch(mode, args, "/config"))
     RunConfigCommand(args[1], args[2]);

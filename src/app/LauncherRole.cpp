@@ -112,6 +112,8 @@ int RunLauncher(int argc, char **argv)
   PrepareWebEngineEnvironment();
   TCorvalaApplication application(argc, argv);
   QApplication::setApplicationName("Corvala");
+  // Every window, pop-ups and boxes included, carries the program's icon.
+  QApplication::setWindowIcon(MainIcon());
   QApplication::setQuitOnLastWindowClosed(false);
 
   TExitRequest exitRequest;
@@ -137,7 +139,7 @@ int RunLauncher(int argc, char **argv)
     if (stack.Prepare() == TServerStack::TStartResult::AlreadyRunning)
       TerminateCurrentProcess();
     ConnectRebrand(form, stack.BrandFile);
-    form.ApplyTitle(QString::fromStdString(stack.AppName), MainIcon());
+    form.ApplyTitle(QString::fromStdString(stack.AppName), QApplication::windowIcon());
     form.ApplyBranding(StartupInfoOf(stack));
     stack.StartServers();
     if (!stack.ApacheStartError.empty())

@@ -1,5 +1,7 @@
 #include "app/ModeErrorReport.h"
 
+#include "utils/CommandError.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <cerrno>
@@ -13,8 +15,6 @@
 namespace
 {
 
-const char Caption[] = "Application Error";
-
 bool DisplayNamed()
 {
   const char *x11 = std::getenv("DISPLAY");
@@ -24,7 +24,8 @@ bool DisplayNamed()
 
 void ShowBox(const std::string &message)
 {
-  QMessageBox box(QMessageBox::Critical, Caption, QString::fromStdString(message), QMessageBox::Ok);
+  QMessageBox box(QMessageBox::Critical, AppUtils::CommandErrorCaption, QString::fromStdString(message),
+                  QMessageBox::Ok);
   box.setObjectName("ApplicationError");
   box.exec();
 }
@@ -61,7 +62,7 @@ void ShowBoxInChild(const std::string &message)
 
 void ReportModeError(const std::string &message)
 {
-  std::fprintf(stderr, "%s: %s\n", Caption, message.c_str());
+  std::fprintf(stderr, "%s\n", AppUtils::CommandErrorLine(message).c_str());
   std::fflush(stderr);
   if (!DisplayNamed())
     return;

@@ -29,7 +29,7 @@ constexpr int Show = 5;
 // group and are removed: it would name another file.
 bool PassableFile(const TStringArray &arguments, size_t index)
 {
-  return arguments.size() > index && FileExists(arguments[index]) &&
+  return arguments.size() > index && RegularFileExists(arguments[index]) &&
          arguments[index].find('"') == std::string::npos;
 }
 
@@ -48,13 +48,13 @@ void WaitForTarget(const std::string &target, std::chrono::milliseconds pause)
 void RunConfigCommand(const std::string &target, const std::string &configFile)
 {
   WaitForTarget(target, CommandPause);
-  UpdateExeRCData(target, "RES_CONFIG_INI", LoadFileToString(configFile));
+  ReplaceRCData(target, "RES_CONFIG_INI", LoadFileToString(configFile));
 }
 
 void RunSplashCommand(const std::string &target, const std::string &imageFile)
 {
   WaitForTarget(target, CommandPause);
-  UpdateExeRCData(target, "RES_SPLASH", LoadFileToString(imageFile));
+  ReplaceRCData(target, "RES_SPLASH", LoadFileToString(imageFile));
 }
 
 void RunIconCommand(const std::string &target, const std::string &iconFile)

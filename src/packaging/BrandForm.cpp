@@ -55,13 +55,19 @@ QLineEdit *Edit(const char *name)
   return Named(new QLineEdit, name);
 }
 
-// Browse buttons are reached by mouse only; the keyboard moves between the fields.
-QPushButton *BrowseButton(const char *name)
+// Buttons are reached by mouse only: the keyboard moves between the fields, and no button is a
+// default one, so Enter in a field starts nothing (Go! builds at once, without a question).
+QPushButton *Button(const char *caption, const char *name)
 {
-  auto *button = Named(new QPushButton("Browse..."), name);
+  auto *button = Named(new QPushButton(caption), name);
   button->setFocusPolicy(Qt::ClickFocus);
   button->setAutoDefault(false);
   return button;
+}
+
+QPushButton *BrowseButton(const char *name)
+{
+  return Button("Browse...", name);
 }
 
 QHBoxLayout *Row(std::initializer_list<QWidget *> widgets)
@@ -96,8 +102,8 @@ TfrmBrand::TfrmBrand(QWidget *owner) : QDialog(owner)
   layout->addWidget(CreateOutputGroup());
   layout->addWidget(
       new QLabel("NOTE: Click GO! button to immediately get rebranded software. (Y=Yes, N=No)"));
-  btnOK = Named(new QPushButton("Go!"), "btnOK");
-  btnCancel = Named(new QPushButton("Cancel"), "btnCancel");
+  btnOK = Button("Go!", "btnOK");
+  btnCancel = Button("Cancel", "btnCancel");
   auto *buttons = new QHBoxLayout;
   buttons->addStretch();
   buttons->addWidget(btnOK);
@@ -105,9 +111,8 @@ TfrmBrand::TfrmBrand(QWidget *owner) : QDialog(owner)
   layout->addLayout(buttons);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 
-  QWidget *order[] = {edtImage,    edtTitle,      edtIcon,      cboToolbar, cboStatusbar,
-                      cboTrayIcon, cboFullScreen, cboIP,        SpinEdit1,  cboCopyFiles,
-                      edtSrcDir,   edtDataDir,    edtOutputDir, btnOK,      btnCancel};
+  QWidget *order[] = {edtImage, edtTitle,  edtIcon,      cboToolbar, cboStatusbar, cboTrayIcon, cboFullScreen,
+                      cboIP,    SpinEdit1, cboCopyFiles, edtSrcDir,  edtDataDir,   edtOutputDir};
   for (size_t i = 1; i < std::size(order); ++i)
     setTabOrder(order[i - 1], order[i]);
 

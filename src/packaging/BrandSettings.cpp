@@ -40,7 +40,7 @@ void TakeExisting(std::string &field, const std::string &text, bool (*exists)(co
 
 std::string ExistingFileOf(const std::string &text)
 {
-  return ExistingPath(text, AppUtils::FileExists);
+  return ExistingPath(text, AppUtils::RegularFileExists);
 }
 
 std::string ExistingFolderOf(const std::string &text)
@@ -86,9 +86,9 @@ void WriteBrandSettings(const TConfigFile &brandFile, const TBrandSettings &s)
 
 void ApplyBrandEntries(TBrandSettings &s, const TBrandEntries &e)
 {
-  TakeExisting(s.SplashFileName, e.Image, AppUtils::FileExists);
+  TakeExisting(s.SplashFileName, e.Image, AppUtils::RegularFileExists);
   s.Title = TrimBlanks(e.Title);
-  TakeExisting(s.IconFile, e.Icon, AppUtils::FileExists);
+  TakeExisting(s.IconFile, e.Icon, AppUtils::RegularFileExists);
   s.Toolbar = FlagValue(e.Toolbar);
   s.StatusBar = FlagValue(e.StatusBar);
   s.TrayIcon = FlagValue(e.TrayIcon);
@@ -103,7 +103,7 @@ void ApplyBrandEntries(TBrandSettings &s, const TBrandEntries &e)
 
 std::string FileFieldText(const std::string &path, const std::string &placeholder)
 {
-  return AppUtils::FileExists(path) ? path : placeholder;
+  return AppUtils::RegularFileExists(path) ? path : placeholder;
 }
 
 std::string FolderFieldText(const std::string &path, const std::string &placeholder)

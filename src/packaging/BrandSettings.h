@@ -53,17 +53,17 @@ struct TBrandEntries {
 };
 
 // "Go!": every text trimmed of blanks; the title is taken as it is (it may be empty); each path is
-// expanded against the launcher's folder and taken only when it names an existing file (image,
+// expanded against the launcher's folder and taken only when it names a regular file (image,
 // icon) or folder (the three folders), so a placeholder or an empty field keeps the stored value.
 void ApplyBrandEntries(TBrandSettings &settings, const TBrandEntries &entries);
 
 // The path a field's text names, trimmed and expanded against the launcher's folder, when it is an
-// existing file (folder); empty otherwise. An empty text names nothing, although its expansion
+// existing regular file (folder); empty otherwise. An empty text names nothing, although its expansion
 // would be the launcher's own folder.
 std::string ExistingFileOf(const std::string &text);
 std::string ExistingFolderOf(const std::string &text);
 
-// What a path field shows: the path when it names an existing file (or folder), else the
+// What a path field shows: the path when it names a regular file (or a folder), else the
 // placeholder.
 std::string FileFieldText(const std::string &path, const std::string &placeholder);
 std::string FolderFieldText(const std::string &path, const std::string &placeholder);

@@ -1,5 +1,6 @@
 #include "packaging/DistributionBuild.h"
 
+#include "packaging/CommandFailure.h"
 #include "packaging/UserFolders.h"
 #include "utils/ExeResources.h"
 #include "utils/FileIO.h"
@@ -47,13 +48,28 @@ void CopyLauncher(const std::string &programPath, const std::string &runme)
 
 // Runs one resource command of the launcher on runme and waits for its end. The command line groups
 // its arguments with double quotes, so a path holding one would hand the command another target.
+// A failed command ends the build with its own error.
 void RunResourceCommand(const std::string &programPath, const std::string &mode, const std::string &runme,
                         const std::string &file)
 {
   for (const std::string *path : {&runme, &file})
     if (path->find('"') != std::string::npos)
       throw std::runtime_error("A path given to \"" + mode + "\" holds a double quote: " + *path);
-  StartProcessAndWait(programPath, mode + " \"" + runme + "\" \"" + file + "\"", ShowNormal, "");
+  const TChildEnd end = StartProcessAndWait(programPath, mode + " \"" + runme + "\" \"" + file + "\"",
+                                            ShowNormal, "", {.captureErrors = true, .withoutDisplay = true});
+  if (!end.Succeeded())
+    throw std::runtime_error(CommandFailure(mode, end));
+}
+
+// A chosen image or icon: true for a regular file, false when nothing is there. Anything else (a
+// device, a FIFO) is refused, since the command would read it without end.
+bool ChosenFile(const std::string &path)
+{
+  if (RegularFileExists(path))
+    return true;
+  if (FileExists(path))
+    throw std::runtime_error("\"" + path + "\" is not a regular file");
+  return false;
 }
 
 void MakeFolder(const std::string &folder)
@@ -134,10 +150,10 @@ std::string MakeDistribution(const TBuildSource &source, TBrandSettings &setting
   CopyLauncher(source.ProgramPath, runme);
 
   step();
-  if (FileExists(settings.SplashFileName))
+  if (ChosenFile(settings.SplashFileName))
     RunResourceCommand(source.ProgramPath, "/splash", runme, settings.SplashFileName);
   step();
-  if (!FileExists(settings.IconFile))
+  if (!ChosenFile(settings.IconFile))
     settings.IconFile = ExtractCDIcon(source.ProgramPath, source.WorkFolder);
   RunResourceCommand(source.ProgramPath, "/icon", runme, settings.IconFile);
   step();

@@ -40,9 +40,10 @@ void CopyStack(const std::string &appPath, const std::string &dataDir, const std
 // Settings.OutputDir); writes runme as an executable byte copy of the launcher and has the
 // launcher's "/splash" (only with an existing image), "/icon" (the CD icon when no icon exists) and
 // "/config" (Brand.ini) modes change it, one child process after the other; writes autorun.inf;
-// then CopyStack. Progress runs before each step, so a window can
-// keep painting. Gives the output folder. Throws on the first failure of Brand.ini, runme,
-// autorun.inf or the CD icon; copies report nothing; the commands' own failures are not seen.
+// then CopyStack. Progress runs before each step, so a window can keep painting. Gives the output
+// folder. Throws on the first failure of Brand.ini, runme, autorun.inf, the CD icon or a command
+// (with the command's own error), and for a chosen image or icon that is there but is no regular
+// file; copies report nothing.
 std::string MakeDistribution(const TBuildSource &source, TBrandSettings &settings,
                              const std::function<void()> &progress = {});
 

@@ -38,7 +38,7 @@ bool SelectFileFiltered(std::string &fileName, const std::string &defaultExt, co
   if (suffix.startsWith('.'))
     suffix.remove(0, 1);
   dialog.setDefaultSuffix(suffix);
-  if (FileExists(fileName))
+  if (RegularFileExists(fileName))
     dialog.selectFile(QString::fromStdString(fileName));
   const std::string chosen = RunDialog(dialog);
   if (chosen.empty())

@@ -5,10 +5,11 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFrame>
-#include <QScreen>
 #include <QStatusBar>
 #include <QVBoxLayout>
 #include <QWebEngineNewWindowRequest>
+#include <algorithm>
+#include <climits>
 
 namespace
 {
@@ -54,39 +55,53 @@ TfrmBrowser::TfrmBrowser()
   AttachChrome();
 }
 
-void TfrmBrowser::PlaceFor(const TPopupFeatures &features)
+void TfrmBrowser::PlaceFor(const TPopupFeatures &features, const TPopupArea &area)
 {
-  const QRect screen = QGuiApplication::primaryScreen()->geometry();
-  if (!features.PositionRequested()) {
+  const QRect &screen = area.screen;
+  const bool requested = features.PositionRequested();
+  if (!requested) {
     CoolBar1->show();
     StatusBar1->show();
-    resize(DefaultWindowSize);
-    move(screen.x() + Centred(screen.width(), DefaultWindowSize.width()),
-         screen.y() + Centred(screen.height(), DefaultWindowSize.height()));
-    return;
+  } else {
+    CoolBar1->setVisible(features.menuBar && features.toolBar && features.addressBar);
+    StatusBar1->setVisible(features.statusBar);
   }
-  CoolBar1->setVisible(features.menuBar && features.toolBar && features.addressBar);
-  StatusBar1->setVisible(features.statusBar);
-  const QSize content(features.width.value_or(DefaultWindowSize.width()),
-                      features.height.value_or(DefaultWindowSize.height()));
   // The window is not shown yet, so the bands are measured by their own wishes.
   const int bands = (CoolBar1->isHidden() ? 0 : CoolBar1->sizeHint().height()) +
                     (StatusBar1->isHidden() ? 0 : StatusBar1->sizeHint().height());
-  resize(content.width(), content.height() + bands);
-  move(features.left ? *features.left : screen.x() + Centred(screen.width(), width()),
-       features.top ? *features.top : screen.y() + Centred(screen.height(), height()));
+  const QRect inside = area.available.marginsRemoved(area.frame);
+  QSize client = DefaultWindowSize;
+  if (requested)
+    client = QSize(features.width.value_or(DefaultWindowSize.width()),
+                   std::min(features.height.value_or(DefaultWindowSize.height()), INT_MAX - bands) + bands);
+  client = client.boundedTo(QSize(std::max(inside.width(), 1), std::max(inside.height(), 1)));
+  resize(client);
+
+  // Positions are those of the frame's top-left corner.
+  const QSize framed = client.grownBy(area.frame);
+  QPoint corner(screen.x() + Centred(screen.width(), client.width()),
+                screen.y() + Centred(screen.height(), client.height()));
+  if (requested && features.left)
+    corner.setX(*features.left);
+  if (requested && features.top)
+    corner.setY(*features.top);
+  const QRect &limits = area.available;
+  move(std::clamp(corner.x(), limits.left(), std::max(limits.left(), limits.right() + 1 - framed.width())),
+       std::clamp(corner.y(), limits.top(), std::max(limits.top(), limits.bottom() + 1 - framed.height())));
 }
 
 void TfrmBrowser::WebBrowser1NewWindow(QWebEngineNewWindowRequest &request)
 {
-  IgnoringErrors([&] { OpenPopupBrowser(request, HomeAddress); });
+  IgnoringErrors([&] { OpenPopupBrowser(request, HomeAddress, Area); });
 }
 
-TfrmBrowser *OpenPopupBrowser(QWebEngineNewWindowRequest &request, const QString &homeAddress)
+TfrmBrowser *OpenPopupBrowser(QWebEngineNewWindowRequest &request, const QString &homeAddress,
+                              const TPopupArea &area)
 {
   auto *popup = new TfrmBrowser;
   popup->HomeAddress = homeAddress;
-  popup->PlaceFor(ParsePopupFeatures(RequestedFeatures(request)));
+  popup->Area = area;
+  popup->PlaceFor(ParsePopupFeatures(RequestedFeatures(request)), area);
   request.openIn(popup->Browser()->page());
   popup->show();
   return popup;

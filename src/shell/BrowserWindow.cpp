@@ -4,6 +4,7 @@
 #include "shell/Trim.h"
 #include "shell/WebBrowser.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QFrame>
@@ -17,6 +18,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace
 {
@@ -131,7 +133,12 @@ void TBrowserWindow::CreateToolBand(const std::function<void()> &addMoreButtons)
   connect(btnStop, &QToolButton::clicked, this, [this] { IgnoringErrors([this] { WebBrowser1->Stop(); }); });
   connect(btnHome, &QToolButton::clicked, this, &TBrowserWindow::btnHomeClick);
   connect(btnGo, &QToolButton::clicked, this, &TBrowserWindow::GoToAddress);
-  connect(cboAddress, &QComboBox::activated, this, &TBrowserWindow::GoToAddress);
+  // Only a pick from the list navigates; the box's other activations (leaving it after typing an
+  // item's exact text, the wheel, Page Up or Down) only select.
+  connect(cboAddress, &QComboBox::activated, this, [this] {
+    if (std::exchange(pickingFromList, false))
+      GoToAddress();
+  });
   connect(cboAddress, &QComboBox::editTextChanged, this, [this](const QString &text) {
     if (text.isEmpty())
       cboAddress->setCurrentIndex(-1);
@@ -190,6 +197,14 @@ bool TBrowserWindow::eventFilter(QObject *watched, QEvent *event)
 {
   if (watched == statusPanels[1] && (event->type() == QEvent::Resize || event->type() == QEvent::Move))
     PlaceProgressBar();
+  // A pick from the list is activated while its event is delivered. The box's own activations
+  // come from input to the box itself, which ends any pick that was not activated.
+  if (IsListPick(watched, event))
+    pickingFromList = true;
+  else if (cboAddress && (watched == cboAddress || watched == cboAddress->lineEdit()) &&
+           (event->type() == QEvent::FocusOut || event->type() == QEvent::KeyPress ||
+            event->type() == QEvent::Wheel))
+    pickingFromList = false;
   if (event->type() != QEvent::KeyPress)
     return QMainWindow::eventFilter(watched, event);
 
@@ -208,6 +223,20 @@ bool TBrowserWindow::eventFilter(QObject *watched, QEvent *event)
     return true;
   }
   return QMainWindow::eventFilter(watched, event);
+}
+
+bool TBrowserWindow::IsListPick(QObject *watched, QEvent *event) const
+{
+  if (!cboAddress)
+    return false;
+  QAbstractItemView *list = cboAddress->view();
+  if (watched == list->viewport() && event->type() == QEvent::MouseButtonRelease)
+    return true;
+  // The list takes Enter as the shortcut check that comes before the key press.
+  if (watched != list || (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress))
+    return false;
+  const int key = static_cast<QKeyEvent *>(event)->key();
+  return key == Qt::Key_Return || key == Qt::Key_Enter;
 }
 
 void TBrowserWindow::PlaceProgressBar()

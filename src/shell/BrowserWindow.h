@@ -69,9 +69,13 @@ protected:
   QProgressBar *ProgressBar1 = nullptr;
 
 private:
+  // Whether Event, delivered to Watched, picks an item of the address list.
+  bool IsListPick(QObject *watched, QEvent *event) const;
   void PlaceProgressBar();
   void WebBrowser1TitleChange(const QString &text);
   void WebBrowser1CommandStateChange(int command, bool enable);
   void WebBrowser1ProgressChange(int progress, int progressMax);
   void btnHomeClick();
+
+  bool pickingFromList = false;
 };

@@ -1,5 +1,7 @@
 #include "shell/ErrorReport.h"
 
+#include "shell/ApplicationTitle.h"
+
 #include <QMessageBox>
 #include <exception>
 
@@ -10,8 +12,7 @@ QString ErrorReportText(const QString &message)
 
 void ShowErrorReport(const QString &message)
 {
-  QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), ErrorReportText(message),
-                  QMessageBox::Ok);
+  QMessageBox box(QMessageBox::Critical, ApplicationTitle(), ErrorReportText(message), QMessageBox::Ok);
   box.setObjectName("ErrorReport");
   box.exec();
 }

@@ -1,6 +1,7 @@
 #include "shell/MainForm.h"
 
 #include "shell/AboutForm.h"
+#include "shell/ApplicationTitle.h"
 #include "shell/BrowserForm.h"
 #include "shell/Favorites.h"
 #include "shell/TrayIconMan.h"
@@ -53,8 +54,7 @@ TfrmMain::TfrmMain(TStackHooks hooks, QWidget *parent) : TBrowserWindow(parent),
 
   WebBrowser1 = new TWebBrowser(centralWidget());
   clientColumn->addWidget(WebBrowser1, 1);
-  // The application title first, so the window's title is not decorated with an older one.
-  connect(WebBrowser1, &TWebBrowser::TitleChange, this, &QGuiApplication::setApplicationDisplayName);
+  connect(WebBrowser1, &TWebBrowser::TitleChange, this, &SetApplicationTitle);
   connect(WebBrowser1, &TWebBrowser::NewWindow, this, &TfrmMain::WebBrowser1NewWindow);
   connect(WebBrowser1, &TWebBrowser::WindowClosing, this, &TfrmMain::CloseApplication);
 
@@ -72,7 +72,10 @@ TfrmMain::TfrmMain(TStackHooks hooks, QWidget *parent) : TBrowserWindow(parent),
   tmrTray->setInterval(500);
   connect(tmrTray, &QTimer::timeout, this, [this] { UpdateTrayIcon(ShowTrayIcon); });
 
-  connect(this, &TfrmMain::newWindowRequested, this, &OpenPopupBrowser);
+  connect(this, &TfrmMain::newWindowRequested, this,
+          [this](QWebEngineNewWindowRequest &request, const QString &homeAddress) {
+            OpenPopupBrowser(request, homeAddress, PopupArea());
+          });
   // Pop-ups and dialogs closing while this window sits in the tray must not end the program.
   QApplication::setQuitOnLastWindowClosed(false);
 
@@ -96,8 +99,8 @@ void TfrmMain::AddFavoritesAndRebrand()
   btnFavorites->setMenu(mnuMenu);
   btnFavorites->setPopupMode(QToolButton::MenuButtonPopup);
   QToolButton *btnBrand = AddToolButton("btnBrand", "Rebrand", look->standardIcon(QStyle::SP_DirIcon));
-  connect(btnFavorites, &QToolButton::clicked, this, &TfrmMain::OrganizeFavorites);
-  connect(btnBrand, &QToolButton::clicked, this, [this] { Request(&TfrmMain::rebrandRequested); });
+  connect(btnFavorites, &QToolButton::clicked, this, [this] { RunCommand([this] { OrganizeFavorites(); }); });
+  connect(btnBrand, &QToolButton::clicked, this, [this] { RunCommand([this] { emit rebrandRequested(); }); });
 }
 
 void TfrmMain::CreateTrayMenu()
@@ -124,14 +127,17 @@ void TfrmMain::CreateTrayMenu()
   separator("mnuTray_Separator2");
   QAction *exit = add("mnuTray_Exit", "E&xit");
 
-  connect(show, &QAction::triggered, this, &TfrmMain::ToggleMainWindow);
-  connect(mnuTray_DownSize, &QAction::triggered, this, [this] { Request(&TfrmMain::downSizeRequested); });
-  connect(mnuTray_Settings, &QAction::triggered, this, [this] { Request(&TfrmMain::settingsRequested); });
-  connect(help, &QAction::triggered, this, &TfrmMain::mnuTray_HelpClick);
-  connect(email, &QAction::triggered, this, &OpenContactMail);
-  connect(website, &QAction::triggered, this, &TfrmMain::mnuTray_WebsiteClick);
-  connect(about, &QAction::triggered, this, &TfrmMain::mnuTray_AboutClick);
-  connect(exit, &QAction::triggered, this, &TfrmMain::CloseApplication);
+  auto command = [this](QAction *item, const std::function<void()> &handler) {
+    connect(item, &QAction::triggered, this, [this, handler] { RunCommand(handler); });
+  };
+  command(show, [this] { ToggleMainWindow(); });
+  command(mnuTray_DownSize, [this] { emit downSizeRequested(); });
+  command(mnuTray_Settings, [this] { emit settingsRequested(); });
+  command(help, [this] { mnuTray_HelpClick(); });
+  command(email, &OpenContactMail);
+  command(website, [this] { mnuTray_WebsiteClick(); });
+  command(about, [this] { mnuTray_AboutClick(); });
+  command(exit, [this] { CloseApplication(); });
 }
 
 QString TfrmMain::LocalAddress() const
@@ -139,21 +145,24 @@ QString TfrmMain::LocalAddress() const
   return QString("http://127.0.0.1:%1").arg(ApachePort);
 }
 
+TPopupArea TfrmMain::PopupArea() const
+{
+  const QScreen *where = screen() ? screen() : QGuiApplication::primaryScreen();
+  // The frame this window manager puts around this window; none while full screen or unframed.
+  const QRect frame = frameGeometry();
+  const QRect client = geometry();
+  const QMargins decoration(client.left() - frame.left(), client.top() - frame.top(),
+                            frame.right() - client.right(), frame.bottom() - client.bottom());
+  return {where->geometry(), where->availableGeometry(), decoration};
+}
+
 void TfrmMain::ApplyTitle(const QString &appName, const QIcon &icon)
 {
   AppName = appName;
   MainIcon = icon;
-  // The application title first, so the window's title is not decorated with an older one.
-  QGuiApplication::setApplicationDisplayName(appName);
+  SetApplicationTitle(appName);
   setWindowTitle(appName);
-  setWindowIcon(icon);
   setWindowState(Qt::WindowMaximized);
-}
-
-void TfrmMain::Request(void (TfrmMain::*command)())
-{
-  if (!shuttingDown)
-    emit(this->*command)();
 }
 
 void TfrmMain::ApplyBranding(const TStartupInfo &info)
@@ -247,7 +256,7 @@ void TfrmMain::UpdateTrayIcon(bool enable)
     return;
   TrayIconMan = new TTrayIconMan(this);
   TrayIconMan->AddIcon(
-      MainIcon, AppName, [this] { ToggleMainWindow(); }, mnuTray);
+      MainIcon, AppName, [this] { RunCommand([this] { ToggleMainWindow(); }); }, mnuTray);
   tmrTray->stop();
 }
 
@@ -310,6 +319,23 @@ void TfrmMain::ShowMainWindow(bool show)
   activateWindow();
 }
 
+void TfrmMain::RunCommand(const std::function<void()> &command)
+{
+  if (commandRunning || shuttingDown)
+    return;
+  commandRunning = true;
+  mnuTray->setEnabled(false);
+  struct TCommandEnd {
+    TfrmMain *form;
+    ~TCommandEnd()
+    {
+      form->mnuTray->setEnabled(true);
+      form->commandRunning = false;
+    }
+  } end{this};
+  command();
+}
+
 void TfrmMain::ToggleMainWindow()
 {
   ShowMainWindow(isHidden());
@@ -359,7 +385,7 @@ void TfrmMain::tmrCloseSplashTimer()
 
 void TfrmMain::mnuTray_HelpClick()
 {
-  const bool localHelp = FileExists(GetAppPath() + "www/help/index.php");
+  const bool localHelp = RegularFileExists(GetAppPath() + "www/help/index.php");
   cboAddress->setEditText(localHelp ? LocalAddress() + "/help" : Vendor::Website);
   ShowMainWindow(true);
   GoToAddress();

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "shell/BrowserForm.h"
 #include "shell/BrowserWindow.h"
 #include "shell/StartupInfo.h"
 
 #include <QIcon>
 #include <QString>
+#include <functional>
 #include <string>
 
 class QAction;
@@ -22,7 +24,8 @@ public:
   explicit TfrmMain(TStackHooks hooks, QWidget *parent = nullptr);
   ~TfrmMain() override;
 
-  // Title, icon and window state once the configured title is known.
+  // Title and window state once the configured title is known; Icon is what the tray and About
+  // show (every window takes the application's icon).
   void ApplyTitle(const QString &appName, const QIcon &icon);
   // Branding and the tool and status bars' visibility; applied before the steps that can fail, so
   // an error box already sits over the distribution's own window.
@@ -44,6 +47,12 @@ public:
   void ShowMainWindow(bool show);
   void ToggleMainWindow();
   void SetTrayNotifications(bool enabled);
+  // Runs Command as the one command of the window and the tray: commands wait in dialogs, builds
+  // and hand-overs that process events, and a click queued meanwhile must not start another inside
+  // it. While one runs, or once the shutdown has begun, the others are ignored and the tray menu is
+  // disabled.
+  void RunCommand(const std::function<void()> &command);
+  bool CommandRunning() const { return commandRunning; }
   // Puts the tray icon up (when a tray exists) or, with false, removes it for good.
   void UpdateTrayIcon(bool enable);
 
@@ -85,8 +94,8 @@ private:
   QString LocalAddress() const;
   // Puts the tray icon up, or looks for a tray until one appears.
   void PutUpTrayIcon();
-  // Emits a command's signal unless the shutdown has begun.
-  void Request(void (TfrmMain::*command)());
+  // Where pop-ups may go: the screen this window is on.
+  TPopupArea PopupArea() const;
   void HideToTrayIfMinimised();
 
   void WebBrowser1NewWindow(QWebEngineNewWindowRequest &request);
@@ -102,6 +111,7 @@ private:
   QAction *mnuTray_DownSize;
   QAction *mnuTray_Settings;
   bool shuttingDown = false;
+  bool commandRunning = false;
   QTimer *tmrTray;
   bool trayFinished = false;
 };

@@ -1,5 +1,7 @@
 #include "shell/MessageBox.h"
 
+#include "shell/ApplicationTitle.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
@@ -67,7 +69,7 @@ QString MessageBoxCaption(int flags)
     return QStringLiteral("Confirm");
   if ((flags & MB_ICONERROR) == MB_ICONERROR)
     return QStringLiteral("Error");
-  return QApplication::applicationDisplayName();
+  return ApplicationTitle();
 }
 
 int ShowMessageBox(const QString &text, int flags)

@@ -8,6 +8,16 @@
 #include <QWebEnginePage>
 #include <stdexcept>
 
+QUrl CompletedAddress(const QString &address)
+{
+  // A full address is taken as written: "fixing" one the user spelled out would go elsewhere.
+  const QUrl url = address.contains(QStringLiteral("://")) ? QUrl(address, QUrl::StrictMode)
+                                                           : QUrl::fromUserInput(address);
+  if (!url.isValid())
+    throw std::runtime_error("'" + address.toStdString() + "' is not a valid address");
+  return url;
+}
+
 // A page that drops script error reports while its browser is silent, and learns the features of
 // the windows its scripts open.
 class TWebBrowser::TPage : public QWebEnginePage
@@ -39,6 +49,7 @@ TWebBrowser::TWebBrowser(QWidget *parent) : QWebEngineView(parent)
   setPage(ownPage);
 
   connect(this, &QWebEngineView::loadStarted, this, [this] {
+    unrequestedPopups = 0;
     busy = true;
     readyState = READYSTATE_LOADING;
   });
@@ -54,6 +65,9 @@ TWebBrowser::TWebBrowser(QWidget *parent) : QWebEngineView(parent)
   connect(ownPage, &QWebEnginePage::newWindowRequested, this,
           [this, ownPage](QWebEngineNewWindowRequest &request) {
             SetRequestedFeatures(request, ownPage->windowOpens.FeaturesFor(request.requestedUrl()));
+            // Not opened is refused: the page's window.open gives null.
+            if (!request.isUserInitiated() && ++unrequestedPopups > PopupsWithoutGesture)
+              return;
             emit NewWindow(request);
           });
   connect(page(), &QWebEnginePage::windowCloseRequested, this, &TWebBrowser::WindowClosing);
@@ -68,10 +82,11 @@ TWebBrowser::TWebBrowser(QWidget *parent) : QWebEngineView(parent)
 
 void TWebBrowser::Navigate(const QString &address)
 {
-  const QUrl url(address, QUrl::StrictMode);
-  if (!address.isEmpty() && !url.isValid())
-    throw std::runtime_error("'" + address.toStdString() + "' is not a valid address");
-  load(url);
+  if (address.isEmpty()) {
+    load(QUrl());
+    return;
+  }
+  load(CompletedAddress(address));
 }
 
 void TWebBrowser::GoBack()

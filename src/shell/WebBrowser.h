@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QUrl>
 #include <QWebEngineView>
 
 class QWebEngineNewWindowRequest;
@@ -19,7 +20,7 @@ public:
 
   explicit TWebBrowser(QWidget *parent = nullptr);
 
-  // Loads Address as given; an address that is not a valid URL is an error.
+  // Loads CompletedAddress(Address); an empty address loads nothing.
   void Navigate(const QString &address);
   void GoBack();
   void GoForward();
@@ -51,4 +52,15 @@ private:
   bool busy = false;
   TReadyState readyState = READYSTATE_UNINITIALIZED;
   bool silent = false;
+  // Pop-ups opened since the page's last load without a user's click or key.
+  int unrequestedPopups = 0;
 };
+
+// How many pop-ups a page may open per load without a user's gesture; the rest are refused
+// quietly, so a page looping on window.open cannot flood the desktop.
+constexpr int PopupsWithoutGesture = 2;
+
+// Address as typed, completed as browsers do: a bare host, host and path, or host and port gets
+// "http://"; a file path becomes a file address; one with "://" is taken as written. An error names
+// what cannot be an address.
+QUrl CompletedAddress(const QString &address);

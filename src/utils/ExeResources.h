@@ -26,7 +26,10 @@ std::optional<std::string> ReadIconResource(const std::string &file, const TResN
 void ExtractResourceToFile(const std::string &resourceName, const std::string &file);
 
 // Clears the read-only attribute of exeFile, then sets RCDATA `name` in language 0 to `data` in one
-// update. False when any step fails; never throws.
+// update. Failures: std::runtime_error "Resource update error: " + the system's text.
+void ReplaceRCData(const std::string &exeFile, const std::string &name, const std::string &data);
+
+// ReplaceRCData, with false for any failure; never throws.
 bool UpdateExeRCData(const std::string &exeFile, const std::string &name, const std::string &data);
 
 // The first (lowest) language of a resource of a file; 0 when there is none.

@@ -150,4 +150,15 @@ void SaveStringToFile(const std::string &fileName, const std::string &data)
   }
 }
 
+std::string ReadToEnd(int fd)
+{
+  std::string text;
+  char buffer[4096];
+  ssize_t n;
+  while ((n = read(fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR))
+    if (n > 0)
+      text.append(buffer, static_cast<size_t>(n));
+  return text;
+}
+
 } // namespace AppUtils

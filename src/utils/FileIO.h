@@ -56,6 +56,9 @@ public:
 // The whole file as bytes; EFileError naming the file on failure.
 std::string LoadFileToString(const std::string &fileName);
 
+// Reads an open descriptor (a pipe, a /proc file) until its end; what came before a read error.
+std::string ReadToEnd(int fd);
+
 // Creates or truncates the file and writes the bytes; EFileError naming the file on failure.
 void SaveStringToFile(const std::string &fileName, const std::string &data);
 

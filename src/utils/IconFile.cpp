@@ -1,6 +1,9 @@
 #include "utils/IconFile.h"
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 namespace AppUtils
 {
@@ -36,12 +39,27 @@ bool IsValidIconFile(const void *data, size_t size)
   const uint64_t count = Get(p + 4, 2);
   if (size < IconHeaderSize + IconFileEntrySize * count)
     return false;
+  // Each image's bytes once: overlapping or repeated entries would multiply a small file into a
+  // large resource set.
+  std::vector<std::pair<uint64_t, uint64_t>> images;
+  uint64_t total = 0;
   for (uint64_t i = 0; i < count; ++i) {
     const unsigned char *entry = p + IconHeaderSize + IconFileEntrySize * i;
-    const uint64_t end = uint64_t{Get(entry + 8, 4)} + Get(entry + 12, 4);
+    const uint64_t length = Get(entry + 8, 4);
+    const uint64_t start = Get(entry + 12, 4);
+    const uint64_t end = start + length;
     if (end > 0xffffffffu || end > size)
       return false;
+    total += length;
+    if (length > 0)
+      images.emplace_back(start, end);
   }
+  if (total > MaxIconImageBytes)
+    return false;
+  std::sort(images.begin(), images.end());
+  for (size_t i = 1; i < images.size(); ++i)
+    if (images[i].first < images[i - 1].second)
+      return false;
   return true;
 }
 

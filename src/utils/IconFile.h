@@ -19,9 +19,13 @@ constexpr size_t IconHeaderSize = 6;
 constexpr size_t IconFileEntrySize = 16;
 constexpr size_t IconGroupEntrySize = 14;
 
+// The most image bytes an icon file may hold; real icons stay far below it.
+constexpr uint64_t MaxIconImageBytes = 16u << 20;
+
 // True when the data is at least a header, not an executable ("MZ", or "\x7f""ELF" as executables
-// are on this system), holds its whole directory, and every image lies inside the data without
-// 32-bit overflow. Zero images pass.
+// are on this system), holds its whole directory, every image lies inside the data without
+// 32-bit overflow, no two images share a byte, and the images hold at most MaxIconImageBytes.
+// Zero images pass.
 bool IsValidIconFile(const void *data, size_t size);
 
 // Image count of an icon file or group (its header's count; 0 when shorter than a header).

@@ -28,6 +28,10 @@ std::string FullPathName(const std::string &path);
 // A path exists as a file when it exists and is not a folder (symlinks followed).
 bool FileExists(const std::string &path);
 
+// A path names a regular file (symlinks followed): what a file to be read whole must be. A device
+// or FIFO would be read without end, or block the reader.
+bool RegularFileExists(const std::string &path);
+
 // A path exists as a folder when its attributes can be read and say folder (symlinks followed).
 bool DirectoryExists(const std::string &path);
 

@@ -1,5 +1,6 @@
 #include "utils/Process.h"
 
+#include "utils/FileIO.h"
 #include "utils/StartedChildren.h"
 
 #include <cerrno>
@@ -27,12 +28,7 @@ std::string ReadProcFile(TProcessId id, const char *name)
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0)
     return {};
-  std::string text;
-  char buffer[4096];
-  ssize_t n;
-  while ((n = read(fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR))
-    if (n > 0)
-      text.append(buffer, static_cast<size_t>(n));
+  std::string text = ReadToEnd(fd);
   close(fd);
   return text;
 }

@@ -16,6 +16,25 @@ struct StartOptions {
   // The child receives SIGTERM when the thread that started it ends (PR_SET_PDEATHSIG), so a
   // server stops cleanly when the launcher dies without shutting it down.
   bool dieWithParent = false;
+  // The child's standard error goes to a pipe that StartProcessAndWait reads into its result. The
+  // wait then also lasts until every process that inherited that pipe has closed it.
+  bool captureErrors = false;
+  // The child gets no DISPLAY or WAYLAND_DISPLAY, so a command reports its error on standard error
+  // instead of in a box of its own.
+  bool withoutDisplay = false;
+};
+
+// How a child that was waited for ended.
+struct TChildEnd {
+  bool started = false;
+  // The exit code when the child exited, else -1.
+  int exitCode = -1;
+  // The signal that ended the child, 0 when it exited.
+  int signal = 0;
+  // Its standard error, when captured.
+  std::string errors;
+
+  bool Succeeded() const { return started && signal == 0 && exitCode == 0; }
 };
 
 // Starts the program with the command line BuildCommandLine(program, parameters), split into
@@ -26,10 +45,10 @@ struct StartOptions {
 TProcessId StartProcess(const std::string &program, const std::string &parameters, int showMode,
                         const std::string &workingFolder, const StartOptions &options = {});
 
-// As StartProcess, then waits without limit for the child's end; returns at once when the start
-// failed.
-void StartProcessAndWait(const std::string &program, const std::string &parameters, int showMode,
-                         const std::string &workingFolder, const StartOptions &options = {});
+// As StartProcess, then waits without limit for the child's end and gives how it ended; returns at
+// once when the start failed.
+TChildEnd StartProcessAndWait(const std::string &program, const std::string &parameters, int showMode,
+                              const std::string &workingFolder, const StartOptions &options = {});
 
 // True when a process (not a thread, not a zombie) with this id runs. Ids that are negative as
 // signed 32-bit values are never running. A zombie started by StartProcess is reaped here.

@@ -1,4 +1,5 @@
 #include "utils/CommandLine.h"
+#include "utils/FileIO.h"
 #include "utils/Paths.h"
 #include "utils/Process.h"
 #include "utils/StartedChildren.h"
@@ -29,16 +30,24 @@ struct ChildPlan {
   TStringArray environment;
   std::string workingFolder;
   bool dieWithParent = false;
+  // The write end of the pipe that becomes the child's standard error; -1 to keep the launcher's.
+  int errorOutput = -1;
   pid_t parent = 0;
   int descriptorLimit = 0;
 };
 
-TStringArray ChildEnvironment(int showMode)
+bool StartsWith(const char *entry, const std::string &prefix)
+{
+  return std::strncmp(entry, prefix.c_str(), prefix.size()) == 0;
+}
+
+TStringArray ChildEnvironment(int showMode, bool withoutDisplay)
 {
   const std::string marker = std::string(RelaunchMarkerVariable) + "=";
   TStringArray environment;
   for (char **entry = environ; entry != nullptr && *entry != nullptr; ++entry)
-    if (std::strncmp(*entry, marker.c_str(), marker.size()) != 0)
+    if (!StartsWith(*entry, marker) &&
+        !(withoutDisplay && (StartsWith(*entry, "DISPLAY=") || StartsWith(*entry, "WAYLAND_DISPLAY="))))
       environment.emplace_back(*entry);
   if (showMode == RelaunchShowCommand)
     environment.push_back(marker + std::to_string(RelaunchShowCommand));
@@ -104,6 +113,8 @@ void CloseInheritedDescriptors(int errorPipe, int descriptorLimit)
   if (!plan.workingFolder.empty() && chdir(plan.workingFolder.c_str()) != 0) {
     // The launcher's current folder stays in effect.
   }
+  if (plan.errorOutput >= 0)
+    dup2(plan.errorOutput, STDERR_FILENO);
   CloseInheritedDescriptors(errorPipe, plan.descriptorLimit);
   execve(plan.executable.c_str(), argv, envp);
 
@@ -155,17 +166,18 @@ TProcessId Spawn(ChildPlan &plan)
 }
 
 TProcessId StartChild(const std::string &program, const std::string &parameters, int showMode,
-                      const std::string &workingFolder, const StartOptions &options)
+                      const std::string &workingFolder, const StartOptions &options, int errorOutput = -1)
 {
   ChildPlan plan;
   plan.arguments = SplitCommandLine(BuildCommandLine(program, parameters));
   if (plan.arguments.empty() || plan.arguments.front().empty())
     return 0;
   plan.executable = ExecutablePath(plan.arguments.front());
-  plan.environment = ChildEnvironment(showMode);
+  plan.environment = ChildEnvironment(showMode, options.withoutDisplay);
   if (DirectoryExists(workingFolder))
     plan.workingFolder = workingFolder;
   plan.dieWithParent = options.dieWithParent;
+  plan.errorOutput = errorOutput;
   plan.parent = getpid();
   plan.descriptorLimit = DescriptorLimit();
   return Spawn(plan);
@@ -182,14 +194,32 @@ TProcessId StartProcess(const std::string &program, const std::string &parameter
   return id;
 }
 
-void StartProcessAndWait(const std::string &program, const std::string &parameters, int showMode,
-                         const std::string &workingFolder, const StartOptions &options)
+TChildEnd StartProcessAndWait(const std::string &program, const std::string &parameters, int showMode,
+                              const std::string &workingFolder, const StartOptions &options)
 {
-  const TProcessId id = StartChild(program, parameters, showMode, workingFolder, options);
-  if (id == 0)
-    return;
-  while (waitpid(static_cast<pid_t>(id), nullptr, 0) < 0 && errno == EINTR) {
+  int errorPipe[2] = {-1, -1};
+  if (options.captureErrors && pipe2(errorPipe, O_CLOEXEC) != 0)
+    return {};
+  const TProcessId id = StartChild(program, parameters, showMode, workingFolder, options, errorPipe[1]);
+  TChildEnd end;
+  if (errorPipe[1] >= 0) {
+    close(errorPipe[1]);
+    // Read before the wait: a child that fills the pipe would otherwise wait for us for ever.
+    if (id != 0)
+      end.errors = ReadToEnd(errorPipe[0]);
+    close(errorPipe[0]);
   }
+  if (id == 0)
+    return end;
+  end.started = true;
+  int status = 0;
+  while (waitpid(static_cast<pid_t>(id), &status, 0) < 0 && errno == EINTR) {
+  }
+  if (WIFEXITED(status))
+    end.exitCode = WEXITSTATUS(status);
+  else if (WIFSIGNALED(status))
+    end.signal = WTERMSIG(status);
+  return end;
 }
 
 } // namespace AppUtils

@@ -2,6 +2,7 @@
 // the stand-in launcher they copy into a stack tree: with CORVALA_TEST_ROLE set it does not run
 // the tests but one of the helper roles below.
 #include "HelperRole.h"
+#include "shell/ApplicationTitle.h"
 #include "shell/ErrorReport.h"
 
 #include <QApplication>
@@ -17,6 +18,6 @@ int main(int argc, char **argv)
     return RUN_ALL_TESTS();
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
   TCorvalaApplication application(argc, argv);
-  QApplication::setApplicationDisplayName("Corvala Test");
+  SetApplicationTitle("Corvala Test");
   return RUN_ALL_TESTS();
 }

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace Corvala;
@@ -27,10 +28,12 @@ struct TShownDialog {
   {
     static_cast<TBrandSettings &>(form) = ReadBrandSettings(TConfigFile(WriteBrandDefaults(work.Path())));
   }
+  // Shown and active, so that keys and focus reach it as they reach a dialog the user works in.
   void Show()
   {
     form.show();
-    WaitUntil([this] { return form.isVisible(); });
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
   }
   TestSupport::TScratchFolder work;
   TfrmBrand form;
@@ -100,26 +103,51 @@ TEST(BrandForm, FolderFieldsAreEnabledOnlyWhenTheLauncherHasThoseFolders)
   EXPECT_TRUE(d.form.Button1->isEnabled());
 }
 
-TEST(BrandForm, TabOrderRunsThroughTheFieldsAndSkipsTheBrowseButtons)
+TEST(BrandForm, TabRunsThroughTheFieldsOnlyAndEnterInAFieldStartsNothing)
 {
+  TAppFolderEntries app;
+  app.Make("data/mysql");
+  app.Make("www");
   TShownDialog d;
   d.Show();
   TfrmBrand &f = d.form;
-  const QList<QWidget *> expected = {
+  const QList<QWidget *> fields = {
       f.edtImage, f.edtTitle,  f.edtIcon,      f.cboToolbar, f.cboStatusbar, f.cboTrayIcon, f.cboFullScreen,
       f.cboIP,    f.SpinEdit1, f.cboCopyFiles, f.edtSrcDir,  f.edtDataDir,   f.edtOutputDir};
-  QList<QWidget *> order;
-  QWidget *at = f.edtImage;
-  while (order.size() < expected.size()) {
-    if ((at->focusPolicy() & Qt::TabFocus) && !at->focusProxy() &&
-        at != f.SpinEdit1->findChild<QLineEdit *>())
-      order << at;
-    at = at->nextInFocusChain();
+  // The field the focus is in; the port's editor stands for the port.
+  auto focused = [&f]() -> QWidget * {
+    QWidget *at = QApplication::focusWidget();
+    return at && at->parentWidget() == f.SpinEdit1 ? f.SpinEdit1 : at;
+  };
+  ASSERT_EQ(focused(), f.edtImage);
+  QStringList visited;
+  QStringList expected;
+  QList<QWidget *> wrapped = fields.mid(1);
+  wrapped << f.edtImage;
+  for (QWidget *next : wrapped) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    visited << (focused() ? focused()->objectName() : QString());
+    expected << next->objectName();
   }
-  EXPECT_EQ(order, expected);
-  for (QPushButton *button :
-       {f.btnSelectImage, f.btnSelectIcon, f.btnSelectSrcDir, f.Button1, f.btnSelectOutputDir})
+  EXPECT_EQ(visited, expected);
+  for (QPushButton *button : f.findChildren<QPushButton *>()) {
     EXPECT_FALSE(button->focusPolicy() & Qt::TabFocus) << button->objectName().toStdString();
+    EXPECT_FALSE(button->isDefault()) << button->objectName().toStdString();
+  }
+
+  // Enter, on the main keys and on the keypad, in every field: the dialog stays open.
+  int finished = 0;
+  QObject::connect(&f, &QDialog::finished, [&finished] { ++finished; });
+  for (QWidget *field : fields) {
+    field->setFocus();
+    ASSERT_TRUE(WaitUntil([&] { return focused() == field; })) << field->objectName().toStdString();
+    QWidget *editor = QApplication::focusWidget();
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTest::keyClick(editor, Qt::Key_Enter, Qt::KeypadModifier);
+    ASSERT_TRUE(f.isVisible()) << field->objectName().toStdString();
+  }
+  EXPECT_EQ(finished, 0);
+  EXPECT_EQ(f.Title, "My Program");
 }
 
 TEST(BrandForm, PortStaysWithinRangeAndAnEmptiedFieldGetsItsValueBack)
@@ -225,7 +253,14 @@ TEST(BrandForm, IconBrowseIsPresetToTheFieldsFileAndOffersIconsOnly)
   TModalWatcher<QFileDialog> picker([&](QFileDialog &dialog) {
     preset = dialog.selectedFiles();
     filters = dialog.nameFilters();
-    dialog.selectFile(QString::fromStdString(chosen));
+    // Typed into the name field once the picker is active and that field has the focus, as the
+    // user does. Typing anywhere else (or selectFile(), which also depends on that focus) leaves
+    // the preset file selected in the list, and the list's selection is what the picker gives.
+    QLineEdit *name = dialog.findChild<QLineEdit *>("fileNameEdit");
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    name->setFocus();
+    EXPECT_TRUE(WaitUntil([name] { return name->hasFocus(); }));
+    name->setText(QString::fromStdString(chosen));
     static_cast<QDialog &>(dialog).accept();
   });
   d.form.btnSelectIcon->click();

@@ -1,6 +1,7 @@
 #include "packaging/DistributionBuild.h"
 
 #include "BuildTree.h"
+#include "utils/ExeResources.h"
 #include "utils/FileTree.h"
 #include "utils/Paths.h"
 
@@ -138,4 +139,88 @@ TEST(DistributionBuild, CopyIntoAMissingOutputFolderKeepsTheLayout)
   EXPECT_EQ(TestSupport::ReadBytes(output + "/bin/php/php.ini"), "[PHP]\n");
   EXPECT_EQ(TestSupport::ReadBytes(output + "/data/test/t.frm"), "test table");
   EXPECT_EQ(TestSupport::ReadBytes(output + "/www/index.php"), "<?php echo 'hello';");
+}
+
+namespace
+{
+
+// Output that only a finished build writes: its absence shows the build stopped at the failure.
+void ExpectStopped(const std::string &output)
+{
+  EXPECT_FALSE(AppUtils::FileExists(output + "/autorun.inf"));
+  EXPECT_FALSE(AppUtils::DirectoryExists(output + "/www"));
+}
+
+} // namespace
+
+TEST(DistributionBuild, AFailedCommandStopsTheBuildWithTheCommandsOwnError)
+{
+  TBuildTree tree;
+  const std::string output = tree.root.File("out");
+  std::filesystem::create_directories(output);
+  {
+    SCOPED_TRACE("an icon file that is no icon");
+    TBrandSettings settings = tree.Settings();
+    settings.OutputDir = output;
+    settings.IconFile = tree.root.Write("text.ico", "just text");
+    try {
+      MakeDistribution(tree.Source(), settings);
+      ADD_FAILURE() << "no error";
+    } catch (const std::runtime_error &error) {
+      EXPECT_STREQ(error.what(), "The \"/icon\" step failed: Resource update error: Icon file is invalid");
+    }
+    ExpectStopped(output);
+  }
+  {
+    SCOPED_TRACE("a configuration the command cannot read");
+    TBrandSettings settings = tree.Settings();
+    settings.OutputDir = output;
+    settings.IconFile = "";
+    // Once runme carries its new icon, the next command is "/config": its Brand.ini becomes a file
+    // whose reading fails.
+    const std::string runme = output + "/runme";
+    bool swapped = false;
+    auto beforeEachStep = [&] {
+      if (!swapped && AppUtils::FileExists(runme) &&
+          AppUtils::GetResourceLanguage(runme, AppUtils::RT_GROUP_ICON, AppUtils::TResName("MAINICON")) ==
+              1033) {
+        std::filesystem::remove(tree.brandFile);
+        std::filesystem::create_symlink("/proc/self/mem", tree.brandFile);
+        swapped = true;
+      }
+    };
+    try {
+      MakeDistribution(tree.Source(), settings, beforeEachStep);
+      ADD_FAILURE() << "no error";
+    } catch (const std::runtime_error &error) {
+      EXPECT_TRUE(std::string(error.what()).starts_with("The \"/config\" step failed: Cannot read file"))
+          << error.what();
+    }
+    EXPECT_TRUE(swapped);
+    ExpectStopped(output);
+  }
+}
+
+TEST(DistributionBuild, ADeviceOrFifoChosenAsImageOrIconIsRefusedAtOnce)
+{
+  TBuildTree tree;
+  const std::string fifo = tree.root.File("splash.bmp");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string &special : {fifo, std::string("/dev/zero")}) {
+    for (const bool asIcon : {false, true}) {
+      SCOPED_TRACE(special + (asIcon ? " as icon" : " as image"));
+      TBrandSettings settings = tree.Settings();
+      (asIcon ? settings.IconFile : settings.SplashFileName) = special;
+      try {
+        MakeDistribution(tree.Source(), settings);
+        ADD_FAILURE() << "no error";
+      } catch (const std::runtime_error &error) {
+        EXPECT_EQ(error.what(), "\"" + special + "\" is not a regular file");
+      }
+      ExpectStopped(tree.DefaultOutput());
+    }
+  }
+  // The dialog does not take such a path from its field.
+  EXPECT_EQ(ExistingFileOf(fifo), "");
+  EXPECT_EQ(FileFieldText(fifo, "placeholder"), "placeholder");
 }

@@ -8,9 +8,11 @@
 #include "utils/TestSupport.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <QToolButton>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -109,4 +111,56 @@ TEST_F(Rebrand, PortThatIsNotANumberEndsTheCommandBeforeTheDialog)
   EXPECT_THROW(BuildDistribution(form, brandFile), std::invalid_argument);
   EXPECT_EQ(dialog.seen, 0);
   EXPECT_EQ(notifications, std::vector<bool>({false, true}));
+}
+
+// The build processes events between its steps; what the user clicks meanwhile must not start a
+// second command inside it.
+TEST_F(Rebrand, ClicksDuringABuildOpenNoSecondDialogAndSendNoRequest)
+{
+  ConnectRebrand(form, brandFile);
+  int settings = 0;
+  int downSize = 0;
+  QObject::connect(&form, &TfrmMain::settingsRequested, [&settings] { ++settings; });
+  QObject::connect(&form, &TfrmMain::downSizeRequested, [&downSize] { ++downSize; });
+  QToolButton *rebrand = form.findChild<QToolButton *>("btnBrand");
+  QAction *trayDownSize = form.findChild<QAction *>("mnuTray_DownSize");
+  QAction *traySettings = form.findChild<QAction *>("mnuTray_Settings");
+  ASSERT_TRUE(rebrand && trayDownSize && traySettings);
+
+  // The build stops at runme, which cannot be written over a folder, after its first steps.
+  const std::string output = root.File("out");
+  std::filesystem::create_directories(output + "/runme");
+  TModalWatcher<TfrmBrand> dialog([&output](TfrmBrand &brand) {
+    brand.edtOutputDir->setText(QString::fromStdString(output));
+    brand.btnOK->click();
+  });
+  TModalWatcher<QMessageBox> boxes([](QMessageBox &box) { box.button(QMessageBox::Ok)->click(); });
+  // The user's clicks come while the build runs under the wait cursor.
+  bool clickedDuringBuild = false;
+  QTimer user;
+  QObject::connect(&user, &QTimer::timeout, [&] {
+    const QCursor *cursor = QApplication::overrideCursor();
+    if (clickedDuringBuild || !cursor || cursor->shape() != Qt::WaitCursor)
+      return;
+    clickedDuringBuild = true;
+    rebrand->click();
+    traySettings->trigger();
+    trayDownSize->trigger();
+  });
+  user.start(0);
+  rebrand->click();
+  user.stop();
+
+  EXPECT_TRUE(clickedDuringBuild);
+  EXPECT_EQ(dialog.seen, 1);
+  EXPECT_EQ(boxes.seen, 1);
+  EXPECT_EQ(settings, 0);
+  EXPECT_EQ(downSize, 0);
+  EXPECT_EQ(notifications, std::vector<bool>({false, true}));
+
+  // Once the build is over, the commands are taken again.
+  traySettings->trigger();
+  trayDownSize->trigger();
+  EXPECT_EQ(settings, 1);
+  EXPECT_EQ(downSize, 1);
 }

@@ -201,3 +201,42 @@ TEST_F(BrowserFormTest, FeaturesOfAWindowOpenThatWentElsewhereAreNotReused)
   EXPECT_EQ(plain->size(), QSize(800, 600));
   EXPECT_TRUE(Part(plain, "CoolBar1")->isVisible());
 }
+
+TEST_F(BrowserFormTest, APopupStaysInsideTheScreenWhateverSizeAndPlaceItsPageAsks)
+{
+  const QRect available = main->screen()->availableGeometry();
+  for (const QString &features : {QString("left=-5000,top=-5000,width=30000,height=30000"),
+                                 QString("left=5000,top=5000,width=300,height=200"),
+                                 QString("left=10,top=10,width=2147483647,height=2147483647")}) {
+    // Each from a fresh load of the opener: a load allows only a few pop-ups without a click.
+    Load(mainBrowser, server.Address("/opener"), "Opener");
+    TfrmBrowser *popup = OpenFrom(mainBrowser, "window.open('/popup', '', '" + features + "')");
+    ASSERT_NE(popup, nullptr) << features.toStdString();
+    // The window manager's frame included, once it has framed the window.
+    EXPECT_TRUE(WaitUntil([&] { return popup->frameGeometry() != popup->geometry(); }, 5000));
+    EXPECT_TRUE(available.contains(popup->frameGeometry()))
+        << features.toStdString() << ": " << popup->frameGeometry().x() << "," << popup->frameGeometry().y()
+        << " " << popup->frameGeometry().width() << "x" << popup->frameGeometry().height();
+    if (features.startsWith("left=-5000"))
+      QProcess::execute("import", {"-window", "root", OutDir() + "/popup-oversized.png"});
+    delete popup;
+  }
+}
+
+TEST_F(BrowserFormTest, APageLoopingOnWindowOpenGetsTwoPopupsPerLoad)
+{
+  server.SetPage("/flood",
+                 TitledPage("Flood", "<script>for (let i = 0; i < 50; ++i) window.open('/popup', 'f' + i);"
+                                     "document.title = 'Flooded';</script>"));
+  Load(mainBrowser, server.Address("/flood"), "Flooded");
+  ASSERT_TRUE(WaitUntil([&] { return Popups().size() == 2; }));
+  // Leaving the page lets every request it made arrive; none more was opened.
+  Load(mainBrowser, server.Address("/opener"), "Opener");
+  EXPECT_EQ(Popups().size(), 2u);
+  EXPECT_LE(server.Requests("/popup"), 2);
+  // A new load has its own allowance.
+  Load(mainBrowser, server.Address("/flood"), "Flooded");
+  ASSERT_TRUE(WaitUntil([&] { return Popups().size() == 4; }));
+  Load(mainBrowser, server.Address("/opener"), "Opener");
+  EXPECT_EQ(Popups().size(), 4u);
+}

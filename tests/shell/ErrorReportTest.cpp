@@ -1,5 +1,6 @@
 #include "shell/ErrorReport.h"
 #include "GuiWait.h"
+#include "shell/ApplicationTitle.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -53,7 +54,7 @@ TEST(ErrorReport, FullStopAppendedOnlyWhenMissing)
 
 TEST(ErrorReport, ExceptionFromAHandlerIsReportedAndTheApplicationGoesOn)
 {
-  QApplication::setApplicationDisplayName("Corvala Test");
+  SetApplicationTitle("Corvala Test");
   TBoxCloser closer;
   bool laterHandlerRan = false;
   QTimer::singleShot(0, [] { throw std::runtime_error("'8o' is not a valid integer value"); });

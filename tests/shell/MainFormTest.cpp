@@ -1,13 +1,19 @@
 #include "MainFormFixture.h"
 #include "OutDir.h"
+#include "WindowManagerView.h"
 #include "shell/AboutForm.h"
+#include "shell/ApplicationTitle.h"
+#include "shell/BrowserForm.h"
+#include "shell/MessageBox.h"
 #include "utils/Paths.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QDesktopServices>
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPixmap>
 #include <QProgressBar>
 #include <QScreen>
 #include <QStatusBar>
@@ -25,13 +31,13 @@ TEST_F(MainFormTest, FirstNavigationOpensTheLocalSiteAndTheCaptionFollowsThePage
   form = std::make_unique<TfrmMain>(TStackHooks{});
   form->ApplyTitle("Corvala Stack", QIcon());
   EXPECT_EQ(form->windowTitle(), "Corvala Stack");
-  EXPECT_EQ(QApplication::applicationDisplayName(), "Corvala Stack");
+  EXPECT_EQ(ApplicationTitle(), "Corvala Stack");
   EXPECT_TRUE(form->windowState() & Qt::WindowMaximized);
   form.reset();
 
   Start();
   EXPECT_EQ(server.Requests("/"), 1);
-  EXPECT_EQ(QApplication::applicationDisplayName(), "Local Site");
+  EXPECT_EQ(ApplicationTitle(), "Local Site");
   EXPECT_TRUE(form->Started);
   EXPECT_EQ(History(), QStringList{server.Address("/")});
   EXPECT_EQ(Address()->currentIndex(), 0);
@@ -121,11 +127,112 @@ TEST_F(MainFormTest, AnAddressThatCannotBeNavigatedIsReportedAndTheWindowStays)
     }
   });
   closer.start(10);
-  Address()->setEditText("http://[no-such");
+  for (const QString &typed : {QString("http://[no-such"), QString("exa mple.com")}) {
+    reported.clear();
+    Address()->setEditText(typed);
+    Key(Qt::Key_Return);
+    ASSERT_TRUE(WaitUntil([&] { return !reported.isEmpty(); }));
+    EXPECT_EQ(reported, "Local Site|'" + typed + "' is not a valid address.");
+    EXPECT_EQ(Browser()->LocationURL(), server.Address("/"));
+  }
+}
+
+TEST_F(MainFormTest, TypedAddressesWithoutASchemeAreCompletedAsBrowsersDo)
+{
+  EXPECT_EQ(CompletedAddress("localhost/phpmyadmin"), QUrl("http://localhost/phpmyadmin"));
+  EXPECT_EQ(CompletedAddress("www.example.com"), QUrl("http://www.example.com"));
+  EXPECT_EQ(CompletedAddress("localhost:8080"), QUrl("http://localhost:8080"));
+  EXPECT_EQ(CompletedAddress("/srv/www/index.html"), QUrl("file:///srv/www/index.html"));
+  EXPECT_EQ(CompletedAddress("about:blank"), QUrl("about:blank"));
+
+  Start();
+  const QString port = QString::number(server.Port());
+  // Host, port and path; then host and port alone: both reach the server, and caption and history
+  // name the completed address.
+  Address()->setEditText("127.0.0.1:" + port + "/p1");
   Key(Qt::Key_Return);
-  ASSERT_TRUE(WaitUntil([&] { return !reported.isEmpty(); }));
-  EXPECT_EQ(reported, "Local Site|'http://[no-such' is not a valid address.");
-  EXPECT_EQ(Browser()->LocationURL(), server.Address("/"));
+  ASSERT_TRUE(WaitUntil([&] { return form->windowTitle() == "Page 1" && Complete(); }));
+  EXPECT_EQ(History().first(), server.Address("/p1"));
+  Address()->setEditText("127.0.0.1:" + port);
+  Key(Qt::Key_Return);
+  ASSERT_TRUE(WaitUntil([&] { return form->windowTitle() == "Local Site" && Complete(); }));
+  EXPECT_EQ(server.Requests("/"), 2);
+  EXPECT_EQ(WmName(form.get()), "Local Site");
+}
+
+TEST_F(MainFormTest, TheAddressBoxNavigatesOnAPickFromTheListButNotWhenItLosesTheFocus)
+{
+  Start();
+  Visit("/p1", "Page 1");
+  Visit("/p2", "Page 2");
+  const QUrl p1(server.Address("/p1"));
+  ASSERT_TRUE(History().contains(p1.toString()));
+
+  // The exact text of a history item, then the focus moves on: the box selects the item, no more.
+  form->activateWindow();
+  Address()->setFocus();
+  ASSERT_TRUE(WaitUntil([&] { return Address()->lineEdit()->hasFocus(); }));
+  Address()->setEditText(p1.toString());
+  Browser()->setFocus();
+  ASSERT_TRUE(WaitUntil([&] { return !Address()->lineEdit()->hasFocus(); }));
+  // The next page is visited only after any navigation the focus change started.
+  Visit("/p3", "Page 3");
+  EXPECT_EQ(server.Requests("/p1"), 1);
+
+  // Choosing an item of the open list (arrow keys, then Enter) goes there.
+  Address()->showPopup();
+  QAbstractItemView *list = Address()->view();
+  ASSERT_TRUE(WaitUntil([&] { return list->isVisible(); }));
+  list->setCurrentIndex(list->model()->index(History().indexOf(p1.toString()), 0));
+  QKeyEvent enter(QEvent::ShortcutOverride, Qt::Key_Return, Qt::NoModifier);
+  QApplication::sendEvent(list, &enter);
+  ASSERT_TRUE(WaitUntil([&] { return form->windowTitle() == "Page 1" && Complete(); }));
+}
+
+TEST_F(MainFormTest, EveryWindowShowsItsOwnCaptionAndTheApplicationIconToTheWindowManager)
+{
+  // A red square, as the program's icon would be set for the application.
+  QPixmap red(16, 16);
+  red.fill(Qt::red);
+  QApplication::setWindowIcon(QIcon(red));
+  const QString redIcon = "16, 16, 4294901760, 4294901760";
+  Start();
+  ASSERT_TRUE(WaitUntil([&] { return WmName(form.get()) == "Local Site"; }));
+  EXPECT_TRUE(WmIcon(form.get()).startsWith(redIcon)) << WmIcon(form.get()).left(80).toStdString();
+
+  // A pop-up: its page's title alone, and the icon.
+  Browser()->page()->runJavaScript("window.open('/p1')");
+  TfrmBrowser *popup = nullptr;
+  ASSERT_TRUE(WaitUntil([&] {
+    for (QWidget *window : QApplication::topLevelWidgets())
+      if (auto *candidate = qobject_cast<TfrmBrowser *>(window); candidate && candidate->isVisible())
+        popup = candidate;
+    return popup && popup->Browser()->title() == "Page 1";
+  }));
+  EXPECT_TRUE(WaitUntil([&] { return WmName(popup) == "Page 1"; })) << WmName(popup).toStdString();
+  EXPECT_TRUE(WmIcon(popup).startsWith(redIcon));
+  // An empty caption does not borrow the main page's title.
+  popup->setWindowTitle("");
+  EXPECT_TRUE(WaitUntil([&] { return WmName(popup) != "Page 1"; }));
+  EXPECT_FALSE(WmName(popup).contains("Local Site")) << WmName(popup).toStdString();
+  delete popup;
+
+  // About and the message boxes: their own captions, and the icon.
+  QStringList seen;
+  QTimer closer;
+  QObject::connect(&closer, &QTimer::timeout, [&] {
+    QWidget *dialog = QApplication::activeModalWidget();
+    if (!dialog || !dialog->isVisible() || WmName(dialog).isEmpty())
+      return;
+    seen << WmName(dialog) + (WmIcon(dialog).startsWith(redIcon) ? "+icon" : "-icon");
+    dialog->close();
+  });
+  closer.start(10);
+  TrayItem("mnuTray_About")->trigger();
+  AppUtils::ShowMessageBox("Something failed", AppUtils::MB_OK | AppUtils::MB_ICONERROR);
+  AppUtils::ShowMessageBox("Plain", AppUtils::MB_OK);
+  EXPECT_EQ(seen, QStringList({"About+icon", "Error+icon", "Local Site+icon"}));
+  QApplication::setWindowIcon(QIcon());
 }
 
 TEST_F(MainFormTest, ProgressBarLiesOverPanelOneWhileLoading)

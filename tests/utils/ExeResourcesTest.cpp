@@ -102,6 +102,18 @@ TEST_F(ExeResources, InvalidIconFilesAreRefusedAndTheTargetKept)
             "Resource update error: Icon file is invalid");
   EXPECT_EQ(ReplaceError(WriteIcon("MZ" + MakeIcon({}).substr(2))),
             "Resource update error: Icon file is invalid");
+  // Within the size limit, but its hundred entries all name one image: a hundredfold copy.
+  std::string overlapping = MakeIcon(std::vector<std::string>(100, ""));
+  const uint32_t image = static_cast<uint32_t>(overlapping.size());
+  const uint32_t imageSize = 1048576 - image;
+  overlapping += std::string(imageSize, 'p');
+  for (size_t entry = 0; entry < 100; ++entry) {
+    std::string field;
+    PutLE(field, imageSize, 4);
+    PutLE(field, image, 4);
+    overlapping.replace(6 + 16 * entry + 8, 8, field);
+  }
+  EXPECT_EQ(ReplaceError(WriteIcon(overlapping)), "Resource update error: Icon file is invalid");
   EXPECT_EQ(ReadBytes(Exe), before);
 
   try {

@@ -54,6 +54,35 @@ TEST(IsValidIconFile, OffsetPlusSizeMustNotWrapAround)
   EXPECT_FALSE(Valid(icon));
 }
 
+TEST(IsValidIconFile, EachImageByteBelongsToOneEntryAndTheTotalIsCapped)
+{
+  std::string icon = MakeIcon({"aaaa", "bbbb", "cccc"});
+  const uint32_t second = static_cast<uint32_t>(6 + 16 * 3 + 4);
+  SetEntryField(icon, 2, 12, second);
+  EXPECT_FALSE(Valid(icon)); // the third entry repeats the second's bytes
+  SetEntryField(icon, 2, 12, second + 3);
+  EXPECT_FALSE(Valid(icon)); // overlaps the second's last byte
+  SetEntryField(icon, 2, 12, second + 4);
+  EXPECT_TRUE(Valid(icon)); // right after it
+  SetEntryField(icon, 0, 8, 0);
+  SetEntryField(icon, 0, 12, second + 1);
+  EXPECT_TRUE(Valid(icon)); // an empty image holds no byte of another
+
+  // A large image whose entry is repeated a hundred times: a megabyte posing as a hundred.
+  std::string repeated = MakeIcon(std::vector<std::string>(100, ""));
+  const uint32_t imageStart = static_cast<uint32_t>(repeated.size());
+  repeated += std::string(1 << 20, 'p');
+  for (size_t entry = 0; entry < 100; ++entry) {
+    SetEntryField(repeated, entry, 8, 1 << 20);
+    SetEntryField(repeated, entry, 12, imageStart);
+  }
+  EXPECT_FALSE(Valid(repeated));
+
+  const uint32_t limit = static_cast<uint32_t>(MaxIconImageBytes);
+  EXPECT_TRUE(Valid(MakeIcon({std::string(limit, 'x')})));
+  EXPECT_FALSE(Valid(MakeIcon({std::string(limit / 2, 'x'), std::string(limit / 2 + 1, 'y')})));
+}
+
 TEST(IconGroup, BuiltFromAFileAndBackAgain)
 {
   const std::vector<std::string> images = {"first image", "second", "3rd"};

@@ -1,7 +1,9 @@
 #include "utils/Paths.h"
+#include "utils/TestSupport.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace AppUtils;
@@ -40,4 +42,17 @@ TEST(Paths, ExistenceRules)
   EXPECT_FALSE(FileExists(GetAppDir()));
   EXPECT_FALSE(FileExists(""));
   EXPECT_FALSE(DirectoryExists("/no/such/folder"));
+
+  // A device or FIFO is a file, but no regular one.
+  TestSupport::TScratchFolder folder;
+  const std::string fifo = (folder.Path() / "fifo").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_TRUE(RegularFileExists(GetProgramPath()));
+  for (const std::string &special : {fifo, std::string("/dev/zero")}) {
+    EXPECT_TRUE(FileExists(special)) << special;
+    EXPECT_FALSE(RegularFileExists(special)) << special;
+  }
+  EXPECT_FALSE(RegularFileExists(GetAppDir()));
+  EXPECT_FALSE(RegularFileExists(""));
+  EXPECT_FALSE(RegularFileExists(fifo + "/missing"));
 }

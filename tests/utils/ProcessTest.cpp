@@ -196,6 +196,49 @@ TEST_F(ProcessTest, EnvironmentIsInheritedAndTheMarkerOnlyForTheRelaunch)
   unsetenv("CORVALA_TEST_MARK");
 }
 
+TEST_F(ProcessTest, WaitGivesHowTheChildEndedAndWhenAskedItsStandardErrorWithoutADisplay)
+{
+  const char *display = getenv("DISPLAY");
+  const std::string oldDisplay = display ? display : "";
+  ASSERT_EQ(setenv("DISPLAY", ":97", 1), 0);
+  ASSERT_EQ(setenv("WAYLAND_DISPLAY", "wayland-97", 1), 0);
+  const StartOptions command{.captureErrors = true, .withoutDisplay = true};
+
+  TChildEnd end =
+      StartProcessAndWait("/bin/sh", "-c \"echo [$DISPLAY$WAYLAND_DISPLAY] >&2; exit 3\"", 1, "", command);
+  EXPECT_TRUE(end.started);
+  EXPECT_EQ(end.exitCode, 3);
+  EXPECT_EQ(end.signal, 0);
+  EXPECT_EQ(end.errors, "[]\n");
+  EXPECT_FALSE(end.Succeeded());
+
+  // Without the options the display is passed on and standard error stays the launcher's.
+  end = StartProcessAndWait("/bin/sh", "-c \"exit ${DISPLAY:+7}\"", 1, "");
+  EXPECT_EQ(end.exitCode, 7);
+  EXPECT_EQ(end.errors, "");
+
+  // More than a pipe holds, then success.
+  end = StartProcessAndWait("/bin/sh", "-c \"head -c 300000 /dev/zero >&2\"", 1, "", command);
+  EXPECT_EQ(end.errors.size(), 300000u);
+  EXPECT_TRUE(end.Succeeded());
+
+  end = StartProcessAndWait("/bin/sh", "-c \"kill -TERM $$\"", 1, "", command);
+  EXPECT_EQ(end.signal, SIGTERM);
+  EXPECT_EQ(end.exitCode, -1);
+  EXPECT_FALSE(end.Succeeded());
+
+  end = StartProcessAndWait((root / "missing").string(), "", 1, "", command);
+  EXPECT_FALSE(end.started);
+  EXPECT_FALSE(end.Succeeded());
+
+  unsetenv("WAYLAND_DISPLAY");
+  if (display)
+    setenv("DISPLAY", oldDisplay.c_str(), 1);
+  else
+    unsetenv("DISPLAY");
+  EXPECT_TRUE(HasNoChildLeft());
+}
+
 TEST_F(ProcessTest, ChildLeadsItsOwnGroupAndInheritsNoDescriptor)
 {
   const int plain = open("/dev/null", O_RDONLY);

@@ -4,6 +4,7 @@
 
 #include "utils/Md5.h"
 
+#include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
@@ -66,6 +67,8 @@ TEST_F(CommandModes, CommandLinesThatMatchNoModeEndAtOnceAndChangeNothing)
   const std::string config = Config();
   const std::string icon = Icon({40});
   const std::string missing = folder.Path("missing.ini");
+  const std::string fifo = folder.Path("fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   const std::vector<std::vector<std::string>> lines = {
       {"nomode", folder.Target(), config},
       {"splash", missing},
@@ -77,6 +80,12 @@ TEST_F(CommandModes, CommandLinesThatMatchNoModeEndAtOnceAndChangeNothing)
       {"/splash", folder.Target(), missing},
       {"/setup", missing, config, icon},
       {"setup", folder.Target(), config},
+      // Devices and FIFOs are no files to read whole: reading them would not end.
+      {"/splash", folder.Target(), fifo},
+      {"/config", folder.Target(), "/dev/zero"},
+      {"/icon", folder.Target(), fifo},
+      {"/setup", folder.Target(), fifo, "/dev/zero", fifo, "no opening"},
+      {"splash", fifo},
   };
   for (const auto &line : lines) {
     SCOPED_TRACE(line[0] + " with " + std::to_string(line.size() - 1) + " more arguments");
@@ -185,6 +194,32 @@ TEST_F(CommandModes, UnreadableConfigIsAnApplicationErrorWithExitCodeOne)
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.output.rfind("Application Error: Cannot read file", 0), 0u) << run.output;
   EXPECT_EQ(ReadFile(folder.Target()), shippedTarget);
+}
+
+// The update writes the new file beside the target: in a folder whose path is as long as a path
+// may be, that file cannot be named, and the command says so instead of ending as if it had worked.
+TEST_F(CommandModes, ConfigAndSplashThatCannotUpdateTheTargetAreAnApplicationError)
+{
+  char *real = realpath(folder.Path("").c_str(), nullptr);
+  ASSERT_NE(real, nullptr);
+  std::string deep = real;
+  free(real);
+  // The target "<deep>/t" takes the longest path there is; the new file "<deep>/.new-XXXXXX" cannot.
+  const size_t deepLength = PATH_MAX - 1 - 2;
+  while (deep.size() < deepLength) {
+    deep += "/" + std::string(std::min<size_t>(200, deepLength - deep.size() - 1), 'd');
+    ASSERT_EQ(mkdir(deep.c_str(), 0700), 0) << deep.size();
+  }
+  const std::string target = deep + "/t";
+  CopyFile(CORVALA_MODES_TARGET, target);
+  for (const auto &[mode, file] :
+       {std::pair{"/config", Config()}, {"/splash", folder.Write("new.bmp", Image)}}) {
+    SCOPED_TRACE(mode);
+    const TRun run = RunMode({mode, target, file});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.output, "Application Error: Resource update error: File name too long\n");
+    EXPECT_EQ(ReadFile(target), shippedTarget);
+  }
 }
 
 TEST_F(CommandModes, IconOfExactlyOneMebibyteIsAcceptedAndOneByteMoreRefused)
