@@ -1,16 +1,49 @@
 #!/usr/bin/env bash
-# Builds a minimal Debian 12 root in DIR: debootstrap's minbase plus exactly the base set of
-# scripts/base-packages.txt. A root that is already complete is kept, so tests can cache it.
+# A minimal Debian 12 root: debootstrap's minbase plus exactly the base set of
+# scripts/base-packages.txt, where a tree must run with nothing of the build machine.
 #
-#   bash scripts/minroot.sh DIR
+#   bash scripts/minroot.sh DIR            builds it; a root that is already complete is kept
+#   bash scripts/minroot.sh --bind DIR     binds /proc, /sys, /dev, /dev/shm and the X socket folder in
+#   bash scripts/minroot.sh --unbind DIR   undoes that
 set -euo pipefail
 
-if (($# != 1)); then
-  echo "usage: $0 DIR" >&2
+usage() {
+  echo "usage: $0 [--bind|--unbind] DIR" >&2
   exit 2
-fi
+}
+mode=build
+case "${1:-}" in
+  --bind | --unbind) mode=${1#--}; shift ;;
+esac
+(($# == 1)) || usage
 here=$(cd "$(dirname "$0")/.." && pwd)
 root=$1
+bound=(/proc /sys /dev /dev/shm /tmp/.X11-unix)
+
+# Mount points inside the root, deepest first.
+mounts_inside() {
+  local real
+  real=$(realpath "$root")
+  awk -v r="$real/" 'index($2 "/", r) == 1 { print $2 }' /proc/self/mounts | sort -r
+}
+
+unbind() {
+  local mount
+  mounts_inside | while read -r mount; do umount -l "$mount"; done
+}
+
+if [ "$mode" = bind ]; then
+  for folder in "${bound[@]}"; do
+    mkdir -p "$root$folder"
+    mountpoint -q "$root$folder" || mount --bind "$folder" "$root$folder"
+  done
+  exit 0
+fi
+if [ "$mode" = unbind ]; then
+  unbind
+  exit 0
+fi
+
 stamp=$root/.corvala-minroot
 mapfile -t base < <(grep -v -e '^#' -e '^$' "$here/scripts/base-packages.txt")
 wanted="${base[*]}"
@@ -29,11 +62,8 @@ mirror=${mirror:-http://deb.debian.org/debian}
 command -v debootstrap >/dev/null || apt-get install -y -qq --no-install-recommends debootstrap
 # Tests bind /proc, /dev and the like into the root: those must never be deleted with it.
 if [ -d "$root" ]; then
-  real=$(realpath "$root")
-  awk -v r="$real/" 'index($2 "/", r) == 1 { print $2 }' /proc/self/mounts | sort -r | while read -r mount; do
-    umount -l "$mount"
-  done
-  if awk -v r="$real/" 'index($2 "/", r) == 1 { found = 1 } END { exit !found }' /proc/self/mounts; then
+  unbind
+  if [ -n "$(mounts_inside)" ]; then
     echo "minroot: $root still has mounts inside; not deleting it" >&2
     exit 1
   fi

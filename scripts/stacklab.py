@@ -31,11 +31,11 @@ def free_port(start):
 
 
 class Install:
-    """An installation in a temporary folder whose name holds a blank; its program is the stack
-    driver, or the given launcher."""
+    """An installation in a temporary folder (or in parent) whose name holds a blank; its program
+    is the stack driver, or the given launcher."""
 
-    def __init__(self, port, program=DRIVER):
-        self.root = tempfile.mkdtemp(prefix="corvala bench ")
+    def __init__(self, port, program=DRIVER, parent=None):
+        self.root = tempfile.mkdtemp(prefix="corvala bench ", dir=parent)
         self.port = port
         os.chmod(self.root, 0o755)
         self.program = os.path.join(self.root, "corvala")

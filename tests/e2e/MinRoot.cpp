@@ -12,8 +12,7 @@ namespace E2e
 namespace
 {
 
-// Bound in, in this order; unbound in the reverse one.
-const char *const BoundFolders[] = {"/proc", "/sys", "/dev", "/dev/shm", "/tmp/.X11-unix"};
+const std::string MinRootScript = CORVALA_SOURCE_DIR "/scripts/minroot.sh";
 
 std::string RootFolder()
 {
@@ -38,12 +37,7 @@ TMinRoot::TMinRoot() : path_(RootFolder())
     unusable_ = "no minimal root at " + path_ + " (scripts/minroot.sh makes it)";
   if (!unusable_.empty())
     return;
-  for (const char *folder : BoundFolders) {
-    const std::string target = path_ + folder;
-    std::filesystem::create_directories(target);
-    if (Shell("mountpoint -q " + Quoted(target) + " && echo bound").empty())
-      Shell("mount --bind " + Quoted(folder) + " " + Quoted(target));
-  }
+  Shell("bash " + Quoted(MinRootScript) + " --bind " + Quoted(path_));
   mounted_ = true;
 }
 
@@ -51,8 +45,7 @@ TMinRoot::~TMinRoot()
 {
   if (!mounted_)
     return;
-  for (auto folder = std::rbegin(BoundFolders); folder != std::rend(BoundFolders); ++folder)
-    Shell("umount -l " + Quoted(path_ + *folder) + " 2>/dev/null");
+  Shell("bash " + Quoted(MinRootScript) + " --unbind " + Quoted(path_));
 }
 
 std::string TMinRoot::Inside(const std::string &hostPath) const

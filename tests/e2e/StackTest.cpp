@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <iostream>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -286,6 +287,12 @@ TEST_F(StackTest, CdModeRunsTheServersFromCopies)
   EXPECT_GE(ProcessesBelow(work + "/bin").size(), 3u);
   const THttpReply page = HttpGet(launcher.IntValue("apache_port"), "/index.php");
   EXPECT_NE(page.body.find("MySQL connected"), std::string::npos) << page.body;
+  // The launcher keeps running from the disc: its Qt runtime and libraries are not copied.
+  EXPECT_FALSE(fs::exists(work + "/bin/qt"));
+  EXPECT_FALSE(fs::exists(work + "/bin/lib/libQt6Core.so.6"));
+  EXPECT_TRUE(fs::exists(work + "/bin/lib/libaprutil-1.so.0"));
+  std::cout << "CD copy: bin " << Shell("du -sm " + Quoted(work + "/bin") + " | cut -f1") << "   data "
+            << Shell("du -sm " + Quoted(work + "/data") + " | cut -f1");
   EXPECT_EQ(launcher.Stop(), 0);
   EXPECT_FALSE(fs::exists(work));
   std::remove(mountinfo.c_str());
