@@ -15,30 +15,8 @@ import time
 
 import stacklab
 
-WRITER_PAGE = r"""<?php
-mysqli_report(MYSQLI_REPORT_OFF);
-$db = @new mysqli('127.0.0.1', 'root', '', '', (int) ini_get('mysqli.default_port'));
-if ($db->connect_errno) { http_response_code(503); exit("no database"); }
-$db->query("CREATE DATABASE IF NOT EXISTS soak");
-$db->select_db("soak");
-foreach (array('Aria' => 'aria_rows', 'MyISAM' => 'myisam_rows') as $engine => $table)
-    $db->query("CREATE TABLE IF NOT EXISTS $table (id INT PRIMARY KEY, v VARCHAR(64)) ENGINE=$engine");
-if (isset($_GET['id'])) {
-    $id = (int) $_GET['id'];
-    $ok = $db->query("INSERT INTO aria_rows VALUES ($id, 'row $id')")
-        && $db->query("INSERT INTO myisam_rows VALUES ($id, 'row $id')");
-    echo $ok ? "committed $id" : "failed " . $db->error;
-}
-if (isset($_GET['check'])) {
-    foreach (array('aria_rows', 'myisam_rows') as $table) {
-        $result = $db->query("CHECK TABLE $table EXTENDED");
-        while ($row = $result->fetch_assoc())
-            if ($row['Msg_type'] == 'status') echo "check $table {$row['Msg_text']}\n";
-        $ids = $db->query("SELECT id FROM $table");
-        while ($row = $ids->fetch_row()) echo "row $table {$row[0]}\n";
-    }
-}
-"""
+# The writing page the stack's end-to-end tests use too.
+WRITER_PAGE_FILE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e", "pages", "rows.php")
 
 
 class Writer(threading.Thread):
@@ -132,7 +110,8 @@ def main():
     args = parser.parse_args()
 
     install = stacklab.Install(stacklab.free_port(19080))
-    install.add_page("soak.php", WRITER_PAGE)
+    with open(WRITER_PAGE_FILE) as page:
+        install.add_page("soak.php", page.read())
     acknowledged, failures, next_id = set(), [], 1
     began = time.monotonic()
     try:

@@ -93,6 +93,22 @@ protected:
     return shown ? launcher : 0;
   }
 
+  // Starts Program inside the root as a user would; gives its launcher once it shows a window and
+  // serves the demo page with MySQL connected (0, with a failure, when it does not).
+  pid_t StartServing(const std::string &program, const std::string &screenshot)
+  {
+    EXPECT_EQ(root->Start(program), 0);
+    const pid_t launcher = AwaitLauncher(program);
+    if (launcher == 0) {
+      ADD_FAILURE() << program << " showed no window serving the site";
+      return 0;
+    }
+    SaveScreenshot(CORVALA_SCREENSHOTS, screenshot);
+    const THttpReply page = HttpGet(ApachePort(program), "/");
+    EXPECT_NE(page.body.find("MySQL connected"), std::string::npos) << page.body;
+    return launcher;
+  }
+
   // The port Apache listens on for the launcher at Program (inside the root), from its httpd.conf.
   int ApachePort(const std::string &program) const
   {
@@ -151,16 +167,10 @@ TEST_F(MinRoot, TheLauncherServesTheDemoStackAndShutsDownCleanly)
 {
   const TInstall &install = Install();
   const std::string program = root->Inside(install.Program());
-  EXPECT_EQ(root->Start(program), 0);
-  const pid_t launcher = AwaitLauncher(program);
-  ASSERT_NE(launcher, 0) << "the launcher's window did not show the demo page";
-  SaveScreenshot(CORVALA_SCREENSHOTS, "minroot-launcher.png");
+  const pid_t launcher = StartServing(program, "minroot-launcher.png");
+  ASSERT_NE(launcher, 0);
 
   const int port = ApachePort(program);
-  ASSERT_NE(port, 0);
-  const THttpReply page = HttpGet(port, "/");
-  EXPECT_EQ(page.status, 200);
-  EXPECT_NE(page.body.find("MySQL connected"), std::string::npos) << page.body;
   const THttpReply probe = HttpGet(port, "/ext-probe.php");
   EXPECT_EQ(probe.status, 200);
   EXPECT_EQ(probe.body.find("=0"), std::string::npos) << probe.body;
@@ -190,14 +200,9 @@ TEST_F(MinRoot, ADistributionBuiltOnTheHostRunsInTheRoot)
   ASSERT_TRUE(fs::exists(settings.OutputDir + "/licenses"));
   ExpectEveryLibraryFound(settings.OutputDir);
 
-  EXPECT_EQ(root->Start(runme), 0);
-  const pid_t launcher = AwaitLauncher(runme);
-  ASSERT_NE(launcher, 0) << "runme's window did not show the site";
-  SaveScreenshot(CORVALA_SCREENSHOTS, "minroot-distribution.png");
-  const int port = ApachePort(runme);
-  EXPECT_GE(port, 8088);
-  const THttpReply page = HttpGet(port, "/");
-  EXPECT_NE(page.body.find("MySQL connected"), std::string::npos) << page.body;
+  const pid_t launcher = StartServing(runme, "minroot-distribution.png");
+  ASSERT_NE(launcher, 0);
+  EXPECT_GE(ApachePort(runme), 8088);
   // runme carries the brand's configuration, which the launcher writes into its work folder.
   EXPECT_EQ(AppUtils::ReadIniString(WorkFolder(runme) + "/Config.ini", "INI", "title"), "Acme Shop");
 
@@ -208,9 +213,8 @@ TEST_F(MinRoot, ServerSettingsRestartTheLauncherInTheRootOnTheNewPort)
 {
   const TInstall &install = Install();
   const std::string program = root->Inside(install.Program());
-  EXPECT_EQ(root->Start(program), 0);
-  const pid_t first = AwaitLauncher(program);
-  ASSERT_NE(first, 0) << "the launcher's window did not show the demo page";
+  const pid_t first = StartServing(program, "minroot-settings-before.png");
+  ASSERT_NE(first, 0);
   const int port = FreePort();
   ASSERT_NE(port, 0);
   ASSERT_NE(ApachePort(program), port);

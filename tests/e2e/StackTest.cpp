@@ -53,33 +53,6 @@ bool OnlyDatabasesAndServerStateIn(const std::string &folder)
   return true;
 }
 
-// Inserts row "id" into an Aria and a MyISAM table and answers "committed <id>" once both took it;
-// "check" lists CHECK TABLE's status and every row of both tables.
-constexpr char RowsPage[] = R"php(<?php
-mysqli_report(MYSQLI_REPORT_OFF);
-$db = @new mysqli('127.0.0.1', 'root', '', '', (int) ini_get('mysqli.default_port'));
-if ($db->connect_errno) { http_response_code(503); exit("no database"); }
-$db->query("CREATE DATABASE IF NOT EXISTS rows_test");
-$db->select_db("rows_test");
-foreach (array('Aria' => 'aria_rows', 'MyISAM' => 'myisam_rows') as $engine => $table)
-    $db->query("CREATE TABLE IF NOT EXISTS $table (id INT PRIMARY KEY, v VARCHAR(64)) ENGINE=$engine");
-if (isset($_GET['id'])) {
-    $id = (int) $_GET['id'];
-    $ok = $db->query("INSERT INTO aria_rows VALUES ($id, 'row $id')")
-        && $db->query("INSERT INTO myisam_rows VALUES ($id, 'row $id')");
-    echo $ok ? "committed $id" : "failed " . $db->error;
-}
-if (isset($_GET['check'])) {
-    foreach (array('aria_rows', 'myisam_rows') as $table) {
-        $result = $db->query("CHECK TABLE $table EXTENDED");
-        while ($row = $result->fetch_assoc())
-            if ($row['Msg_type'] == 'status') echo "check $table {$row['Msg_text']}\n";
-        $ids = $db->query("SELECT id FROM $table");
-        while ($row = $ids->fetch_row()) echo "row $table {$row[0]}\n";
-    }
-}
-)php";
-
 class StackTest : public ::testing::Test
 {
 protected:
@@ -190,7 +163,7 @@ TEST_F(StackTest, APortOfZeroIsNoPortAtAll)
 TEST_F(StackTest, MySqlKilledMidWriteLosesNoAcknowledgedRow)
 {
   const std::string page = install.Path("www/rows.php");
-  std::ofstream(page, std::ios::binary) << RowsPage;
+  fs::copy_file(CORVALA_SOURCE_DIR "/tests/e2e/pages/rows.php", page);
   std::set<int> acknowledged;
   {
     TLauncher launcher(install.Program());
