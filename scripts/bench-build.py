@@ -85,10 +85,13 @@ def main():
         files, size = make_tree(kit, tree, args.size_mb * MiB)
         print("tree: %d files, %.0f MB" % (files, size / MiB))
         target = os.path.join(scratch, "out")
+        # What the build copies: the stack's folders and the licences of what the tree carries.
+        parts = [os.path.join(tree, name) for name in ("bin", "data", "www", "licenses")
+                 if os.path.isdir(os.path.join(tree, name))]
         # One untimed copy each warms the page cache for the source and checks the results agree.
         subprocess.run([copystack, tree, target + "-build"], check=True)
         os.makedirs(target + "-cp")
-        subprocess.run(["cp", "-a", tree + "/bin", tree + "/data", tree + "/www", target + "-cp"], check=True)
+        subprocess.run(["cp", "-a", *parts, target + "-cp"], check=True)
         if tree_size(target + "-build") != tree_size(target + "-cp"):
             raise SystemExit("the copies differ: %s vs %s" % (tree_size(target + "-build"),
                                                              tree_size(target + "-cp")))
@@ -98,7 +101,7 @@ def main():
                 shutil.rmtree(target + name)
             build_times.append(timed([copystack, tree, target + "-build"]))
             os.makedirs(target + "-cp")
-            cp_times.append(timed(["cp", "-a", tree + "/bin", tree + "/data", tree + "/www", target + "-cp"]))
+            cp_times.append(timed(["cp", "-a", *parts, target + "-cp"]))
         for index, what in ((0, "wall"), (1, "cpu")):
             build = statistics.median(t[index] for t in build_times)
             cp = statistics.median(t[index] for t in cp_times)
