@@ -12,7 +12,7 @@ std::string WriteBrandDefaults(const std::string &workFolder)
 {
   if (workFolder.empty())
     throw std::runtime_error("No work folder for Brand.ini");
-  const std::string path = workFolder + "/Brand.ini";
+  std::string path = workFolder + "/Brand.ini";
   static const std::pair<const char *, const char *> defaults[] = {
       {"splashfilename", ""},
       {"title", "\"My Program\""},

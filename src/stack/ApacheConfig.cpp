@@ -114,7 +114,7 @@ static void WriteWholeFile(const std::string &path, const std::string &text)
 
 std::string WriteApacheConfig(const TStackSetup &setup)
 {
-  const std::string path = setup.workFolder + "/httpd.conf";
+  std::string path = setup.workFolder + "/httpd.conf";
   if (ServesWebRootCopy(setup)) {
     AppUtils::CopyFolder(setup.appPath + "www", setup.workFolder);
     AppUtils::SetTreeReadOnly(setup.workFolder + "/www", false);

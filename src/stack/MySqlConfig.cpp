@@ -22,7 +22,7 @@ static std::string QuotedValue(const std::string &text)
 
 std::string MySqlSocketPath(const std::string &workFolder)
 {
-  const std::string path = workFolder + "/" + MySqlSocketName;
+  std::string path = workFolder + "/" + MySqlSocketName;
   if (path.size() > MaxSocketPathLength)
     throw std::runtime_error("The MySQL socket path \"" + path + "\" is longer than " +
                              std::to_string(MaxSocketPathLength) + " bytes");
@@ -52,7 +52,7 @@ TIniValues MySqlIniSettings(const TStackSetup &setup)
 
 std::string WriteMySqlConfig(const TStackSetup &setup)
 {
-  const std::string path = setup.workFolder + "/my.ini";
+  std::string path = setup.workFolder + "/my.ini";
   const TIniValues settings = MySqlIniSettings(setup);
   if (setup.isCdRom) {
     AppUtils::CopyFolder(setup.appPath + "data", setup.workFolder);
