@@ -18,8 +18,6 @@ using namespace AppUtils;
 namespace
 {
 
-constexpr int ShowNormal = 1;
-
 // Tray notifications stay off while a maintenance dialog is open, whatever way the command ends.
 class TQuietTray
 {
@@ -58,7 +56,7 @@ void RunDownSizeCommand(TfrmMain &form)
   if (dialog.exec() != QDialog::Accepted)
     return;
   const std::string program = GetProgramPath();
-  if (StartProcess(program, DownSizeParameters(dialog.Selection()), ShowNormal, "") == 0)
+  if (StartProcess(program, DownSizeParameters(dialog.Selection()), TShowCommand::Normal, "") == 0)
     throw std::runtime_error("Cannot start \"" + program + "\"");
   QCoreApplication::processEvents();
   form.CloseApplication();

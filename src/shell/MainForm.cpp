@@ -1,5 +1,6 @@
 #include "shell/MainForm.h"
 
+#include "corvala/Version.h"
 #include "shell/AboutForm.h"
 #include "shell/ApplicationTitle.h"
 #include "shell/BrowserForm.h"
@@ -407,7 +408,7 @@ void TfrmMain::mnuTray_AboutClick()
   } restore{this};
   TfrmAbout about(MainIcon);
   about.ProductTitle = AppName;
-  about.Version = "7.00";
+  about.Version = CorvalaVersion;
   about.Year = "2010";
   about.exec();
 }

@@ -1,5 +1,6 @@
 #include "stack/MySqlConfig.h"
 
+#include "config/ConfigFile.h"
 #include "utils/FileTree.h"
 #include "utils/Ini.h"
 
@@ -39,7 +40,7 @@ TIniValues MySqlIniSettings(const TStackSetup &setup)
   return {
       {"basedir", QuotedValue(setup.binFolder + "/mysql")},
       {"datadir", QuotedValue(MySqlDataFolder(setup))},
-      {"bind-address", "127.0.0.1"},
+      {"bind-address", LoopbackAddress},
       {"port", std::to_string(setup.mySqlPort)},
       // Without InnoDB the server needs another default engine to start at all.
       {"default-storage-engine", "Aria"},
