@@ -7,6 +7,7 @@
 #include "maintenance/SettingsApply.h"
 #include "maintenance/SettingsForm.h"
 #include "shell/MainForm.h"
+#include "shell/QuietTray.h"
 #include "utils/Paths.h"
 #include "utils/Process.h"
 
@@ -14,24 +15,6 @@
 #include <stdexcept>
 
 using namespace AppUtils;
-
-namespace
-{
-
-// Tray notifications stay off while a maintenance dialog is open, whatever way the command ends.
-class TQuietTray
-{
-public:
-  explicit TQuietTray(TfrmMain &form) : form(form) { form.SetTrayNotifications(false); }
-  ~TQuietTray() { form.SetTrayNotifications(true); }
-  TQuietTray(const TQuietTray &) = delete;
-  TQuietTray &operator=(const TQuietTray &) = delete;
-
-private:
-  TfrmMain &form;
-};
-
-} // namespace
 
 void RunSettingsCommand(TfrmMain &form, const std::string &workFolder)
 {
