@@ -4,7 +4,7 @@ set -euo pipefail
 
 PACKAGES=(
   # build
-  build-essential cmake pkg-config clang clang-format libclang-rt-14-dev python3
+  build-essential cmake pkg-config clang clang-format clang-tidy libclang-rt-14-dev python3
   libgtest-dev libgmock-dev libssl-dev zlib1g-dev libjpeg-dev libpng-dev
   qt6-base-dev qt6-webengine-dev libgl-dev
   # the server stack the kit assembles
@@ -19,6 +19,8 @@ PACKAGES=(
   xvfb xdotool openbox trayer imagemagick x11-utils
   # tools the tests and benchmarks use
   curl procps psmisc sudo
+  # the checks beside the tests (scripts/check.sh)
+  shellcheck
 )
 
 missing=()

@@ -11,6 +11,10 @@ bash scripts/setup.sh
 source scripts/display.sh
 jobs=$(nproc)
 
+# Formatting, shellcheck, clang-tidy of the GUI-free libraries and a smoke run of each fuzzer.
+echo "== checks"
+bash scripts/check.sh build 30
+
 # build_and_test DIR CTEST-EXCLUDE [CMAKE-ARGS...]
 build_and_test() {
   local dir=$1 exclude=$2

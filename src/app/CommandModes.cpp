@@ -3,6 +3,7 @@
 #include "app/ModeErrorReport.h"
 #include "app/ResourceCommands.h"
 #include "app/SplashRole.h"
+#include "maintenance/DownSize.h"
 #include "utils/Paths.h"
 
 #include <algorithm>
@@ -16,8 +17,6 @@ using AppUtils::TStringArray;
 
 namespace
 {
-
-constexpr size_t DownSizeFlagCount = 15;
 
 TDownSizeRunner &DownSizeRunner()
 {
@@ -40,8 +39,8 @@ void RunDownSizeMode(const TStringArray &args)
   if (!DownSizeRunner())
     throw std::runtime_error("The downsize command is not available in this program");
   TStringArray flags(args.begin() + 1,
-                     args.begin() + static_cast<long>(std::min(args.size(), DownSizeFlagCount + 1)));
-  flags.resize(DownSizeFlagCount, "0");
+                     args.begin() + static_cast<long>(std::min(args.size(), DownSizeComponentCount + 1)));
+  flags.resize(DownSizeComponentCount, "0");
   DownSizeRunner()(flags);
 }
 

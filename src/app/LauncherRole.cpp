@@ -28,7 +28,6 @@ namespace
 
 constexpr auto ExternalBrowserFirstPause = std::chrono::milliseconds(5000);
 constexpr int ExternalBrowserPollMs = 330;
-constexpr int ShowMaximized = 3;
 
 // What Qt WebEngine needs here: measured under Xvfb, without a GPU, and as root in CI.
 void PrepareWebEngineEnvironment()
@@ -69,7 +68,8 @@ bool RunExternalBrowser(TServerStack &stack, const TExitRequest &exitRequest)
 {
   KillProcess(stack.SplashProcessId);
   stack.SplashProcessId = 0;
-  const TProcessId browser = StartProcess(stack.BrowserPath, stack.BrowserParameters, ShowMaximized, "");
+  const TProcessId browser =
+      StartProcess(stack.BrowserPath, stack.BrowserParameters, TShowCommand::Maximized, "");
   TProcessFamily family(browser, ExpandFromAppDir(stack.BrowserPath));
   const auto firstLook = std::chrono::steady_clock::now() + ExternalBrowserFirstPause;
   while (!exitRequest.requested && std::chrono::steady_clock::now() < firstLook)

@@ -9,8 +9,8 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <gnu/libc-version.h>
+#include <string>
 #include <unistd.h>
 
 using namespace AppUtils;
@@ -36,7 +36,7 @@ bool CheckPlatform()
 bool IsLauncherInstance()
 {
   const char *marker = std::getenv(RelaunchMarkerVariable);
-  return marker != nullptr && std::strcmp(marker, "6005") == 0;
+  return marker != nullptr && marker == std::to_string(static_cast<int>(TShowCommand::Relaunch));
 }
 
 } // namespace
@@ -58,6 +58,6 @@ int StartProgram(int argc, char **argv)
   if (IsLauncherInstance())
     _exit(RunLauncher(argc, argv));
   // The first start only hands over to a marked instance of itself.
-  StartProcess(GetProgramPath(), "", RelaunchShowCommand, "");
+  StartProcess(GetProgramPath(), "", TShowCommand::Relaunch, "");
   TerminateCurrentProcess();
 }

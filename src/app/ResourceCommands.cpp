@@ -22,9 +22,6 @@ constexpr std::chrono::milliseconds SetupPause(60);
 // whole core away from the process it waits for.
 constexpr std::chrono::milliseconds CommandPause(1);
 
-constexpr int ShowNormal = 1;
-constexpr int Show = 5;
-
 // A path with a double quote cannot travel intact through a child's command line, where quotes
 // group and are removed: it would name another file.
 bool PassableFile(const TStringArray &arguments, size_t index)
@@ -76,10 +73,10 @@ void RunSetupCommand(const TStringArray &arguments)
       if (PassableFile(arguments, i + 1))
         StartProcessAndWait(program,
                             std::string(switches[i]) + " \"" + target + "\" \"" + arguments[i + 1] + "\"",
-                            ShowNormal, "");
+                            TShowCommand::Normal, "");
     // Opening a program file runs it.
     if (arguments.size() < 5)
-      StartProcess(target, "", Show, "");
+      StartProcess(target, "", TShowCommand::Show, "");
   } catch (const std::exception &) {
     // The set-up ends quietly whatever failed; the children report their own errors.
   }

@@ -37,7 +37,7 @@ private:
   void ReportError(const QString &message);
 
   TSplashSource FSource;
-  QLabel *Image1;
+  QLabel *Image1; // the splash picture
   bool FReady = false;
   bool FShown = false;
 };

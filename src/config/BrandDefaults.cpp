@@ -1,5 +1,6 @@
 #include "config/BrandDefaults.h"
 
+#include "config/ConfigFile.h"
 #include "utils/Ini.h"
 
 #include <stdexcept>
@@ -12,7 +13,7 @@ std::string WriteBrandDefaults(const std::string &workFolder)
 {
   if (workFolder.empty())
     throw std::runtime_error("No work folder for Brand.ini");
-  const std::string path = workFolder + "/Brand.ini";
+  std::string path = workFolder + "/Brand.ini";
   static const std::pair<const char *, const char *> defaults[] = {
       {"splashfilename", ""},
       {"title", "\"My Program\""},
@@ -21,7 +22,7 @@ std::string WriteBrandDefaults(const std::string &workFolder)
       {"statusbar", "1"},
       {"trayicon", "0"},
       {"fullscreen", "0"},
-      {"ip", "127.0.0.1"},
+      {"ip", LoopbackAddress},
       {"port", "80"},
       {"datadir", ""},
       {"srcdir", ""},

@@ -13,7 +13,7 @@ std::string PrepareConfigFile(const std::string &workFolder)
   // An empty folder would put the file in the file-system root.
   if (workFolder.empty())
     throw std::runtime_error("No work folder for Config.ini");
-  const std::string path = workFolder + "/Config.ini";
+  std::string path = workFolder + "/Config.ini";
   AppUtils::ExtractResourceToFile("res_Config_ini", path);
   return path;
 }

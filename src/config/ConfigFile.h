@@ -11,6 +11,10 @@ namespace Corvala
 // empty, and the resource errors ("Resource %s not found", "Cannot create file "%s". %s").
 std::string PrepareConfigFile(const std::string &workFolder);
 
+// The loopback address: the "ip" value that keeps the web server on this machine (any other value
+// serves every address), and the address the database server always listens on.
+inline constexpr char LoopbackAddress[] = "127.0.0.1";
+
 // A flag is off exactly when its value is the text "0"; empty and missing values are on.
 bool IsFlagOn(const std::string &value);
 

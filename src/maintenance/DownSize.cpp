@@ -17,7 +17,6 @@ namespace
 {
 
 constexpr auto PollInterval = std::chrono::milliseconds(60);
-constexpr int ShowNormal = 1;
 
 void Pause()
 {
@@ -206,5 +205,5 @@ void RunDownSize(const std::vector<std::string> &flags)
     Pause();
   Pause();
   DeleteDownSizeSelection(GetAppPath(), flags);
-  StartProcess(program, "", ShowNormal, "");
+  StartProcess(program, "", TShowCommand::Normal, "");
 }

@@ -7,6 +7,7 @@
 #include "maintenance/SettingsApply.h"
 #include "maintenance/SettingsForm.h"
 #include "shell/MainForm.h"
+#include "shell/QuietTray.h"
 #include "utils/Paths.h"
 #include "utils/Process.h"
 
@@ -14,26 +15,6 @@
 #include <stdexcept>
 
 using namespace AppUtils;
-
-namespace
-{
-
-constexpr int ShowNormal = 1;
-
-// Tray notifications stay off while a maintenance dialog is open, whatever way the command ends.
-class TQuietTray
-{
-public:
-  explicit TQuietTray(TfrmMain &form) : form(form) { form.SetTrayNotifications(false); }
-  ~TQuietTray() { form.SetTrayNotifications(true); }
-  TQuietTray(const TQuietTray &) = delete;
-  TQuietTray &operator=(const TQuietTray &) = delete;
-
-private:
-  TfrmMain &form;
-};
-
-} // namespace
 
 void RunSettingsCommand(TfrmMain &form, const std::string &workFolder)
 {
@@ -58,7 +39,7 @@ void RunDownSizeCommand(TfrmMain &form)
   if (dialog.exec() != QDialog::Accepted)
     return;
   const std::string program = GetProgramPath();
-  if (StartProcess(program, DownSizeParameters(dialog.Selection()), ShowNormal, "") == 0)
+  if (StartProcess(program, DownSizeParameters(dialog.Selection()), TShowCommand::Normal, "") == 0)
     throw std::runtime_error("Cannot start \"" + program + "\"");
   QCoreApplication::processEvents();
   form.CloseApplication();

@@ -23,8 +23,6 @@ using namespace AppUtils;
 namespace
 {
 
-constexpr int ShowNormal = 1;
-
 [[noreturn]] void CannotCreate(const std::string &path, int error)
 {
   throw std::runtime_error("Cannot create file \"" + path + "\". " + std::strerror(error));
@@ -133,6 +131,6 @@ void ApplyServerSettings(const std::string &configFile, const std::string &ip, i
   const std::string copiedConfig = copy + ".ini";
   CopyToNewFile(configFile, copiedConfig, 0600);
   const std::string parameters = "/setup " + Quoted(programPath) + " " + Quoted(copiedConfig);
-  if (StartProcess(copy, parameters, ShowNormal, "") == 0)
+  if (StartProcess(copy, parameters, TShowCommand::Normal, "") == 0)
     throw std::runtime_error("Cannot start \"" + copy + "\"");
 }

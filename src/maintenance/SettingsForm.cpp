@@ -1,5 +1,6 @@
 #include "maintenance/SettingsForm.h"
 
+#include "config/ConfigFile.h"
 #include "maintenance/DialogLook.h"
 #include "maintenance/SpinEdit.h"
 #include "shell/MessageBox.h"
@@ -11,13 +12,6 @@
 #include <QShowEvent>
 
 using namespace AppUtils;
-
-namespace
-{
-
-constexpr char LoopbackAddress[] = "127.0.0.1";
-
-} // namespace
 
 TfrmSettings::TfrmSettings(QWidget *parent) : QDialog(parent)
 {
@@ -76,7 +70,7 @@ void TfrmSettings::showEvent(QShowEvent *event)
 void TfrmSettings::FormShow()
 {
   CentreOnScreen(this);
-  cboIP->setCurrentIndex(IP == LoopbackAddress ? 0 : 1);
+  cboIP->setCurrentIndex(IP == Corvala::LoopbackAddress ? 0 : 1);
   SpinEdit1->SetValue(Port);
   btnOK->setEnabled(false);
 }
@@ -96,7 +90,7 @@ void TfrmSettings::btnOKClick()
 {
   if (ShowMessageBox(ConfirmationText, ConfirmationFlags) != IDYES)
     return;
-  IP = cboIP->currentIndex() == 0 ? LoopbackAddress : "all";
+  IP = cboIP->currentIndex() == 0 ? Corvala::LoopbackAddress : "all";
   Port = SpinEdit1->Value();
   accept();
 }

@@ -36,7 +36,7 @@ private:
   QLabel *lblIP;
   QComboBox *cboIP;
   QLabel *lblPort;
-  TSpinEdit *SpinEdit1;
+  TSpinEdit *SpinEdit1; // the Apache port
   QPushButton *btnOK;
   QPushButton *btnCancel;
 };

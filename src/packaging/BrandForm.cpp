@@ -1,5 +1,6 @@
 #include "packaging/BrandForm.h"
 
+#include "config/ConfigFile.h"
 #include "packaging/Pickers.h"
 #include "packaging/UserFolders.h"
 #include "utils/Paths.h"
@@ -198,7 +199,7 @@ void TfrmBrand::FormShow()
   cboTrayIcon->setCurrentIndex(FlagItem(TrayIcon));
   cboFullScreen->setCurrentIndex(FlagItem(FullScreen));
   cboCopyFiles->setCurrentIndex(FlagItem(CopyFilesToHardDisk));
-  cboIP->setCurrentIndex(IP == "127.0.0.1" ? 0 : 1);
+  cboIP->setCurrentIndex(IP == LoopbackAddress ? 0 : 1);
   SpinEdit1->setValue(Port);
   SetText(edtDataDir, FolderFieldText(DataDir, DataDirPlaceholder));
   SetText(edtSrcDir, FolderFieldText(SrcDir, SrcDirPlaceholder));

@@ -34,14 +34,14 @@ public:
   QComboBox *cboTrayIcon;
   QComboBox *cboFullScreen;
   QComboBox *cboIP;
-  QSpinBox *SpinEdit1;
+  QSpinBox *SpinEdit1; // the Apache port beside the IP address
   QComboBox *cboCopyFiles;
-  QLabel *Label2;
+  QLabel *Label2; // the caption of the website directory
   QLineEdit *edtSrcDir;
   QPushButton *btnSelectSrcDir;
-  QLabel *Label4;
+  QLabel *Label4; // the caption of the database directory
   QLineEdit *edtDataDir;
-  QPushButton *Button1;
+  QPushButton *Button1; // browses for the database directory
   QLineEdit *edtOutputDir;
   QPushButton *btnSelectOutputDir;
   QPushButton *btnOK;

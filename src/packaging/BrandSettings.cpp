@@ -1,5 +1,6 @@
 #include "packaging/BrandSettings.h"
 
+#include "config/ConfigFile.h"
 #include "config/IntegerValue.h"
 #include "shell/Trim.h"
 #include "utils/Paths.h"
@@ -94,7 +95,7 @@ void ApplyBrandEntries(TBrandSettings &s, const TBrandEntries &e)
   s.TrayIcon = FlagValue(e.TrayIcon);
   s.FullScreen = FlagValue(e.FullScreen);
   s.CopyFilesToHardDisk = FlagValue(e.CopyFilesToHardDisk);
-  s.IP = e.Loopback ? "127.0.0.1" : "all";
+  s.IP = e.Loopback ? LoopbackAddress : "all";
   s.Port = e.Port;
   TakeExisting(s.DataDir, e.DataDir, AppUtils::DirectoryExists);
   TakeExisting(s.SrcDir, e.SrcDir, AppUtils::DirectoryExists);

@@ -20,8 +20,6 @@ namespace Corvala
 namespace
 {
 
-constexpr int ShowNormal = 1;
-
 void Report(const std::function<void()> &progress)
 {
   if (progress)
@@ -55,8 +53,9 @@ void RunResourceCommand(const std::string &programPath, const std::string &mode,
   for (const std::string *path : {&runme, &file})
     if (path->find('"') != std::string::npos)
       throw std::runtime_error("A path given to \"" + mode + "\" holds a double quote: " + *path);
-  const TChildEnd end = StartProcessAndWait(programPath, mode + " \"" + runme + "\" \"" + file + "\"",
-                                            ShowNormal, "", {.captureErrors = true, .withoutDisplay = true});
+  const TChildEnd end =
+      StartProcessAndWait(programPath, mode + " \"" + runme + "\" \"" + file + "\"", TShowCommand::Normal, "",
+                          {.captureErrors = true, .withoutDisplay = true});
   if (!end.Succeeded())
     throw std::runtime_error(CommandFailure(mode, end));
 }

@@ -5,6 +5,7 @@
 #include "packaging/DistributionBuild.h"
 #include "shell/MainForm.h"
 #include "shell/MessageBox.h"
+#include "shell/QuietTray.h"
 #include "utils/Paths.h"
 #include "utils/WorkFolder.h"
 
@@ -25,17 +26,11 @@ void OpenFolderInShell(const std::string &folder)
   QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
 }
 
-struct TNotificationsOff {
-  explicit TNotificationsOff(TfrmMain &form) : form(form) { form.SetTrayNotifications(false); }
-  ~TNotificationsOff() { form.SetTrayNotifications(true); }
-  TfrmMain &form;
-};
-
 } // namespace
 
 void BuildDistribution(TfrmMain &form, const std::string &brandFile)
 {
-  TNotificationsOff notificationsOff(form);
+  const TQuietTray quiet(form);
   TfrmBrand dialog(&form);
   static_cast<Corvala::TBrandSettings &>(dialog) =
       Corvala::ReadBrandSettings(Corvala::TConfigFile(brandFile));

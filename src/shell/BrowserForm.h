@@ -45,7 +45,7 @@ protected:
 private:
   void WebBrowser1NewWindow(QWebEngineNewWindowRequest &request);
 
-  QWidget *Panel1;
+  QWidget *Panel1; // the page area under the tool band, holding the browser
 };
 
 // Opens Request in a new pop-up window whose Home is HomeAddress, placed in Area for the features the

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QString>
 #include <functional>
+#include <stdexcept>
 
 class QComboBox;
 class QFrame;
@@ -47,26 +48,28 @@ protected:
 
   bool eventFilter(QObject *watched, QEvent *event) override;
 
-  // Runs a browser command whose failures do not matter.
+  // Runs a browser or window command whose failures do not matter: the errors of files, processes
+  // and the system (std::runtime_error and what derives from it). A fault of the program itself,
+  // such as a logic error or exhausted memory, still reaches the error report.
   template <typename Command> static void IgnoringErrors(Command command)
   {
     try {
       command();
-    } catch (...) {
+    } catch (const std::runtime_error &) {
     }
   }
 
   // The client area's column: tool band, page area.
   QVBoxLayout *clientColumn;
-  TWebBrowser *WebBrowser1 = nullptr;
-  QFrame *CoolBar1 = nullptr;
+  TWebBrowser *WebBrowser1 = nullptr; // the page view
+  QFrame *CoolBar1 = nullptr;         // the tool band: tool bar and address box
   QToolBar *tlbToolbar = nullptr;
   QToolButton *btnBack = nullptr;
   QToolButton *btnForward = nullptr;
   QComboBox *cboAddress = nullptr;
-  QStatusBar *StatusBar1 = nullptr;
+  QStatusBar *StatusBar1 = nullptr; // the status bar with its three panels
   QLabel *statusPanels[3] = {};
-  QProgressBar *ProgressBar1 = nullptr;
+  QProgressBar *ProgressBar1 = nullptr; // the load progress, over status panel 1
 
 private:
   // Whether Event, delivered to Watched, picks an item of the address list.

@@ -1,9 +1,11 @@
 #include "shell/MainForm.h"
 
+#include "corvala/Version.h"
 #include "shell/AboutForm.h"
 #include "shell/ApplicationTitle.h"
 #include "shell/BrowserForm.h"
 #include "shell/Favorites.h"
+#include "shell/QuietTray.h"
 #include "shell/TrayIconMan.h"
 #include "shell/Vendor.h"
 #include "shell/WebBrowser.h"
@@ -18,6 +20,7 @@
 #include <QMenu>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStringList>
 #include <QStyle>
 #include <QThread>
 #include <QTimer>
@@ -31,7 +34,22 @@ using namespace AppUtils;
 namespace
 {
 
-constexpr int VisibleToolButtonsWhenBranded = 5;
+// What a branded launcher leaves out: the favorites and rebrand buttons with their separator, and
+// every tray item but Show/Hide, the separator after it, and Exit.
+const QStringList ToolbarEntriesHiddenWhenBranded = {"ToolButton1", "btnFavorites", "btnBrand"};
+const QStringList TrayItemsHiddenWhenBranded = {"mnuTray_DownSize", "mnuTray_Settings",  "mnuTray_Separator1",
+                                                "mnuTray_Help",     "mnuTray_Email",     "mnuTray_Website",
+                                                "mnuTray_About",    "mnuTray_Separator2"};
+// Kept in the tray only to exit, the window has nothing to show or hide.
+const QStringList TrayItemsHiddenWhenKeptInTray = {"mnuTray_Show", "mnuTray_Separator0"};
+
+// Hides the menu's items whose object names are listed.
+void HideMenuItems(QMenu *menu, const QStringList &names)
+{
+  for (QAction *item : menu->actions())
+    if (names.contains(item->objectName()))
+      item->setVisible(false);
+}
 
 } // namespace
 
@@ -92,6 +110,7 @@ TfrmMain::~TfrmMain()
 void TfrmMain::AddFavoritesAndRebrand()
 {
   QAction *separator = tlbToolbar->addSeparator();
+  // ToolButton1: the separator before Favorites, named as the form names it.
   tlbToolbar->widgetForAction(separator)->setObjectName("ToolButton1");
   QStyle *look = style();
   QToolButton *btnFavorites =
@@ -171,14 +190,12 @@ void TfrmMain::ApplyBranding(const TStartupInfo &info)
   mnuTray_Settings->setEnabled(!info.isCdRom);
 
   if (info.brand) {
-    // The tool bar's entries in order, the separator included.
-    const QList<QAction *> buttons = tlbToolbar->actions();
-    for (qsizetype index = buttons.size(); index-- > VisibleToolButtonsWhenBranded;)
-      buttons[index]->setVisible(false);
-    // What stays of the tray menu: Show/Hide, the separator after it, and Exit.
-    const QList<QAction *> items = mnuTray->actions();
-    for (qsizetype index = items.size() - 2; index >= 2; --index)
-      items[index]->setVisible(false);
+    // A tool bar shows or hides its widgets through their actions.
+    for (QAction *entry : tlbToolbar->actions())
+      if (const QWidget *widget = tlbToolbar->widgetForAction(entry);
+          widget != nullptr && ToolbarEntriesHiddenWhenBranded.contains(widget->objectName()))
+        entry->setVisible(false);
+    HideMenuItems(mnuTray, TrayItemsHiddenWhenBranded);
   }
 
   ShowTrayIcon = info.showTrayIcon;
@@ -228,8 +245,7 @@ void TfrmMain::KeepRunningInTray()
 {
   // The only way out is the tray's Exit, so the icon is there whatever "trayicon" says.
   ShowTrayIcon = true;
-  mnuTray->actions().at(0)->setVisible(false);
-  mnuTray->actions().at(1)->setVisible(false);
+  HideMenuItems(mnuTray, TrayItemsHiddenWhenKeptInTray);
   PutUpTrayIcon();
 }
 
@@ -400,14 +416,10 @@ void TfrmMain::mnuTray_WebsiteClick()
 
 void TfrmMain::mnuTray_AboutClick()
 {
-  SetTrayNotifications(false);
-  struct TNotificationsBack {
-    TfrmMain *form;
-    ~TNotificationsBack() { form->SetTrayNotifications(true); }
-  } restore{this};
+  const TQuietTray quiet(*this);
   TfrmAbout about(MainIcon);
   about.ProductTitle = AppName;
-  about.Version = "7.00";
+  about.Version = CorvalaVersion;
   about.Year = "2010";
   about.exec();
 }

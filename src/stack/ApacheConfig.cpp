@@ -1,5 +1,6 @@
 #include "stack/ApacheConfig.h"
 
+#include "config/ConfigFile.h"
 #include "utils/FileTree.h"
 
 #include <cerrno>
@@ -30,7 +31,7 @@ static std::string QuotedArgument(const std::string &path)
 
 std::string ApacheListenAddress(const std::string &ip)
 {
-  return ip == "127.0.0.1" ? "127.0.0.1" : "0.0.0.0";
+  return ip == LoopbackAddress ? LoopbackAddress : "0.0.0.0";
 }
 
 bool ServesWebRootCopy(const TStackSetup &setup)
@@ -114,7 +115,7 @@ static void WriteWholeFile(const std::string &path, const std::string &text)
 
 std::string WriteApacheConfig(const TStackSetup &setup)
 {
-  const std::string path = setup.workFolder + "/httpd.conf";
+  std::string path = setup.workFolder + "/httpd.conf";
   if (ServesWebRootCopy(setup)) {
     AppUtils::CopyFolder(setup.appPath + "www", setup.workFolder);
     AppUtils::SetTreeReadOnly(setup.workFolder + "/www", false);

@@ -12,10 +12,10 @@ namespace Corvala
 
 std::string PrepareBinFolder(const std::string &appPath, const std::string &workFolder, bool isCdRom)
 {
-  const std::string bin = appPath + "bin";
+  std::string bin = appPath + "bin";
   if (!isCdRom)
     return bin;
-  const std::string copy = workFolder + "/bin";
+  std::string copy = workFolder + "/bin";
   const std::string copiedLibraries = workFolder + "/" + LibraryFolder;
   std::error_code ignored;
   std::filesystem::create_directories(copiedLibraries, ignored);

@@ -1,5 +1,6 @@
 #include "stack/MySqlConfig.h"
 
+#include "config/ConfigFile.h"
 #include "utils/FileTree.h"
 #include "utils/Ini.h"
 
@@ -22,7 +23,7 @@ static std::string QuotedValue(const std::string &text)
 
 std::string MySqlSocketPath(const std::string &workFolder)
 {
-  const std::string path = workFolder + "/" + MySqlSocketName;
+  std::string path = workFolder + "/" + MySqlSocketName;
   if (path.size() > MaxSocketPathLength)
     throw std::runtime_error("The MySQL socket path \"" + path + "\" is longer than " +
                              std::to_string(MaxSocketPathLength) + " bytes");
@@ -39,7 +40,7 @@ TIniValues MySqlIniSettings(const TStackSetup &setup)
   return {
       {"basedir", QuotedValue(setup.binFolder + "/mysql")},
       {"datadir", QuotedValue(MySqlDataFolder(setup))},
-      {"bind-address", "127.0.0.1"},
+      {"bind-address", LoopbackAddress},
       {"port", std::to_string(setup.mySqlPort)},
       // Without InnoDB the server needs another default engine to start at all.
       {"default-storage-engine", "Aria"},
@@ -52,7 +53,7 @@ TIniValues MySqlIniSettings(const TStackSetup &setup)
 
 std::string WriteMySqlConfig(const TStackSetup &setup)
 {
-  const std::string path = setup.workFolder + "/my.ini";
+  std::string path = setup.workFolder + "/my.ini";
   const TIniValues settings = MySqlIniSettings(setup);
   if (setup.isCdRom) {
     AppUtils::CopyFolder(setup.appPath + "data", setup.workFolder);

@@ -196,7 +196,7 @@ static void PrepareSessionFolder(const TStackSetup &setup)
 
 std::string WritePhpConfig(const TStackSetup &setup)
 {
-  const std::string path = setup.workFolder + "/php.ini";
+  std::string path = setup.workFolder + "/php.ini";
   const std::string php = setup.binFolder + "/php";
   std::error_code ignored;
   fs::copy_file(php + "/php.ini", path, fs::copy_options::overwrite_existing, ignored);

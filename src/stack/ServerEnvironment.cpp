@@ -1,5 +1,6 @@
 #include "stack/ServerEnvironment.h"
 
+#include "corvala/Version.h"
 #include "utils/Environment.h"
 #include "utils/WorkFolder.h"
 
@@ -13,7 +14,7 @@ void SetServerEnvironment(const std::string &programPath)
   SetPhpIniEnvironment(WorkFolderPathFor(programPath));
   SetLanguageEnvironment();
   SetEnvironmentValue("SERVER_FILENAME", programPath);
-  SetEnvironmentValue("SERVER_FILEVERSION", "7.00");
+  SetEnvironmentValue("SERVER_FILEVERSION", CorvalaVersion);
   SetEnvironmentValue("SERVER_APPNAME", "Corvala");
   // Without this PHP also reads the host's own conf.d and loads its extensions twice.
   SetEnvironmentValue("PHP_INI_SCAN_DIR", "");

@@ -38,7 +38,6 @@ namespace
 {
 constexpr auto ApachePollInterval = std::chrono::milliseconds(330);
 constexpr char ProductName[] = "Corvala";
-constexpr char LoopbackAddress[] = "127.0.0.1";
 constexpr int DeleteRetryRounds = 2000;
 
 // The last lines of Apache's error log, to say why it ended.
@@ -132,7 +131,7 @@ void TServerStack::StartServers()
 {
   CheckStop();
   if (Opts.StartSplash)
-    SplashProcessId = StartProcess(ProgramPath, "splash \"" + ConfigFile + "\"", 1, "",
+    SplashProcessId = StartProcess(ProgramPath, "splash \"" + ConfigFile + "\"", TShowCommand::Normal, "",
                                    StartOptions{.dieWithParent = true});
 
   BinFolder = PrepareBinFolder(AppPath, WorkFolder, IsCdRom);
@@ -167,8 +166,8 @@ void TServerStack::StartMySql()
     throw std::runtime_error("No free port for MySQL on 127.0.0.1 from 3306 to 65535");
   MySqlIniPath = WriteMySqlConfig(Setup());
   MySqlProcessId =
-      StartProcess(MySqlExePath, MySqlParameters(MySqlIniPath, MySqlPort, BinFolder, geteuid() == 0), 0, "",
-                   StartOptions{.dieWithParent = true});
+      StartProcess(MySqlExePath, MySqlParameters(MySqlIniPath, MySqlPort, BinFolder, geteuid() == 0),
+                   TShowCommand::Hide, "", StartOptions{.dieWithParent = true});
 }
 
 void TServerStack::StartApache()
@@ -181,7 +180,7 @@ void TServerStack::StartApache()
                              std::string(loopback ? LoopbackAddress : "0.0.0.0") + " from " +
                              std::to_string(configured) + " to 65535");
   HttpdConfPath = WriteApacheConfig(Setup());
-  ApacheProcessId = StartProcess(ApacheExePath, ApacheParameters(HttpdConfPath), 0, "",
+  ApacheProcessId = StartProcess(ApacheExePath, ApacheParameters(HttpdConfPath), TShowCommand::Hide, "",
                                  StartOptions{.dieWithParent = true});
   WaitForApacheWorker();
 }

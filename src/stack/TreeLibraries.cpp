@@ -58,6 +58,7 @@ void CollectElfFiles(const std::string &folder, const std::vector<std::string> &
 std::vector<std::string> ElfFilesBelow(const std::string &folder, const std::vector<std::string> &skip)
 {
   std::vector<std::string> skipPaths;
+  skipPaths.reserve(skip.size());
   for (const std::string &relative : skip)
     skipPaths.push_back(folder + "/" + relative);
   std::vector<std::string> files;

@@ -25,7 +25,7 @@ std::string Variable(const char *name)
 
 std::string CacheRoot()
 {
-  const std::string cache = Variable("XDG_CACHE_HOME");
+  std::string cache = Variable("XDG_CACHE_HOME");
   if (!cache.empty())
     return cache;
   const std::string home = Variable("HOME");

@@ -7,9 +7,10 @@
 namespace AppUtils
 {
 
-// The show command that marks the launcher instance the program started for itself. A child
-// started with it finds the marker in its environment; no other child carries that variable.
-inline constexpr int RelaunchShowCommand = 6005;
+// How a started program is asked to show its window. Only Relaunch has an effect: it marks the
+// launcher instance the program started for itself. A child started with it finds the marker
+// (its number as text) in its environment; no other child carries that variable.
+enum class TShowCommand : int { Hide = 0, Normal = 1, Maximized = 3, Show = 5, Relaunch = 6005 };
 inline constexpr char RelaunchMarkerVariable[] = "CORVALA_SHOW";
 
 struct StartOptions {
@@ -40,15 +41,16 @@ struct TChildEnd {
 // Starts the program with the command line BuildCommandLine(program, parameters), split into
 // arguments (argument 0 is the program path). The child gets its own process group, the
 // launcher's environment and no descriptor but 0, 1 and 2; it runs in workingFolder when that is
-// an existing folder, else in the current one. showMode matters only as RelaunchShowCommand.
+// an existing folder, else in the current one. showMode matters only as TShowCommand::Relaunch.
 // Gives the child's id once the program runs, 0 when it could not be started.
-TProcessId StartProcess(const std::string &program, const std::string &parameters, int showMode,
+TProcessId StartProcess(const std::string &program, const std::string &parameters, TShowCommand showMode,
                         const std::string &workingFolder, const StartOptions &options = {});
 
 // As StartProcess, then waits without limit for the child's end and gives how it ended; returns at
 // once when the start failed.
-TChildEnd StartProcessAndWait(const std::string &program, const std::string &parameters, int showMode,
-                              const std::string &workingFolder, const StartOptions &options = {});
+TChildEnd StartProcessAndWait(const std::string &program, const std::string &parameters,
+                              TShowCommand showMode, const std::string &workingFolder,
+                              const StartOptions &options = {});
 
 // True when a process (not a thread, not a zombie) with this id runs. Ids that are negative as
 // signed 32-bit values are never running. A zombie started by StartProcess is reaped here.

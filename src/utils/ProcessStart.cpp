@@ -41,7 +41,7 @@ bool StartsWith(const char *entry, const std::string &prefix)
   return std::strncmp(entry, prefix.c_str(), prefix.size()) == 0;
 }
 
-TStringArray ChildEnvironment(int showMode, bool withoutDisplay)
+TStringArray ChildEnvironment(TShowCommand showMode, bool withoutDisplay)
 {
   const std::string marker = std::string(RelaunchMarkerVariable) + "=";
   TStringArray environment;
@@ -49,8 +49,8 @@ TStringArray ChildEnvironment(int showMode, bool withoutDisplay)
     if (!StartsWith(*entry, marker) &&
         !(withoutDisplay && (StartsWith(*entry, "DISPLAY=") || StartsWith(*entry, "WAYLAND_DISPLAY="))))
       environment.emplace_back(*entry);
-  if (showMode == RelaunchShowCommand)
-    environment.push_back(marker + std::to_string(RelaunchShowCommand));
+  if (showMode == TShowCommand::Relaunch)
+    environment.push_back(marker + std::to_string(static_cast<int>(TShowCommand::Relaunch)));
   return environment;
 }
 
@@ -165,7 +165,7 @@ TProcessId Spawn(ChildPlan &plan)
   return 0;
 }
 
-TProcessId StartChild(const std::string &program, const std::string &parameters, int showMode,
+TProcessId StartChild(const std::string &program, const std::string &parameters, TShowCommand showMode,
                       const std::string &workingFolder, const StartOptions &options, int errorOutput = -1)
 {
   ChildPlan plan;
@@ -185,7 +185,7 @@ TProcessId StartChild(const std::string &program, const std::string &parameters,
 
 } // namespace
 
-TProcessId StartProcess(const std::string &program, const std::string &parameters, int showMode,
+TProcessId StartProcess(const std::string &program, const std::string &parameters, TShowCommand showMode,
                         const std::string &workingFolder, const StartOptions &options)
 {
   const TProcessId id = StartChild(program, parameters, showMode, workingFolder, options);
@@ -194,8 +194,9 @@ TProcessId StartProcess(const std::string &program, const std::string &parameter
   return id;
 }
 
-TChildEnd StartProcessAndWait(const std::string &program, const std::string &parameters, int showMode,
-                              const std::string &workingFolder, const StartOptions &options)
+TChildEnd StartProcessAndWait(const std::string &program, const std::string &parameters,
+                              TShowCommand showMode, const std::string &workingFolder,
+                              const StartOptions &options)
 {
   int errorPipe[2] = {-1, -1};
   if (options.captureErrors && pipe2(errorPipe, O_CLOEXEC) != 0)

@@ -23,7 +23,7 @@ std::string MakeUniqueTempFileName(const std::string &prefix, const std::string 
 {
   for (;;) {
     const std::string base = !folder.empty() && DirectoryExists(folder) ? folder : GetTempFolder();
-    const std::string candidate = base + "/" + prefix + std::to_string(number) + suffix;
+    std::string candidate = base + "/" + prefix + std::to_string(number) + suffix;
     if (number == INT_MAX || !FileExists(candidate) || !IsFileLocked(candidate))
       return candidate;
     ++number;

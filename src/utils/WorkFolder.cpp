@@ -15,7 +15,7 @@ std::string WorkFolderPathFor(const std::string &programPath)
 
 std::string GetTempWorkFolder()
 {
-  const std::string path = WorkFolderPathFor(GetProgramPath());
+  std::string path = WorkFolderPathFor(GetProgramPath());
   EnsureOwnFolder(path, "Work folder");
   return path;
 }

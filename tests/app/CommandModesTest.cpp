@@ -25,8 +25,8 @@ class CommandLine : public ::testing::Test
 protected:
   void SetUp() override
   {
-    char pattern[] = "/tmp/command_modesXXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
+    std::string pattern = (std::filesystem::temp_directory_path() / "command_modesXXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     folder = pattern;
     // An escaping error then goes to standard error only, never to a box waiting for OK.
     for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY"})

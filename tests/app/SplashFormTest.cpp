@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QScreen>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <png.h>
@@ -23,9 +24,9 @@ class OffscreenApplication : public testing::Environment
 public:
   void SetUp() override
   {
-    char folder[] = "/tmp/splash_testXXXXXX";
-    ASSERT_NE(mkdtemp(folder), nullptr);
-    FConfig = std::string(folder) + "/screens.json";
+    std::string folder = (std::filesystem::temp_directory_path() / "splash_testXXXXXX").string();
+    ASSERT_NE(mkdtemp(folder.data()), nullptr);
+    FConfig = folder + "/screens.json";
     std::ofstream(FConfig)
         << R"({"screens": [{"name": "main", "x": 0, "y": 0, "width": 1024, "height": 768}]})";
     setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + FConfig).c_str(), 1);

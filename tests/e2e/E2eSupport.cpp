@@ -55,9 +55,10 @@ std::string Shell(const std::string &command)
 
 TInstall::TInstall(const std::string &program, const std::string &parent)
 {
-  std::string pattern = parent + "/corvala e2e XXXXXX";
+  const std::string base = parent.empty() ? std::filesystem::temp_directory_path().string() : parent;
+  std::string pattern = base + "/corvala e2e XXXXXX";
   if (mkdtemp(pattern.data()) == nullptr)
-    throw std::runtime_error("cannot create a temporary installation folder in " + parent);
+    throw std::runtime_error("cannot create a temporary installation folder in " + base);
   root_ = pattern;
   chmod(root_.c_str(), 0755);
   const std::string kit = CORVALA_STACK_TREE;

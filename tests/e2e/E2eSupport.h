@@ -12,13 +12,13 @@
 namespace E2e
 {
 
-// A fresh installation in a folder whose name holds a blank, made in Parent (the temporary folder
-// unless another is given): the program (the window-less driver unless another is given) as
+// A fresh installation in a folder whose name holds a blank, made in parent (the temporary folder,
+// $TMPDIR or /tmp, when empty): the program (the window-less driver unless another is given) as
 // "corvala", bin and www linked file by file from the kit tree, data copied (the servers write it).
 class TInstall
 {
 public:
-  explicit TInstall(const std::string &program = CORVALA_DRIVER, const std::string &parent = "/tmp");
+  explicit TInstall(const std::string &program = CORVALA_DRIVER, const std::string &parent = "");
   ~TInstall();
   TInstall(const TInstall &) = delete;
   TInstall &operator=(const TInstall &) = delete;

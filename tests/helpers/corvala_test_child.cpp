@@ -82,7 +82,8 @@ static int Spawn(const std::string &file, const char *seconds)
 static int Intermediate(bool dieWithParent, const std::string &file)
 {
   const AppUtils::TProcessId child =
-      AppUtils::StartProcess(AppUtils::GetProgramPath(), "sleep 60", 0, "", {.dieWithParent = dieWithParent});
+      AppUtils::StartProcess(AppUtils::GetProgramPath(), "sleep 60", AppUtils::TShowCommand::Hide, "",
+                             {.dieWithParent = dieWithParent});
   WriteFileAtomically(file, std::to_string(child));
   return 0;
 }

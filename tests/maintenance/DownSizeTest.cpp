@@ -184,10 +184,11 @@ TEST(RunDownSize, WaitsForTheLauncherDeletesAndStartsItAgain)
   ASSERT_TRUE(Exists(tree, "bin/mysql"));
   ASSERT_NE(ReadIniStringIfExists(favorites, "DIRS", "MySQL data directory"), "");
 
-  const AppUtils::TProcessId old = AppUtils::StartProcess(launcher, "hold", 1, "");
+  const AppUtils::TProcessId old =
+      AppUtils::StartProcess(launcher, "hold", AppUtils::TShowCommand::Normal, "");
   ASSERT_NE(old, 0u);
-  const AppUtils::TProcessId command =
-      AppUtils::StartProcess(launcher, "downsize -1 0 0 0 0 0 0 0 0 0 0 0 -1 0 0", 1, "");
+  const AppUtils::TProcessId command = AppUtils::StartProcess(
+      launcher, "downsize -1 0 0 0 0 0 0 0 0 0 0 0 -1 0 0", AppUtils::TShowCommand::Normal, "");
   ASSERT_NE(command, 0u);
   // While the old process runs, nothing may be touched, however long the command has waited.
   std::this_thread::sleep_for(std::chrono::milliseconds(500));

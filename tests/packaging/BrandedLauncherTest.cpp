@@ -154,7 +154,8 @@ TEST(BrandedLauncher, RunmeFromAFolderWithABlankServesTheCopiedStackUnderItsBran
   std::filesystem::rename(settings.OutputDir, folder);
   const std::string runme = folder + "/runme";
   TStopDistribution stop{folder, runme};
-  const AppUtils::TProcessId first = AppUtils::StartProcess(runme, "", 1, folder);
+  const AppUtils::TProcessId first =
+      AppUtils::StartProcess(runme, "", AppUtils::TShowCommand::Normal, folder);
   ASSERT_NE(first, 0u);
 
   // The first process hands over to a marked instance of itself and ends.

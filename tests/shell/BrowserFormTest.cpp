@@ -206,8 +206,8 @@ TEST_F(BrowserFormTest, APopupStaysInsideTheScreenWhateverSizeAndPlaceItsPageAsk
 {
   const QRect available = main->screen()->availableGeometry();
   for (const QString &features : {QString("left=-5000,top=-5000,width=30000,height=30000"),
-                                 QString("left=5000,top=5000,width=300,height=200"),
-                                 QString("left=10,top=10,width=2147483647,height=2147483647")}) {
+                                  QString("left=5000,top=5000,width=300,height=200"),
+                                  QString("left=10,top=10,width=2147483647,height=2147483647")}) {
     // Each from a fresh load of the opener: a load allows only a few pop-ups without a click.
     Load(mainBrowser, server.Address("/opener"), "Opener");
     TfrmBrowser *popup = OpenFrom(mainBrowser, "window.open('/popup', '', '" + features + "')");

@@ -48,7 +48,7 @@ TEST(Favorites, FoldersAndAddressesAreResolvedFromTheFile)
                 "[DIRS]\r\nWeb root={appdir}/www\r\nData = data \r\nAbsolute=/srv/x/../y\r\n"
                 "[URLS]\r\nphpMyAdmin=http://{LOCALHOST:PORT}/phpmyadmin/\r\n"
                 "Plain=\"http://example.test/\"\r\n");
-  ASSERT_EQ(chdir("/tmp"), 0);
+  ASSERT_EQ(chdir("/"), 0);
   EXPECT_EQ(FavoriteFolder(file, "Web root"), GetAppDir() + "/www");
   // A relative folder is taken beside the program, whatever the current folder was.
   EXPECT_EQ(FavoriteFolder(file, " Data "), GetAppDir() + "/data");

@@ -19,7 +19,7 @@ protected:
   void SetUp() override
   {
     Exe = Dir.File("runme");
-    fs::copy_file(BuiltProgram("resource_probe"), Exe);
+    fs::copy_file(RESOURCE_PROBE, Exe);
     ASSERT_EQ(GetResourceLanguage(Exe, RT_GROUP_ICON, "MAINICON"), 2052);
   }
 
@@ -98,7 +98,7 @@ TEST_F(ExeResources, InvalidIconFilesAreRefusedAndTheTargetKept)
   EXPECT_EQ(ReplaceError(WriteIcon(std::string("\0\0\1\0\0", 5))),
             "Resource update error: Icon file is invalid");
   // The start of a real program (the whole one is over the size limit).
-  EXPECT_EQ(ReplaceError(WriteIcon(ReadBytes(BuiltProgram("resource_probe")).substr(0, 65536))),
+  EXPECT_EQ(ReplaceError(WriteIcon(ReadBytes(RESOURCE_PROBE).substr(0, 65536))),
             "Resource update error: Icon file is invalid");
   EXPECT_EQ(ReplaceError(WriteIcon("MZ" + MakeIcon({}).substr(2))),
             "Resource update error: Icon file is invalid");

@@ -103,15 +103,15 @@ protected:
 
   TProcessId Start(const fs::path &program, const std::string &parameters, const StartOptions &options = {})
   {
-    const TProcessId id = StartProcess(program.string(), parameters, 0, "", options);
+    const TProcessId id = StartProcess(program.string(), parameters, TShowCommand::Hide, "", options);
     if (id != 0)
       started.push_back(id);
     return id;
   }
 
   // Runs the child's report mode to its end and reads what it wrote.
-  Report RunReport(const std::string &program, const std::string &extra = "", int showMode = 1,
-                   const std::string &workingFolder = "")
+  Report RunReport(const std::string &program, const std::string &extra = "",
+                   TShowCommand showMode = TShowCommand::Normal, const std::string &workingFolder = "")
   {
     const fs::path file = root / ("report " + std::to_string(++reports));
     StartProcessAndWait(program, "report " + Quoted(file) + extra, showMode, workingFolder);
@@ -157,9 +157,11 @@ TEST_F(ProcessTest, CommandLineReachesTheChildAsArguments)
 TEST_F(ProcessTest, WorkingFolderOnlyWhenItExists)
 {
   const std::string current = fs::current_path().string();
-  EXPECT_EQ(Only(RunReport(childProgram, "", 1, folder.string()), "cwd"), folder.string());
-  EXPECT_EQ(Only(RunReport(childProgram, "", 1, (root / "missing").string()), "cwd"), current);
-  EXPECT_EQ(Only(RunReport(childProgram, "", 1, CopyChild("a file").string()), "cwd"), current);
+  EXPECT_EQ(Only(RunReport(childProgram, "", TShowCommand::Normal, folder.string()), "cwd"), folder.string());
+  EXPECT_EQ(Only(RunReport(childProgram, "", TShowCommand::Normal, (root / "missing").string()), "cwd"),
+            current);
+  EXPECT_EQ(Only(RunReport(childProgram, "", TShowCommand::Normal, CopyChild("a file").string()), "cwd"),
+            current);
 }
 
 TEST_F(ProcessTest, FailedExecGivesZeroAndLeavesNoChild)
@@ -186,11 +188,12 @@ TEST_F(ProcessTest, EnvironmentIsInheritedAndTheMarkerOnlyForTheRelaunch)
                          [&](const std::string &e) { return e.starts_with(prefix); });
   };
 
-  for (const int showMode : {0, 1, RelaunchShowCommand}) {
+  for (const TShowCommand showMode : {TShowCommand::Hide, TShowCommand::Normal, TShowCommand::Relaunch}) {
+    const int number = static_cast<int>(showMode);
     const std::vector<std::string> env = All(RunReport(childProgram, "", showMode), "env");
-    EXPECT_EQ(count(env, "CORVALA_TEST_MARK=inherited value"), 1) << showMode;
-    EXPECT_EQ(count(env, marker), showMode == RelaunchShowCommand ? 1 : 0) << showMode;
-    EXPECT_EQ(count(env, marker + "6005"), showMode == RelaunchShowCommand ? 1 : 0) << showMode;
+    EXPECT_EQ(count(env, "CORVALA_TEST_MARK=inherited value"), 1) << number;
+    EXPECT_EQ(count(env, marker), showMode == TShowCommand::Relaunch ? 1 : 0) << number;
+    EXPECT_EQ(count(env, marker + "6005"), showMode == TShowCommand::Relaunch ? 1 : 0) << number;
   }
   unsetenv(RelaunchMarkerVariable);
   unsetenv("CORVALA_TEST_MARK");
@@ -204,8 +207,8 @@ TEST_F(ProcessTest, WaitGivesHowTheChildEndedAndWhenAskedItsStandardErrorWithout
   ASSERT_EQ(setenv("WAYLAND_DISPLAY", "wayland-97", 1), 0);
   const StartOptions command{.captureErrors = true, .withoutDisplay = true};
 
-  TChildEnd end =
-      StartProcessAndWait("/bin/sh", "-c \"echo [$DISPLAY$WAYLAND_DISPLAY] >&2; exit 3\"", 1, "", command);
+  TChildEnd end = StartProcessAndWait("/bin/sh", "-c \"echo [$DISPLAY$WAYLAND_DISPLAY] >&2; exit 3\"",
+                                      TShowCommand::Normal, "", command);
   EXPECT_TRUE(end.started);
   EXPECT_EQ(end.exitCode, 3);
   EXPECT_EQ(end.signal, 0);
@@ -213,21 +216,22 @@ TEST_F(ProcessTest, WaitGivesHowTheChildEndedAndWhenAskedItsStandardErrorWithout
   EXPECT_FALSE(end.Succeeded());
 
   // Without the options the display is passed on and standard error stays the launcher's.
-  end = StartProcessAndWait("/bin/sh", "-c \"exit ${DISPLAY:+7}\"", 1, "");
+  end = StartProcessAndWait("/bin/sh", "-c \"exit ${DISPLAY:+7}\"", TShowCommand::Normal, "");
   EXPECT_EQ(end.exitCode, 7);
   EXPECT_EQ(end.errors, "");
 
   // More than a pipe holds, then success.
-  end = StartProcessAndWait("/bin/sh", "-c \"head -c 300000 /dev/zero >&2\"", 1, "", command);
+  end = StartProcessAndWait("/bin/sh", "-c \"head -c 300000 /dev/zero >&2\"", TShowCommand::Normal, "",
+                            command);
   EXPECT_EQ(end.errors.size(), 300000u);
   EXPECT_TRUE(end.Succeeded());
 
-  end = StartProcessAndWait("/bin/sh", "-c \"kill -TERM $$\"", 1, "", command);
+  end = StartProcessAndWait("/bin/sh", "-c \"kill -TERM $$\"", TShowCommand::Normal, "", command);
   EXPECT_EQ(end.signal, SIGTERM);
   EXPECT_EQ(end.exitCode, -1);
   EXPECT_FALSE(end.Succeeded());
 
-  end = StartProcessAndWait((root / "missing").string(), "", 1, "", command);
+  end = StartProcessAndWait((root / "missing").string(), "", TShowCommand::Normal, "", command);
   EXPECT_FALSE(end.started);
   EXPECT_FALSE(end.Succeeded());
 
@@ -387,8 +391,8 @@ TEST_F(ProcessTest, KillProcessOnlyForRunningProcesses)
 
 TEST_F(ProcessTest, DieWithParentSendsTermWhenTheStarterEnds)
 {
-  StartProcessAndWait(childProgram, "intermediate 1 " + Quoted(root / "dies"), 1, "");
-  StartProcessAndWait(childProgram, "intermediate 0 " + Quoted(root / "lives"), 1, "");
+  StartProcessAndWait(childProgram, "intermediate 1 " + Quoted(root / "dies"), TShowCommand::Normal, "");
+  StartProcessAndWait(childProgram, "intermediate 0 " + Quoted(root / "lives"), TShowCommand::Normal, "");
   const TProcessId dies = ReadId(root / "dies");
   const TProcessId lives = ReadId(root / "lives");
   ASSERT_NE(dies, 0u);

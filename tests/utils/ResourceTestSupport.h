@@ -1,7 +1,6 @@
 #pragma once
 
-// Helpers for the resource tests: icon files built from parts, and where the build puts its programs.
-#include "utils/Paths.h"
+// Helpers for the resource tests: icon files built from parts.
 #include "utils/TestSupport.h"
 
 #include <cstdint>
@@ -39,12 +38,6 @@ inline std::string MakeIcon(const std::vector<std::string> &images)
   for (const std::string &image : images)
     file += image;
   return file;
-}
-
-// A program the build makes beside the tests (src/restool).
-inline std::string BuiltProgram(const std::string &name)
-{
-  return AppUtils::AppDirOf(AppUtils::GetProgramPath()) + "/../src/restool/" + name;
 }
 
 } // namespace ResourceTests

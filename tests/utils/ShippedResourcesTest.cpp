@@ -12,7 +12,7 @@ using namespace TestSupport;
 namespace
 {
 
-const std::string Probe = BuiltProgram("resource_probe");
+const std::string Probe = RESOURCE_PROBE;
 
 uint32_t Field(const std::string &data, size_t at, int bytes)
 {
@@ -109,7 +109,7 @@ TEST(ShippedResources, MainIconIsATwoImageGroupInLanguage2052)
 
 TEST(ShippedResources, ToolReportsFailuresWithExitCodeOne)
 {
-  const std::string tool = ShellQuoted(BuiltProgram("corvala-res"));
+  const std::string tool = ShellQuoted(CORVALA_RES);
   TScratchFolder dir;
   RunResult run = RunCommand(tool + " get " + ShellQuoted(Probe) + " RCDATA RES_AUTORUN > " +
                              ShellQuoted(dir.File("a.inf")));

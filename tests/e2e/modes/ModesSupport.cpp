@@ -62,8 +62,8 @@ pid_t Spawn(const std::string &program, const std::vector<std::string> &argument
 
 TFolder::TFolder()
 {
-  char pattern[] = "/tmp/corvala modes XXXXXX";
-  if (mkdtemp(pattern) == nullptr)
+  std::string pattern = (std::filesystem::temp_directory_path() / "corvala modes XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr)
     throw std::runtime_error("cannot create a temporary folder");
   root_ = pattern;
   CopyFile(CORVALA_PROGRAM, Program());

@@ -1,5 +1,5 @@
-// Runs the shell tests inside a real X display with a window manager. When DISPLAY is not set, a
-// private Xvfb and openbox are started for the run and stopped at its end.
+// Runs the shell and packaging tests inside a real X display with a window manager. When DISPLAY
+// is not set, a private Xvfb and openbox are started for the run and stopped at its end.
 #include "shell/ErrorReport.h"
 
 #include <QApplication>
