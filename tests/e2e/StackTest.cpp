@@ -194,6 +194,55 @@ TEST_F(StackTest, OpcacheServesCompiledScriptsAndAnEditAtTheNextRequest)
   EXPECT_EQ(launcher.Stop(), 0);
 }
 
+TEST_F(StackTest, TheOptInTraceTimesEachStartUpStepAndIsSilentOtherwise)
+{
+  const std::string errors = install.Root() + ".trace";
+  {
+    TLauncher launcher(install.Program(), {{"CORVALA_TRACE", "1"}}, static_cast<uid_t>(-1), errors);
+    ASSERT_TRUE(launcher.WaitReady()) << launcher.LastLine();
+    EXPECT_EQ(launcher.Stop(), 0);
+  }
+  const std::vector<TTraceLine> trace = ReadTrace(errors);
+  const std::vector<std::string> expected = {"process started",
+                                             "libraries loaded",
+                                             "single-instance check",
+                                             "work folder",
+                                             "leftover servers",
+                                             "Config.ini, Brand.ini",
+                                             "bin folder",
+                                             "MySQL port probe",
+                                             "my.ini",
+                                             "MySQL process start",
+                                             "php.ini",
+                                             "Apache port probe",
+                                             "httpd.conf",
+                                             "Apache process start",
+                                             "wait for Apache's worker"};
+  std::vector<std::string> steps;
+  for (const TTraceLine &line : trace)
+    steps.push_back(line.step);
+  EXPECT_EQ(steps, expected);
+  // One process, one time line: every step ends after it starts, and starts after the one before.
+  for (size_t i = 0; i < trace.size(); ++i) {
+    EXPECT_EQ(trace[i].pid, trace[0].pid);
+    EXPECT_LE(trace[i].start, trace[i].end) << trace[i].step;
+    if (i > 0) {
+      EXPECT_LE(trace[i - 1].end, trace[i].start) << trace[i].step;
+    }
+  }
+  // The worker wait polls every 330 ms, so it is the one step that cannot be shorter.
+  ASSERT_FALSE(trace.empty());
+  EXPECT_GE(trace.back().end - trace.back().start, 330.0);
+
+  {
+    TLauncher launcher(install.Program(), {}, static_cast<uid_t>(-1), errors);
+    ASSERT_TRUE(launcher.WaitReady()) << launcher.LastLine();
+    EXPECT_EQ(launcher.Stop(), 0);
+  }
+  EXPECT_TRUE(ReadTrace(errors).empty());
+  fs::remove(errors);
+}
+
 TEST_F(StackTest, ApacheRejectingItsConfigurationEndsTheWait)
 {
   // A module Apache cannot load makes it reject the configuration and end at once.
