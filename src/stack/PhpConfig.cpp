@@ -231,17 +231,17 @@ std::string WritePhpConfig(const TStackSetup &setup)
 
   // A missing mail program is named as empty, as its short name would be.
   const std::string sendmail = AppUtils::ExpandFromAppDir(setup.binFolder + "/Apache/sendmail");
-  for (const auto &setting : PhpIniSettings(setup, AppUtils::FileExists(sendmail) ? sendmail : std::string()))
-    AppUtils::WriteIniString(path, setting.section, setting.key, setting.value);
-
+  std::vector<TPhpIniSetting> settings =
+      PhpIniSettings(setup, AppUtils::FileExists(sendmail) ? sendmail : std::string());
   // Without opcache (a down-sized tree) every request compiles its scripts again, as before.
   const std::string opcache = php + "/ext/opcache.so";
   if (AppUtils::FileExists(opcache)) {
     const AppUtils::TStringArray loaded = LoadedExtensions(path);
     const bool loadLine = std::find(loaded.begin(), loaded.end(), "opcache") == loaded.end();
     for (const auto &setting : OpcacheSettings(opcache, loadLine))
-      AppUtils::WriteIniString(path, setting.section, setting.key, setting.value);
+      settings.push_back(setting);
   }
+  AppUtils::WriteGeneratedIni(path, settings);
 
   PrepareSessionFolder(setup);
   AppendExtensionLines(path, PhpExtensionLines(ExtensionFiles(php + "/ext"), LoadedExtensions(path)));

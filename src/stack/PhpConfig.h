@@ -1,6 +1,7 @@
 #pragma once
 
 #include "stack/StackSetup.h"
+#include "utils/Ini.h"
 #include "utils/Types.h"
 
 #include <string>
@@ -9,11 +10,7 @@
 namespace Corvala
 {
 
-struct TPhpIniSetting {
-  std::string section;
-  std::string key;
-  std::string value;
-};
+using TPhpIniSetting = AppUtils::TIniEntry;
 
 // A php.ini double-quoted value: '\', '"' and '$' escaped as PHP unescapes them.
 std::string PhpQuoted(const std::string &text);
