@@ -90,11 +90,6 @@ __attribute__((constructor(101))) void StartTrace(int argc, char **, char **)
 
 } // namespace
 
-bool TraceEnabled()
-{
-  return State.enabled;
-}
-
 void TraceMark(const char *name)
 {
   if (!State.enabled)

@@ -9,8 +9,6 @@
 namespace AppUtils
 {
 
-bool TraceEnabled();
-
 // Writes a line for a moment rather than a span.
 void TraceMark(const char *name);
 
