@@ -48,13 +48,15 @@ def children_of(pid):
 
 
 def tree_pss_kib(root, skip_below):
-    """PSS of root and its descendants, leaving out processes whose executable lies below skip_below."""
+    """PSS of root and its descendants, leaving out processes whose executable lies below one of the
+    folders in skip_below."""
     total, pending = 0, [root]
     while pending:
         pid = pending.pop()
         pending.extend(children_of(pid))
         try:
-            if skip_below and os.readlink("/proc/%d/exe" % pid).startswith(skip_below + "/"):
+            executable = os.readlink("/proc/%d/exe" % pid)
+            if any(executable.startswith(folder + "/") for folder in skip_below):
                 continue
             with open("/proc/%d/smaps_rollup" % pid) as handle:
                 for line in handle:
@@ -99,7 +101,9 @@ def launcher_run(install, keep_files):
     elapsed = time.monotonic() - began
     launcher = find_process(install.program, None)
     time.sleep(IDLE_SECONDS)
-    memory = tree_pss_kib(launcher, os.path.join(install.root, "bin"))
+    # The servers only: the engine's helper processes live in bin/qt and belong to the launcher.
+    servers = [os.path.join(install.root, "bin", name) for name in ("Apache", "mysql")]
+    memory = tree_pss_kib(launcher, servers)
     keep_files(work_folder(install.program))
     os.kill(launcher, signal.SIGTERM)
     while stacklab.processes_below(install.root):
@@ -114,7 +118,7 @@ def bare_run(port):
     loaded = int(bare.stdout.readline().strip().split("=", 1)[1])
     elapsed = (loaded - began) / 1e9
     time.sleep(IDLE_SECONDS)
-    memory = tree_pss_kib(bare.pid, None)
+    memory = tree_pss_kib(bare.pid, [])
     bare.terminate()
     bare.wait(timeout=30)
     return elapsed, memory

@@ -12,11 +12,13 @@
 #include "utils/Paths.h"
 #include "utils/Process.h"
 #include "utils/ProcessFamily.h"
+#include "utils/StartupTrace.h"
 
 #include <QPixmap>
 #include <QThread>
 #include <cstdlib>
 #include <exception>
+#include <optional>
 #include <unistd.h>
 
 using namespace AppUtils;
@@ -110,18 +112,22 @@ int RunLauncher(int argc, char **argv)
   // Before the first thread starts: setenv may not run while another thread reads the environment.
   Corvala::SetServerEnvironment(program);
   PrepareWebEngineEnvironment();
+  auto applicationStep = std::make_optional<TTraceStep>("application");
   TCorvalaApplication application(argc, argv);
   QApplication::setApplicationName("Corvala");
   // Every window, pop-ups and boxes included, carries the program's icon.
   QApplication::setWindowIcon(MainIcon());
   QApplication::setQuitOnLastWindowClosed(false);
+  applicationStep.reset();
 
   TExitRequest exitRequest;
   TServerStack stack({.StartSplash = true,
                       .ProcessEvents = [] { QCoreApplication::processEvents(); },
                       .SetEnvironment = false,
                       .StopRequested = [&exitRequest] { return exitRequest.requested; }});
+  auto formStep = std::make_optional<TTraceStep>("main window and browser engine");
   TfrmMain form(TStackHooks{[&stack] { stack.Stop(); }, [](TProcessId id) { KillProcess(id); }});
+  formStep.reset();
   // Watched from before the first server starts, so that every phase ends with the full shutdown.
   TExitWatch exitWatch(program);
   auto requestExit = [&exitRequest, &form] {
@@ -138,10 +144,16 @@ int RunLauncher(int argc, char **argv)
   try {
     if (stack.Prepare() == TServerStack::TStartResult::AlreadyRunning)
       TerminateCurrentProcess();
-    ConnectRebrand(form, stack.BrandFile);
-    form.ApplyTitle(QString::fromStdString(stack.AppName), QApplication::windowIcon());
-    form.ApplyBranding(StartupInfoOf(stack));
-    stack.StartServers();
+    {
+      const TTraceStep step("title and branding");
+      ConnectRebrand(form, stack.BrandFile);
+      form.ApplyTitle(QString::fromStdString(stack.AppName), QApplication::windowIcon());
+      form.ApplyBranding(StartupInfoOf(stack));
+    }
+    {
+      const TTraceStep step("servers");
+      stack.StartServers();
+    }
     if (!stack.ApacheStartError.empty())
       ShowErrorReport(QString::fromStdString(stack.ApacheStartError));
     if (stack.UseExternalBrowser) {
@@ -150,6 +162,7 @@ int RunLauncher(int argc, char **argv)
       if (runLoop)
         form.KeepRunningInTray();
     } else {
+      const TTraceStep step("favorites, pause, first navigation");
       form.CompleteStartup(StartupInfoOf(stack));
     }
   } catch (const TServerStack::TStartStopped &) {
@@ -161,8 +174,10 @@ int RunLauncher(int argc, char **argv)
   QCoreApplication::processEvents();
   int exitCode = 0;
   if (runLoop && !exitRequest.requested) {
-    if (showWindow)
+    if (showWindow) {
+      const TTraceStep step("window shown");
       form.show();
+    }
     exitCode = QApplication::exec();
   }
   form.BeginShutdown();

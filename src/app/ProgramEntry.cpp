@@ -6,6 +6,7 @@
 #include "maintenance/DownSize.h"
 #include "utils/Paths.h"
 #include "utils/Process.h"
+#include "utils/StartupTrace.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -58,6 +59,9 @@ int StartProgram(int argc, char **argv)
   if (IsLauncherInstance())
     _exit(RunLauncher(argc, argv));
   // The first start only hands over to a marked instance of itself.
-  StartProcess(GetProgramPath(), "", TShowCommand::Relaunch, "");
+  {
+    const TTraceStep step("relaunch");
+    StartProcess(GetProgramPath(), "", TShowCommand::Relaunch, "");
+  }
   TerminateCurrentProcess();
 }

@@ -4,7 +4,7 @@
 #include "utils/Ini.h"
 
 #include <stdexcept>
-#include <utility>
+#include <vector>
 
 namespace Corvala
 {
@@ -14,24 +14,23 @@ std::string WriteBrandDefaults(const std::string &workFolder)
   if (workFolder.empty())
     throw std::runtime_error("No work folder for Brand.ini");
   std::string path = workFolder + "/Brand.ini";
-  static const std::pair<const char *, const char *> defaults[] = {
-      {"splashfilename", ""},
-      {"title", "\"My Program\""},
-      {"iconfile", ""},
-      {"toolbar", "1"},
-      {"statusbar", "1"},
-      {"trayicon", "0"},
-      {"fullscreen", "0"},
-      {"ip", LoopbackAddress},
-      {"port", "80"},
-      {"datadir", ""},
-      {"srcdir", ""},
-      {"outputdir", ""},
-      {"copyfilestoharddisk", "0"},
-      {"brand", "1"},
+  const std::vector<AppUtils::TIniEntry> defaults = {
+      {"INI", "splashfilename", ""},
+      {"INI", "title", "\"My Program\""},
+      {"INI", "iconfile", ""},
+      {"INI", "toolbar", "1"},
+      {"INI", "statusbar", "1"},
+      {"INI", "trayicon", "0"},
+      {"INI", "fullscreen", "0"},
+      {"INI", "ip", LoopbackAddress},
+      {"INI", "port", "80"},
+      {"INI", "datadir", ""},
+      {"INI", "srcdir", ""},
+      {"INI", "outputdir", ""},
+      {"INI", "copyfilestoharddisk", "0"},
+      {"INI", "brand", "1"},
   };
-  for (const auto &[key, value] : defaults)
-    AppUtils::WriteIniString(path, "INI", key, value);
+  AppUtils::WriteGeneratedIni(path, defaults);
   return path;
 }
 

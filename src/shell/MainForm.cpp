@@ -10,6 +10,7 @@
 #include "shell/Vendor.h"
 #include "shell/WebBrowser.h"
 #include "utils/Paths.h"
+#include "utils/StartupTrace.h"
 
 #include <QAction>
 #include <QApplication>
@@ -393,6 +394,7 @@ void TfrmMain::tmrCloseSplashTimer()
   if (WebBrowser1->Busy() || WebBrowser1->ReadyState() != TWebBrowser::READYSTATE_COMPLETE)
     return;
   tmrCloseSplash->stop();
+  TraceMark("first page complete, splash closed");
   if (SplashProcessId != 0 && stack.killProcess)
     IgnoringErrors([this] { stack.killProcess(SplashProcessId); });
   // Never kill again: the id may be reused by another process.

@@ -59,8 +59,10 @@ std::string WriteMySqlConfig(const TStackSetup &setup)
     AppUtils::CopyFolder(setup.appPath + "data", setup.workFolder);
     AppUtils::SetTreeReadOnly(setup.workFolder + "/data", false);
   }
+  std::vector<AppUtils::TIniEntry> entries;
   for (const auto &[key, value] : settings)
-    AppUtils::WriteIniString(path, "mysqld", key, value);
+    entries.push_back({"mysqld", key, value});
+  AppUtils::WriteGeneratedIni(path, entries);
   return path;
 }
 

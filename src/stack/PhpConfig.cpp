@@ -75,6 +75,32 @@ std::vector<TPhpIniSetting> PhpIniSettings(const TStackSetup &setup, const std::
   };
 }
 
+std::vector<TPhpIniSetting> OpcacheSettings(const std::string &opcacheFile, bool loadLine)
+{
+  std::vector<TPhpIniSetting> settings;
+  if (loadLine)
+    settings.push_back({"opcache", "zend_extension", PhpQuoted(opcacheFile)});
+  const std::vector<std::pair<std::string, std::string>> values = {
+      {"opcache.enable", "1"},
+      {"opcache.enable_cli", "0"},
+      // Every request checks the script's time stamp, so an edit shows at the next request; a
+      // script changed in the last 2 seconds is not cached, so two edits within one second of
+      // time stamp are not mistaken for one.
+      {"opcache.validate_timestamps", "1"},
+      {"opcache.revalidate_freq", "0"},
+      {"opcache.file_update_protection", "2"},
+      // phpMyAdmin holds about 1,400 scripts; room for it and a site of the same size.
+      {"opcache.memory_consumption", "64"},
+      {"opcache.interned_strings_buffer", "8"},
+      {"opcache.max_accelerated_files", "4000"},
+      // Compiled scripts live in the servers' memory only, nothing is left on disk.
+      {"opcache.file_cache", ""},
+  };
+  for (const auto &[key, value] : values)
+    settings.push_back({"opcache", key, value});
+  return settings;
+}
+
 static std::string Lower(std::string text)
 {
   std::transform(text.begin(), text.end(), text.begin(),
@@ -101,9 +127,9 @@ AppUtils::TStringArray PhpExtensionLines(const AppUtils::TStringArray &soFiles,
     const bool plain = std::all_of(file.begin(), file.end(), [](char c) {
       return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '.';
     });
-    // readline serves the command-line PHP only; opcache is a Zend extension and a code cache
-    // that would keep serving a script for a while after it was edited.
-    const bool skipped = name == "readline" || name == "opcache";
+    // readline serves the command-line PHP only; opcache and xdebug are Zend extensions, opcache
+    // loaded with its own settings and xdebug (a debugger slowing every request) never by default.
+    const bool skipped = name == "readline" || name == "opcache" || name == "xdebug";
     if (plain && fs::path(file).extension() == ".so" && !skipped && !loaded)
       files.push_back(file);
   }
@@ -205,8 +231,17 @@ std::string WritePhpConfig(const TStackSetup &setup)
 
   // A missing mail program is named as empty, as its short name would be.
   const std::string sendmail = AppUtils::ExpandFromAppDir(setup.binFolder + "/Apache/sendmail");
-  for (const auto &setting : PhpIniSettings(setup, AppUtils::FileExists(sendmail) ? sendmail : std::string()))
-    AppUtils::WriteIniString(path, setting.section, setting.key, setting.value);
+  std::vector<TPhpIniSetting> settings =
+      PhpIniSettings(setup, AppUtils::FileExists(sendmail) ? sendmail : std::string());
+  // Without opcache (a down-sized tree) every request compiles its scripts again, as before.
+  const std::string opcache = php + "/ext/opcache.so";
+  if (AppUtils::FileExists(opcache)) {
+    const AppUtils::TStringArray loaded = LoadedExtensions(path);
+    const bool loadLine = std::find(loaded.begin(), loaded.end(), "opcache") == loaded.end();
+    for (const auto &setting : OpcacheSettings(opcache, loadLine))
+      settings.push_back(setting);
+  }
+  AppUtils::WriteGeneratedIni(path, settings);
 
   PrepareSessionFolder(setup);
   AppendExtensionLines(path, PhpExtensionLines(ExtensionFiles(php + "/ext"), LoadedExtensions(path)));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "stack/StackSetup.h"
+#include "utils/Ini.h"
 #include "utils/Types.h"
 
 #include <string>
@@ -9,11 +10,7 @@
 namespace Corvala
 {
 
-struct TPhpIniSetting {
-  std::string section;
-  std::string key;
-  std::string value;
-};
+using TPhpIniSetting = AppUtils::TIniEntry;
 
 // A php.ini double-quoted value: '\', '"' and '$' escaped as PHP unescapes them.
 std::string PhpQuoted(const std::string &text);
@@ -29,16 +26,23 @@ std::string SendmailPathValue(const std::string &sendmailPath);
 // ("<work>/sessions"). Throws std::runtime_error for a path holding a line break.
 std::vector<TPhpIniSetting> PhpIniSettings(const TStackSetup &setup, const std::string &sendmailPath);
 
+// The opcache settings of section "opcache" for development: the Zend extension line for
+// opcacheFile (left out when loadLine is false, the file loading it already), an edited script
+// recompiled at the next request, modest shared memory sized for phpMyAdmin and a site, no file
+// cache.
+std::vector<TPhpIniSetting> OpcacheSettings(const std::string &opcacheFile, bool loadLine);
+
 // The "extension=" lines for the extension files given by name ("mysqli.so"), in an order that
 // loads every extension after the ones it needs: mysqlnd, pdo and xml first, then by name. Left
-// out: readline (command line only), opcache (a code cache), names other than letters, digits,
-// '_', '-' and '.', and names in alreadyLoaded (as "mysqli").
+// out: readline (command line only), the Zend extensions opcache and xdebug, names other than
+// letters, digits, '_', '-' and '.', and names in alreadyLoaded (as "mysqli").
 AppUtils::TStringArray PhpExtensionLines(const AppUtils::TStringArray &soFiles,
                                          const AppUtils::TStringArray &alreadyLoaded);
 
 // Copies "<bin>/php/php.ini" into "<work>/php.ini" (mode 0600; a missing template leaves
 // whatever is there), writes the settings with WriteIniString (sendmail_path names
-// "<bin>/Apache/sendmail" expanded to a full path, or nothing when it is missing), creates the
+// "<bin>/Apache/sendmail" expanded to a full path, or nothing when it is missing) and, when
+// "<bin>/php/ext/opcache.so" exists, the OpcacheSettings; creates the
 // session folder (mode 0700; owned by nobody:nogroup when running as root, as Apache's workers
 // are), and appends, in a section "[Extensions]", the load lines for the .so files in
 // "<bin>/php/ext" that the file does not load yet. Gives the path. Throws the INI write error.

@@ -20,6 +20,7 @@
 #include "utils/Process.h"
 #include "utils/ProcessList.h"
 #include "utils/SingleInstance.h"
+#include "utils/StartupTrace.h"
 #include "utils/WorkFolder.h"
 
 #include <deque>
@@ -108,17 +109,27 @@ TServerStack::TStartResult TServerStack::Prepare()
 {
   ProgramPath = GetProgramPath();
   AppPath = AppPathOf(ProgramPath);
-  if (!IsFirstInstance(Md5Hex(ProgramPath)))
-    return TStartResult::AlreadyRunning;
+  {
+    const TTraceStep step("single-instance check");
+    if (!IsFirstInstance(Md5Hex(ProgramPath)))
+      return TStartResult::AlreadyRunning;
+  }
 
-  WorkFolder = GetTempWorkFolder();
-  // Run as root, Apache's workers are "nobody" and must pass through the work folder to reach
-  // the session folder; nothing in it becomes readable or writable for others.
-  if (geteuid() == 0)
-    chmod(WorkFolder.c_str(), 0711);
-  IsCdRom = IsCdRomDrive();
-  StopLeftoverServers();
+  {
+    const TTraceStep step("work folder");
+    WorkFolder = GetTempWorkFolder();
+    // Run as root, Apache's workers are "nobody" and must pass through the work folder to reach
+    // the session folder; nothing in it becomes readable or writable for others.
+    if (geteuid() == 0)
+      chmod(WorkFolder.c_str(), 0711);
+    IsCdRom = IsCdRomDrive();
+  }
+  {
+    const TTraceStep step("leftover servers");
+    StopLeftoverServers();
+  }
 
+  const TTraceStep step("Config.ini, Brand.ini");
   if (Opts.SetEnvironment)
     SetServerEnvironment(ProgramPath);
   ConfigFile = PrepareConfigFile(WorkFolder);
@@ -130,16 +141,23 @@ TServerStack::TStartResult TServerStack::Prepare()
 void TServerStack::StartServers()
 {
   CheckStop();
-  if (Opts.StartSplash)
+  if (Opts.StartSplash) {
+    const TTraceStep step("splash start");
     SplashProcessId = StartProcess(ProgramPath, "splash \"" + ConfigFile + "\"", TShowCommand::Normal, "",
                                    StartOptions{.dieWithParent = true});
-
-  BinFolder = PrepareBinFolder(AppPath, WorkFolder, IsCdRom);
+  }
+  {
+    const TTraceStep step("bin folder");
+    BinFolder = PrepareBinFolder(AppPath, WorkFolder, IsCdRom);
+  }
   MySqlExePath = Corvala::MySqlExePath(BinFolder);
   ApacheExePath = Corvala::ApacheExePath(BinFolder);
   CheckStop();
   StartMySql();
-  WritePhpConfig(Setup());
+  {
+    const TTraceStep step("php.ini");
+    WritePhpConfig(Setup());
+  }
   CheckStop();
   StartApache();
   ReadBrowserSettings();
@@ -161,10 +179,17 @@ void TServerStack::StartMySql()
 {
   if (!FileExists(MySqlExePath))
     return;
-  MySqlPort = FindFreePort(3306, true);
+  {
+    const TTraceStep step("MySQL port probe");
+    MySqlPort = FindFreePort(3306, true);
+  }
   if (MySqlPort < 0)
     throw std::runtime_error("No free port for MySQL on 127.0.0.1 from 3306 to 65535");
-  MySqlIniPath = WriteMySqlConfig(Setup());
+  {
+    const TTraceStep step("my.ini");
+    MySqlIniPath = WriteMySqlConfig(Setup());
+  }
+  const TTraceStep step("MySQL process start");
   MySqlProcessId =
       StartProcess(MySqlExePath, MySqlParameters(MySqlIniPath, MySqlPort, BinFolder, geteuid() == 0),
                    TShowCommand::Hide, "", StartOptions{.dieWithParent = true});
@@ -174,14 +199,24 @@ void TServerStack::StartApache()
 {
   const int configured = StrToInt(ReadConfigValue("port"));
   const bool loopback = ReadConfigValue("ip") == LoopbackAddress;
-  ApachePort = FindFreePort(configured, loopback);
+  {
+    const TTraceStep step("Apache port probe");
+    ApachePort = FindFreePort(configured, loopback);
+  }
   if (ApachePort < 0)
     throw std::runtime_error("No free port for Apache on " +
                              std::string(loopback ? LoopbackAddress : "0.0.0.0") + " from " +
                              std::to_string(configured) + " to 65535");
-  HttpdConfPath = WriteApacheConfig(Setup());
-  ApacheProcessId = StartProcess(ApacheExePath, ApacheParameters(HttpdConfPath), TShowCommand::Hide, "",
-                                 StartOptions{.dieWithParent = true});
+  {
+    const TTraceStep step("httpd.conf");
+    HttpdConfPath = WriteApacheConfig(Setup());
+  }
+  {
+    const TTraceStep step("Apache process start");
+    ApacheProcessId = StartProcess(ApacheExePath, ApacheParameters(HttpdConfPath), TShowCommand::Hide, "",
+                                   StartOptions{.dieWithParent = true});
+  }
+  const TTraceStep step("wait for Apache's worker");
   WaitForApacheWorker();
 }
 

@@ -76,8 +76,10 @@ bool WriteAll(int fd, std::string_view data)
   return true;
 }
 
-int ReplaceFileAtomically(const std::string &path, const TContentWriter &writeContent, mode_t newMode)
+int ReplaceFileAtomically(const std::string &path, const TContentWriter &writeContent, mode_t newMode,
+                          TDurability durability)
 {
+  const bool flush = durability == TDurability::Durable;
   const std::string target = WriteTarget(path);
   struct stat old {
   };
@@ -102,7 +104,7 @@ int ReplaceFileAtomically(const std::string &path, const TContentWriter &writeCo
     errno = 0;
     check(writeContent(fd.get()));
   }
-  if (error == 0)
+  if (error == 0 && flush)
     check(fsync(fd.get()) == 0);
   check(close(fd.release()) == 0);
   if (error == 0)
@@ -111,6 +113,8 @@ int ReplaceFileAtomically(const std::string &path, const TContentWriter &writeCo
     unlink(temp.c_str());
     return error;
   }
+  if (!flush)
+    return 0;
   // Makes the rename itself durable; the content is already safe, so a failure here is not reported.
   TUniqueFd dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.get() >= 0)

@@ -33,11 +33,12 @@ TIniDocument LoadIniForEdit(const std::string &file)
   throw std::runtime_error("Unable to write to " + file);
 }
 
-void SaveIni(const std::string &file, const TIniDocument &document)
+void SaveIni(const std::string &file, const TIniDocument &document,
+             TDurability durability = TDurability::Durable)
 {
   const std::string text = document.Text();
   if (ReplaceFileAtomically(
-          file, [&text](int fd) { return WriteAll(fd, text); }, 0600) != 0)
+          file, [&text](int fd) { return WriteAll(fd, text); }, 0600, durability) != 0)
     throw std::runtime_error("Unable to write to " + file);
 }
 
@@ -61,6 +62,14 @@ void WriteIniString(const std::string &file, const std::string &section, const s
   TIniDocument document = LoadIniForEdit(file);
   document.SetValue(section, key, value);
   SaveIni(file, document);
+}
+
+void WriteGeneratedIni(const std::string &file, const std::vector<TIniEntry> &entries)
+{
+  TIniDocument document = LoadIniForEdit(file);
+  for (const TIniEntry &entry : entries)
+    document.SetValue(entry.section, entry.key, entry.value);
+  SaveIni(file, document, TDurability::Scratch);
 }
 
 void ReadIniSectionKeys(const std::string &file, const std::string &section, TStringArray &keys)

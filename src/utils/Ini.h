@@ -3,6 +3,7 @@
 #include "utils/Types.h"
 
 #include <string>
+#include <vector>
 
 namespace AppUtils
 {
@@ -28,6 +29,17 @@ std::string ReadIniStringIfExists(const std::string &file, const std::string &se
 // starting with "[" or ";").
 void WriteIniString(const std::string &file, const std::string &section, const std::string &key,
                     const std::string &value);
+
+struct TIniEntry {
+  std::string section;
+  std::string key;
+  std::string value;
+};
+
+// For a file made again at every start (the work folder's generated files): WriteIniString of
+// each entry in order, with the file read and replaced once and not flushed to disk, so the
+// start-up pays neither a write per key nor a flush. Nothing is written when an entry is invalid.
+void WriteGeneratedIni(const std::string &file, const std::vector<TIniEntry> &entries);
 
 // Appends the key names of the section in file order to keys (not cleared first), as many whole
 // names as fit 16384 bytes counting each name's length plus one and one for the end.

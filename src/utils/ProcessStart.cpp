@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -22,8 +23,8 @@ namespace AppUtils
 namespace
 {
 
-// Everything the child needs, prepared before fork: between fork and exec only async-signal-safe
-// calls may run, since other threads of the launcher may hold locks.
+// Everything the child needs, prepared before the clone: between clone and exec only plain system
+// calls may run, since the child shares the launcher's memory (and other threads may hold locks).
 struct ChildPlan {
   std::string executable;
   TStringArray arguments;
@@ -106,9 +107,10 @@ void CloseInheritedDescriptors(int errorPipe, int descriptorLimit)
   setpgid(0, 0);
   if (plan.dieWithParent) {
     prctl(PR_SET_PDEATHSIG, SIGTERM);
-    // The parent may have ended before the request took effect.
+    // The parent may have ended before the request took effect. Not raise(): it would name the
+    // launcher's thread, whose memory the child shares.
     if (getppid() != plan.parent)
-      raise(SIGTERM);
+      kill(getpid(), SIGTERM);
   }
   if (!plan.workingFolder.empty() && chdir(plan.workingFolder.c_str()) != 0) {
     // The launcher's current folder stays in effect.
@@ -125,24 +127,43 @@ void CloseInheritedDescriptors(int errorPipe, int descriptorLimit)
   _exit(127);
 }
 
-// Forks and execs; the id once the program runs, 0 when fork or exec failed.
+struct ChildStart {
+  const ChildPlan *plan;
+  char *const *argv;
+  char *const *envp;
+  int errorPipe[2];
+};
+
+int ChildMain(void *argument)
+{
+  const auto *start = static_cast<const ChildStart *>(argument);
+  close(start->errorPipe[0]);
+  RunChild(*start->plan, start->argv, start->envp, start->errorPipe[1]);
+}
+
+// Enough for RunChild's few frames; the exec replaces it.
+constexpr size_t ChildStackSize = 64 * 1024;
+
+// Starts the child in the launcher's memory until it execs (as posix_spawn does): a fork would
+// copy the page tables of a process that holds the browser engine, tens of milliseconds per
+// server. Gives the id once the program runs, 0 when the clone or the exec failed.
 TProcessId Spawn(ChildPlan &plan)
 {
   std::vector<char *> argv = NullTerminated(plan.arguments);
   std::vector<char *> envp = NullTerminated(plan.environment);
-  int errorPipe[2];
-  if (pipe2(errorPipe, O_CLOEXEC) != 0)
+  ChildStart start{&plan, argv.data(), envp.data(), {-1, -1}};
+  if (pipe2(start.errorPipe, O_CLOEXEC) != 0)
     return 0;
+  int *errorPipe = start.errorPipe;
+  std::vector<char> stack(ChildStackSize);
 
   // No handler of the launcher may run in the child before its signals are reset.
   sigset_t all, previous;
   sigfillset(&all);
   pthread_sigmask(SIG_SETMASK, &all, &previous);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    close(errorPipe[0]);
-    RunChild(plan, argv.data(), envp.data(), errorPipe[1]);
-  }
+  // The launcher's thread waits here until the child has exec'd or ended. The child has its own
+  // descriptors, folder and signal handlers: only the memory is shared.
+  const pid_t pid = clone(ChildMain, stack.data() + stack.size(), CLONE_VM | CLONE_VFORK | SIGCHLD, &start);
   pthread_sigmask(SIG_SETMASK, &previous, nullptr);
   close(errorPipe[1]);
   if (pid < 0) {

@@ -341,17 +341,50 @@ std::vector<pid_t> InstancesOf(const std::string &program, const std::string &fi
   return found;
 }
 
-int StartAsUser(const std::string &program)
+int StartAsUser(const std::string &program, const std::map<std::string, std::string> &environment,
+                const std::string &errorFile)
 {
   const pid_t pid = fork();
   if (pid == 0) {
     unsetenv("CORVALA_SHOW");
+    for (const auto &[name, value] : environment)
+      setenv(name.c_str(), value.c_str(), 1);
+    if (!errorFile.empty()) {
+      const int fd = open(errorFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+      if (fd < 0 || dup2(fd, STDERR_FILENO) < 0)
+        _exit(125);
+    }
     execl(program.c_str(), program.c_str(), nullptr);
     _exit(127);
   }
   int status = 0;
   waitpid(pid, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::vector<TTraceLine> ReadTrace(const std::string &file)
+{
+  std::vector<TTraceLine> lines;
+  std::ifstream in(file);
+  for (std::string text; std::getline(in, text);) {
+    TTraceLine line;
+    int pid = 0;
+    int used = 0;
+    if (std::sscanf(text.c_str(), "corvala-trace %d: %lf %n", &pid, &line.start, &used) != 2)
+      continue;
+    const char *rest = text.c_str() + used;
+    int more = 0;
+    line.end = line.start;
+    // A step reads "START .. END ms NAME", a moment "AT ms NAME".
+    if (std::sscanf(rest, ".. %lf ms %n", &line.end, &more) != 1)
+      std::sscanf(rest, "ms %n", &more);
+    if (more == 0)
+      continue;
+    line.step = rest + more;
+    line.pid = pid;
+    lines.push_back(line);
+  }
+  return lines;
 }
 
 std::string WindowNamed(const std::string &pattern)

@@ -110,9 +110,22 @@ std::string Shell(const std::string &command);
 // first argument is FirstArgument.
 std::vector<pid_t> InstancesOf(const std::string &program, const std::string &firstArgument = {});
 
-// Starts the program as a user would (no marker) and waits for that first process to end; gives its
-// exit code.
-int StartAsUser(const std::string &program);
+// Starts the program as a user would (no marker) with the given environment additions, and its
+// standard error going to ErrorFile when one is given; waits for that first process to end and
+// gives its exit code.
+int StartAsUser(const std::string &program, const std::map<std::string, std::string> &environment = {},
+                const std::string &errorFile = {});
+
+// One line of the start-up trace: a step from start to end, or a moment (start equal to end), in
+// milliseconds since the first launcher process started.
+struct TTraceLine {
+  pid_t pid = 0;
+  double start = 0;
+  double end = 0;
+  std::string step;
+};
+// The trace lines in the file, in file order; other lines are skipped.
+std::vector<TTraceLine> ReadTrace(const std::string &file);
 
 // Polls Condition every 50 ms; false when it still fails after Seconds.
 template <typename Condition> bool WaitFor(Condition condition, int seconds)

@@ -2,12 +2,15 @@
 #include "XDriver.h"
 #include "utils/WorkFolder.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <optional>
 #include <thread>
+#include <unistd.h>
 
 using namespace E2e;
 namespace fs = std::filesystem;
@@ -46,6 +49,69 @@ TEST(Launcher, ShowsTheLocalSiteRunsOnceAndShutsDownOnSigterm)
     EXPECT_TRUE(entry.is_directory() || name.rfind("aria_log", 0) == 0 || name == "mysql_upgrade_info")
         << entry.path();
   }
+}
+
+// The trace of one start runs across the relaunch and the splash on the first process's clock.
+TEST(Launcher, TheTraceFollowsOneStartFromTheFirstProcessToTheFirstPage)
+{
+  if (std::getenv("DISPLAY") == nullptr)
+    GTEST_SKIP() << "needs a display (the test command provides one)";
+  TInstall install(CORVALA_LAUNCHER);
+  const std::string errors = install.Root() + ".trace";
+  const auto stepOf = [](const std::vector<TTraceLine> &trace, pid_t pid, const std::string &step) {
+    const auto found = std::find_if(trace.begin(), trace.end(), [&](const TTraceLine &line) {
+      return (pid == 0 || line.pid == pid) && line.step == step;
+    });
+    return found == trace.end() ? std::optional<TTraceLine>() : std::optional<TTraceLine>(*found);
+  };
+
+  EXPECT_EQ(StartAsUser(install.Program(), {{"CORVALA_TRACE", "1"}}, errors), 0);
+  ASSERT_TRUE(WaitFor([&] { return stepOf(ReadTrace(errors), 0, "first page complete, splash closed"); }, 90))
+      << "no trace of the first page";
+  const std::vector<TTraceLine> trace = ReadTrace(errors);
+  const auto relaunch = stepOf(trace, 0, "relaunch");
+  const auto servers = stepOf(trace, 0, "servers");
+  ASSERT_TRUE(relaunch && servers);
+  const pid_t first = relaunch->pid;
+  const pid_t instance = servers->pid;
+  EXPECT_NE(first, instance);
+  // The kernel knows a process's start to its clock tick; every other time is exact.
+  const double tick = 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
+  EXPECT_LT(stepOf(trace, first, "process started")->start, tick);
+  EXPECT_GE(stepOf(trace, instance, "process started")->start, relaunch->start - tick);
+  // The instance's steps in the order of the start-up, each after the one before.
+  const std::vector<std::string> order = {"libraries loaded",
+                                          "application",
+                                          "main window and browser engine",
+                                          "single-instance check",
+                                          "title and branding",
+                                          "splash start",
+                                          "php.ini",
+                                          "wait for Apache's worker",
+                                          "servers",
+                                          "favorites, pause, first navigation",
+                                          "window shown",
+                                          "first page complete, splash closed"};
+  double before = 0;
+  for (const std::string &step : order) {
+    const auto line = stepOf(trace, instance, step);
+    ASSERT_TRUE(line) << step;
+    EXPECT_LE(line->start, line->end) << step;
+    EXPECT_GE(line->end, before) << step;
+    before = line->end;
+  }
+  // The splash continues the same time line: it starts after the launcher started it.
+  const auto splash = std::find_if(trace.begin(), trace.end(), [&](const TTraceLine &line) {
+    return line.pid != first && line.pid != instance && line.step == "process started";
+  });
+  ASSERT_NE(splash, trace.end());
+  EXPECT_GE(splash->start, stepOf(trace, instance, "splash start")->start - tick);
+
+  const std::vector<pid_t> instances = InstancesOf(install.Program());
+  ASSERT_EQ(instances.size(), 1u);
+  kill(instances[0], SIGTERM);
+  EXPECT_TRUE(WaitFor([&] { return ProcessesBelow(install.Root()).empty(); }, 30));
+  fs::remove(errors);
 }
 
 TEST(Launcher, WithAnExternalBrowserTheStackRunsUntilThatBrowserEnds)

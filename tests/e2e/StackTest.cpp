@@ -134,6 +134,88 @@ TEST_F(StackTest, WithoutMySqlApacheAndPhpStillServe)
   EXPECT_EQ(launcher.Stop(), 0);
 }
 
+// A new page of the site (www is linked into the kit tree, so only new names are written).
+static void WriteSitePage(const std::string &path, const std::string &text)
+{
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+TEST_F(StackTest, OpcacheServesCompiledScriptsAndAnEditAtTheNextRequest)
+{
+  const std::string page = install.Path("www/opcache-edit.php");
+  WriteSitePage(page, "<?php echo 'version 1';");
+  // Older than opcache's protection for scripts still being written, so this one is cached.
+  fs::last_write_time(page, fs::file_time_type::clock::now() - std::chrono::seconds(10));
+  WriteSitePage(install.Path("www/opcache-status.php"),
+                "<?php $s = opcache_get_status(true);\n"
+                "echo $s && $s['opcache_enabled'] ? \"enabled\\n\" : \"disabled\\n\";\n"
+                "foreach ($s ? $s['scripts'] : array() as $path => $script) echo $path, \"\\n\";\n");
+  TLauncher launcher(install.Program());
+  ASSERT_TRUE(launcher.WaitReady()) << launcher.LastLine();
+  const int port = launcher.IntValue("apache_port");
+
+  EXPECT_EQ(HttpGet(port, "/opcache-edit.php").body, "version 1");
+  const std::string status = HttpGet(port, "/opcache-status.php").body;
+  EXPECT_EQ(status.rfind("enabled\n", 0), 0u) << status;
+  EXPECT_NE(status.find("\n" + fs::canonical(page).string() + "\n"), std::string::npos) << status;
+
+  // Same size, edited twice within a second: each edit is what the next request gets.
+  WriteSitePage(page, "<?php echo 'version 2';");
+  EXPECT_EQ(HttpGet(port, "/opcache-edit.php").body, "version 2");
+  WriteSitePage(page, "<?php echo 'version 3';");
+  EXPECT_EQ(HttpGet(port, "/opcache-edit.php").body, "version 3");
+  EXPECT_EQ(launcher.Stop(), 0);
+}
+
+TEST_F(StackTest, TheOptInTraceTimesEachStartUpStepAndIsSilentOtherwise)
+{
+  const std::string errors = install.Root() + ".trace";
+  {
+    TLauncher launcher(install.Program(), {{"CORVALA_TRACE", "1"}}, static_cast<uid_t>(-1), errors);
+    ASSERT_TRUE(launcher.WaitReady()) << launcher.LastLine();
+    EXPECT_EQ(launcher.Stop(), 0);
+  }
+  const std::vector<TTraceLine> trace = ReadTrace(errors);
+  const std::vector<std::string> expected = {"process started",
+                                             "libraries loaded",
+                                             "single-instance check",
+                                             "work folder",
+                                             "leftover servers",
+                                             "Config.ini, Brand.ini",
+                                             "bin folder",
+                                             "MySQL port probe",
+                                             "my.ini",
+                                             "MySQL process start",
+                                             "php.ini",
+                                             "Apache port probe",
+                                             "httpd.conf",
+                                             "Apache process start",
+                                             "wait for Apache's worker"};
+  std::vector<std::string> steps;
+  for (const TTraceLine &line : trace)
+    steps.push_back(line.step);
+  EXPECT_EQ(steps, expected);
+  // One process, one time line: every step ends after it starts, and starts after the one before.
+  for (size_t i = 0; i < trace.size(); ++i) {
+    EXPECT_EQ(trace[i].pid, trace[0].pid);
+    EXPECT_LE(trace[i].start, trace[i].end) << trace[i].step;
+    if (i > 0) {
+      EXPECT_LE(trace[i - 1].end, trace[i].start) << trace[i].step;
+    }
+  }
+  // The worker wait polls every 330 ms, so it is the one step that cannot be shorter.
+  ASSERT_FALSE(trace.empty());
+  EXPECT_GE(trace.back().end - trace.back().start, 330.0);
+
+  {
+    TLauncher launcher(install.Program(), {}, static_cast<uid_t>(-1), errors);
+    ASSERT_TRUE(launcher.WaitReady()) << launcher.LastLine();
+    EXPECT_EQ(launcher.Stop(), 0);
+  }
+  EXPECT_TRUE(ReadTrace(errors).empty());
+  fs::remove(errors);
+}
+
 TEST_F(StackTest, ApacheRejectingItsConfigurationEndsTheWait)
 {
   // A module Apache cannot load makes it reject the configuration and end at once.

@@ -56,11 +56,11 @@ TEST(PhpIniSettings, InOrderWithPortAndWorkFolderPaths)
   EXPECT_EQ(PhpIniSettings(setup, "")[7].value, "3307");
 }
 
-TEST(PhpExtensionLines, DependenciesFirstCacheAndCliOnlyLeftOut)
+TEST(PhpExtensionLines, DependenciesFirstZendAndCliOnlyLeftOut)
 {
-  const AppUtils::TStringArray files = {"pdo_mysql.so", "mysqli.so",   "gd.so",        "opcache.so",
-                                        "README",       "readline.so", "pdo.so",       "mysqlnd.so",
-                                        "dom.so",       "xml.so",      "pdo_sqlite.so"};
+  const AppUtils::TStringArray files = {"pdo_mysql.so", "mysqli.so",   "gd.so",  "opcache.so",
+                                        "README",       "readline.so", "pdo.so", "xdebug.so",
+                                        "mysqlnd.so",   "dom.so",      "xml.so", "pdo_sqlite.so"};
   const AppUtils::TStringArray expected = {
       "extension=mysqlnd.so", "extension=pdo.so",    "extension=xml.so",       "extension=dom.so",
       "extension=gd.so",      "extension=mysqli.so", "extension=pdo_mysql.so", "extension=pdo_sqlite.so"};
@@ -173,6 +173,46 @@ TEST_F(WritePhpConfigTest, TemplateKeysReplacedInPlaceOrAddedToTheirSection)
   fs::permissions(templateIni, fs::perms::owner_all);
 }
 
+TEST_F(WritePhpConfigTest, OpcacheLoadedOnceWithDevelopmentSettingsWhenShipped)
+{
+  for (const char *ext : {"opcache.so", "xdebug.so", "gd.so"})
+    root.Write(std::string("My Stack/bin/php/ext/") + ext, "");
+  const std::string opcache = setup.binFolder + "/php/ext/opcache.so";
+  const std::string expected = "[opcache]\r\n"
+                               "zend_extension=\"" +
+                               opcache +
+                               "\"\r\n"
+                               "opcache.enable=1\r\n"
+                               "opcache.enable_cli=0\r\n"
+                               "opcache.validate_timestamps=1\r\n"
+                               "opcache.revalidate_freq=0\r\n"
+                               "opcache.file_update_protection=2\r\n"
+                               "opcache.memory_consumption=64\r\n"
+                               "opcache.interned_strings_buffer=8\r\n"
+                               "opcache.max_accelerated_files=4000\r\n"
+                               "opcache.file_cache=\r\n"
+                               "[Extensions]\r\n"
+                               "extension=gd.so\r\n";
+  const std::string text = ReadBytes(WritePhpConfig(setup));
+  EXPECT_NE(text.find(expected), std::string::npos) << text;
+  EXPECT_EQ(text.find("xdebug"), std::string::npos) << text;
+
+  // A template that loads opcache itself keeps its line and gets no second one, which PHP refuses.
+  root.Write("My Stack/bin/php/php.ini",
+             "[PHP]\r\nzend_extension=opcache\r\n[opcache]\r\nopcache.revalidate_freq=2\r\n");
+  const std::string withLine = ReadBytes(WritePhpConfig(setup));
+  EXPECT_EQ(withLine.find(opcache), std::string::npos) << withLine;
+  EXPECT_NE(withLine.find("[opcache]\r\nopcache.revalidate_freq=0\r\nopcache.enable=1\r\n"),
+            std::string::npos)
+      << withLine;
+
+  // A down-sized tree without opcache gets no opcache line at all.
+  fs::remove(opcache);
+  root.Write("My Stack/bin/php/php.ini", "[PHP]\r\n");
+  const std::string without = ReadBytes(WritePhpConfig(setup));
+  EXPECT_EQ(without.find("opcache"), std::string::npos) << without;
+}
+
 TEST_F(WritePhpConfigTest, MissingTemplateUpdatesTheOlderCopy)
 {
   const std::string older = root.Write("work/php.ini", "[PHP]\r\nshort_open_tag=On\r\nextension_dir=ext\r\n");
@@ -204,9 +244,10 @@ TEST_F(WritePhpConfigTest, RealPhpReadsTheFile)
       RunCommand("PHP_INI_SCAN_DIR= /usr/bin/php -c " + ShellQuoted(path) +
                  " -r 'echo ini_get(\"mysqli.default_port\"), \"|\", "
                  "ini_get(\"session.save_path\"), \"|\", extension_loaded(\"mysqli\") ? 1 : 0, "
-                 "extension_loaded(\"pdo_mysql\") ? 1 : 0;'");
+                 "extension_loaded(\"pdo_mysql\") ? 1 : 0, extension_loaded(\"Zend OPcache\") ? 1 : 0, "
+                 "\"|\", ini_get(\"opcache.revalidate_freq\");'");
   EXPECT_EQ(run.ExitCode, 0) << run.Output;
-  EXPECT_EQ(run.Output, "3307|" + setup.workFolder + "/sessions|11");
+  EXPECT_EQ(run.Output, "3307|" + setup.workFolder + "/sessions|111|0");
 }
 
 TEST_F(WritePhpConfigTest, SessionFolderBelongsToTheWorkersWhenRunningAsRoot)

@@ -119,6 +119,32 @@ TEST(Ini, NewKeysFollowTheLastKeyOfTheirSection)
                              "[Empty]\r\nk=y\r\n[Added]\r\nz=w\r\n");
 }
 
+TEST(Ini, GeneratedFileGetsWhatOneWriteAfterTheOtherWouldGive)
+{
+  TScratchFolder dir;
+  const std::string one = dir.File("one.ini");
+  const std::string batch = dir.File("batch.ini");
+  const std::string text = "[A]\r\na=1\r\nnot a key\r\n\r\n; about B\r\n[B]\r\nb=2\r\n";
+  WriteBytes(one, text);
+  WriteBytes(batch, text);
+  ASSERT_EQ(chmod(batch.c_str(), 0640), 0);
+  const std::vector<TIniEntry> entries = {
+      {"a", "new", "x"}, {"B", "b", "3"}, {"Added", "z", "w"}, {"A", "new", "y"}, {"added", "z2", "v"}};
+  for (const auto &entry : entries)
+    WriteIniString(one, entry.section, entry.key, entry.value);
+  WriteGeneratedIni(batch, entries);
+  EXPECT_EQ(ReadBytes(batch), ReadBytes(one));
+  EXPECT_EQ(ModeOf(batch), 0640);
+
+  // One entry that would not read back: nothing of the batch is written.
+  EXPECT_THROW(WriteGeneratedIni(batch, {{"A", "a", "2"}, {"A", "k", "1\r\n[T]"}}), std::invalid_argument);
+  EXPECT_EQ(ReadBytes(batch), ReadBytes(one));
+  WriteGeneratedIni(dir.File("new.ini"), {{"S", "k", "v"}});
+  EXPECT_EQ(ReadBytes(dir.File("new.ini")), "[S]\r\nk=v\r\n");
+  EXPECT_EQ(ModeOf(dir.File("new.ini")), 0600);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 3);
+}
+
 TEST(Ini, MissingFileIsCreatedPrivateAndExistingModeIsKept)
 {
   TScratchFolder dir;

@@ -164,6 +164,45 @@ TEST_F(ProcessTest, WorkingFolderOnlyWhenItExists)
             current);
 }
 
+// The child runs in the launcher's memory until its exec; what it changes for itself (signal
+// handlers and mask, folder, descriptors, process group) must stay its own.
+static void CountSignal(int) {}
+
+TEST_F(ProcessTest, WhatTheChildSetsUpLeavesTheStarterUnchanged)
+{
+  struct sigaction handler {
+  };
+  handler.sa_handler = CountSignal;
+  struct sigaction before {
+  };
+  ASSERT_EQ(sigaction(SIGUSR1, &handler, &before), 0);
+  sigset_t blocked, mask;
+  sigemptyset(&blocked);
+  sigaddset(&blocked, SIGUSR2);
+  ASSERT_EQ(pthread_sigmask(SIG_BLOCK, &blocked, &mask), 0);
+  const int kept = open("/dev/null", O_RDONLY);
+  ASSERT_GE(kept, 0);
+  const std::string current = fs::current_path().string();
+  const pid_t group = getpgrp();
+
+  EXPECT_EQ(Only(RunReport(childProgram, "", TShowCommand::Normal, folder.string()), "cwd"), folder.string());
+  EXPECT_EQ(Start(root / "missing", ""), 0u);
+
+  struct sigaction after {
+  };
+  ASSERT_EQ(sigaction(SIGUSR1, nullptr, &after), 0);
+  EXPECT_EQ(after.sa_handler, &CountSignal);
+  sigset_t now;
+  ASSERT_EQ(pthread_sigmask(SIG_SETMASK, nullptr, &now), 0);
+  EXPECT_EQ(sigismember(&now, SIGUSR2), 1);
+  EXPECT_EQ(fcntl(kept, F_GETFD), 0);
+  EXPECT_EQ(fs::current_path().string(), current);
+  EXPECT_EQ(getpgrp(), group);
+  close(kept);
+  pthread_sigmask(SIG_SETMASK, &mask, nullptr);
+  sigaction(SIGUSR1, &before, nullptr);
+}
+
 TEST_F(ProcessTest, FailedExecGivesZeroAndLeavesNoChild)
 {
   const fs::path text = folder / "not a program";
