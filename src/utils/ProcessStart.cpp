@@ -142,7 +142,7 @@ int ChildMain(void *argument)
 }
 
 // Enough for RunChild's few frames; the exec replaces it.
-constexpr size_t ChildStackSize = 64 * 1024;
+constexpr size_t ChildStackSize = size_t{64} * 1024;
 
 // Starts the child in the launcher's memory until it execs (as posix_spawn does): a fork would
 // copy the page tables of a process that holds the browser engine, tens of milliseconds per
