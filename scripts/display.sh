@@ -25,6 +25,18 @@ corvala_display_wait() {
   return 1
 }
 
+# Waits up to 30 s for the tray started as process $1 to show its window; false at once when that
+# process has ended.
+corvala_tray_wait() {
+  local tries
+  for ((tries = 0; tries < 300; tries++)); do
+    xdotool search --class trayer >/dev/null 2>&1 && return 0
+    kill -0 "$1" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+
 corvala_display_start() {
   local number_file number
   number_file=$(mktemp) || return 1
@@ -47,11 +59,25 @@ corvala_display_start() {
   corvala_display_wait xprop -root _NET_SUPPORTING_WM_CHECK ||
     { echo "display: openbox did not start" >&2; corvala_display_stop; return 1; }
 
-  trayer --edge top --align right --SetDockType true --transparent false --expand true \
-    --widthtype request --heighttype pixel --height 24 >/dev/null 2>&1 &
-  CORVALA_DISPLAY_PIDS="$CORVALA_DISPLAY_PIDS $!"
-  corvala_display_wait xdotool search --class trayer ||
-    { echo "display: trayer did not start" >&2; corvala_display_stop; return 1; }
+  # trayer has been seen to end at once on a loaded machine, before it mapped its window; it is
+  # started again then, and its own words are shown if it never comes up.
+  local tray_log attempt tray_pid
+  tray_log=$(mktemp) || { corvala_display_stop; return 1; }
+  for attempt in 1 2 3; do
+    trayer --edge top --align right --SetDockType true --transparent false --expand true \
+      --widthtype request --heighttype pixel --height 24 >"$tray_log" 2>&1 &
+    tray_pid=$!
+    if corvala_tray_wait "$tray_pid"; then
+      CORVALA_DISPLAY_PIDS="$CORVALA_DISPLAY_PIDS $tray_pid"
+      break
+    fi
+    kill "$tray_pid" 2>/dev/null || true
+    wait "$tray_pid" 2>/dev/null || true
+    echo "display: trayer did not come up (attempt $attempt): $(tr '\n' ' ' <"$tray_log")" >&2
+    tray_pid=""
+  done
+  rm -f "$tray_log"
+  [ -n "$tray_pid" ] || { echo "display: trayer did not start" >&2; corvala_display_stop; return 1; }
 
   # Runs any EXIT trap the sourcing shell had before ours.
   local previous

@@ -103,6 +103,8 @@ protected:
       ADD_FAILURE() << program << " showed no window serving the site";
       return 0;
     }
+    // The launcher ends its splash once the first page is complete: then the page is on screen.
+    EXPECT_TRUE(WaitFor([&] { return InstancesOf(program, "splash").empty(); }, 60)) << "the splash stayed";
     SaveScreenshot(CORVALA_SCREENSHOTS, screenshot);
     const THttpReply page = HttpGet(ApachePort(program), "/");
     EXPECT_NE(page.body.find("MySQL connected"), std::string::npos) << page.body;
