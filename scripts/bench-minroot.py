@@ -19,9 +19,9 @@ MINROOT = os.path.join(HERE, "minroot.sh")
 
 
 def load_bench_launcher():
-    spec = importlib.util.spec_from_file_location("bench_launcher", os.path.join(HERE, "bench-launcher.py"))
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location("bench_launcher", os.path.join(HERE, "bench-launcher.py"))
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module
 
 
