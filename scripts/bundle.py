@@ -160,9 +160,8 @@ class Bundle:
                 result[soname] = (host, package)
         return result
 
-    def set_runpath(self, file, folder=None):
-        folder = folder or self.lib
-        relative = os.path.relpath(folder, file.parent)
+    def set_runpath(self, file):
+        relative = os.path.relpath(self.lib, file.parent)
         runpath = "$ORIGIN" if relative == "." else f"$ORIGIN/{relative}"
         if run(["patchelf", "--print-needed", str(file)]).stdout.strip() == "":
             return
@@ -179,14 +178,13 @@ class Bundle:
         os.utime(temporary, ns=(stat.st_atime_ns, stat.st_mtime_ns))
         os.replace(temporary, file)
 
-    def copy_library(self, soname, host, package, folder=None):
-        folder = folder or self.lib
-        destination = folder / soname
+    def copy_library(self, soname, host, package):
+        destination = self.lib / soname
         source = Path(os.path.realpath(host))
         self.sources[source] = package
         if destination.exists() and destination.stat().st_mtime_ns == source.stat().st_mtime_ns:
             return False
-        folder.mkdir(parents=True, exist_ok=True)
+        self.lib.mkdir(parents=True, exist_ok=True)
         temporary = destination.with_name(soname + ".bundle-tmp")
         shutil.copy2(source, temporary)
         os.chmod(temporary, 0o644)
@@ -223,7 +221,6 @@ class Bundle:
                 if not destination.exists() or destination.stat().st_mtime_ns != source.stat().st_mtime_ns:
                     shutil.copy2(source, destination)
                     os.chmod(destination, 0o644)
-
 
 
 def patch_bytes(path, old, new):
@@ -271,7 +268,9 @@ def bundle_launcher(tree, launcher):
     bundle = Bundle(tree)
     qt = bundle.tree / QT
     for entry in QT_PLUGINS:
-        copy_tree(QT_HOST_PLUGINS / entry, qt / "plugins" / Path(entry).parent if "/" in entry else qt / "plugins" / entry)
+        # A single file keeps its folder; a folder is copied whole.
+        target = qt / "plugins" / (Path(entry).parent if (QT_HOST_PLUGINS / entry).is_file() else entry)
+        copy_tree(QT_HOST_PLUGINS / entry, target)
     copy_tree(QT_HOST_LIBEXEC / "QtWebEngineProcess", qt / "libexec")
     copy_tree(QT_HOST_DATA / "resources", qt / "resources")
     copy_tree(QT_HOST_DATA / "translations" / "qtwebengine_locales", qt / "translations" / "qtwebengine_locales")
@@ -283,11 +282,10 @@ def bundle_launcher(tree, launcher):
     programs = [launcher, *elf_files(qt)]
     copied = bundle.carry(programs)
     if (bundle.lib / "libnss3.so").exists():
-        host = HOST_LIBS
-        modules = [bundle.lib / name for name in NSS_MODULES if (host / name).exists()]
+        modules = [bundle.lib / name for name in NSS_MODULES if (HOST_LIBS / name).exists()]
         for module in modules:
-            copied += bundle.copy_library(module.name, host / module.name, "libnss3")
-            checksum = host / (module.stem + ".chk")
+            copied += bundle.copy_library(module.name, HOST_LIBS / module.name, "libnss3")
+            checksum = HOST_LIBS / (module.stem + ".chk")
             if checksum.exists():
                 copy_file(checksum, bundle.lib / checksum.name)
         copied += bundle.carry(modules)
