@@ -92,7 +92,11 @@ void CloseInheritedDescriptors(int errorPipe, int descriptorLimit)
       close(fd);
 }
 
-[[noreturn]] void RunChild(const ChildPlan &plan, char *const argv[], char *const envp[], int errorPipe)
+// The child runs on a small stack of its own in the launcher's memory until it execs. The address
+// sanitizer does not know that stack and warns on every call that does not return, so the child's
+// own code is left uninstrumented.
+[[noreturn]] __attribute__((no_sanitize("address"))) void RunChild(const ChildPlan &plan, char *const argv[],
+                                                                   char *const envp[], int errorPipe)
 {
   // The launcher's handlers and blocked signals must not reach the started program.
   struct sigaction defaultAction {
@@ -134,7 +138,7 @@ struct ChildStart {
   int errorPipe[2];
 };
 
-int ChildMain(void *argument)
+__attribute__((no_sanitize("address"))) int ChildMain(void *argument)
 {
   const auto *start = static_cast<const ChildStart *>(argument);
   close(start->errorPipe[0]);
