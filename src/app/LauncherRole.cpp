@@ -4,18 +4,19 @@
 #include "maintenance/MaintenanceCommands.h"
 #include "packaging/RebrandCommand.h"
 #include "shell/ErrorReport.h"
+#include "shell/EventPause.h"
 #include "shell/ExitWatch.h"
 #include "shell/MainForm.h"
 #include "stack/ServerEnvironment.h"
 #include "stack/ServerStack.h"
 #include "utils/ExeResources.h"
+#include "utils/ExitSignals.h"
 #include "utils/Paths.h"
 #include "utils/Process.h"
 #include "utils/ProcessFamily.h"
 #include "utils/StartupTrace.h"
 
 #include <QPixmap>
-#include <QThread>
 #include <cstdlib>
 #include <exception>
 #include <optional>
@@ -29,7 +30,7 @@ namespace
 {
 
 constexpr auto ExternalBrowserFirstPause = std::chrono::milliseconds(5000);
-constexpr int ExternalBrowserPollMs = 330;
+constexpr auto ExternalBrowserPoll = std::chrono::milliseconds(330);
 
 // What Qt WebEngine needs here: measured under Xvfb, without a GPU, and as root in CI.
 void PrepareWebEngineEnvironment()
@@ -51,12 +52,6 @@ QIcon MainIcon()
   return QIcon(pixmap);
 }
 
-void Pause(int milliseconds)
-{
-  QCoreApplication::processEvents();
-  QThread::msleep(static_cast<unsigned long>(milliseconds));
-}
-
 // A request to end the program (a signal, the session's end, the program file gone) in any phase.
 struct TExitRequest {
   bool requested = false;
@@ -68,33 +63,33 @@ struct TExitRequest {
 // runs until the user exits from the tray.
 bool RunExternalBrowser(TServerStack &stack, const TExitRequest &exitRequest)
 {
-  KillProcess(stack.SplashProcessId);
-  stack.SplashProcessId = 0;
+  stack.EndSplash();
   const TProcessId browser =
-      StartProcess(stack.BrowserPath, stack.BrowserParameters, TShowCommand::Maximized, "");
-  TProcessFamily family(browser, ExpandFromAppDir(stack.BrowserPath));
+      StartProcess(stack.State().BrowserPath, stack.State().BrowserParameters, TShowCommand::Maximized, "");
+  TProcessFamily family(browser, ExpandFromAppDir(stack.State().BrowserPath));
   const auto firstLook = std::chrono::steady_clock::now() + ExternalBrowserFirstPause;
   while (!exitRequest.requested && std::chrono::steady_clock::now() < firstLook)
-    Pause(ExternalBrowserPollMs);
+    PauseWithEvents(ExternalBrowserPoll);
   if (exitRequest.requested)
     return true;
   if (!family.Alive())
     return false;
   while (!exitRequest.requested && family.Alive())
-    Pause(ExternalBrowserPollMs);
+    PauseWithEvents(ExternalBrowserPoll);
   return true;
 }
 
-TStartupInfo StartupInfoOf(const TServerStack &stack)
+TStartupInfo StartupInfoOf(const TServerStack &servers)
 {
+  const Corvala::TStackState &stack = servers.State();
   TStartupInfo info;
   info.appName = stack.AppName;
   info.apachePort = stack.ApachePort;
-  info.brand = IsFlagOn(stack.ReadConfigValue("brand"));
-  info.showTrayIcon = IsFlagOn(stack.ReadConfigValue("trayicon"));
-  info.showToolbar = IsFlagOn(stack.ReadConfigValue("toolbar"));
-  info.showStatusBar = IsFlagOn(stack.ReadConfigValue("statusbar"));
-  info.fullScreen = IsFlagOn(stack.ReadConfigValue("fullscreen"));
+  info.brand = IsFlagOn(servers.ReadConfigValue("brand"));
+  info.showTrayIcon = IsFlagOn(servers.ReadConfigValue("trayicon"));
+  info.showToolbar = IsFlagOn(servers.ReadConfigValue("toolbar"));
+  info.showStatusBar = IsFlagOn(servers.ReadConfigValue("statusbar"));
+  info.fullScreen = IsFlagOn(servers.ReadConfigValue("fullscreen"));
   info.isCdRom = stack.IsCdRom;
   info.binFolder = stack.BinFolder;
   info.favoritesFile = GetAppPath() + "bin/Favorites.ini";
@@ -112,6 +107,34 @@ int RunLauncher(int argc, char **argv)
   // Before the first thread starts: setenv may not run while another thread reads the environment.
   Corvala::SetServerEnvironment(program);
   PrepareWebEngineEnvironment();
+  // Caught from before the first server starts, so that every phase ends with the full shutdown.
+  TExitSignals exitSignals;
+  TExitRequest exitRequest;
+  TServerStack stack({.StartSplash = true,
+                      .ProcessEvents = [] { QCoreApplication::processEvents(); },
+                      .Wait = PauseWithEvents,
+                      .SetEnvironment = false,
+                      .StopRequested =
+                          [&] {
+                            if (exitSignals.Arrived())
+                              exitRequest.requested = true;
+                            return exitRequest.requested;
+                          }});
+
+  // The servers start first; the window and the browser engine come up while Apache starts its
+  // worker. A failure of these steps is reported once the window exists, over it.
+  std::exception_ptr startFailure;
+  bool prepared = false;
+  try {
+    if (stack.Prepare() == TServerStack::TStartResult::AlreadyRunning)
+      TerminateCurrentProcess();
+    prepared = true;
+    const TTraceStep step("servers started");
+    stack.StartServers();
+  } catch (...) {
+    startFailure = std::current_exception();
+  }
+
   auto applicationStep = std::make_optional<TTraceStep>("application");
   TCorvalaApplication application(argc, argv);
   QApplication::setApplicationName("Corvala");
@@ -119,44 +142,35 @@ int RunLauncher(int argc, char **argv)
   QApplication::setWindowIcon(MainIcon());
   QApplication::setQuitOnLastWindowClosed(false);
   applicationStep.reset();
-
-  TExitRequest exitRequest;
-  TServerStack stack({.StartSplash = true,
-                      .ProcessEvents = [] { QCoreApplication::processEvents(); },
-                      .SetEnvironment = false,
-                      .StopRequested = [&exitRequest] { return exitRequest.requested; }});
   auto formStep = std::make_optional<TTraceStep>("main window and browser engine");
-  TfrmMain form(TStackHooks{[&stack] { stack.Stop(); }, [](TProcessId id) { KillProcess(id); }});
+  TfrmMain form(TStackHooks{[&stack] { stack.Stop(); }, [&stack](TProcessId) { stack.EndSplash(); }});
   formStep.reset();
-  // Watched from before the first server starts, so that every phase ends with the full shutdown.
-  TExitWatch exitWatch(program);
+  TExitWatch exitWatch(program, exitSignals);
   auto requestExit = [&exitRequest, &form] {
     exitRequest.requested = true;
     form.CloseApplication();
   };
   QObject::connect(&exitWatch, &TExitWatch::exitRequested, requestExit);
   QObject::connect(&application, &QGuiApplication::commitDataRequest, requestExit);
-  QObject::connect(&form, &TfrmMain::settingsRequested, [&] { RunSettingsCommand(form, stack.WorkFolder); });
+  QObject::connect(&form, &TfrmMain::settingsRequested,
+                   [&] { RunSettingsCommand(form, stack.State().WorkFolder); });
   QObject::connect(&form, &TfrmMain::downSizeRequested, [&form] { RunDownSizeCommand(form); });
   // With an external browser the window is never shown: the launcher ends when that browser does.
   bool showWindow = true;
   bool runLoop = true;
   try {
-    if (stack.Prepare() == TServerStack::TStartResult::AlreadyRunning)
-      TerminateCurrentProcess();
-    {
+    if (prepared) {
       const TTraceStep step("title and branding");
-      ConnectRebrand(form, stack.BrandFile);
-      form.ApplyTitle(QString::fromStdString(stack.AppName), QApplication::windowIcon());
+      ConnectRebrand(form, stack.State().BrandFile);
+      form.ApplyTitle(QString::fromStdString(stack.State().AppName), QApplication::windowIcon());
       form.ApplyBranding(StartupInfoOf(stack));
     }
-    {
-      const TTraceStep step("servers");
-      stack.StartServers();
-    }
-    if (!stack.ApacheStartError.empty())
-      ShowErrorReport(QString::fromStdString(stack.ApacheStartError));
-    if (stack.UseExternalBrowser) {
+    if (startFailure)
+      std::rethrow_exception(startFailure);
+    stack.WaitForApache();
+    if (!stack.State().ApacheStartError.empty())
+      ShowErrorReport(QString::fromStdString(stack.State().ApacheStartError));
+    if (stack.State().UseExternalBrowser) {
       showWindow = false;
       runLoop = !RunExternalBrowser(stack, exitRequest);
       if (runLoop)

@@ -3,24 +3,24 @@
 #include <QObject>
 #include <string>
 
+namespace AppUtils
+{
+class TExitSignals;
+}
 class QSocketNotifier;
 class QTimer;
 
-// Notices the outside requests to end the program: SIGTERM, SIGINT or SIGHUP sent to the process,
-// and the program's own file disappearing (its removable disk taken out, say). Either emits
-// exitRequested once, on the GUI thread. One watch per process, since signal dispositions are
-// process-wide; destroying it gives the signals back their default dispositions.
+// Notices the outside requests to end the program: the exit signals, caught before this watch
+// existed or while it runs, and the program's own file disappearing (its removable disk taken out,
+// say). Either emits exitRequested once, on the GUI thread.
 class TExitWatch : public QObject
 {
   Q_OBJECT
 
 public:
-  // Watches ProgramFile, checked every CheckIntervalMs.
-  explicit TExitWatch(const std::string &programFile, int checkIntervalMs = 1000, QObject *parent = nullptr);
-  ~TExitWatch() override;
-
-  TExitWatch(const TExitWatch &) = delete;
-  TExitWatch &operator=(const TExitWatch &) = delete;
+  // Watches ExitSignals and ProgramFile, the file checked every CheckIntervalMs.
+  TExitWatch(const std::string &programFile, AppUtils::TExitSignals &exitSignals, int checkIntervalMs = 1000,
+             QObject *parent = nullptr);
 
 signals:
   void exitRequested();
@@ -31,7 +31,7 @@ private:
   void RequestExit();
 
   std::string programFile;
-  int pipeFds[2] = {-1, -1};
+  AppUtils::TExitSignals &exitSignals;
   QSocketNotifier *signalNotifier;
   QTimer *fileCheck;
   bool requested = false;

@@ -4,6 +4,7 @@
 #include "shell/AboutForm.h"
 #include "shell/ApplicationTitle.h"
 #include "shell/BrowserForm.h"
+#include "shell/EventPause.h"
 #include "shell/Favorites.h"
 #include "shell/QuietTray.h"
 #include "shell/TrayIconMan.h"
@@ -23,7 +24,6 @@
 #include <QStatusBar>
 #include <QStringList>
 #include <QStyle>
-#include <QThread>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -218,8 +218,7 @@ void TfrmMain::CompleteStartup(const TStartupInfo &info)
 
   WebBrowser1->SetSilent(true);
 
-  QApplication::processEvents();
-  QThread::msleep(60);
+  PauseWithEvents(std::chrono::milliseconds(60));
 
   cboAddress->setEditText(LocalAddress());
   GoToAddress();

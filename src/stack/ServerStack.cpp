@@ -23,6 +23,7 @@
 #include "utils/StartupTrace.h"
 #include "utils/WorkFolder.h"
 
+#include <algorithm>
 #include <deque>
 #include <fstream>
 #include <stdexcept>
@@ -58,7 +59,10 @@ std::string ErrorLogTail(const std::string &logPath)
 }
 } // namespace
 
-TServerStack::TServerStack(Options options) : AppName(ProductName), Opts(std::move(options)) {}
+TServerStack::TServerStack(Options options) : Opts(std::move(options))
+{
+  state.AppName = ProductName;
+}
 
 TServerStack::~TServerStack()
 {
@@ -79,19 +83,19 @@ void TServerStack::CheckStop() const
 
 std::string TServerStack::ReadConfigValue(const std::string &key) const
 {
-  return TConfigFile(ConfigFile).Read(key);
+  return TConfigFile(state.ConfigFile).Read(key);
 }
 
 TStackSetup TServerStack::Setup() const
 {
   TStackSetup setup;
   setup.appPath = AppPath;
-  setup.binFolder = BinFolder;
-  setup.workFolder = WorkFolder;
+  setup.binFolder = state.BinFolder;
+  setup.workFolder = state.WorkFolder;
   setup.ip = ReadConfigValue("ip");
-  setup.apachePort = ApachePort;
-  setup.mySqlPort = MySqlPort;
-  setup.isCdRom = IsCdRom;
+  setup.apachePort = state.ApachePort;
+  setup.mySqlPort = state.MySqlPort;
+  setup.isCdRom = state.IsCdRom;
   setup.copyFilesToHardDisk = IsFlagOn(ReadConfigValue("copyfilestoharddisk"));
   setup.runningAsRoot = geteuid() == 0;
   return setup;
@@ -100,8 +104,10 @@ TStackSetup TServerStack::Setup() const
 TServerStack::TStartResult TServerStack::Start()
 {
   const TStartResult result = Prepare();
-  if (result == TStartResult::Started)
+  if (result == TStartResult::Started) {
     StartServers();
+    WaitForApache();
+  }
   return result;
 }
 
@@ -117,12 +123,12 @@ TServerStack::TStartResult TServerStack::Prepare()
 
   {
     const TTraceStep step("work folder");
-    WorkFolder = GetTempWorkFolder();
+    state.WorkFolder = GetTempWorkFolder();
     // Run as root, Apache's workers are "nobody" and must pass through the work folder to reach
     // the session folder; nothing in it becomes readable or writable for others.
     if (geteuid() == 0)
-      chmod(WorkFolder.c_str(), 0711);
-    IsCdRom = IsCdRomDrive();
+      chmod(state.WorkFolder.c_str(), 0711);
+    state.IsCdRom = IsCdRomDrive();
   }
   {
     const TTraceStep step("leftover servers");
@@ -132,9 +138,9 @@ TServerStack::TStartResult TServerStack::Prepare()
   const TTraceStep step("Config.ini, Brand.ini");
   if (Opts.SetEnvironment)
     SetServerEnvironment(ProgramPath);
-  ConfigFile = PrepareConfigFile(WorkFolder);
-  BrandFile = WriteBrandDefaults(WorkFolder);
-  AppName = ReadConfigValue("title");
+  state.ConfigFile = PrepareConfigFile(state.WorkFolder);
+  state.BrandFile = WriteBrandDefaults(state.WorkFolder);
+  state.AppName = ReadConfigValue("title");
   return TStartResult::Started;
 }
 
@@ -143,15 +149,15 @@ void TServerStack::StartServers()
   CheckStop();
   if (Opts.StartSplash) {
     const TTraceStep step("splash start");
-    SplashProcessId = StartProcess(ProgramPath, "splash \"" + ConfigFile + "\"", TShowCommand::Normal, "",
-                                   StartOptions{.dieWithParent = true});
+    state.SplashProcessId = StartProcess(ProgramPath, "splash \"" + state.ConfigFile + "\"",
+                                         TShowCommand::Normal, "", StartOptions{.dieWithParent = true});
   }
   {
     const TTraceStep step("bin folder");
-    BinFolder = PrepareBinFolder(AppPath, WorkFolder, IsCdRom);
+    state.BinFolder = PrepareBinFolder(AppPath, state.WorkFolder, state.IsCdRom);
   }
-  MySqlExePath = Corvala::MySqlExePath(BinFolder);
-  ApacheExePath = Corvala::ApacheExePath(BinFolder);
+  state.MySqlExePath = Corvala::MySqlExePath(state.BinFolder);
+  state.ApacheExePath = Corvala::ApacheExePath(state.BinFolder);
   CheckStop();
   StartMySql();
   {
@@ -160,7 +166,22 @@ void TServerStack::StartServers()
   }
   CheckStop();
   StartApache();
+}
+
+void TServerStack::WaitForApache()
+{
+  {
+    const TTraceStep step("wait for Apache's worker");
+    WaitForApacheWorker();
+  }
   ReadBrowserSettings();
+}
+
+void TServerStack::EndSplash()
+{
+  if (state.SplashProcessId != 0)
+    KillProcess(state.SplashProcessId);
+  state.SplashProcessId = 0;
 }
 
 // A launcher that was killed leaves its servers behind (they also get SIGTERM when it dies, but
@@ -168,7 +189,7 @@ void TServerStack::StartServers()
 // installation are stopped before anything is written or started.
 void TServerStack::StopLeftoverServers() const
 {
-  const std::string workBin = WorkFolder + "/bin";
+  const std::string workBin = state.WorkFolder + "/bin";
   for (const std::string &bin : {AppPath + "bin", workBin}) {
     StopServerProcesses(Corvala::ApacheExePath(bin), Opts.StopGrace, Opts.ProcessEvents);
     StopServerProcesses(Corvala::MySqlExePath(bin), Opts.StopGrace, Opts.ProcessEvents);
@@ -177,21 +198,22 @@ void TServerStack::StopLeftoverServers() const
 
 void TServerStack::StartMySql()
 {
-  if (!FileExists(MySqlExePath))
+  if (!FileExists(state.MySqlExePath))
     return;
   {
     const TTraceStep step("MySQL port probe");
-    MySqlPort = FindFreePort(3306, true);
+    state.MySqlPort = FindFreePort(3306, true);
   }
-  if (MySqlPort < 0)
+  if (state.MySqlPort < 0)
     throw std::runtime_error("No free port for MySQL on 127.0.0.1 from 3306 to 65535");
   {
     const TTraceStep step("my.ini");
-    MySqlIniPath = WriteMySqlConfig(Setup());
+    state.MySqlIniPath = WriteMySqlConfig(Setup());
   }
   const TTraceStep step("MySQL process start");
-  MySqlProcessId =
-      StartProcess(MySqlExePath, MySqlParameters(MySqlIniPath, MySqlPort, BinFolder, geteuid() == 0),
+  state.MySqlProcessId =
+      StartProcess(state.MySqlExePath,
+                   MySqlParameters(state.MySqlIniPath, state.MySqlPort, state.BinFolder, geteuid() == 0),
                    TShowCommand::Hide, "", StartOptions{.dieWithParent = true});
 }
 
@@ -201,57 +223,70 @@ void TServerStack::StartApache()
   const bool loopback = ReadConfigValue("ip") == LoopbackAddress;
   {
     const TTraceStep step("Apache port probe");
-    ApachePort = FindFreePort(configured, loopback);
+    state.ApachePort = FindFreePort(configured, loopback);
   }
-  if (ApachePort < 0)
+  if (state.ApachePort < 0)
     throw std::runtime_error("No free port for Apache on " +
                              std::string(loopback ? LoopbackAddress : "0.0.0.0") + " from " +
                              std::to_string(configured) + " to 65535");
   {
     const TTraceStep step("httpd.conf");
-    HttpdConfPath = WriteApacheConfig(Setup());
+    state.HttpdConfPath = WriteApacheConfig(Setup());
   }
   {
     const TTraceStep step("Apache process start");
-    ApacheProcessId = StartProcess(ApacheExePath, ApacheParameters(HttpdConfPath), TShowCommand::Hide, "",
-                                   StartOptions{.dieWithParent = true});
+    state.ApacheProcessId = StartProcess(state.ApacheExePath, ApacheParameters(state.HttpdConfPath),
+                                         TShowCommand::Hide, "", StartOptions{.dieWithParent = true});
+    ApacheStarted = std::chrono::steady_clock::now();
   }
-  const TTraceStep step("wait for Apache's worker");
-  WaitForApacheWorker();
 }
 
 // Apache's parent starts its workers from the same executable; the site answers once one runs.
 void TServerStack::WaitForApacheWorker()
 {
-  const auto deadline = std::chrono::steady_clock::now() + Opts.ApacheWaitLimit;
-  while (ApacheProcessId != 0 && ProcessExists(ApacheProcessId)) {
+  const auto deadline = ApacheStarted + Opts.ApacheWaitLimit;
+  auto nextLook = ApacheStarted;
+  while (state.ApacheProcessId != 0 && ProcessExists(state.ApacheProcessId)) {
     Pump();
     CheckStop();
-    std::this_thread::sleep_for(ApachePollInterval);
-    if (FindProcessesByPath(ApacheExePath).size() >= 2)
+    // After a late first look (the caller's own start-up ran long) the next is a full pause later.
+    nextLook = std::max(nextLook + ApachePollInterval, std::chrono::steady_clock::now());
+    WaitUntil(nextLook);
+    if (FindProcessesByPath(state.ApacheExePath).size() >= 2)
       return;
     if (std::chrono::steady_clock::now() >= deadline)
       throw std::runtime_error("Apache did not start its worker process within " +
                                std::to_string(Opts.ApacheWaitLimit.count() / 1000) + " seconds (see " +
-                               WorkFolder + "/error.log)");
+                               state.WorkFolder + "/error.log)");
   }
   // Its id is free for the system to give to another process now; nothing may signal it.
-  ApacheProcessId = 0;
-  ApacheStartError = "Apache ended during its start" + ErrorLogTail(WorkFolder + "/error.log");
+  state.ApacheProcessId = 0;
+  state.ApacheStartError = "Apache ended during its start" + ErrorLogTail(state.WorkFolder + "/error.log");
+}
+
+void TServerStack::WaitUntil(std::chrono::steady_clock::time_point moment) const
+{
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(moment - std::chrono::steady_clock::now());
+  if (left.count() <= 0)
+    return;
+  if (Opts.Wait)
+    Opts.Wait(left);
+  else
+    std::this_thread::sleep_for(left);
 }
 
 void TServerStack::ReadBrowserSettings()
 {
-  BrowserIniPath = BinFolder + "/Browser.ini";
-  const TBrowserSettings browser = ReadBrowserIni(BinFolder, ApachePort);
-  BrowserPath = browser.path;
-  BrowserParameters = browser.parameters;
-  UseExternalBrowser = browser.usable;
+  state.BrowserIniPath = state.BinFolder + "/Browser.ini";
+  const TBrowserSettings browser = ReadBrowserIni(state.BinFolder, state.ApachePort);
+  state.BrowserPath = browser.path;
+  state.BrowserParameters = browser.parameters;
+  state.UseExternalBrowser = browser.usable;
 }
 
 void TServerStack::Stop()
 {
-  if (Stopped || WorkFolder.empty())
+  if (Stopped || state.WorkFolder.empty())
     return;
   Stopped = true;
   RemoveTemporaryFiles(StopServers());
@@ -259,13 +294,12 @@ void TServerStack::Stop()
 
 bool TServerStack::StopServers()
 {
-  if (SplashProcessId != 0)
-    KillProcess(SplashProcessId);
-  const TServerProcess apache{ApacheProcessId, ApacheExePath, 0};
-  const TServerProcess mysql{MySqlProcessId, MySqlExePath, MySqlPort};
+  EndSplash();
+  const TServerProcess apache{state.ApacheProcessId, state.ApacheExePath, 0};
+  const TServerProcess mysql{state.MySqlProcessId, state.MySqlExePath, state.MySqlPort};
   const std::vector<bool> stoppedCleanly =
       StopStartedServers({apache, mysql}, Opts.StopGrace, Opts.ProcessEvents);
-  return MySqlProcessId == 0 || stoppedCleanly[1];
+  return state.MySqlProcessId == 0 || stoppedCleanly[1];
 }
 
 // Stopped servers may still be closing their files; each deletion is retried for a while, and a
@@ -282,9 +316,9 @@ void TServerStack::DeleteWithRetries(const std::string &path, bool (*exists)(con
 
 void TServerStack::RemoveTemporaryFiles(bool dataFolderConsistent) const
 {
-  DeleteWithRetries(WorkFolder, DirectoryExists, DeleteFolder);
+  DeleteWithRetries(state.WorkFolder, DirectoryExists, DeleteFolder);
   // After a crash of MySQL the data folder's files are what its recovery needs: nothing goes.
-  if (IsCdRom || !dataFolderConsistent)
+  if (state.IsCdRom || !dataFolderConsistent)
     return;
   // The servers' loose files; the databases are the sub-folders and are never touched, and
   // neither is the server's own state.

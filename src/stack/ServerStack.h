@@ -11,6 +11,31 @@
 namespace Corvala
 {
 
+// What the start-up found and started (empty or 0 when a step did not happen).
+struct TStackState {
+  std::string AppName;
+  std::string WorkFolder;
+  std::string ConfigFile;
+  std::string BrandFile;
+  std::string BinFolder;
+  std::string MySqlExePath;
+  int MySqlPort = 0;
+  std::string MySqlIniPath;
+  AppUtils::TProcessId MySqlProcessId = 0;
+  int ApachePort = 0;
+  std::string HttpdConfPath;
+  std::string ApacheExePath;
+  AppUtils::TProcessId ApacheProcessId = 0;
+  AppUtils::TProcessId SplashProcessId = 0;
+  std::string BrowserIniPath;
+  std::string BrowserPath;
+  std::string BrowserParameters;
+  bool UseExternalBrowser = false;
+  bool IsCdRom = false;
+  // Why Apache ended during its start (with the end of its error log); empty when it runs.
+  std::string ApacheStartError;
+};
+
 // The GUI-free half of the launcher's start-up and its whole shutdown: configuration, environment,
 // MySQL, PHP and Apache on free ports, the external-browser settings, and the clean stop.
 // The main window drives one instance; tests and benchmarks drive it directly.
@@ -22,6 +47,9 @@ public:
     bool StartSplash = false;
     // Called on every pass of a waiting loop, so a window stays responsive.
     std::function<void()> ProcessEvents;
+    // Waits the given time in the wait for Apache's worker; a window goes on with its own start-up
+    // meanwhile. Unset: sleeps.
+    std::function<void(std::chrono::milliseconds)> Wait;
     // How long Apache may take to bring up its worker before the start fails.
     std::chrono::milliseconds ApacheWaitLimit{30000};
     // How long the servers get to stop after SIGTERM before they are killed.
@@ -49,14 +77,17 @@ public:
   TServerStack &operator=(const TServerStack &) = delete;
 
   // Runs the start-up up to and including the reading of Browser.ini: Prepare(), then, when this
-  // is the first instance, StartServers(). Raises on failure with the system's message; what was
-  // started before the failure keeps running until Stop().
+  // is the first instance, StartServers() and WaitForApache(). Raises on failure with the system's message;
+  // what was started before the failure keeps running until Stop().
   TStartResult Start();
   // The steps before any child starts: the single-instance check, the work folder, leftover
   // servers of this installation, the environment, Config.ini, Brand.ini and AppName.
   TStartResult Prepare();
-  // The splash, the bin folder, MySQL, php.ini, Apache and Browser.ini.
+  // The splash, the bin folder, MySQL, php.ini and Apache's process.
   void StartServers();
+  // Waits until Apache's worker runs (the first look 330 ms after Apache's start, whatever ran in
+  // between), then reads Browser.ini.
+  void WaitForApache();
 
   // Stops splash, Apache and MySQL cleanly, deletes the work folder and the data folder's loose
   // files. Safe to call more than once and after a failed Start().
@@ -64,28 +95,10 @@ public:
 
   std::string ReadConfigValue(const std::string &key) const;
 
-  // What the start-up found and started (empty or 0 when a step did not happen).
-  std::string AppName;
-  std::string WorkFolder;
-  std::string ConfigFile;
-  std::string BrandFile;
-  std::string BinFolder;
-  std::string MySqlExePath;
-  int MySqlPort = 0;
-  std::string MySqlIniPath;
-  AppUtils::TProcessId MySqlProcessId = 0;
-  int ApachePort = 0;
-  std::string HttpdConfPath;
-  std::string ApacheExePath;
-  AppUtils::TProcessId ApacheProcessId = 0;
-  AppUtils::TProcessId SplashProcessId = 0;
-  std::string BrowserIniPath;
-  std::string BrowserPath;
-  std::string BrowserParameters;
-  bool UseExternalBrowser = false;
-  bool IsCdRom = false;
-  // Why Apache ended during its start (with the end of its error log); empty when it runs.
-  std::string ApacheStartError;
+  // What the start-up found and started.
+  const TStackState &State() const { return state; }
+  // Ends the splash process, if it still runs, and forgets it (its id may be given to another).
+  void EndSplash();
 
 private:
   void StopLeftoverServers() const;
@@ -93,6 +106,7 @@ private:
   void StartMySql();
   void StartApache();
   void WaitForApacheWorker();
+  void WaitUntil(std::chrono::steady_clock::time_point moment) const;
   // True when MySQL stopped cleanly (or never ran), so its data folder is consistent.
   bool StopServers();
   void RemoveTemporaryFiles(bool dataFolderConsistent) const;
@@ -103,8 +117,10 @@ private:
   void Pump() const;
 
   Options Opts;
+  TStackState state;
   std::string ProgramPath;
   std::string AppPath;
+  std::chrono::steady_clock::time_point ApacheStarted;
   bool Stopped = false;
 };
 

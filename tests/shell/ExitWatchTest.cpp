@@ -1,4 +1,5 @@
 #include "shell/ExitWatch.h"
+#include "utils/ExitSignals.h"
 
 #include <QDir>
 #include <QFile>
@@ -52,19 +53,34 @@ TEST(ExitWatch, TheProgramFileDisappearingEndsTheProgramThroughItsClosePath)
   ExpectClosedCleanly(child);
 }
 
-TEST(ExitWatch, OneWatchPerProcessAndTheSignalsGoBackAfterIt)
+TEST(ExitWatch, ASignalThatArrivedBeforeTheEventLoopIsNotLost)
+{
+  QProcess child;
+  child.start(EXIT_WATCH_CHILD, {"early"});
+  ASSERT_TRUE(child.waitForFinished(60000));
+  EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(child.exitCode(), 0);
+  EXPECT_TRUE(child.readAll().contains("closing"));
+}
+
+TEST(ExitWatch, SignalsAreCaughtOncePerProcessAndGoBackAfterwards)
 {
   {
-    TExitWatch watch("/nonexistent-but-not-checked-before-a-second", 60000);
-    EXPECT_THROW(TExitWatch("/other", 60000), std::runtime_error);
+    AppUtils::TExitSignals caught;
+    EXPECT_THROW(AppUtils::TExitSignals(), std::runtime_error);
     struct sigaction current {
     };
     sigaction(SIGTERM, nullptr, &current);
     EXPECT_NE(current.sa_handler, SIG_DFL);
+    EXPECT_FALSE(caught.Arrived());
+    ASSERT_EQ(raise(SIGTERM), 0);
+    EXPECT_TRUE(caught.Arrived());
+    EXPECT_TRUE(caught.Arrived());
   }
   struct sigaction after {
   };
   sigaction(SIGTERM, nullptr, &after);
   EXPECT_EQ(after.sa_handler, SIG_DFL);
-  TExitWatch again("/other", 60000);
+  AppUtils::TExitSignals again;
+  EXPECT_FALSE(again.Arrived());
 }

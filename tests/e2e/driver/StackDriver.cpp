@@ -14,7 +14,7 @@
 
 using Corvala::TServerStack;
 
-static void Report(const TServerStack &stack)
+static void Report(const Corvala::TStackState &stack)
 {
   std::printf("apache_port=%d\nmysql_port=%d\nwork=%s\nbin=%s\napache_pid=%u\nmysql_pid=%u\n",
               stack.ApachePort, stack.MySqlPort, stack.WorkFolder.c_str(), stack.BinFolder.c_str(),
@@ -63,7 +63,7 @@ int main()
     stack.Stop();
     return 2;
   }
-  Report(stack);
+  Report(stack.State());
   WaitForStopRequest();
   const long long stopBegin = MonotonicNanoseconds();
   stack.Stop();
