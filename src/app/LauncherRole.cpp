@@ -146,7 +146,8 @@ int RunLauncher(int argc, char **argv)
       TerminateCurrentProcess();
     {
       const TTraceStep step("title and branding");
-      ConnectRebrand(form, stack.BrandFile);
+      QObject::connect(&form, &TfrmMain::rebrandRequested, &form,
+                       [&form, brandFile = stack.BrandFile] { BuildDistribution(form, brandFile); });
       form.ApplyTitle(QString::fromStdString(stack.AppName), QApplication::windowIcon());
       form.ApplyBranding(StartupInfoOf(stack));
     }

@@ -3,7 +3,7 @@
 #include "config/ConfigFile.h"
 #include "maintenance/DialogLook.h"
 #include "maintenance/SpinEdit.h"
-#include "shell/MessageBox.h"
+#include "widgets/MessageBox.h"
 
 #include <QComboBox>
 #include <QFrame>

@@ -2,8 +2,8 @@
 // the stand-in launcher they copy into a stack tree: with CORVALA_TEST_ROLE set it does not run
 // the tests but one of the helper roles below.
 #include "HelperRole.h"
-#include "shell/ApplicationTitle.h"
 #include "shell/ErrorReport.h"
+#include "widgets/ApplicationTitle.h"
 
 #include <QApplication>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "shell/MessageBox.h"
+#include "widgets/MessageBox.h"
 #include "MaintenanceTestSupport.h"
 
 #include <gtest/gtest.h>
