@@ -1,7 +1,6 @@
 #include "packaging/DistributionBuild.h"
 
 #include "packaging/CommandFailure.h"
-#include "packaging/UserFolders.h"
 #include "utils/ExeResources.h"
 #include "utils/FileIO.h"
 #include "utils/FileTree.h"
@@ -89,12 +88,11 @@ TStringArray DataFoldersToCopy(const std::string &appPath, const std::string &da
 
 } // namespace
 
-std::string GetDefaultOutputFolder()
+std::string GetDefaultOutputFolder(const std::string &documentsFolder)
 {
-  const std::string documents = GetMyDocumentsFolder();
-  if (documents.empty())
+  if (documentsFolder.empty())
     throw std::runtime_error("The documents folder is unknown");
-  const std::string folder = documents + "/$Output$";
+  const std::string folder = documentsFolder + "/$Output$";
   MakeFolder(folder);
   return folder;
 }
@@ -143,7 +141,7 @@ std::string MakeDistribution(const TBuildSource &source, TBrandSettings &setting
 
   step();
   if (!DirectoryExists(settings.OutputDir))
-    settings.OutputDir = GetDefaultOutputFolder();
+    settings.OutputDir = GetDefaultOutputFolder(source.DocumentsFolder);
   const std::string output = settings.OutputDir;
   const std::string runme = output + "/runme";
   CopyLauncher(source.ProgramPath, runme);

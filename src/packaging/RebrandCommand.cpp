@@ -3,6 +3,7 @@
 #include "packaging/BrandForm.h"
 #include "packaging/Busy.h"
 #include "packaging/DistributionBuild.h"
+#include "packaging/UserFolders.h"
 #include "utils/Paths.h"
 #include "utils/WorkFolder.h"
 #include "widgets/MessageBox.h"
@@ -40,7 +41,8 @@ void BuildDistribution(TCommandHost &host, const std::string &brandFile)
   std::optional<std::string> failure;
   if (go) {
     try {
-      const Corvala::TBuildSource source{GetProgramPath(), GetAppPath(), GetTempWorkFolder(), brandFile};
+      const Corvala::TBuildSource source{GetProgramPath(), GetAppPath(), GetTempWorkFolder(), brandFile,
+                                         GetMyDocumentsFolder()};
       OpenFolderInShell(Corvala::MakeDistribution(source, dialog, [] { QApplication::processEvents(); }));
     } catch (const std::exception &error) {
       failure = error.what();
