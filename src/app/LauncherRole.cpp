@@ -1,7 +1,7 @@
 #include "app/LauncherRole.h"
 
 #include "config/ConfigFile.h"
-#include "maintenance/MaintenanceCommands.h"
+#include "maintenance/gui/MaintenanceCommands.h"
 #include "packaging/RebrandCommand.h"
 #include "shell/ErrorReport.h"
 #include "shell/ExitWatch.h"

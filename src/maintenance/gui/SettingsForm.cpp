@@ -1,8 +1,8 @@
-#include "maintenance/SettingsForm.h"
+#include "maintenance/gui/SettingsForm.h"
 
 #include "config/ConfigFile.h"
-#include "maintenance/DialogLook.h"
-#include "maintenance/SpinEdit.h"
+#include "maintenance/gui/DialogLook.h"
+#include "maintenance/gui/SpinEdit.h"
 #include "widgets/MessageBox.h"
 
 #include <QComboBox>

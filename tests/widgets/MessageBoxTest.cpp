@@ -1,5 +1,5 @@
 #include "widgets/MessageBox.h"
-#include "MaintenanceTestSupport.h"
+#include "BoxAnswerer.h"
 
 #include <gtest/gtest.h>
 

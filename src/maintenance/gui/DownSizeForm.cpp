@@ -1,6 +1,6 @@
-#include "maintenance/DownSizeForm.h"
+#include "maintenance/gui/DownSizeForm.h"
 
-#include "maintenance/DialogLook.h"
+#include "maintenance/gui/DialogLook.h"
 #include "widgets/MessageBox.h"
 
 #include <QCheckBox>
