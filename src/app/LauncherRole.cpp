@@ -2,7 +2,7 @@
 
 #include "config/ConfigFile.h"
 #include "maintenance/gui/MaintenanceCommands.h"
-#include "packaging/RebrandCommand.h"
+#include "packaging/gui/RebrandCommand.h"
 #include "shell/ErrorReport.h"
 #include "shell/ExitWatch.h"
 #include "shell/MainForm.h"

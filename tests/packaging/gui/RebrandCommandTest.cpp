@@ -1,9 +1,9 @@
-#include "packaging/RebrandCommand.h"
+#include "packaging/gui/RebrandCommand.h"
 
-#include "AppFolder.h"
 #include "ModalWatcher.h"
 #include "config/BrandDefaults.h"
-#include "packaging/BrandForm.h"
+#include "packaging/AppFolder.h"
+#include "packaging/gui/BrandForm.h"
 #include "shell/MainForm.h"
 #include "utils/TestSupport.h"
 

@@ -1,6 +1,6 @@
 // The user's folders as the desktop names them: the rebrand dialog's desktop and the build's
 // default output place.
-#include "packaging/UserFolders.h"
+#include "packaging/gui/UserFolders.h"
 
 #include "utils/TestSupport.h"
 

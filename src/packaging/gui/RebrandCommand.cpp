@@ -1,9 +1,9 @@
-#include "packaging/RebrandCommand.h"
+#include "packaging/gui/RebrandCommand.h"
 
-#include "packaging/BrandForm.h"
-#include "packaging/Busy.h"
 #include "packaging/DistributionBuild.h"
-#include "packaging/UserFolders.h"
+#include "packaging/gui/BrandForm.h"
+#include "packaging/gui/Busy.h"
+#include "packaging/gui/UserFolders.h"
 #include "utils/Paths.h"
 #include "utils/WorkFolder.h"
 #include "widgets/MessageBox.h"
