@@ -92,14 +92,14 @@ std::string GetDefaultOutputFolder(const std::string &documentsFolder)
 {
   if (documentsFolder.empty())
     throw std::runtime_error("The documents folder is unknown");
-  const std::string folder = documentsFolder + "/$Output$";
+  std::string folder = documentsFolder + "/$Output$";
   MakeFolder(folder);
   return folder;
 }
 
 std::string ExtractCDIcon(const std::string &programPath, const std::string &workFolder)
 {
-  const std::string icon = workFolder + "/CD.ico";
+  std::string icon = workFolder + "/CD.ico";
   WriteLauncherResource(programPath, "RES_CD", icon);
   return icon;
 }
@@ -142,7 +142,7 @@ std::string MakeDistribution(const TBuildSource &source, TBrandSettings &setting
   step();
   if (!DirectoryExists(settings.OutputDir))
     settings.OutputDir = GetDefaultOutputFolder(source.DocumentsFolder);
-  const std::string output = settings.OutputDir;
+  std::string output = settings.OutputDir;
   const std::string runme = output + "/runme";
   CopyLauncher(source.ProgramPath, runme);
 
