@@ -1,8 +1,8 @@
 #include "app/LauncherRole.h"
 
 #include "config/ConfigFile.h"
-#include "maintenance/MaintenanceCommands.h"
-#include "packaging/RebrandCommand.h"
+#include "maintenance/gui/MaintenanceCommands.h"
+#include "packaging/gui/RebrandCommand.h"
 #include "shell/ErrorReport.h"
 #include "shell/EventPause.h"
 #include "shell/ExitWatch.h"
@@ -161,7 +161,8 @@ int RunLauncher(int argc, char **argv)
   try {
     if (prepared) {
       const TTraceStep step("title and branding");
-      ConnectRebrand(form, stack.State().BrandFile);
+      QObject::connect(&form, &TfrmMain::rebrandRequested, &form,
+                       [&form, brandFile = stack.State().BrandFile] { BuildDistribution(form, brandFile); });
       form.ApplyTitle(QString::fromStdString(stack.State().AppName), QApplication::windowIcon());
       form.ApplyBranding(StartupInfoOf(stack));
     }

@@ -107,7 +107,7 @@ void CheckProgramReplaceable(const std::string &programPath)
 
 std::string GetCommandFolder(const std::string &programPath)
 {
-  const std::string path = GetPrivateProgramFolder() + "/" + Md5Hex(programPath);
+  std::string path = GetPrivateProgramFolder() + "/" + Md5Hex(programPath);
   EnsureOwnFolder(path, "Command folder", true);
   LinkInstallationBin(path, programPath);
   return path;
@@ -115,7 +115,7 @@ std::string GetCommandFolder(const std::string &programPath)
 
 std::string CopyProgramToTempFile(const std::string &programPath)
 {
-  const std::string copy = MakeUniqueTempFileName("ruzu_cmd", GetCommandFolder(programPath), 0, ".tmp");
+  std::string copy = MakeUniqueTempFileName("ruzu_cmd", GetCommandFolder(programPath), 0, ".tmp");
   CopyToNewFile(programPath, copy, 0700);
   return copy;
 }

@@ -2,8 +2,8 @@
 
 #include "config/ConfigFile.h"
 #include "config/IntegerValue.h"
-#include "shell/Trim.h"
 #include "utils/Paths.h"
+#include "utils/Trim.h"
 
 namespace Corvala
 {
@@ -23,7 +23,7 @@ const char *FlagValue(bool yes)
 
 std::string ExistingPath(const std::string &text, bool (*exists)(const std::string &))
 {
-  const std::string trimmed = TrimBlanks(text);
+  const std::string trimmed = AppUtils::TrimBlanks(text);
   if (trimmed.empty())
     return {};
   const std::string path = AppUtils::ExpandFromAppDir(trimmed);
@@ -88,7 +88,7 @@ void WriteBrandSettings(const TConfigFile &brandFile, const TBrandSettings &s)
 void ApplyBrandEntries(TBrandSettings &s, const TBrandEntries &e)
 {
   TakeExisting(s.SplashFileName, e.Image, AppUtils::RegularFileExists);
-  s.Title = TrimBlanks(e.Title);
+  s.Title = AppUtils::TrimBlanks(e.Title);
   TakeExisting(s.IconFile, e.Icon, AppUtils::RegularFileExists);
   s.Toolbar = FlagValue(e.Toolbar);
   s.StatusBar = FlagValue(e.StatusBar);

@@ -1,7 +1,6 @@
 #include "packaging/DistributionBuild.h"
 
 #include "packaging/CommandFailure.h"
-#include "packaging/UserFolders.h"
 #include "utils/ExeResources.h"
 #include "utils/FileIO.h"
 #include "utils/FileTree.h"
@@ -89,19 +88,18 @@ TStringArray DataFoldersToCopy(const std::string &appPath, const std::string &da
 
 } // namespace
 
-std::string GetDefaultOutputFolder()
+std::string GetDefaultOutputFolder(const std::string &documentsFolder)
 {
-  const std::string documents = GetMyDocumentsFolder();
-  if (documents.empty())
+  if (documentsFolder.empty())
     throw std::runtime_error("The documents folder is unknown");
-  const std::string folder = documents + "/$Output$";
+  std::string folder = documentsFolder + "/$Output$";
   MakeFolder(folder);
   return folder;
 }
 
 std::string ExtractCDIcon(const std::string &programPath, const std::string &workFolder)
 {
-  const std::string icon = workFolder + "/CD.ico";
+  std::string icon = workFolder + "/CD.ico";
   WriteLauncherResource(programPath, "RES_CD", icon);
   return icon;
 }
@@ -143,8 +141,8 @@ std::string MakeDistribution(const TBuildSource &source, TBrandSettings &setting
 
   step();
   if (!DirectoryExists(settings.OutputDir))
-    settings.OutputDir = GetDefaultOutputFolder();
-  const std::string output = settings.OutputDir;
+    settings.OutputDir = GetDefaultOutputFolder(source.DocumentsFolder);
+  std::string output = settings.OutputDir;
   const std::string runme = output + "/runme";
   CopyLauncher(source.ProgramPath, runme);
 

@@ -19,11 +19,14 @@ struct TBuildSource {
   std::string WorkFolder;
   // Brand.ini: the choices are written back to it and it becomes runme's configuration.
   std::string BrandFile;
+  // The user's documents folder as the desktop names it: the default output folder is made in it.
+  // Empty when unknown, and by default: a build into an existing output folder does not need it.
+  std::string DocumentsFolder{};
 };
 
-// "$Output$" in the user's documents folder, created (with missing parents) when missing.
-// Throws when the documents folder is unknown.
-std::string GetDefaultOutputFolder();
+// "$Output$" in DocumentsFolder, created (with missing parents) when missing. Throws when the
+// documents folder is unknown.
+std::string GetDefaultOutputFolder(const std::string &documentsFolder);
 
 // Writes the launcher's RES_CD to "<workFolder>/CD.ico" and gives that path.
 std::string ExtractCDIcon(const std::string &programPath, const std::string &workFolder);
@@ -36,7 +39,7 @@ void CopyStack(const std::string &appPath, const std::string &dataDir, const std
                const std::string &output, const std::function<void()> &progress = {});
 
 // Builds the distribution the settings describe, after "Go!": writes the settings to Brand.ini;
-// decides the output folder (OutputDir when it exists, else GetDefaultOutputFolder(); stored in
+// decides the output folder (OutputDir when it exists, else the default output folder; stored in
 // Settings.OutputDir); writes runme as an executable byte copy of the launcher and has the
 // launcher's "/splash" (only with an existing image), "/icon" (the CD icon when no icon exists) and
 // "/config" (Brand.ini) modes change it, one child process after the other; writes autorun.inf;

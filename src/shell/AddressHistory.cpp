@@ -1,6 +1,6 @@
 #include "shell/AddressHistory.h"
 
-#include "shell/Trim.h"
+#include "utils/Trim.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -8,7 +8,7 @@
 
 void RecordAddress(QComboBox *history, const QString &address)
 {
-  const QString trimmed = QString::fromStdString(TrimBlanks(address.toStdString()));
+  const QString trimmed = QString::fromStdString(AppUtils::TrimBlanks(address.toStdString()));
   if (trimmed.isEmpty())
     return;
   int match = history->findText(trimmed, Qt::MatchExactly | Qt::MatchCaseSensitive);

@@ -1,8 +1,8 @@
 #include "shell/BrowserWindow.h"
 
 #include "shell/AddressHistory.h"
-#include "shell/Trim.h"
 #include "shell/WebBrowser.h"
+#include "utils/Trim.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -190,7 +190,8 @@ void TBrowserWindow::ClearProgress()
 
 void TBrowserWindow::GoToAddress()
 {
-  WebBrowser1->Navigate(QString::fromStdString(TrimBlanks(cboAddress->currentText().toStdString())));
+  WebBrowser1->Navigate(
+      QString::fromStdString(AppUtils::TrimBlanks(cboAddress->currentText().toStdString())));
 }
 
 bool TBrowserWindow::eventFilter(QObject *watched, QEvent *event)

@@ -1,6 +1,6 @@
 #include "shell/ErrorReport.h"
 
-#include "shell/ApplicationTitle.h"
+#include "widgets/ApplicationTitle.h"
 
 #include <QMessageBox>
 #include <exception>

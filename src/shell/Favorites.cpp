@@ -1,8 +1,8 @@
 #include "shell/Favorites.h"
 
-#include "shell/Trim.h"
 #include "utils/Ini.h"
 #include "utils/Paths.h"
+#include "utils/Trim.h"
 
 #include <algorithm>
 #include <cctype>

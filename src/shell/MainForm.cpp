@@ -2,16 +2,16 @@
 
 #include "corvala/Version.h"
 #include "shell/AboutForm.h"
-#include "shell/ApplicationTitle.h"
 #include "shell/BrowserForm.h"
 #include "shell/EventPause.h"
 #include "shell/Favorites.h"
-#include "shell/QuietTray.h"
 #include "shell/TrayIconMan.h"
 #include "shell/Vendor.h"
 #include "shell/WebBrowser.h"
 #include "utils/Paths.h"
 #include "utils/StartupTrace.h"
+#include "widgets/ApplicationTitle.h"
+#include "widgets/QuietTray.h"
 
 #include <QAction>
 #include <QApplication>

@@ -3,6 +3,7 @@
 #include "shell/BrowserForm.h"
 #include "shell/BrowserWindow.h"
 #include "shell/StartupInfo.h"
+#include "widgets/CommandHost.h"
 
 #include <QIcon>
 #include <QString>
@@ -16,7 +17,8 @@ class QWebEngineNewWindowRequest;
 class TTrayIconMan;
 
 // The main window: the embedded browser with its tool band, address box, status bar and the tray menu.
-class TfrmMain : public TBrowserWindow
+// It is the host the maintenance and packaging commands run from.
+class TfrmMain : public TBrowserWindow, public TCommandHost
 {
   Q_OBJECT
 
@@ -43,10 +45,11 @@ public:
   void EnterFullScreen();
   void ExitFullScreen();
   // Ends the message loop; destroying the window then stops the servers.
-  void CloseApplication();
+  void CloseApplication() override;
   void ShowMainWindow(bool show);
   void ToggleMainWindow();
-  void SetTrayNotifications(bool enabled);
+  void SetTrayNotifications(bool enabled) override;
+  QWidget *DialogOwner() override { return this; }
   // Runs Command as the one command of the window and the tray: commands wait in dialogs, builds
   // and hand-overs that process events, and a click queued meanwhile must not start another inside
   // it. While one runs, or once the shutdown has begun, the others are ignored and the tray menu is

@@ -1,5 +1,7 @@
 #include "utils/Paths.h"
 
+#include "utils/Trim.h"
+
 #include <cctype>
 #include <climits>
 #include <sys/stat.h>
@@ -46,17 +48,6 @@ std::string GetAppPath()
   return AppPathOf(GetProgramPath());
 }
 
-static std::string TrimBlanksAndControls(const std::string &text)
-{
-  size_t begin = 0;
-  size_t end = text.size();
-  while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ')
-    ++begin;
-  while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ')
-    --end;
-  return text.substr(begin, end - begin);
-}
-
 static std::string CurrentDirectory()
 {
   char buffer[PATH_MAX + 1];
@@ -100,7 +91,7 @@ std::string ExpandFromAppDir(const std::string &path)
 {
   const std::string appDir = GetAppDir();
   // A failed change leaves the current directory as it is; the expansion then uses it.
-  if (TrimBlanksAndControls(CurrentDirectory()) != TrimBlanksAndControls(appDir))
+  if (TrimBlanks(CurrentDirectory()) != TrimBlanks(appDir))
     static_cast<void>(chdir(appDir.c_str()));
   return FullPathName(path);
 }

@@ -197,7 +197,7 @@ TEST(RunDownSize, WaitsForTheLauncherDeletesAndStartsItAgain)
   EXPECT_TRUE(Exists(tree, "www/phpmyadmin"));
   AppUtils::KillProcess(old);
 
-  ASSERT_TRUE(WaitUntil([&] { return AppUtils::FileExists(record) && !AppUtils::ProcessExists(command); }));
+  ASSERT_TRUE(PollUntil([&] { return AppUtils::FileExists(record) && !AppUtils::ProcessExists(command); }));
   EXPECT_EQ(ReadLines(record), std::vector<std::string>{launcher});
   EXPECT_FALSE(Exists(tree, "bin/mysql"));
   EXPECT_FALSE(Exists(tree, "data"));

@@ -4,13 +4,12 @@
 #include "packaging/DistributionBuild.h"
 #include "utils/TestSupport.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <sys/stat.h>
 
-// A small stack tree (bin, data, www) with a work folder, a fresh Brand.ini and a private home, so
-// the documents folder is the test's own. The launcher of the build is the real program.
+// A small stack tree (bin, data, www) with a work folder, a fresh Brand.ini and a documents folder
+// of its own. The launcher of the build is the real program.
 class TBuildTree
 {
 public:
@@ -27,26 +26,18 @@ public:
     root.Write("app/www/index.php", "<?php echo 'hello';");
     root.Write("app/www/img/logo.png", "logo");
     chmod(root.File("app/www/index.php").c_str(), 0444);
-    std::filesystem::create_directories(root.File("home"));
-    oldHome = getenv("HOME") ? getenv("HOME") : "";
-    setenv("HOME", root.File("home").c_str(), 1);
-    unsetenv("XDG_CONFIG_HOME");
   }
-  ~TBuildTree() { setenv("HOME", oldHome.c_str(), 1); }
 
   Corvala::TBuildSource Source() const
   {
-    return {CORVALA_LAUNCHER, root.File("app/"), root.File("work"), brandFile};
+    return {CORVALA_LAUNCHER, root.File("app/"), root.File("work"), brandFile, root.File("Documents")};
   }
   Corvala::TBrandSettings Settings() const
   {
     return Corvala::ReadBrandSettings(Corvala::TConfigFile(brandFile));
   }
-  std::string DefaultOutput() const { return root.File("home/Documents/$Output$"); }
+  std::string DefaultOutput() const { return root.File("Documents/$Output$"); }
 
   TestSupport::TScratchFolder root{"corvala-build"};
   std::string brandFile;
-
-private:
-  std::string oldHome;
 };

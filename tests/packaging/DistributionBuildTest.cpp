@@ -121,6 +121,22 @@ TEST(DistributionBuild, RunmeThatCannotBeWrittenStopsTheBuildWithTheFileError)
   EXPECT_FALSE(AppUtils::DirectoryExists(settings.OutputDir + "/bin"));
 }
 
+TEST(DistributionBuild, NoOutputFolderAndNoDocumentsFolderStopsTheBuildBeforeRunme)
+{
+  TBuildTree tree;
+  TBrandSettings settings = tree.Settings();
+  Corvala::TBuildSource source = tree.Source();
+  source.DocumentsFolder.clear();
+  try {
+    MakeDistribution(source, settings);
+    FAIL() << "no error";
+  } catch (const std::runtime_error &error) {
+    EXPECT_STREQ(error.what(), "The documents folder is unknown");
+  }
+  EXPECT_EQ(settings.OutputDir, "");
+  EXPECT_FALSE(std::filesystem::exists(tree.root.File("Documents")));
+}
+
 TEST(DistributionBuild, PathWithADoubleQuoteIsNotHandedToACommand)
 {
   TBuildTree tree;

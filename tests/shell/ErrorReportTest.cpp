@@ -1,6 +1,6 @@
 #include "shell/ErrorReport.h"
 #include "GuiWait.h"
-#include "shell/ApplicationTitle.h"
+#include "widgets/ApplicationTitle.h"
 
 #include <QAbstractButton>
 #include <QApplication>

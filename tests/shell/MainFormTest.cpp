@@ -2,10 +2,10 @@
 #include "OutDir.h"
 #include "WindowManagerView.h"
 #include "shell/AboutForm.h"
-#include "shell/ApplicationTitle.h"
 #include "shell/BrowserForm.h"
-#include "shell/MessageBox.h"
 #include "utils/Paths.h"
+#include "widgets/ApplicationTitle.h"
+#include "widgets/MessageBox.h"
 
 #include <QAbstractItemView>
 #include <QAction>

@@ -1,8 +1,10 @@
 #pragma once
 
 // Helpers shared by the test programs: scratch folders, whole-file bytes, modes, $TMPDIR, shell
-// commands, and running a piece of code in a child process as the unprivileged user "nobody".
+// commands, running a piece of code in a child process as the unprivileged user "nobody", and
+// waiting where there is no event loop.
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -16,6 +18,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace TestSupport
@@ -196,6 +199,20 @@ inline std::string ShellQuoted(const std::string &text)
   for (const char c : text)
     quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return quoted + "'";
+}
+
+// Checks Done every few milliseconds until it holds, where there is no event loop to run (a file a
+// child process writes, say). The limit only keeps a broken run from hanging; it is far beyond any
+// expected duration.
+inline bool PollUntil(const std::function<bool()> &done, int limitMs = 60000)
+{
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline)
+      return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
 }
 
 } // namespace TestSupport

@@ -1,24 +1,23 @@
-#include "maintenance/MaintenanceCommands.h"
+#include "maintenance/gui/MaintenanceCommands.h"
 
 #include "config/ConfigFile.h"
 #include "config/IntegerValue.h"
 #include "maintenance/DownSize.h"
-#include "maintenance/DownSizeForm.h"
 #include "maintenance/SettingsApply.h"
-#include "maintenance/SettingsForm.h"
-#include "shell/MainForm.h"
-#include "shell/QuietTray.h"
+#include "maintenance/gui/DownSizeForm.h"
+#include "maintenance/gui/SettingsForm.h"
 #include "utils/Paths.h"
 #include "utils/Process.h"
+#include "widgets/QuietTray.h"
 
 #include <QCoreApplication>
 #include <stdexcept>
 
 using namespace AppUtils;
 
-void RunSettingsCommand(TfrmMain &form, const std::string &workFolder)
+void RunSettingsCommand(TCommandHost &host, const std::string &workFolder)
 {
-  const TQuietTray quiet(form);
+  const TQuietTray quiet(host);
   TfrmSettings dialog;
   const Corvala::TConfigFile config(Corvala::PrepareConfigFile(workFolder));
   dialog.IP = config.Read("ip");
@@ -29,12 +28,12 @@ void RunSettingsCommand(TfrmMain &form, const std::string &workFolder)
   dialog.hide();
   QCoreApplication::processEvents();
   ApplyServerSettings(config.Path(), dialog.IP, dialog.Port, GetProgramPath());
-  form.CloseApplication();
+  host.CloseApplication();
 }
 
-void RunDownSizeCommand(TfrmMain &form)
+void RunDownSizeCommand(TCommandHost &host)
 {
-  const TQuietTray quiet(form);
+  const TQuietTray quiet(host);
   TfrmDownSize dialog(GetAppPath());
   if (dialog.exec() != QDialog::Accepted)
     return;
@@ -42,5 +41,5 @@ void RunDownSizeCommand(TfrmMain &form)
   if (StartProcess(program, DownSizeParameters(dialog.Selection()), TShowCommand::Normal, "") == 0)
     throw std::runtime_error("Cannot start \"" + program + "\"");
   QCoreApplication::processEvents();
-  form.CloseApplication();
+  host.CloseApplication();
 }

@@ -1,9 +1,9 @@
-#include "maintenance/SettingsForm.h"
+#include "maintenance/gui/SettingsForm.h"
 
 #include "config/ConfigFile.h"
-#include "maintenance/DialogLook.h"
-#include "maintenance/SpinEdit.h"
-#include "shell/MessageBox.h"
+#include "maintenance/gui/DialogLook.h"
+#include "maintenance/gui/SpinEdit.h"
+#include "widgets/MessageBox.h"
 
 #include <QComboBox>
 #include <QFrame>

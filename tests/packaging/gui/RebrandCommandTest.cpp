@@ -1,9 +1,9 @@
-#include "packaging/RebrandCommand.h"
+#include "packaging/gui/RebrandCommand.h"
 
-#include "AppFolder.h"
 #include "ModalWatcher.h"
 #include "config/BrandDefaults.h"
-#include "packaging/BrandForm.h"
+#include "packaging/AppFolder.h"
+#include "packaging/gui/BrandForm.h"
 #include "shell/MainForm.h"
 #include "utils/TestSupport.h"
 
@@ -46,6 +46,13 @@ struct TRebrandFixture : ::testing::Test {
       unsetenv("TMPDIR");
   }
 
+  // The Rebrand button, wired to the command as the launcher wires it.
+  void ConnectRebrand()
+  {
+    QObject::connect(&form, &TfrmMain::rebrandRequested, &form,
+                     [this] { BuildDistribution(form, brandFile); });
+  }
+
   TestSupport::TScratchFolder root{"corvala-rebrand"};
   std::string oldHome;
   std::optional<std::string> oldTmp;
@@ -60,7 +67,7 @@ using Rebrand = TRebrandFixture;
 
 TEST_F(Rebrand, CancelWritesNothingAndCreatesNothing)
 {
-  ConnectRebrand(form, brandFile);
+  ConnectRebrand();
   const std::string before = TestSupport::ReadBytes(brandFile);
   TModalWatcher<TfrmBrand> dialog([](TfrmBrand &brand) {
     brand.edtTitle->setText("Changed");
@@ -117,7 +124,7 @@ TEST_F(Rebrand, PortThatIsNotANumberEndsTheCommandBeforeTheDialog)
 // second command inside it.
 TEST_F(Rebrand, ClicksDuringABuildOpenNoSecondDialogAndSendNoRequest)
 {
-  ConnectRebrand(form, brandFile);
+  ConnectRebrand();
   int settings = 0;
   int downSize = 0;
   QObject::connect(&form, &TfrmMain::settingsRequested, [&settings] { ++settings; });

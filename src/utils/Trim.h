@@ -2,6 +2,9 @@
 
 #include <string>
 
+namespace AppUtils
+{
+
 // Removes leading and trailing blanks and control characters (every byte up to ' ').
 inline std::string TrimBlanks(const std::string &text)
 {
@@ -14,3 +17,5 @@ inline std::string TrimBlanks(const std::string &text)
     --last;
   return text.substr(first, last - first);
 }
+
+} // namespace AppUtils

@@ -1,13 +1,13 @@
-#include "packaging/RebrandCommand.h"
+#include "packaging/gui/RebrandCommand.h"
 
-#include "packaging/BrandForm.h"
-#include "packaging/Busy.h"
 #include "packaging/DistributionBuild.h"
-#include "shell/MainForm.h"
-#include "shell/MessageBox.h"
-#include "shell/QuietTray.h"
+#include "packaging/gui/BrandForm.h"
+#include "packaging/gui/Busy.h"
+#include "packaging/gui/UserFolders.h"
 #include "utils/Paths.h"
 #include "utils/WorkFolder.h"
+#include "widgets/MessageBox.h"
+#include "widgets/QuietTray.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -20,7 +20,7 @@ using namespace AppUtils;
 namespace
 {
 
-// The caption and icon of the box the packaging commands report their failures in.
+// Opens the folder in the desktop's file manager.
 void OpenFolderInShell(const std::string &folder)
 {
   QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
@@ -28,10 +28,10 @@ void OpenFolderInShell(const std::string &folder)
 
 } // namespace
 
-void BuildDistribution(TfrmMain &form, const std::string &brandFile)
+void BuildDistribution(TCommandHost &host, const std::string &brandFile)
 {
-  const TQuietTray quiet(form);
-  TfrmBrand dialog(&form);
+  const TQuietTray quiet(host);
+  TfrmBrand dialog(host.DialogOwner());
   static_cast<Corvala::TBrandSettings &>(dialog) =
       Corvala::ReadBrandSettings(Corvala::TConfigFile(brandFile));
   const bool go = dialog.exec() == QDialog::Accepted;
@@ -41,7 +41,8 @@ void BuildDistribution(TfrmMain &form, const std::string &brandFile)
   std::optional<std::string> failure;
   if (go) {
     try {
-      const Corvala::TBuildSource source{GetProgramPath(), GetAppPath(), GetTempWorkFolder(), brandFile};
+      const Corvala::TBuildSource source{GetProgramPath(), GetAppPath(), GetTempWorkFolder(), brandFile,
+                                         GetMyDocumentsFolder()};
       OpenFolderInShell(Corvala::MakeDistribution(source, dialog, [] { QApplication::processEvents(); }));
     } catch (const std::exception &error) {
       failure = error.what();
@@ -51,10 +52,4 @@ void BuildDistribution(TfrmMain &form, const std::string &brandFile)
   SetBusy(false);
   if (failure)
     ShowMessageBox(QString::fromStdString(*failure), MB_OK | MB_ICONERROR);
-}
-
-void ConnectRebrand(TfrmMain &form, const std::string &brandFile)
-{
-  QObject::connect(&form, &TfrmMain::rebrandRequested, &form,
-                   [&form, brandFile] { BuildDistribution(form, brandFile); });
 }

@@ -1,4 +1,4 @@
-#include "packaging/Pickers.h"
+#include "packaging/gui/Pickers.h"
 
 #include "utils/Paths.h"
 

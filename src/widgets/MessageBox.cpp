@@ -1,6 +1,6 @@
-#include "shell/MessageBox.h"
+#include "widgets/MessageBox.h"
 
-#include "shell/ApplicationTitle.h"
+#include "widgets/ApplicationTitle.h"
 
 #include <QAbstractButton>
 #include <QApplication>

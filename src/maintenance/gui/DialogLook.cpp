@@ -1,4 +1,4 @@
-#include "maintenance/DialogLook.h"
+#include "maintenance/gui/DialogLook.h"
 
 #include <QDialog>
 #include <QFont>

@@ -1,8 +1,8 @@
-#include "packaging/BrandForm.h"
+#include "packaging/gui/BrandForm.h"
 
-#include "AppFolder.h"
 #include "ModalWatcher.h"
 #include "config/BrandDefaults.h"
+#include "packaging/AppFolder.h"
 #include "shell/GuiWait.h"
 #include "shell/OutDir.h"
 #include "utils/TestSupport.h"

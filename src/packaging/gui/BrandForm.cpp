@@ -1,8 +1,8 @@
-#include "packaging/BrandForm.h"
+#include "packaging/gui/BrandForm.h"
 
 #include "config/ConfigFile.h"
-#include "packaging/Pickers.h"
-#include "packaging/UserFolders.h"
+#include "packaging/gui/Pickers.h"
+#include "packaging/gui/UserFolders.h"
 #include "utils/Paths.h"
 
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "shell/ApplicationTitle.h"
+#include "widgets/ApplicationTitle.h"
 
 #include <QCoreApplication>
 #include <optional>

@@ -1,5 +1,5 @@
-#include "maintenance/SettingsForm.h"
-#include "MaintenanceTestSupport.h"
+#include "maintenance/gui/SettingsForm.h"
+#include "widgets/BoxAnswerer.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "packaging/Busy.h"
+#include "packaging/gui/Busy.h"
 
 #include <QApplication>
 #include <QWidget>

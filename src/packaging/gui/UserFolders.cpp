@@ -1,4 +1,4 @@
-#include "packaging/UserFolders.h"
+#include "packaging/gui/UserFolders.h"
 
 #include <QStandardPaths>
 

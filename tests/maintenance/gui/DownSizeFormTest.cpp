@@ -1,6 +1,7 @@
-#include "maintenance/DownSizeForm.h"
-#include "MaintenanceTestSupport.h"
-#include "StackTreeCopy.h"
+#include "maintenance/gui/DownSizeForm.h"
+#include "maintenance/MaintenanceTestSupport.h"
+#include "maintenance/StackTreeCopy.h"
+#include "widgets/BoxAnswerer.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

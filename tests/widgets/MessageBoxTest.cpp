@@ -1,5 +1,5 @@
-#include "shell/MessageBox.h"
-#include "MaintenanceTestSupport.h"
+#include "widgets/MessageBox.h"
+#include "BoxAnswerer.h"
 
 #include <gtest/gtest.h>
 

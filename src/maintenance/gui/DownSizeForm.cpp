@@ -1,7 +1,7 @@
-#include "maintenance/DownSizeForm.h"
+#include "maintenance/gui/DownSizeForm.h"
 
-#include "maintenance/DialogLook.h"
-#include "shell/MessageBox.h"
+#include "maintenance/gui/DialogLook.h"
+#include "widgets/MessageBox.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

@@ -1,4 +1,4 @@
-#include "maintenance/SpinEdit.h"
+#include "maintenance/gui/SpinEdit.h"
 
 #include <QLineEdit>
 #include <algorithm>
