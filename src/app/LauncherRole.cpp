@@ -144,6 +144,7 @@ int RunLauncher(int argc, char **argv)
   applicationStep.reset();
   auto formStep = std::make_optional<TTraceStep>("main window and browser engine");
   TfrmMain form(TStackHooks{[&stack] { stack.Stop(); }, [&stack](TProcessId) { stack.EndSplash(); }});
+  form.BeginWarmUp();
   formStep.reset();
   TExitWatch exitWatch(program, exitSignals);
   auto requestExit = [&exitRequest, &form] {
@@ -185,6 +186,7 @@ int RunLauncher(int argc, char **argv)
     if (!exitRequest.requested)
       ShowErrorReport(QString::fromStdString(error.what()));
   }
+  form.EndWarmUp();
   // A request that arrived while nothing read events is seen here.
   QCoreApplication::processEvents();
   int exitCode = 0;

@@ -206,6 +206,20 @@ void TfrmMain::ApplyBranding(const TStartupInfo &info)
   StatusBar1->setVisible(ShowStatusBar);
 }
 
+void TfrmMain::BeginWarmUp()
+{
+  setAttribute(Qt::WA_DontShowOnScreen, true);
+  show();
+}
+
+void TfrmMain::EndWarmUp()
+{
+  if (!testAttribute(Qt::WA_DontShowOnScreen))
+    return;
+  hide();
+  setAttribute(Qt::WA_DontShowOnScreen, false);
+}
+
 void TfrmMain::CompleteStartup(const TStartupInfo &info)
 {
   ApachePort = info.apachePort;
@@ -220,6 +234,7 @@ void TfrmMain::CompleteStartup(const TStartupInfo &info)
 
   PauseWithEvents(std::chrono::milliseconds(60));
 
+  EndWarmUp();
   cboAddress->setEditText(LocalAddress());
   GoToAddress();
 

@@ -32,6 +32,11 @@ public:
   // Branding and the tool and status bars' visibility; applied before the steps that can fail, so
   // an error box already sits over the distribution's own window.
   void ApplyBranding(const TStartupInfo &info);
+  // Lets the browser engine set up this window's view and its page's process while the servers
+  // start: the window counts as shown for Qt but never reaches the screen. Ended by EndWarmUp().
+  void BeginWarmUp();
+  // Ends the warm-up, so that the next show() shows the window; nothing happens without one.
+  void EndWarmUp();
   // The window part of the start-up: favorites, branding, visibility flags, the first navigation.
   void CompleteStartup(const TStartupInfo &info);
   // With an external browser that handed the page over and ended: no window, but a tray icon to

@@ -24,6 +24,7 @@
 #include "utils/WorkFolder.h"
 
 #include <algorithm>
+#include <csignal>
 #include <deque>
 #include <fstream>
 #include <stdexcept>
@@ -149,8 +150,9 @@ void TServerStack::StartServers()
   CheckStop();
   if (Opts.StartSplash) {
     const TTraceStep step("splash start");
-    state.SplashProcessId = StartProcess(ProgramPath, "splash \"" + state.ConfigFile + "\"",
-                                         TShowCommand::Normal, "", StartOptions{.dieWithParent = true});
+    state.SplashProcessId =
+        StartProcess(ProgramPath, "splash \"" + state.ConfigFile + "\"", TShowCommand::Normal, "",
+                     StartOptions{.parentDeathSignal = SIGTERM});
   }
   {
     const TTraceStep step("bin folder");
@@ -211,10 +213,12 @@ void TServerStack::StartMySql()
     state.MySqlIniPath = WriteMySqlConfig(Setup());
   }
   const TTraceStep step("MySQL process start");
+  // A killed launcher has no clean stop to give: SIGTERM before MariaDB serves can hang it for good,
+  // holding its data folder and port, while a kill loses no acknowledged row.
   state.MySqlProcessId =
       StartProcess(state.MySqlExePath,
                    MySqlParameters(state.MySqlIniPath, state.MySqlPort, state.BinFolder, geteuid() == 0),
-                   TShowCommand::Hide, "", StartOptions{.dieWithParent = true});
+                   TShowCommand::Hide, "", StartOptions{.parentDeathSignal = SIGKILL});
 }
 
 void TServerStack::StartApache()
@@ -236,7 +240,7 @@ void TServerStack::StartApache()
   {
     const TTraceStep step("Apache process start");
     state.ApacheProcessId = StartProcess(state.ApacheExePath, ApacheParameters(state.HttpdConfPath),
-                                         TShowCommand::Hide, "", StartOptions{.dieWithParent = true});
+                                         TShowCommand::Hide, "", StartOptions{.parentDeathSignal = SIGTERM});
     ApacheStarted = std::chrono::steady_clock::now();
   }
 }

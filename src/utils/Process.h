@@ -14,9 +14,9 @@ enum class TShowCommand : int { Hide = 0, Normal = 1, Maximized = 3, Show = 5, R
 inline constexpr char RelaunchMarkerVariable[] = "CORVALA_SHOW";
 
 struct StartOptions {
-  // The child receives SIGTERM when the thread that started it ends (PR_SET_PDEATHSIG), so a
-  // server stops cleanly when the launcher dies without shutting it down.
-  bool dieWithParent = false;
+  // The signal the child receives when the thread that started it ends (PR_SET_PDEATHSIG), so a
+  // server ends when the launcher dies without shutting it down; 0 for none.
+  int parentDeathSignal = 0;
   // The child's standard error goes to a pipe that StartProcessAndWait reads into its result. The
   // wait then also lasts until every process that inherited that pipe has closed it.
   bool captureErrors = false;

@@ -30,7 +30,7 @@ struct ChildPlan {
   TStringArray arguments;
   TStringArray environment;
   std::string workingFolder;
-  bool dieWithParent = false;
+  int parentDeathSignal = 0;
   // The write end of the pipe that becomes the child's standard error; -1 to keep the launcher's.
   int errorOutput = -1;
   pid_t parent = 0;
@@ -109,12 +109,12 @@ void CloseInheritedDescriptors(int errorPipe, int descriptorLimit)
   sigprocmask(SIG_SETMASK, &none, nullptr);
 
   setpgid(0, 0);
-  if (plan.dieWithParent) {
-    prctl(PR_SET_PDEATHSIG, SIGTERM);
+  if (plan.parentDeathSignal != 0) {
+    prctl(PR_SET_PDEATHSIG, plan.parentDeathSignal);
     // The parent may have ended before the request took effect. Not raise(): it would name the
     // launcher's thread, whose memory the child shares.
     if (getppid() != plan.parent)
-      kill(getpid(), SIGTERM);
+      kill(getpid(), plan.parentDeathSignal);
   }
   if (!plan.workingFolder.empty() && chdir(plan.workingFolder.c_str()) != 0) {
     // The launcher's current folder stays in effect.
@@ -201,7 +201,7 @@ TProcessId StartChild(const std::string &program, const std::string &parameters,
   plan.environment = ChildEnvironment(showMode, options.withoutDisplay);
   if (DirectoryExists(workingFolder))
     plan.workingFolder = workingFolder;
-  plan.dieWithParent = options.dieWithParent;
+  plan.parentDeathSignal = options.parentDeathSignal;
   plan.errorOutput = errorOutput;
   plan.parent = getpid();
   plan.descriptorLimit = DescriptorLimit();

@@ -1,4 +1,5 @@
 #include "E2eSupport.h"
+#include "stack/DataFolderFiles.h"
 
 #include <algorithm>
 #include <atomic>
@@ -42,15 +43,14 @@ int FreePortRun(int from)
 }
 
 // Besides the databases only the server's own state (its Aria log and control file) is left.
-bool OnlyDatabasesAndServerStateIn(const std::string &folder)
+::testing::AssertionResult OnlyDatabasesAndServerStateIn(const std::string &folder)
 {
   for (const auto &entry : fs::directory_iterator(folder)) {
     const std::string name = entry.path().filename();
-    if (!entry.is_directory() && name != "aria_log_control" && name.rfind("aria_log.", 0) != 0 &&
-        name != "mysql_upgrade_info")
-      return false;
+    if (!entry.is_directory() && !Corvala::IsServerStateFile(name))
+      return ::testing::AssertionFailure() << "a loose file is left: " << name;
   }
-  return true;
+  return ::testing::AssertionSuccess();
 }
 
 class StackTest : public ::testing::Test
@@ -362,7 +362,7 @@ TEST_F(StackTest, KilledLauncherLeavesNoServerAndTheNextStartCleansUp)
     work = launcher.Value("work");
     launcher.Kill();
   }
-  // The servers get SIGTERM when their launcher dies and stop by themselves.
+  // The servers end with their launcher: Apache stops on SIGTERM, MySQL is killed.
   for (int i = 0; i < 100 && !ProcessesBelow(install.Path("bin")).empty(); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_TRUE(ProcessesBelow(install.Path("bin")).empty());

@@ -83,7 +83,7 @@ static int Intermediate(bool dieWithParent, const std::string &file)
 {
   const AppUtils::TProcessId child =
       AppUtils::StartProcess(AppUtils::GetProgramPath(), "sleep 60", AppUtils::TShowCommand::Hide, "",
-                             {.dieWithParent = dieWithParent});
+                             {.parentDeathSignal = dieWithParent ? SIGTERM : 0});
   WriteFileAtomically(file, std::to_string(child));
   return 0;
 }
