@@ -199,7 +199,5 @@ int RunLauncher(int argc, char **argv)
   }
   form.BeginShutdown();
   stack.Stop();
-  std::fflush(nullptr);
-  // The servers are down and the work folder is gone; nothing else needs an orderly teardown.
-  _exit(exitCode);
+  return exitCode;
 }

@@ -52,12 +52,10 @@ int StartProgram(int argc, char **argv)
 
   if (argc > 1) {
     SetDownSizeRunner(RunDownSize);
-    const int exitCode = RunCommandLine(argc, argv);
-    std::fflush(nullptr);
-    _exit(exitCode);
+    return RunCommandLine(argc, argv);
   }
   if (IsLauncherInstance())
-    _exit(RunLauncher(argc, argv));
+    return RunLauncher(argc, argv);
   // The first start only hands over to a marked instance of itself.
   {
     const TTraceStep step("relaunch");
