@@ -1,7 +1,8 @@
 #pragma once
 
 // Helpers shared by the test programs: scratch folders, whole-file bytes, modes, $TMPDIR, shell
-// commands, and running a piece of code in a child process as the unprivileged user "nobody".
+// commands, whether a process pauses, and running a piece of code in a child process as the
+// unprivileged user "nobody".
 
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +16,7 @@
 #include <stdexcept>
 #include <string>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -168,6 +170,20 @@ inline void GiveToNobody(const fs::path &root)
   EXPECT_EQ(lchown(root.c_str(), kNobody, kNobody), 0);
   for (const auto &entry : fs::recursive_directory_iterator(root))
     EXPECT_EQ(lchown(entry.path().c_str(), kNobody, kNobody), 0) << entry.path();
+}
+
+// Whether the process is asleep in a timed pause right now (its current system call is a sleep), as
+// a command is while it waits for another program to end.
+inline bool IsPausing(pid_t pid)
+{
+  std::ifstream file("/proc/" + std::to_string(pid) + "/syscall");
+  long call = -1;
+  file >> call;
+#ifdef SYS_nanosleep
+  if (call == SYS_nanosleep)
+    return true;
+#endif
+  return call == SYS_clock_nanosleep;
 }
 
 struct RunResult {
