@@ -41,12 +41,21 @@ std::vector<std::string> ProgramNamesBelow(const std::string &folder)
   return names;
 }
 
-// The Apache port named by the title of the window that shows the site (0 when none does).
+// The Apache port named by the title of the window that shows the site (0, with a failure, when
+// none does). xdotool's search ends with BadWindow when a window closes while it looks (the
+// splash, for one), so the title is looked for until it names a port.
 int SitePortShown()
 {
-  const std::string title = WindowNamed(AnySite);
-  const size_t at = title.rfind("site port ");
-  return at == std::string::npos ? 0 : std::atoi(title.c_str() + at + 10);
+  int port = 0;
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        const std::string title = WindowNamed(AnySite);
+        const size_t at = title.rfind("site port ");
+        port = at == std::string::npos ? 0 : std::atoi(title.c_str() + at + 10);
+        return port != 0;
+      },
+      30s, "a window showing the site and its port"));
+  return port;
 }
 
 bool Contains(const std::vector<std::string> &items, const std::string &item)

@@ -326,8 +326,12 @@ TEST_F(CommandModes, WithADisplayTheErrorWaitsInABoxCaptionedApplicationError)
   const pid_t command =
       Start(folder.Program(), {"/icon", folder.Target(), folder.Write("bad.ico", "MZ")}, {{"DISPLAY", name}});
   const std::string xdotool = "DISPLAY=" + name + " timeout 60 xdotool ";
-  const std::string window = Shell(xdotool + "search --sync --name '^Application Error$' | head -n 1");
-  EXPECT_FALSE(window.empty()) << "no box appeared";
+  // Searched again and again rather than with --sync: xdotool's search ends with BadWindow when
+  // a window closes while it looks.
+  std::string window;
+  EXPECT_TRUE(TestSupport::WaitUntil(
+      [&] { return !(window = Shell(xdotool + "search --name '^Application Error$' | head -n 1")).empty(); },
+      60s, "the box captioned Application Error"));
   EXPECT_EQ(waitpid(command, nullptr, WNOHANG), 0) << "the command ended before OK";
   if (window.empty())
     kill(command, SIGKILL);
