@@ -25,23 +25,54 @@ corvala_display_wait() {
   return 1
 }
 
-# Waits up to 30 s for the tray started as process $1 to show its window; false at once when that
-# process has ended.
-corvala_tray_wait() {
-  local tries
+# Waits up to 30 s for the program started as process $1 to show that it runs (the command after
+# it succeeds); false at once when that process has ended.
+corvala_started_wait() {
+  local pid=$1 tries
+  shift
   for ((tries = 0; tries < 300; tries++)); do
-    xdotool search --class trayer >/dev/null 2>&1 && return 0
-    kill -0 "$1" 2>/dev/null || return 1
+    "$@" >/dev/null 2>&1 && return 0
+    kill -0 "$pid" 2>/dev/null || return 1
     sleep 0.1
   done
   return 1
+}
+
+# Whether a window manager has announced itself (xprop succeeds also when the property is missing).
+corvala_wm_running() {
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"
+}
+
+# Starts a program of the display ($2...) with its output going to a file; once the command $1
+# succeeds it is counted as running, and if it ends before that, its own words are shown.
+corvala_display_program() {
+  local check=$1 log pid
+  shift
+  log=$(mktemp) || return 1
+  "$@" >"$log" 2>&1 &
+  pid=$!
+  CORVALA_DISPLAY_PIDS="$CORVALA_DISPLAY_PIDS $pid"
+  if ! corvala_started_wait "$pid" "$check"; then
+    echo "display: $1 did not start: $(tr '\n' ' ' <"$log")" >&2
+    rm -f "$log"
+    return 1
+  fi
+  rm -f "$log"
+}
+
+# Whether the tray has mapped its window.
+corvala_tray_shown() {
+  xdotool search --class trayer
 }
 
 corvala_display_start() {
   local number_file number
   number_file=$(mktemp) || return 1
   # -displayfd lets Xvfb pick a free display number itself, so parallel runs cannot collide.
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
+  # -noreset: by default the server resets when its last client leaves (the probe below), and a
+  # client that connects meanwhile is turned away; openbox was, and the tests then ran without a
+  # window manager. No screen saver or power saving either: a run lasts longer than their delay.
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset -s 0 -dpms 3>"$number_file" >/dev/null 2>&1 &
   CORVALA_DISPLAY_PIDS="$!"
   if ! corvala_display_wait test -s "$number_file"; then
     echo "display: Xvfb did not start" >&2
@@ -54,30 +85,10 @@ corvala_display_start() {
   export DISPLAY=":$number"
   corvala_display_wait xdpyinfo || { echo "display: $DISPLAY does not answer" >&2; corvala_display_stop; return 1; }
 
-  openbox >/dev/null 2>&1 &
-  CORVALA_DISPLAY_PIDS="$CORVALA_DISPLAY_PIDS $!"
-  corvala_display_wait xprop -root _NET_SUPPORTING_WM_CHECK ||
-    { echo "display: openbox did not start" >&2; corvala_display_stop; return 1; }
-
-  # trayer has been seen to end at once on a loaded machine, before it mapped its window; it is
-  # started again then, and its own words are shown if it never comes up.
-  local tray_log attempt tray_pid
-  tray_log=$(mktemp) || { corvala_display_stop; return 1; }
-  for attempt in 1 2 3; do
-    trayer --edge top --align right --SetDockType true --transparent false --expand true \
-      --widthtype request --heighttype pixel --height 24 >"$tray_log" 2>&1 &
-    tray_pid=$!
-    if corvala_tray_wait "$tray_pid"; then
-      CORVALA_DISPLAY_PIDS="$CORVALA_DISPLAY_PIDS $tray_pid"
-      break
-    fi
-    kill "$tray_pid" 2>/dev/null || true
-    wait "$tray_pid" 2>/dev/null || true
-    echo "display: trayer did not come up (attempt $attempt): $(tr '\n' ' ' <"$tray_log")" >&2
-    tray_pid=""
-  done
-  rm -f "$tray_log"
-  [ -n "$tray_pid" ] || { echo "display: trayer did not start" >&2; corvala_display_stop; return 1; }
+  corvala_display_program corvala_wm_running openbox || { corvala_display_stop; return 1; }
+  corvala_display_program corvala_tray_shown trayer --edge top --align right --SetDockType true \
+    --transparent false --expand true --widthtype request --heighttype pixel --height 24 ||
+    { corvala_display_stop; return 1; }
 
   # Runs any EXIT trap the sourcing shell had before ours.
   local previous

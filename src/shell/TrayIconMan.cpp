@@ -91,9 +91,8 @@ void TTrayIconMan::Clicked()
 {
   if (!clickHandler)
     return;
-  const qint64 now = clock.elapsed();
-  if (now >= clickBlockDeadline) {
-    clickBlockDeadline = now + QApplication::doubleClickInterval() + ClickBlockSlackMs;
+  if (!ClicksBlocked()) {
+    clickBlockDeadline = clock.elapsed() + QApplication::doubleClickInterval() + ClickBlockSlackMs;
     clickHandler();
   } else if (applicationWindow && applicationWindow->isVisible()) {
     ForceForegroundWindow(applicationWindow);

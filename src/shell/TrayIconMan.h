@@ -41,6 +41,8 @@ public:
   void SetNotifications(bool enabled);
 
   bool IconAdded() const { return trayIcon != nullptr; }
+  // Whether a click now would fall in the block after a handled click.
+  bool ClicksBlocked() const { return clock.elapsed() < clickBlockDeadline; }
   // The icon while it is up, else null.
   QSystemTrayIcon *TrayIcon() const { return trayIcon.get(); }
 

@@ -16,6 +16,8 @@ namespace Corvala
 namespace
 {
 constexpr auto StopPollInterval = std::chrono::milliseconds(5);
+// How long one look waits for the server's greeting.
+constexpr auto GreetingWait = std::chrono::milliseconds(50);
 
 // The started process itself, still running from its executable: an id whose process ended may
 // have been given to an unrelated one, which must never be signalled.
@@ -51,13 +53,14 @@ void WaitUntilEnded(const std::vector<TServerProcess> &servers,
   }
 }
 
-// MariaDB can hang for good when SIGTERM arrives while it is still starting up; give it until it
-// serves (or ends), within the same grace.
+// MariaDB can hang for good when SIGTERM arrives while it is still starting up, even after it has
+// opened its port (its start-up then waits for a thread that the shutdown has ended); give it until
+// it greets a client (or ends), within the same grace.
 void WaitUntilServing(const TServerProcess &server, std::chrono::steady_clock::time_point deadline,
                       const std::function<void()> &processEvents)
 {
-  while (server.readyPort != 0 && StartedProcessRuns(server) && !IsPortAccepting(server.readyPort) &&
-         std::chrono::steady_clock::now() < deadline) {
+  while (server.readyPort != 0 && StartedProcessRuns(server) &&
+         !ServerGreets(server.readyPort, GreetingWait) && std::chrono::steady_clock::now() < deadline) {
     if (processEvents)
       processEvents();
     std::this_thread::sleep_for(StopPollInterval);

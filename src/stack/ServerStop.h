@@ -15,11 +15,11 @@ namespace Corvala
 struct TServerProcess {
   AppUtils::TProcessId id = 0;
   std::string exePath;
-  // A port the server accepts connections on once it is up (0: none to wait for).
+  // A port on which the server greets a client once it is up (0: none to wait for).
   int readyPort = 0;
 };
 
-// Asks every started server to stop (SIGTERM; MySQL only once it accepts connections, since a
+// Asks every started server to stop (SIGTERM; MySQL only once it greets a client, since a
 // SIGTERM during its start-up can leave it hanging: Apache's parent stops its workers, MySQL closes its
 // tables), waits up to grace for all of them and their workers to end, then kills what is left:
 // each server's process group and every process still running from its executable. An id is

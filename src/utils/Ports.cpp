@@ -5,6 +5,7 @@
 #include <fstream>
 #include <linux/capability.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sstream>
 #include <string>
 #include <sys/socket.h>
@@ -81,7 +82,7 @@ int FindFreePort(int start, bool localOnly)
   return -1;
 }
 
-bool IsPortAccepting(int port)
+bool ServerGreets(int port, std::chrono::milliseconds wait)
 {
   if (port <= 0 || port > MaxPort)
     return false;
@@ -89,9 +90,14 @@ bool IsPortAccepting(int port)
   if (fd < 0)
     return false;
   const sockaddr_in address = Ipv4Address(port, true);
-  const bool accepted = connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
+  bool greeted = false;
+  if (connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0) {
+    pollfd readable{fd, POLLIN, 0};
+    char byte = 0;
+    greeted = poll(&readable, 1, static_cast<int>(wait.count())) == 1 && recv(fd, &byte, 1, 0) == 1;
+  }
   close(fd);
-  return accepted;
+  return greeted;
 }
 
 } // namespace AppUtils

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+
 namespace AppUtils
 {
 
@@ -17,7 +19,9 @@ int FindFreePort(int start, bool localOnly);
 // else the system's first unprivileged port (net.ipv4.ip_unprivileged_port_start, 1024 by default).
 int LowestUsablePort();
 
-// True when a server accepts TCP connections on 127.0.0.1 at the port.
-bool IsPortAccepting(int port);
+// True when a server on 127.0.0.1 at the port accepts a connection and sends its first bytes within
+// Wait, as MySQL greets every client once it serves. A listening socket alone does not tell: MySQL
+// opens it before it has finished starting.
+bool ServerGreets(int port, std::chrono::milliseconds wait);
 
 } // namespace AppUtils

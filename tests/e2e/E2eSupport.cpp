@@ -1,5 +1,7 @@
 #include "E2eSupport.h"
 
+#include "utils/Screenshot.h"
+
 #include <arpa/inet.h>
 #include <array>
 #include <cerrno>
@@ -16,6 +18,7 @@
 #include <stdexcept>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -312,6 +315,26 @@ int FreePort()
   return port;
 }
 
+bool MySqlServes(const std::string &socketPath)
+{
+  sockaddr_un address{};
+  if (socketPath.size() >= sizeof address.sun_path)
+    return false;
+  address.sun_family = AF_UNIX;
+  std::strcpy(address.sun_path, socketPath.c_str());
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0)
+    return false;
+  bool greeted = false;
+  if (connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0) {
+    pollfd readable{fd, POLLIN, 0};
+    char byte = 0;
+    greeted = poll(&readable, 1, 1000) == 1 && recv(fd, &byte, 1, 0) == 1;
+  }
+  close(fd);
+  return greeted;
+}
+
 bool Running(pid_t pid)
 {
   std::ifstream status("/proc/" + std::to_string(pid) + "/status");
@@ -394,8 +417,7 @@ std::string WindowNamed(const std::string &pattern)
 
 void SaveScreenshot(const std::string &folder, const std::string &name)
 {
-  std::filesystem::create_directories(folder);
-  Shell("import -window root " + Quoted(folder + "/" + name) + " 2>/dev/null");
+  TestSupport::SaveScreenshot(std::filesystem::path(folder) / name);
 }
 
 } // namespace E2e

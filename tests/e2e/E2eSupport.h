@@ -1,16 +1,19 @@
 #pragma once
 
-#include <chrono>
+#include "utils/WaitUntil.h"
+
 #include <map>
 #include <string>
 #include <sys/types.h>
-#include <thread>
 #include <vector>
 
 // Helpers for the end-to-end tests: a movable installation made from the stack kit's tree, the
 // window-less launcher started as a real child, plain HTTP over loopback, and a view of /proc.
 namespace E2e
 {
+
+using namespace std::chrono_literals;
+using TestSupport::WaitUntil;
 
 // A fresh installation in a folder whose name holds a blank, made in parent (the temporary folder,
 // $TMPDIR or /tmp, when empty): the program (the window-less driver unless another is given) as
@@ -82,6 +85,10 @@ THttpReply HttpGet(int port, const std::string &path);
 // A loopback port that nobody listens on now (0 when none could be had).
 int FreePort();
 
+// Whether the MySQL server listening on the Unix socket serves: it greets a new connection. One that
+// has only opened its socket may still be starting, and MariaDB can hang for good on a SIGTERM then.
+bool MySqlServes(const std::string &socketPath);
+
 // Whether the process runs (a zombie does not).
 bool Running(pid_t pid);
 
@@ -126,18 +133,6 @@ struct TTraceLine {
 };
 // The trace lines in the file, in file order; other lines are skipped.
 std::vector<TTraceLine> ReadTrace(const std::string &file);
-
-// Polls Condition every 50 ms; false when it still fails after Seconds.
-template <typename Condition> bool WaitFor(Condition condition, int seconds)
-{
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline)
-      return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return true;
-}
 
 // The names of the display's windows whose name matches the pattern, one a line.
 std::string WindowNamed(const std::string &pattern);

@@ -3,13 +3,11 @@
 #include "utils/WorkFolder.h"
 
 #include <algorithm>
-#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <optional>
-#include <thread>
 #include <unistd.h>
 
 using namespace E2e;
@@ -25,23 +23,35 @@ TEST(Launcher, ShowsTheLocalSiteRunsOnceAndShutsDownOnSigterm)
 
   // The first start relaunches itself once, marked, and ends.
   EXPECT_EQ(StartAsUser(install.Program()), 0);
-  ASSERT_TRUE(WaitFor([&] { return !WindowNamed("^E2E MySQL connected on port").empty(); }, 90))
-      << "no window showed the site";
-  EXPECT_EQ(InstancesOf(install.Program()).size(), 1u);
+  ASSERT_TRUE(WaitUntil([&] { return !WindowNamed("^E2E MySQL connected on port").empty(); }, 90s,
+                        "a window showing the site"));
   // The splash process is gone once the first page is complete.
-  EXPECT_TRUE(WaitFor([&] { return InstancesOf(install.Program(), "splash").empty(); }, 10));
+  EXPECT_TRUE(
+      WaitUntil([&] { return InstancesOf(install.Program(), "splash").empty(); }, 10s, "the splash to end"));
   SaveScreenshot(CORVALA_SCREENSHOTS, "main-window.png");
 
-  // A second start from the same path ends by itself; the first instance keeps running.
-  EXPECT_EQ(StartAsUser(install.Program()), 0);
-  std::this_thread::sleep_for(std::chrono::seconds(3));
+  // A second start from the same path ends by itself once its instance has found the first one,
+  // which keeps running.
   const std::vector<pid_t> instances = InstancesOf(install.Program());
   ASSERT_EQ(instances.size(), 1u);
+  const std::string secondTrace = install.Root() + ".second-trace";
+  EXPECT_EQ(StartAsUser(install.Program(), {{"CORVALA_TRACE", "1"}}, secondTrace), 0);
+  pid_t second = 0;
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        for (const TTraceLine &line : ReadTrace(secondTrace))
+          if (line.step == "single-instance check")
+            second = line.pid;
+        return second != 0 && !Running(second);
+      },
+      30s, "the second start's instance to check for the first and end"));
+  fs::remove(secondTrace);
+  EXPECT_EQ(InstancesOf(install.Program()), instances);
 
   // SIGTERM is the full shutdown: servers stopped, work folder deleted.
   kill(instances[0], SIGTERM);
-  EXPECT_TRUE(WaitFor([&] { return InstancesOf(install.Program()).empty(); }, 30));
-  EXPECT_TRUE(WaitFor([&] { return ProcessesBelow(install.Root()).empty(); }, 5));
+  EXPECT_TRUE(WaitUntil([&] { return InstancesOf(install.Program()).empty(); }, 30s, "the launcher to end"));
+  EXPECT_TRUE(WaitUntil([&] { return ProcessesBelow(install.Root()).empty(); }, 5s, "the servers to end"));
   EXPECT_FALSE(fs::exists(work));
   // The databases stay, and so does the server's own state (its Aria log and control file).
   for (const auto &entry : fs::directory_iterator(install.Path("data"))) {
@@ -66,8 +76,9 @@ TEST(Launcher, TheTraceFollowsOneStartFromTheFirstProcessToTheFirstPage)
   };
 
   EXPECT_EQ(StartAsUser(install.Program(), {{"CORVALA_TRACE", "1"}}, errors), 0);
-  ASSERT_TRUE(WaitFor([&] { return stepOf(ReadTrace(errors), 0, "first page complete, splash closed"); }, 90))
-      << "no trace of the first page";
+  ASSERT_TRUE(WaitUntil(
+      [&] { return stepOf(ReadTrace(errors), 0, "first page complete, splash closed").has_value(); }, 90s,
+      "the trace of the first page"));
   const std::vector<TTraceLine> trace = ReadTrace(errors);
   const auto relaunch = stepOf(trace, 0, "relaunch");
   const auto servers = stepOf(trace, 0, "servers started");
@@ -111,7 +122,7 @@ TEST(Launcher, TheTraceFollowsOneStartFromTheFirstProcessToTheFirstPage)
   const std::vector<pid_t> instances = InstancesOf(install.Program());
   ASSERT_EQ(instances.size(), 1u);
   kill(instances[0], SIGTERM);
-  EXPECT_TRUE(WaitFor([&] { return ProcessesBelow(install.Root()).empty(); }, 30));
+  EXPECT_TRUE(WaitUntil([&] { return ProcessesBelow(install.Root()).empty(); }, 30s, "the stack to end"));
   fs::remove(errors);
 }
 
@@ -127,20 +138,20 @@ TEST(Launcher, WithAnExternalBrowserTheStackRunsUntilThatBrowserEnds)
   const std::string work = AppUtils::WorkFolderPathFor(install.Program());
 
   EXPECT_EQ(StartAsUser(install.Program()), 0);
-  ASSERT_TRUE(WaitFor(
+  ASSERT_TRUE(WaitUntil(
       [&] {
         return !ProcessesBelow(install.Path("bin/browser")).empty() ||
                !InstancesOf(install.Path("bin/browser"), "8").empty();
       },
-      60));
+      60s, "the external browser to run"));
   EXPECT_FALSE(ProcessesBelow(install.Path("bin/mysql")).empty());
   // The launcher shows no window of its own.
   const std::vector<pid_t> launchers = InstancesOf(install.Program());
   ASSERT_EQ(launchers.size(), 1u);
   EXPECT_EQ(Shell("xdotool search --onlyvisible --pid " + std::to_string(launchers[0]) + " 2>/dev/null"), "");
   // Once the browser has ended, the launcher stops the stack and ends.
-  EXPECT_TRUE(WaitFor([&] { return InstancesOf(install.Program()).empty(); }, 40));
-  EXPECT_TRUE(WaitFor([&] { return ProcessesBelow(install.Root()).empty(); }, 5));
+  EXPECT_TRUE(WaitUntil([&] { return InstancesOf(install.Program()).empty(); }, 40s, "the launcher to end"));
+  EXPECT_TRUE(WaitUntil([&] { return ProcessesBelow(install.Root()).empty(); }, 5s, "the servers to end"));
   EXPECT_FALSE(fs::exists(work));
 }
 
@@ -166,27 +177,27 @@ protected:
   {
     EXPECT_EQ(StartAsUser(install.Program()), 0);
     pid_t launcher = 0;
-    WaitFor(
+    EXPECT_TRUE(WaitUntil(
         [&] {
           const std::vector<pid_t> found = InstancesOf(install.Program());
           launcher = found.empty() ? 0 : found[0];
           return launcher != 0;
         },
-        30);
+        30s, "the launcher's marked instance"));
     return launcher;
   }
 
   // The launcher ended, and nothing of the installation runs: splash, servers, browser stand-ins.
   void ExpectAllEnded()
   {
-    EXPECT_TRUE(WaitFor([&] { return InstancesOf(install.Program()).empty(); }, 25))
-        << "the launcher still runs";
-    EXPECT_TRUE(WaitFor([&] { return InstancesOf(install.Program(), "splash").empty(); }, 5))
-        << "the splash stayed";
-    EXPECT_TRUE(WaitFor([&] { return ProcessesBelow(install.Path("bin/mysql")).empty(); }, 5))
-        << "mysqld stayed";
-    EXPECT_TRUE(WaitFor([&] { return ProcessesBelow(install.Path("bin/Apache")).empty(); }, 5))
-        << "Apache stayed";
+    EXPECT_TRUE(
+        WaitUntil([&] { return InstancesOf(install.Program()).empty(); }, 25s, "the launcher to end"));
+    EXPECT_TRUE(
+        WaitUntil([&] { return InstancesOf(install.Program(), "splash").empty(); }, 5s, "the splash to end"));
+    EXPECT_TRUE(
+        WaitUntil([&] { return ProcessesBelow(install.Path("bin/mysql")).empty(); }, 5s, "mysqld to end"));
+    EXPECT_TRUE(
+        WaitUntil([&] { return ProcessesBelow(install.Path("bin/Apache")).empty(); }, 5s, "Apache to end"));
     EXPECT_FALSE(fs::exists(AppUtils::WorkFolderPathFor(install.Program())));
   }
 
@@ -229,7 +240,8 @@ TEST_F(LauncherPhases, ASignalDuringTheStartStopsEverythingItStarted)
 {
   HoldTheStartAtApache();
   const pid_t launcher = Start();
-  ASSERT_TRUE(WaitFor([&] { return fs::exists(install.Path("bin/Apache/Apache.started")); }, 60));
+  ASSERT_TRUE(WaitUntil([&] { return fs::exists(install.Path("bin/Apache/Apache.started")); }, 60s,
+                        "the start to reach Apache"));
   EXPECT_FALSE(InstancesOf(install.Program(), "splash").empty());
   EXPECT_FALSE(ProcessesBelow(install.Path("bin/mysql")).empty());
   kill(launcher, SIGTERM);
@@ -240,14 +252,19 @@ TEST_F(LauncherPhases, TheSplashAndTheServersDieWithAKilledLauncher)
 {
   HoldTheStartAtApache();
   const pid_t launcher = Start();
-  ASSERT_TRUE(WaitFor([&] { return fs::exists(install.Path("bin/Apache/Apache.started")); }, 60));
+  ASSERT_TRUE(WaitUntil([&] { return fs::exists(install.Path("bin/Apache/Apache.started")); }, 60s,
+                        "the start to reach Apache"));
   ASSERT_FALSE(InstancesOf(install.Program(), "splash").empty());
-  // MariaDB may hang on a SIGTERM that arrives while it still starts; it serves once its socket is up.
+  // The SIGTERM a dying launcher leaves its servers stops MariaDB only once it serves: one that
+  // arrives while it still starts (its socket already open) makes it hang for good, and only the
+  // next start's clean-up of leftover servers ends it.
   const std::string socket = AppUtils::WorkFolderPathFor(install.Program()) + "/mysql.sock";
-  ASSERT_TRUE(WaitFor([&] { return fs::exists(socket); }, 30));
+  ASSERT_TRUE(WaitUntil([&] { return MySqlServes(socket); }, 60s, "MySQL to serve"));
   kill(launcher, SIGKILL);
-  EXPECT_TRUE(WaitFor([&] { return InstancesOf(install.Program(), "splash").empty(); }, 10));
-  EXPECT_TRUE(WaitFor([&] { return ProcessesBelow(install.Path("bin/mysql")).empty(); }, 20));
+  EXPECT_TRUE(
+      WaitUntil([&] { return InstancesOf(install.Program(), "splash").empty(); }, 10s, "the splash to end"));
+  EXPECT_TRUE(
+      WaitUntil([&] { return ProcessesBelow(install.Path("bin/mysql")).empty(); }, 20s, "mysqld to end"));
 }
 
 // The error box of a failed start is the distribution's own, and a signal while it shows still
@@ -256,7 +273,7 @@ TEST_F(LauncherPhases, ASignalAfterAFailedStartStopsEverything)
 {
   install.SetConfig("[INI]\r\ntitle=Brandy Stack\r\nport=abc\r\nip=127.0.0.1\r\nbrand=1\r\n");
   const pid_t launcher = Start();
-  ASSERT_TRUE(WaitFor([&] { return !WindowNamed("^Brandy Stack$").empty(); }, 60)) << "no error box";
+  ASSERT_TRUE(WaitUntil([&] { return !WindowNamed("^Brandy Stack$").empty(); }, 60s, "the error box"));
   SaveScreenshot(CORVALA_SCREENSHOTS, "failed-start.png");
   EXPECT_FALSE(ProcessesBelow(install.Path("bin/mysql")).empty());
   kill(launcher, SIGHUP);
@@ -268,7 +285,7 @@ TEST_F(LauncherPhases, ASignalWhileAnExternalBrowserRunsStopsEverything)
   fs::copy_file("/bin/sleep", install.Path("bin/browser-real"));
   UseBrowser("#!/bin/sh\nexec \"$(dirname \"$0\")/browser-real\" \"$@\"\n", "600");
   const pid_t launcher = Start();
-  ASSERT_TRUE(WaitFor([&] { return BrowserRuns(); }, 60));
+  ASSERT_TRUE(WaitUntil([&] { return BrowserRuns(); }, 60s, "the browser stand-in to run"));
   kill(launcher, SIGINT);
   ExpectAllEnded();
 }
@@ -279,10 +296,10 @@ TEST_F(LauncherPhases, ABrowserStartedThroughAWrapperKeepsTheStackUntilItEnds)
   fs::copy_file("/bin/sleep", install.Path("bin/browser-real"));
   UseBrowser("#!/bin/sh\n\"$(dirname \"$0\")/browser-real\" \"$@\" &\nexit 0\n", "12");
   Start();
-  ASSERT_TRUE(WaitFor([&] { return BrowserRuns(); }, 60));
+  ASSERT_TRUE(WaitUntil([&] { return BrowserRuns(); }, 60s, "the browser stand-in to run"));
   // The launcher ends only after the browser has: never while it still shows the site.
   bool browserRanAtTheEnd = false;
-  EXPECT_TRUE(WaitFor(
+  EXPECT_TRUE(WaitUntil(
       [&] {
         const bool browserRuns = BrowserRuns();
         if (!InstancesOf(install.Program()).empty())
@@ -290,7 +307,7 @@ TEST_F(LauncherPhases, ABrowserStartedThroughAWrapperKeepsTheStackUntilItEnds)
         browserRanAtTheEnd = browserRuns;
         return true;
       },
-      60));
+      60s, "the launcher to end"));
   EXPECT_FALSE(browserRanAtTheEnd) << "the stack stopped while the browser still ran";
   ExpectAllEnded();
 }
@@ -301,7 +318,8 @@ TEST_F(LauncherPhases, ABrowserThatHandsOverLeavesTheStackRunningWithATrayIcon)
 {
   UseBrowser("#!/bin/sh\nexit 0\n", "{url}");
   const pid_t launcher = Start();
-  ASSERT_TRUE(WaitFor([&] { return !TrayIconWindowOf(launcher).empty(); }, 60)) << "no tray icon";
+  ASSERT_TRUE(
+      WaitUntil([&] { return !TrayIconWindowOf(launcher).empty(); }, 60s, "the launcher's tray icon"));
   EXPECT_FALSE(ProcessesBelow(install.Path("bin/mysql")).empty());
   EXPECT_FALSE(ProcessesBelow(install.Path("bin/Apache")).empty());
   kill(launcher, SIGTERM);

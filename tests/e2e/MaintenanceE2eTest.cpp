@@ -24,7 +24,7 @@ namespace fs = std::filesystem;
 namespace
 {
 
-constexpr int StartSeconds = 120;
+constexpr auto StartLimit = 120s;
 constexpr char AnySite[] = "^E2E MySQL connected on port [0-9]+, site port [0-9]+$";
 constexpr char SiteWithoutMySql[] = "^E2E MySQL not available, site port [0-9]+$";
 
@@ -41,12 +41,21 @@ std::vector<std::string> ProgramNamesBelow(const std::string &folder)
   return names;
 }
 
-// The Apache port named by the title of the window that shows the site (0 when none does).
+// The Apache port named by the title of the window that shows the site (0, with a failure, when
+// none does). xdotool's search ends with BadWindow when a window closes while it looks (the
+// splash, for one), so the title is looked for until it names a port.
 int SitePortShown()
 {
-  const std::string title = WindowNamed(AnySite);
-  const size_t at = title.rfind("site port ");
-  return at == std::string::npos ? 0 : std::atoi(title.c_str() + at + 10);
+  int port = 0;
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        const std::string title = WindowNamed(AnySite);
+        const size_t at = title.rfind("site port ");
+        port = at == std::string::npos ? 0 : std::atoi(title.c_str() + at + 10);
+        return port != 0;
+      },
+      30s, "a window showing the site and its port"));
+  return port;
 }
 
 bool Contains(const std::vector<std::string> &items, const std::string &item)
@@ -83,7 +92,8 @@ protected:
     // Whatever state a failure left behind: the clean shutdown first, then nothing may survive.
     for (const pid_t pid : InstancesOf(install->Program()))
       kill(pid, SIGTERM);
-    WaitFor([&] { return ProcessesBelow(install->Root()).empty(); }, 30);
+    WaitUntil([&] { return ProcessesBelow(install->Root()).empty(); }, 30s,
+              "the installation's processes to end");
     for (const pid_t pid : ProcessesBelow(install->Root()))
       kill(pid, SIGKILL);
     install.reset();
@@ -94,13 +104,13 @@ protected:
   pid_t AwaitLauncher(const std::string &titlePattern, pid_t previous = 0)
   {
     pid_t launcher = 0;
-    const bool shown = WaitFor(
+    const bool shown = WaitUntil(
         [&] {
           const std::vector<pid_t> instances = InstancesOf(install->Program());
           launcher = instances.size() == 1 && instances[0] != previous ? instances[0] : 0;
           return launcher != 0 && !WindowNamed(titlePattern).empty();
         },
-        StartSeconds);
+        StartLimit, "a new launcher showing a page titled " + titlePattern);
     return shown ? launcher : 0;
   }
 
@@ -110,25 +120,29 @@ protected:
     return AwaitLauncher(AnySite);
   }
 
-  // Picks components in the down-size dialog and confirms; the launcher hands over to "downsize".
-  void DownSize(pid_t launcher, const std::vector<TPoint> &checkBoxes, const std::string &screenshotPrefix)
+  // Ticks the components' boxes (by name) in the down-size dialog and confirms; the launcher hands
+  // over to "downsize".
+  void DownSize(pid_t launcher, const std::vector<const char *> &checkBoxes,
+                const std::string &screenshotPrefix)
   {
     const std::string dialog = OpenFromTray(launcher, "d", "Down Size");
     ASSERT_FALSE(dialog.empty());
-    for (const TPoint &box : checkBoxes)
+    for (const char *name : checkBoxes) {
+      const TPoint box = DownSizeBox(name);
       ASSERT_TRUE(ClickIn(dialog, box.x, box.y));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
     SaveScreenshot(CORVALA_SCREENSHOTS, screenshotPrefix + "-dialog.png");
-    ASSERT_TRUE(ClickIn(dialog, DownSizeOk.x, DownSizeOk.y));
+    const TPoint ok = DownSizeOk();
+    ASSERT_TRUE(ClickIn(dialog, ok.x, ok.y));
     ConfirmYes(screenshotPrefix + "-confirm.png");
   }
 
   void StopLauncher(pid_t launcher)
   {
     kill(launcher, SIGTERM);
-    EXPECT_TRUE(WaitFor([&] { return !Running(launcher); }, 30));
-    EXPECT_TRUE(WaitFor([&] { return ProcessesBelow(install->Root()).empty(); }, 10))
-        << "servers left running after the launcher ended";
+    EXPECT_TRUE(WaitUntil([&] { return !Running(launcher); }, 30s, "the launcher to end"));
+    EXPECT_TRUE(WaitUntil([&] { return ProcessesBelow(install->Root()).empty(); }, 10s,
+                          "the servers to end after the launcher"));
   }
 
   std::unique_ptr<TInstall> install;
@@ -146,7 +160,7 @@ TEST_F(MaintenanceE2e, ASettingsChangeRestartsTheLauncherOnTheNewPortWithTheConf
 
   ApplySettingsPort(first, port, "settings");
 
-  EXPECT_TRUE(WaitFor([&] { return !Running(first); }, 60)) << "the first launcher did not end";
+  EXPECT_TRUE(WaitUntil([&] { return !Running(first); }, 60s, "the first launcher to end"));
   const pid_t second =
       AwaitLauncher("^E2E MySQL connected on port [0-9]+, site port " + std::to_string(port) + "$", first);
   ASSERT_NE(second, 0) << "no new launcher showed the site on port " << port;
@@ -176,9 +190,9 @@ TEST_F(MaintenanceE2e, DownSizingMySqlRestartsTheLauncherWithoutTheDatabaseServe
   const std::string favorites = install->Path("bin/Favorites.ini");
   ASSERT_TRUE(Contains(SectionKeys(favorites, "DIRS"), "MySQL data directory"));
 
-  DownSize(first, {DownSizeMySql}, "downsize-mysql");
+  DownSize(first, {"chkMySQL"}, "downsize-mysql");
 
-  EXPECT_TRUE(WaitFor([&] { return !Running(first); }, 60)) << "the launcher did not end";
+  EXPECT_TRUE(WaitUntil([&] { return !Running(first); }, 60s, "the launcher to end"));
   const pid_t second = AwaitLauncher(SiteWithoutMySql, first);
   ASSERT_NE(second, 0) << "no new launcher showed the site without MySQL";
   SaveScreenshot(CORVALA_SCREENSHOTS, "downsize-mysql-restarted.png");
@@ -205,9 +219,9 @@ TEST_F(MaintenanceE2e, DownSizingPhpMyAdminRemovesItAndItsFavoriteAndKeepsMySql)
   ASSERT_TRUE(Contains(SectionKeys(favorites, "URLS"), "phpMyAdmin"));
   fs::create_directories(install->Path("data/phpmyadmin"));
 
-  DownSize(first, {DownSizePhpMyAdmin}, "downsize-phpmyadmin");
+  DownSize(first, {"chkPHPMyAdmin"}, "downsize-phpmyadmin");
 
-  EXPECT_TRUE(WaitFor([&] { return !Running(first); }, 60)) << "the launcher did not end";
+  EXPECT_TRUE(WaitUntil([&] { return !Running(first); }, 60s, "the launcher to end"));
   const pid_t second = AwaitLauncher(AnySite, first);
   ASSERT_NE(second, 0) << "no new launcher showed the site with MySQL";
 

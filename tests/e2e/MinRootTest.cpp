@@ -25,7 +25,7 @@ namespace fs = std::filesystem;
 namespace
 {
 
-constexpr int StartSeconds = 120;
+constexpr auto StartLimit = 120s;
 
 // Whether PHP loads the extensions a site expects: one line per extension, "name=1" when loaded.
 constexpr char ExtensionProbe[] = R"(<?php
@@ -57,7 +57,8 @@ protected:
     for (const std::string &folder : folders) {
       for (const pid_t pid : ProcessesBelow(folder))
         kill(pid, SIGTERM);
-      WaitFor([&] { return ProcessesBelow(folder).empty(); }, 30);
+      WaitUntil([&] { return ProcessesBelow(folder).empty(); }, 30s,
+                "the processes below " + folder + " to end");
       for (const pid_t pid : ProcessesBelow(folder))
         kill(pid, SIGKILL);
     }
@@ -81,7 +82,7 @@ protected:
   pid_t AwaitLauncher(const std::string &program, pid_t previous = 0)
   {
     pid_t launcher = 0;
-    const bool shown = WaitFor(
+    const bool shown = WaitUntil(
         [&] {
           const std::vector<pid_t> instances = InstancesOf(program);
           launcher = instances.size() == 1 && instances[0] != previous ? instances[0] : 0;
@@ -89,7 +90,7 @@ protected:
           return launcher != 0 && !VisibleWindowsOf(launcher).empty() && port != 0 &&
                  HttpGet(port, "/").status == 200;
         },
-        StartSeconds);
+        StartLimit, "a launcher of " + program + " showing a window and serving");
     return shown ? launcher : 0;
   }
 
@@ -104,7 +105,7 @@ protected:
       return 0;
     }
     // The launcher ends its splash once the first page is complete: then the page is on screen.
-    EXPECT_TRUE(WaitFor([&] { return InstancesOf(program, "splash").empty(); }, 60)) << "the splash stayed";
+    EXPECT_TRUE(WaitUntil([&] { return InstancesOf(program, "splash").empty(); }, 60s, "the splash to end"));
     SaveScreenshot(CORVALA_SCREENSHOTS, screenshot);
     const THttpReply page = HttpGet(ApachePort(program), "/");
     EXPECT_NE(page.body.find("MySQL connected"), std::string::npos) << page.body;
@@ -141,8 +142,9 @@ protected:
   void ExpectCleanStop(pid_t launcher, const std::string &tree, const std::string &program)
   {
     kill(launcher, SIGTERM);
-    EXPECT_TRUE(WaitFor([&] { return !Running(launcher); }, 60)) << "the launcher did not end";
-    EXPECT_TRUE(WaitFor([&] { return ProcessesBelow(tree).empty(); }, 30))
+    EXPECT_TRUE(WaitUntil([&] { return !Running(launcher); }, 60s, "the launcher to end"));
+    EXPECT_TRUE(
+        WaitUntil([&] { return ProcessesBelow(tree).empty(); }, 30s, "the processes of the tree to end"))
         << "processes left running:\n"
         << Shell("ps -o pid,stat,args -p \"$(pgrep -d, -f " + Quoted(root->Inside(tree)) + ")\"");
     EXPECT_FALSE(fs::exists(WorkFolder(program))) << "the work folder stayed";
@@ -223,10 +225,11 @@ TEST_F(MinRoot, ServerSettingsRestartTheLauncherInTheRootOnTheNewPort)
 
   ApplySettingsPort(first, port, "minroot-settings");
 
-  EXPECT_TRUE(WaitFor([&] { return !Running(first); }, 60)) << "the first launcher did not end";
+  EXPECT_TRUE(WaitUntil([&] { return !Running(first); }, 60s, "the first launcher to end"));
   const pid_t second = AwaitLauncher(program, first);
   ASSERT_NE(second, 0) << "the \"/setup\" copy did not start the launcher again";
-  EXPECT_TRUE(WaitFor([&] { return ApachePort(program) == port; }, 30));
+  EXPECT_TRUE(
+      WaitUntil([&] { return ApachePort(program) == port; }, 30s, "Apache on port " + std::to_string(port)));
   const THttpReply page = HttpGet(port, "/");
   EXPECT_NE(page.body.find("MySQL connected"), std::string::npos) << page.body;
 

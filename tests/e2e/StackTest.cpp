@@ -101,14 +101,15 @@ TEST_F(StackTest, BusyPortsMoveBothServersUpAndPhpFollows)
   // MySQL's first ports may be busy with another server for a moment; wait until they are ours.
   std::unique_ptr<TPortHolder> mysqlHolder;
   std::unique_ptr<TPortHolder> mysqlHolder2;
-  for (int i = 0; i < 200 && !(mysqlHolder && mysqlHolder->Holding() && mysqlHolder2->Holding()); ++i) {
-    mysqlHolder.reset();
-    mysqlHolder2.reset();
-    std::this_thread::sleep_for(std::chrono::milliseconds(i == 0 ? 0 : 50));
-    mysqlHolder = std::make_unique<TPortHolder>(3306);
-    mysqlHolder2 = std::make_unique<TPortHolder>(3307);
-  }
-  ASSERT_TRUE(mysqlHolder->Holding() && mysqlHolder2->Holding());
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        mysqlHolder.reset();
+        mysqlHolder2.reset();
+        mysqlHolder = std::make_unique<TPortHolder>(3306);
+        mysqlHolder2 = std::make_unique<TPortHolder>(3307);
+        return mysqlHolder->Holding() && mysqlHolder2->Holding();
+      },
+      10s, "ports 3306 and 3307 to be free"));
   TLauncher launcher(install.Program());
   ASSERT_TRUE(launcher.WaitReady()) << launcher.LastLine();
   EXPECT_EQ(launcher.IntValue("apache_port"), first + 1);
@@ -262,12 +263,12 @@ TEST_F(StackTest, MySqlKilledMidWriteLosesNoAcknowledgedRow)
         }
       }
     });
-    const bool written = WaitFor(
+    const bool written = WaitUntil(
         [&] {
           const std::lock_guard<std::mutex> lock(guard);
           return acknowledged.size() >= 300;
         },
-        60);
+        60s, "300 rows acknowledged");
     kill(launcher.IntValue("mysql_pid"), SIGKILL);
     halt = true;
     writer.join();
@@ -363,9 +364,8 @@ TEST_F(StackTest, KilledLauncherLeavesNoServerAndTheNextStartCleansUp)
     launcher.Kill();
   }
   // The servers end with their launcher: Apache stops on SIGTERM, MySQL is killed.
-  for (int i = 0; i < 100 && !ProcessesBelow(install.Path("bin")).empty(); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_TRUE(ProcessesBelow(install.Path("bin")).empty());
+  EXPECT_TRUE(
+      WaitUntil([&] { return ProcessesBelow(install.Path("bin")).empty(); }, 5s, "the servers to end"));
   EXPECT_TRUE(fs::exists(work));
 
   TLauncher again(install.Program());
@@ -415,8 +415,8 @@ TEST_F(StackTest, ServersLeftRunningByAnEarlierLauncherAreStoppedFirst)
                                ".sock' --user=root --default-storage-engine=Aria >/dev/null 2>&1 &)";
   ASSERT_EQ(std::system(leftover.c_str()), 0);
   // Serving, as a server left behind is; MariaDB can hang on a SIGTERM while it still starts.
-  for (int i = 0; i < 200 && !fs::exists(install.Root() + ".sock"); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ASSERT_TRUE(
+      WaitUntil([&] { return MySqlServes(install.Root() + ".sock"); }, 60s, "the leftover MySQL to serve"));
   const std::vector<pid_t> before = ProcessesBelow(install.Path("bin"));
   ASSERT_EQ(before.size(), 1u);
 

@@ -2,8 +2,10 @@
 
 #include "E2eSupport.h"
 #include "XDriver.h"
+#include "utils/XWindowPlace.h"
 
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace E2e
 {
@@ -11,35 +13,34 @@ namespace E2e
 std::string OpenFromTray(pid_t launcher, const std::string &mnemonic, const std::string &dialogName)
 {
   std::string icon;
-  if (!WaitFor([&] { return !(icon = TrayIconWindowOf(launcher)).empty(); }, 30)) {
-    ADD_FAILURE() << "the launcher put no icon into the tray";
+  EXPECT_TRUE(WaitUntil([&] { return !(icon = TrayIconWindowOf(launcher)).empty(); }, 30s,
+                        "the launcher's tray icon"));
+  if (icon.empty())
     return {};
-  }
-  // The tray takes clicks on a new icon only once it has embedded it, which nothing reports.
-  std::this_thread::sleep_for(std::chrono::seconds(1));
-  bool menuOpen = false;
-  for (int attempt = 0; attempt < 3 && !menuOpen; ++attempt) {
-    ClickIn(icon, 8, 8, 3);
-    menuOpen = WaitFor([&] { return !PopupMenuOf(launcher).empty(); }, 5);
-  }
-  if (!menuOpen) {
-    ADD_FAILURE() << "a right click on the tray icon opened no menu";
+  const ::testing::AssertionResult settled = TestSupport::WaitForTrayIconToSettle(icon);
+  EXPECT_TRUE(settled);
+  const std::optional<TestSupport::TXWindowPlace> place = TestSupport::XWindowPlace(icon);
+  if (!settled || !place)
     return {};
-  }
+  EXPECT_TRUE(ClickIn(icon, place->width / 2, place->height / 2, 3));
+  const ::testing::AssertionResult menuOpen = WaitUntil([&] { return !PopupMenuOf(launcher).empty(); }, 30s,
+                                                        "the menu a right click on the tray icon opens");
+  EXPECT_TRUE(menuOpen);
+  if (!menuOpen)
+    return {};
   SaveScreenshot(CORVALA_SCREENSHOTS, "maintenance-tray-menu.png");
   PressKeys(mnemonic);
   std::string dialog;
-  if (!WaitFor([&] { return !(dialog = VisibleWindowNamed("^" + dialogName + "$")).empty(); }, 30))
-    ADD_FAILURE() << "the tray menu entry opened no \"" << dialogName << "\" dialog";
+  EXPECT_TRUE(WaitUntil([&] { return !(dialog = VisibleWindowNamed("^" + dialogName + "$")).empty(); }, 30s,
+                        "the \"" + dialogName + "\" dialog the tray menu entry opens"));
   return dialog;
 }
 
 void ConfirmYes(const std::string &screenshot)
 {
   std::string confirm;
-  ASSERT_TRUE(WaitFor([&] { return !(confirm = VisibleWindowNamed("^Confirm$")).empty(); }, 30))
-      << "OK asked for no confirmation";
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  ASSERT_TRUE(WaitUntil([&] { return !(confirm = VisibleWindowNamed("^Confirm$")).empty(); }, 30s,
+                        "OK's confirmation"));
   SaveScreenshot(CORVALA_SCREENSHOTS, screenshot);
   ASSERT_TRUE(ActivateWindow(confirm));
   ASSERT_TRUE(PressKeys("Return"));
@@ -49,12 +50,13 @@ void ApplySettingsPort(pid_t launcher, int port, const std::string &screenshotPr
 {
   const std::string dialog = OpenFromTray(launcher, "e", "Server Settings");
   ASSERT_FALSE(dialog.empty());
-  ASSERT_TRUE(ClickIn(dialog, SettingsPortField.x, SettingsPortField.y));
+  const TPoint field = SettingsPortField();
+  ASSERT_TRUE(ClickIn(dialog, field.x, field.y));
   ASSERT_TRUE(PressKeys("ctrl+a"));
   ASSERT_TRUE(TypeText(std::to_string(port)));
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
   SaveScreenshot(CORVALA_SCREENSHOTS, screenshotPrefix + "-dialog.png");
-  ASSERT_TRUE(ClickIn(dialog, SettingsOk.x, SettingsOk.y));
+  const TPoint ok = SettingsOk();
+  ASSERT_TRUE(ClickIn(dialog, ok.x, ok.y));
   ConfirmYes(screenshotPrefix + "-confirm.png");
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DialogPoints.h"
+
 #include <string>
 #include <sys/types.h>
 
@@ -7,19 +9,6 @@
 // an entry of the menu, the dialog and the confirmation, with the pointer and keys.
 namespace E2e
 {
-
-// Points inside the controls, in the dialogs' client coordinates. Both dialogs have a fixed layout
-// (see SettingsForm.cpp and DownSizeForm.cpp); the buttons take no keyboard focus, so only the
-// pointer reaches them.
-struct TPoint {
-  int x;
-  int y;
-};
-constexpr TPoint SettingsPortField{120, 61};
-constexpr TPoint SettingsOk{139, 106};
-constexpr TPoint DownSizeMySql{40, 26};
-constexpr TPoint DownSizePhpMyAdmin{40, 372};
-constexpr TPoint DownSizeOk{133, 410};
 
 // Opens the launcher's tray menu with a right click on its icon and picks an entry by its mnemonic
 // key; gives the dialog window the entry opens (empty, with a test failure, when none opened).

@@ -40,15 +40,16 @@ void Stop(pid_t child)
   }
 }
 
-// Starts Xvfb on the first free display number and gives its process id.
+// Starts Xvfb on the first free display number and gives its process id. It must not reset when
+// its last client leaves: a client connecting meanwhile would be turned away.
 pid_t StartXvfb()
 {
   int pipeFds[2];
   if (pipe(pipeFds) != 0)
     return -1;
-  const pid_t server = Spawn(
-      {"Xvfb", "-displayfd", std::to_string(pipeFds[1]), "-screen", "0", "1280x800x24", "-nolisten", "tcp"},
-      pipeFds[1]);
+  const pid_t server = Spawn({"Xvfb", "-displayfd", std::to_string(pipeFds[1]), "-screen", "0", "1280x800x24",
+                              "-nolisten", "tcp", "-noreset", "-s", "0", "-dpms"},
+                             pipeFds[1]);
   close(pipeFds[1]);
   std::string number;
   char c;

@@ -4,15 +4,25 @@
 //   spawn FILE SECONDS            fork+exec this program as "sleep SECONDS", write its id to FILE, sleep
 //   intermediate DIE FILE         StartProcess this program as "sleep 60" (dieWithParent = DIE),
 //                                 write its id to FILE and exit
+//   greeter FILE                  a server on a free loopback port that greets its clients only
+//                                 from SIGUSR1 on, as MySQL greets them only once it has started;
+//                                 FILE tells what happened: "listening PORT", then "probed" (a
+//                                 client came before the greeting), "greets", and on SIGTERM
+//                                 "stopped before greeting" or "stopped after greeting"
 // Files are written under a temporary name and renamed, so a reader never sees half of one.
 #include "utils/Paths.h"
 #include "utils/Process.h"
 
+#include <arpa/inet.h>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fstream>
+#include <netinet/in.h>
+#include <poll.h>
 #include <string>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -88,6 +98,61 @@ static int Intermediate(bool dieWithParent, const std::string &file)
   return 0;
 }
 
+static volatile sig_atomic_t greetSignalled = 0;
+static volatile sig_atomic_t stopSignalled = 0;
+
+static int Greeter(const std::string &file)
+{
+  const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
+      listen(listener, 16) != 0 ||
+      getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+    return 1;
+  // The signals are taken only while the program waits, so each one is seen at the next wake-up.
+  sigset_t both;
+  sigemptyset(&both);
+  sigaddset(&both, SIGUSR1);
+  sigaddset(&both, SIGTERM);
+  sigprocmask(SIG_BLOCK, &both, nullptr);
+  signal(SIGUSR1, [](int) { greetSignalled = 1; });
+  signal(SIGTERM, [](int) { stopSignalled = 1; });
+  sigset_t none;
+  sigemptyset(&none);
+  WriteFileAtomically(file, "listening " + std::to_string(ntohs(address.sin_port)));
+  bool greets = false;
+  bool probed = false;
+  for (;;) {
+    pollfd incoming{listener, POLLIN, 0};
+    const int ready = ppoll(&incoming, 1, nullptr, &none);
+    if (stopSignalled) {
+      WriteFileAtomically(file, greets ? "stopped after greeting" : "stopped before greeting");
+      return 0;
+    }
+    if (greetSignalled && !greets) {
+      greets = true;
+      WriteFileAtomically(file, "greets");
+    }
+    if (ready != 1)
+      continue;
+    const int client = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+    if (client < 0)
+      continue;
+    if (greets) {
+      if (write(client, "G", 1) != 1) {
+        // The client has gone already; the next one is greeted all the same.
+      }
+    } else if (!probed) {
+      probed = true;
+      WriteFileAtomically(file, "probed");
+    }
+    close(client);
+  }
+}
+
 int main(int argc, char **argv)
 {
   const std::string mode = argc > 1 ? argv[1] : "";
@@ -101,5 +166,7 @@ int main(int argc, char **argv)
     return Spawn(argv[2], argv[3]);
   if (mode == "intermediate" && argc == 4)
     return Intermediate(std::strcmp(argv[2], "1") == 0, argv[3]);
+  if (mode == "greeter" && argc == 3)
+    return Greeter(argv[2]);
   return 2;
 }

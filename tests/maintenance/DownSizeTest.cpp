@@ -7,7 +7,6 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <thread>
 
 namespace fs = std::filesystem;
 using AppUtils::ReadIniStringIfExists;
@@ -190,14 +189,16 @@ TEST(RunDownSize, WaitsForTheLauncherDeletesAndStartsItAgain)
   const AppUtils::TProcessId command = AppUtils::StartProcess(
       launcher, "downsize -1 0 0 0 0 0 0 0 0 0 0 0 -1 0 0", AppUtils::TShowCommand::Normal, "");
   ASSERT_NE(command, 0u);
-  // While the old process runs, nothing may be touched, however long the command has waited.
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  // While the old process runs, nothing may be touched: the command is seen pausing in its wait.
+  ASSERT_TRUE(WaitUntil([&] { return TestSupport::IsPausing(static_cast<pid_t>(command)); }, 60s,
+                        "the command to wait for the launcher"));
   EXPECT_TRUE(AppUtils::ProcessExists(command));
   EXPECT_TRUE(Exists(tree, "bin/mysql"));
   EXPECT_TRUE(Exists(tree, "www/phpmyadmin"));
   AppUtils::KillProcess(old);
 
-  ASSERT_TRUE(PollUntil([&] { return AppUtils::FileExists(record) && !AppUtils::ProcessExists(command); }));
+  ASSERT_TRUE(WaitUntil([&] { return AppUtils::FileExists(record) && !AppUtils::ProcessExists(command); },
+                        60s, "the command to restart the launcher and end"));
   EXPECT_EQ(ReadLines(record), std::vector<std::string>{launcher});
   EXPECT_FALSE(Exists(tree, "bin/mysql"));
   EXPECT_FALSE(Exists(tree, "data"));

@@ -2,6 +2,7 @@
 
 #include "utils/Paths.h"
 #include "utils/TestSupport.h"
+#include "utils/WaitUntil.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -11,7 +12,8 @@
 
 using TestFolder = TestSupport::TScratchFolder;
 
-using TestSupport::PollUntil;
+using TestSupport::WaitUntil;
+using namespace std::chrono_literals;
 using TestSupport::TEnvOverride;
 
 // Copies this test program (which doubles as the stand-in launcher) to Path, executable.

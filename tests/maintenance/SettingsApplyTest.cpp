@@ -60,7 +60,7 @@ TEST_F(SettingsApply, WritesTheValuesAndStartsTheCommandCopyWithSetup)
   EXPECT_EQ(AppUtils::ReadIniString(config, "INI", "title"), "Corvala");
 
   const std::string copy = CommandFolder() + "/ruzu_cmd0.tmp";
-  ASSERT_TRUE(PollUntil([&] { return AppUtils::FileExists(record); }));
+  ASSERT_TRUE(WaitUntil([&] { return AppUtils::FileExists(record); }, 60s, "the restart's record"));
   EXPECT_EQ(ReadLines(record), (std::vector<std::string>{copy, "/setup", launcher, copy + ".ini"}));
   EXPECT_EQ(TestSupport::ReadBytes(copy), TestSupport::ReadBytes(launcher));
   EXPECT_EQ(TestSupport::ReadBytes(copy + ".ini"), TestSupport::ReadBytes(config));
@@ -80,7 +80,7 @@ TEST_F(SettingsApply, ReplacesWhatStandsAtAnUnusedCopyNameWithoutWritingThroughI
 
   ApplyServerSettings(config, "127.0.0.1", 81, launcher);
 
-  ASSERT_TRUE(PollUntil([&] { return AppUtils::FileExists(record); }));
+  ASSERT_TRUE(WaitUntil([&] { return AppUtils::FileExists(record); }, 60s, "the restart's record"));
   EXPECT_EQ(TestSupport::ReadBytes(elsewhere), "keep me");
   EXPECT_FALSE(fs::is_symlink(CommandFolder() + "/ruzu_cmd0.tmp"));
   EXPECT_EQ(TestSupport::ReadBytes(CommandFolder() + "/ruzu_cmd0.tmp.ini"), TestSupport::ReadBytes(config));

@@ -51,7 +51,7 @@ TEST(AboutForm, ShowsTitleVersionAndCopyrightCentredWithTheIconBesideTheTitle)
     about.Version = "7.00";
     about.Year = "2010";
     about.show();
-    ASSERT_TRUE(WaitUntil([&] { return about.isVisible(); }));
+    ASSERT_TRUE(WaitUntil([&] { return about.isVisible(); }, 60s, "the About box to show"));
 
     EXPECT_EQ(about.windowTitle(), "About");
     EXPECT_EQ(about.size(), QSize(295, 194));

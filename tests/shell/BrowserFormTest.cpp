@@ -2,6 +2,7 @@
 #include "GuiWait.h"
 #include "OutDir.h"
 #include "TestHttpServer.h"
+#include "WindowManagerView.h"
 #include "shell/MainForm.h"
 #include "shell/WebBrowser.h"
 
@@ -9,7 +10,6 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QPointer>
-#include <QProcess>
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolButton>
@@ -44,9 +44,11 @@ protected:
   static void Load(TWebBrowser *browser, const QString &address, const QString &title)
   {
     browser->Navigate(address);
-    ASSERT_TRUE(WaitUntil([&] {
-      return browser->ReadyState() == TWebBrowser::READYSTATE_COMPLETE && browser->title() == title;
-    }));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+          return browser->ReadyState() == TWebBrowser::READYSTATE_COMPLETE && browser->title() == title;
+        },
+        60s, "the page " + title.toStdString()));
   }
 
   static std::vector<TfrmBrowser *> Popups()
@@ -64,22 +66,24 @@ protected:
     const std::vector<TfrmBrowser *> before = Popups();
     browser->page()->runJavaScript(script);
     TfrmBrowser *popup = nullptr;
-    const bool opened = WaitUntil([&] {
-      for (TfrmBrowser *candidate : Popups())
-        if (std::find(before.begin(), before.end(), candidate) == before.end())
-          popup = candidate;
-      return popup && popup->isVisible() && popup->Browser()->title() == title &&
-             popup->Browser()->ReadyState() == TWebBrowser::READYSTATE_COMPLETE;
-    });
-    EXPECT_TRUE(opened) << script.toStdString();
+    const ::testing::AssertionResult opened = WaitUntil(
+        [&] {
+          for (TfrmBrowser *candidate : Popups())
+            if (std::find(before.begin(), before.end(), candidate) == before.end())
+              popup = candidate;
+          return popup && popup->isVisible() && popup->Browser()->title() == title &&
+                 popup->Browser()->ReadyState() == TWebBrowser::READYSTATE_COMPLETE;
+        },
+        60s, "a pop-up showing " + title.toStdString() + " from " + script.toStdString());
+    EXPECT_TRUE(opened);
     return opened ? popup : nullptr;
   }
 
-  // The window's outer top-left corner once the window manager has framed it.
-  static QPoint FramePosition(QWidget *window, const QPoint &expected)
+  // The window manager's frame around the window, once it has framed it.
+  static QRect Frame(QWidget *window)
   {
-    WaitUntil([&] { return window->frameGeometry().topLeft() == expected; }, 5000);
-    return window->frameGeometry().topLeft();
+    EXPECT_TRUE(WaitUntil([&] { return !WmFrame(window).isNull(); }, 60s, "the window manager's frame"));
+    return WmFrame(window);
   }
 
   static QWidget *Part(QWidget *window, const char *name)
@@ -111,16 +115,13 @@ TEST_F(BrowserFormTest, WithoutARequestedPositionThePopupIs800By600CentredWithEv
     TfrmBrowser *popup = OpenFrom(mainBrowser, script);
     ASSERT_NE(popup, nullptr);
     EXPECT_EQ(popup->size(), QSize(800, 600));
-    EXPECT_EQ(FramePosition(popup, CentredFor(QSize(800, 600))), CentredFor(QSize(800, 600)));
+    EXPECT_EQ(Frame(popup).topLeft(), CentredFor(QSize(800, 600)));
     EXPECT_TRUE(Part(popup, "CoolBar1")->isVisible());
     EXPECT_TRUE(Part(popup, "StatusBar1")->isVisible());
     EXPECT_EQ(popup->windowTitle(), "Pop-up");
     EXPECT_EQ(popup->findChild<QComboBox *>("cboAddress")->currentText(), server.Address("/popup"));
-    if (script == "window.open('/popup')") {
-      // Settle time for the page's first paint, so the picture shows it.
-      WaitUntil([] { return false; }, 700);
-      QProcess::execute("import", {"-window", "root", OutDir() + "/popup.png"});
-    }
+    if (script == "window.open('/popup')")
+      SaveScreenshot("popup.png");
     delete popup;
   }
 }
@@ -131,14 +132,14 @@ TEST_F(BrowserFormTest, ARequestedGeometrySizesThePageAreaAndPlacesTheWindow)
       OpenFrom(mainBrowser, "window.open('/popup', 'p1', 'left=100,top=50,width=400,height=300')");
   ASSERT_NE(popup, nullptr);
   EXPECT_EQ(popup->Browser()->size(), QSize(400, 300));
-  EXPECT_EQ(FramePosition(popup, QPoint(100, 50)), QPoint(100, 50));
+  EXPECT_EQ(Frame(popup).topLeft(), QPoint(100, 50));
   EXPECT_FALSE(Part(popup, "CoolBar1")->isVisible());
   EXPECT_FALSE(Part(popup, "StatusBar1")->isVisible());
 
   // A later navigation neither moves nor resizes it.
-  const QRect placed = popup->frameGeometry();
+  const QRect placed = Frame(popup);
   Load(popup->Browser(), server.Address("/second"), "Second");
-  EXPECT_EQ(popup->frameGeometry(), placed);
+  EXPECT_EQ(Frame(popup), placed);
 }
 
 TEST_F(BrowserFormTest, ToolBandAndStatusBarFollowTheFeatures)
@@ -171,7 +172,7 @@ TEST_F(BrowserFormTest, PopupsOpenPopupsThatShareTheirHome)
   EXPECT_EQ(second->Browser()->size(), QSize(800, 600));
 
   second->findChild<QToolButton *>("btnHome")->click();
-  EXPECT_TRUE(WaitUntil([&] { return second->Browser()->title() == "Home page"; }));
+  EXPECT_TRUE(WaitUntil([&] { return second->Browser()->title() == "Home page"; }, 60s, "the home page"));
   EXPECT_EQ(server.Requests("/"), 1);
 }
 
@@ -183,7 +184,7 @@ TEST_F(BrowserFormTest, APageClosingItsWindowClosesOnlyThatPopup)
   ASSERT_NE(second, nullptr);
   QPointer<TfrmBrowser> closing = second;
   second->Browser()->page()->runJavaScript("window.close()");
-  EXPECT_TRUE(WaitUntil([&] { return closing.isNull(); }));
+  EXPECT_TRUE(WaitUntil([&] { return closing.isNull(); }, 60s, "the pop-up to close"));
   EXPECT_EQ(Popups(), std::vector<TfrmBrowser *>{first});
   EXPECT_TRUE(first->isVisible());
   EXPECT_TRUE(main->isVisible());
@@ -195,7 +196,8 @@ TEST_F(BrowserFormTest, FeaturesOfAWindowOpenThatWentElsewhereAreNotReused)
   TfrmBrowser *named = OpenFrom(mainBrowser, "window.open('/popup', 'named')");
   ASSERT_NE(named, nullptr);
   mainBrowser->page()->runJavaScript("window.open('/second', 'named', 'left=5,top=5,width=200,height=200')");
-  ASSERT_TRUE(WaitUntil([&] { return named->Browser()->title() == "Second"; }));
+  ASSERT_TRUE(
+      WaitUntil([&] { return named->Browser()->title() == "Second"; }, 60s, "the named window's new page"));
   TfrmBrowser *plain = OpenFrom(mainBrowser, "document.getElementById('link').click()", "Second");
   ASSERT_NE(plain, nullptr);
   EXPECT_EQ(plain->size(), QSize(800, 600));
@@ -212,13 +214,12 @@ TEST_F(BrowserFormTest, APopupStaysInsideTheScreenWhateverSizeAndPlaceItsPageAsk
     Load(mainBrowser, server.Address("/opener"), "Opener");
     TfrmBrowser *popup = OpenFrom(mainBrowser, "window.open('/popup', '', '" + features + "')");
     ASSERT_NE(popup, nullptr) << features.toStdString();
-    // The window manager's frame included, once it has framed the window.
-    EXPECT_TRUE(WaitUntil([&] { return popup->frameGeometry() != popup->geometry(); }, 5000));
-    EXPECT_TRUE(available.contains(popup->frameGeometry()))
-        << features.toStdString() << ": " << popup->frameGeometry().x() << "," << popup->frameGeometry().y()
-        << " " << popup->frameGeometry().width() << "x" << popup->frameGeometry().height();
+    // The window manager's frame included.
+    const QRect frame = Frame(popup);
+    EXPECT_TRUE(available.contains(frame)) << features.toStdString() << ": " << frame.x() << "," << frame.y()
+                                           << " " << frame.width() << "x" << frame.height();
     if (features.startsWith("left=-5000"))
-      QProcess::execute("import", {"-window", "root", OutDir() + "/popup-oversized.png"});
+      SaveScreenshot("popup-oversized.png");
     delete popup;
   }
 }
@@ -229,14 +230,14 @@ TEST_F(BrowserFormTest, APageLoopingOnWindowOpenGetsTwoPopupsPerLoad)
                  TitledPage("Flood", "<script>for (let i = 0; i < 50; ++i) window.open('/popup', 'f' + i);"
                                      "document.title = 'Flooded';</script>"));
   Load(mainBrowser, server.Address("/flood"), "Flooded");
-  ASSERT_TRUE(WaitUntil([&] { return Popups().size() == 2; }));
+  ASSERT_TRUE(WaitUntil([&] { return Popups().size() == 2; }, 60s, "two pop-ups"));
   // Leaving the page lets every request it made arrive; none more was opened.
   Load(mainBrowser, server.Address("/opener"), "Opener");
   EXPECT_EQ(Popups().size(), 2u);
   EXPECT_LE(server.Requests("/popup"), 2);
   // A new load has its own allowance.
   Load(mainBrowser, server.Address("/flood"), "Flooded");
-  ASSERT_TRUE(WaitUntil([&] { return Popups().size() == 4; }));
+  ASSERT_TRUE(WaitUntil([&] { return Popups().size() == 4; }, 60s, "four pop-ups"));
   Load(mainBrowser, server.Address("/opener"), "Opener");
   EXPECT_EQ(Popups().size(), 4u);
 }

@@ -61,7 +61,8 @@ TEST(ErrorReport, ExceptionFromAHandlerIsReportedAndTheApplicationGoesOn)
   QTimer::singleShot(5, [] { throw std::runtime_error("Unable to write to /x/my.ini."); });
   QTimer::singleShot(20, [&] { laterHandlerRan = true; });
 
-  ASSERT_TRUE(WaitUntil([&] { return closer.boxes.size() == 2 && laterHandlerRan; }));
+  ASSERT_TRUE(WaitUntil([&] { return closer.boxes.size() == 2 && laterHandlerRan; }, 60s,
+                        "both error boxes and the later handler"));
   // The second report may come up inside the first one's loop; order them by text.
   std::sort(closer.boxes.begin(), closer.boxes.end(),
             [](const TSeenBox &a, const TSeenBox &b) { return a.text < b.text; });

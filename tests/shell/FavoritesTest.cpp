@@ -102,7 +102,7 @@ TEST_F(MainFormTest, FavoritesMenuListsFoldersThenAddressesAndOpensThem)
   // An address entry shows the address, placeholder replaced, and goes there.
   menu->actions()[6]->trigger();
   EXPECT_EQ(Address()->currentText(), server.Address("/p1"));
-  ASSERT_TRUE(WaitUntil([this] { return form->windowTitle() == "Page 1"; }));
+  ASSERT_TRUE(WaitUntil([this] { return form->windowTitle() == "Page 1"; }, 60s, "the title of page 1"));
 
   // Folders go to the desktop's opener, which the test replaces to see what it is given.
   QTextBrowser opener;

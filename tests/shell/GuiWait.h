@@ -1,11 +1,16 @@
 #pragma once
 
+#include "utils/WaitUntil.h"
+
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QString>
 #include <QThread>
+#include <chrono>
 #include <functional>
 #include <ostream>
+#include <string>
+
+using namespace std::chrono_literals;
 
 // Readable QString values in test failures.
 inline void PrintTo(const QString &text, std::ostream *out)
@@ -13,17 +18,17 @@ inline void PrintTo(const QString &text, std::ostream *out)
   *out << '"' << text.toStdString() << '"';
 }
 
-// Runs the event loop until Done holds. The limit only keeps a broken run from hanging; it is far
-// beyond any expected duration.
-inline bool WaitUntil(const std::function<bool()> &done, int limitMs = 60000)
+// The application's events run between two checks, so that windows, pages and timers go on while
+// a test waits (as QTRY_VERIFY does).
+inline void RunEventsBetweenChecks()
 {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > limitMs)
-      return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    QThread::msleep(2);
-  }
-  return true;
+  QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  QThread::msleep(10);
+}
+
+// TestSupport::WaitUntil with the event loop running.
+inline ::testing::AssertionResult WaitUntil(const std::function<bool()> &done,
+                                            std::chrono::milliseconds limit, const std::string &what)
+{
+  return TestSupport::WaitUntil(done, limit, what, RunEventsBetweenChecks);
 }

@@ -38,7 +38,8 @@ protected:
     form->ApplyTitle(QString::fromStdString(info.appName), QIcon());
     form->show();
     form->CompleteStartup(info);
-    ASSERT_TRUE(WaitUntil([this] { return form->windowTitle() == "Local Site" && Complete(); }));
+    ASSERT_TRUE(WaitUntil([this] { return form->windowTitle() == "Local Site" && Complete(); }, 60s,
+                          "the local site, complete"));
   }
 
   template <typename T> T *Find(const char *name) const
@@ -59,7 +60,9 @@ protected:
   {
     Address()->setEditText(server.Address(path));
     Key(Qt::Key_Return);
-    ASSERT_TRUE(WaitUntil([&] { return form->windowTitle() == title && Complete(); })) << path.toStdString();
+    ASSERT_TRUE(WaitUntil([&] { return form->windowTitle() == title && Complete(); }, 60s,
+                          "the page " + title.toStdString() + ", complete"))
+        << path.toStdString();
   }
 
   // Sends a key press to the address box's editor, as typing does.

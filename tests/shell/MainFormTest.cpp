@@ -46,13 +46,16 @@ TEST_F(MainFormTest, FirstNavigationOpensTheLocalSiteAndTheCaptionFollowsThePage
   EXPECT_FALSE(Find<QToolButton>("btnBack")->isEnabled());
 
   Visit("/p1", "Page 1");
-  EXPECT_TRUE(WaitUntil([this] { return Find<QToolButton>("btnBack")->isEnabled(); }));
+  EXPECT_TRUE(
+      WaitUntil([this] { return Find<QToolButton>("btnBack")->isEnabled(); }, 60s, "Back to be enabled"));
   EXPECT_FALSE(Find<QToolButton>("btnForward")->isEnabled());
   EXPECT_TRUE(form->grab().save(OutDir() + "/main.png"));
 
   Find<QToolButton>("btnBack")->click();
-  ASSERT_TRUE(WaitUntil([this] { return form->windowTitle() == "Local Site"; }));
-  EXPECT_TRUE(WaitUntil([this] { return Find<QToolButton>("btnForward")->isEnabled(); }));
+  ASSERT_TRUE(
+      WaitUntil([this] { return form->windowTitle() == "Local Site"; }, 60s, "the title of the local site"));
+  EXPECT_TRUE(WaitUntil([this] { return Find<QToolButton>("btnForward")->isEnabled(); }, 60s,
+                        "Forward to be enabled"));
   // Back selects the known address and adds nothing.
   EXPECT_EQ(History(), (QStringList{server.Address("/p1"), server.Address("/")}));
   EXPECT_EQ(Address()->currentIndex(), 1);
@@ -111,7 +114,7 @@ TEST_F(MainFormTest, AddressBoxKeysWalkTheHistoryAndEnterNavigates)
   // Enter goes to the box's text with blanks and control characters trimmed, nothing else added.
   Address()->setEditText("\t  " + server.Address("/p3") + " \n");
   Key(Qt::Key_Enter);
-  ASSERT_TRUE(WaitUntil([this] { return form->windowTitle() == "Page 3"; }));
+  ASSERT_TRUE(WaitUntil([this] { return form->windowTitle() == "Page 3"; }, 60s, "the title of page 3"));
   EXPECT_EQ(Browser()->LocationURL(), server.Address("/p3"));
 }
 
@@ -131,7 +134,7 @@ TEST_F(MainFormTest, AnAddressThatCannotBeNavigatedIsReportedAndTheWindowStays)
     reported.clear();
     Address()->setEditText(typed);
     Key(Qt::Key_Return);
-    ASSERT_TRUE(WaitUntil([&] { return !reported.isEmpty(); }));
+    ASSERT_TRUE(WaitUntil([&] { return !reported.isEmpty(); }, 60s, "the report of the failed navigation"));
     EXPECT_EQ(reported, "Local Site|'" + typed + "' is not a valid address.");
     EXPECT_EQ(Browser()->LocationURL(), server.Address("/"));
   }
@@ -151,11 +154,13 @@ TEST_F(MainFormTest, TypedAddressesWithoutASchemeAreCompletedAsBrowsersDo)
   // name the completed address.
   Address()->setEditText("127.0.0.1:" + port + "/p1");
   Key(Qt::Key_Return);
-  ASSERT_TRUE(WaitUntil([&] { return form->windowTitle() == "Page 1" && Complete(); }));
+  ASSERT_TRUE(
+      WaitUntil([&] { return form->windowTitle() == "Page 1" && Complete(); }, 60s, "page 1, complete"));
   EXPECT_EQ(History().first(), server.Address("/p1"));
   Address()->setEditText("127.0.0.1:" + port);
   Key(Qt::Key_Return);
-  ASSERT_TRUE(WaitUntil([&] { return form->windowTitle() == "Local Site" && Complete(); }));
+  ASSERT_TRUE(WaitUntil([&] { return form->windowTitle() == "Local Site" && Complete(); }, 60s,
+                        "the local site, complete"));
   EXPECT_EQ(server.Requests("/"), 2);
   EXPECT_EQ(WmName(form.get()), "Local Site");
 }
@@ -171,10 +176,12 @@ TEST_F(MainFormTest, TheAddressBoxNavigatesOnAPickFromTheListButNotWhenItLosesTh
   // The exact text of a history item, then the focus moves on: the box selects the item, no more.
   form->activateWindow();
   Address()->setFocus();
-  ASSERT_TRUE(WaitUntil([&] { return Address()->lineEdit()->hasFocus(); }));
+  ASSERT_TRUE(
+      WaitUntil([&] { return Address()->lineEdit()->hasFocus(); }, 60s, "the focus in the address box"));
   Address()->setEditText(p1.toString());
   Browser()->setFocus();
-  ASSERT_TRUE(WaitUntil([&] { return !Address()->lineEdit()->hasFocus(); }));
+  ASSERT_TRUE(WaitUntil([&] { return !Address()->lineEdit()->hasFocus(); }, 60s,
+                        "the focus to leave the address box"));
   // The next page is visited only after any navigation the focus change started.
   Visit("/p3", "Page 3");
   EXPECT_EQ(server.Requests("/p1"), 1);
@@ -182,11 +189,12 @@ TEST_F(MainFormTest, TheAddressBoxNavigatesOnAPickFromTheListButNotWhenItLosesTh
   // Choosing an item of the open list (arrow keys, then Enter) goes there.
   Address()->showPopup();
   QAbstractItemView *list = Address()->view();
-  ASSERT_TRUE(WaitUntil([&] { return list->isVisible(); }));
+  ASSERT_TRUE(WaitUntil([&] { return list->isVisible(); }, 60s, "the address list to open"));
   list->setCurrentIndex(list->model()->index(History().indexOf(p1.toString()), 0));
   QKeyEvent enter(QEvent::ShortcutOverride, Qt::Key_Return, Qt::NoModifier);
   QApplication::sendEvent(list, &enter);
-  ASSERT_TRUE(WaitUntil([&] { return form->windowTitle() == "Page 1" && Complete(); }));
+  ASSERT_TRUE(
+      WaitUntil([&] { return form->windowTitle() == "Page 1" && Complete(); }, 60s, "page 1, complete"));
 }
 
 TEST_F(MainFormTest, EveryWindowShowsItsOwnCaptionAndTheApplicationIconToTheWindowManager)
@@ -197,23 +205,28 @@ TEST_F(MainFormTest, EveryWindowShowsItsOwnCaptionAndTheApplicationIconToTheWind
   QApplication::setWindowIcon(QIcon(red));
   const QString redIcon = "16, 16, 4294901760, 4294901760";
   Start();
-  ASSERT_TRUE(WaitUntil([&] { return WmName(form.get()) == "Local Site"; }));
+  ASSERT_TRUE(WaitUntil([&] { return WmName(form.get()) == "Local Site"; }, 60s,
+                        "the window manager's caption of the main window"));
   EXPECT_TRUE(WmIcon(form.get()).startsWith(redIcon)) << WmIcon(form.get()).left(80).toStdString();
 
   // A pop-up: its page's title alone, and the icon.
   Browser()->page()->runJavaScript("window.open('/p1')");
   TfrmBrowser *popup = nullptr;
-  ASSERT_TRUE(WaitUntil([&] {
-    for (QWidget *window : QApplication::topLevelWidgets())
-      if (auto *candidate = qobject_cast<TfrmBrowser *>(window); candidate && candidate->isVisible())
-        popup = candidate;
-    return popup && popup->Browser()->title() == "Page 1";
-  }));
-  EXPECT_TRUE(WaitUntil([&] { return WmName(popup) == "Page 1"; })) << WmName(popup).toStdString();
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        for (QWidget *window : QApplication::topLevelWidgets())
+          if (auto *candidate = qobject_cast<TfrmBrowser *>(window); candidate && candidate->isVisible())
+            popup = candidate;
+        return popup && popup->Browser()->title() == "Page 1";
+      },
+      60s, "the pop-up window"));
+  EXPECT_TRUE(
+      WaitUntil([&] { return WmName(popup) == "Page 1"; }, 60s, "the window manager's caption of the pop-up"))
+      << WmName(popup).toStdString();
   EXPECT_TRUE(WmIcon(popup).startsWith(redIcon));
   // An empty caption does not borrow the main page's title.
   popup->setWindowTitle("");
-  EXPECT_TRUE(WaitUntil([&] { return WmName(popup) != "Page 1"; }));
+  EXPECT_TRUE(WaitUntil([&] { return WmName(popup) != "Page 1"; }, 60s, "the pop-up's caption to change"));
   EXPECT_FALSE(WmName(popup).contains("Local Site")) << WmName(popup).toStdString();
   delete popup;
 
@@ -325,7 +338,7 @@ TEST_F(MainFormTest, FullScreenCoversTheScreenWithoutBorderAndBarsAndCanBeLeft)
   EXPECT_TRUE(form->windowFlags() & Qt::FramelessWindowHint);
   EXPECT_FALSE(Find<QWidget>("CoolBar1")->isVisible());
   EXPECT_FALSE(Find<QWidget>("StatusBar1")->isVisible());
-  EXPECT_TRUE(WaitUntil([&] { return form->geometry() == screen; }));
+  EXPECT_TRUE(WaitUntil([&] { return form->geometry() == screen; }, 60s, "the window to cover the screen"));
 
   form->ExitFullScreen();
   EXPECT_FALSE(form->windowFlags() & Qt::FramelessWindowHint);
@@ -342,7 +355,8 @@ TEST_F(MainFormTest, F5InThePageRefreshesIt)
   QWidget *page = Browser()->focusProxy() ? Browser()->focusProxy() : Browser();
   QKeyEvent press(QEvent::KeyPress, Qt::Key_F5, Qt::NoModifier);
   QApplication::sendEvent(page, &press);
-  EXPECT_TRUE(WaitUntil([this] { return server.Requests("/") == 2 && Complete(); }));
+  EXPECT_TRUE(WaitUntil([this] { return server.Requests("/") == 2 && Complete(); }, 60s,
+                        "the second request of the page, complete"));
 }
 
 TEST_F(MainFormTest, ActivationClosesTheSplashProcessOnceThePageIsComplete)
@@ -361,7 +375,7 @@ TEST_F(MainFormTest, ActivationClosesTheSplashProcessOnceThePageIsComplete)
   info.splashProcessId = static_cast<AppUtils::TProcessId>(splash);
   Start();
   form->activateWindow();
-  ASSERT_TRUE(WaitUntil([&] { return !killed.empty(); }));
+  ASSERT_TRUE(WaitUntil([&] { return !killed.empty(); }, 60s, "the splash process to be ended"));
   int status = 0;
   ASSERT_EQ(waitpid(splash, &status, 0), splash);
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
@@ -401,7 +415,7 @@ TEST_F(MainFormTest, HelpOpensTheLocalHelpWhenPresentElseTheWebsiteAndShowsTheWi
   TrayItem("mnuTray_Help")->trigger();
   std::filesystem::remove_all(help.parent_path());
   EXPECT_EQ(Address()->currentText(), server.Address("/help"));
-  EXPECT_TRUE(WaitUntil([this] { return form->windowTitle() == "Help"; }));
+  EXPECT_TRUE(WaitUntil([this] { return form->windowTitle() == "Help"; }, 60s, "the title of the help page"));
 }
 
 TEST_F(MainFormTest, APageAskingForANewWindowIsHandedOnWithTheHomeAddress)
@@ -416,7 +430,7 @@ TEST_F(MainFormTest, APageAskingForANewWindowIsHandedOnWithTheHomeAddress)
                      requested = request.requestedUrl();
                    });
   Visit("/opener", "Opener");
-  ASSERT_TRUE(WaitUntil([&] { return !home.isEmpty(); }));
+  ASSERT_TRUE(WaitUntil([&] { return !home.isEmpty(); }, 60s, "the new-window request"));
   EXPECT_EQ(home, QString("http://127.0.0.1:%1").arg(server.Port()));
   EXPECT_EQ(requested, QUrl(server.Address("/p1")));
 }

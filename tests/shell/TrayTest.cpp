@@ -2,13 +2,16 @@
 #include "GuiWait.h"
 #include "OutDir.h"
 #include "TestHttpServer.h"
+#include "WindowManagerView.h"
 #include "shell/MainForm.h"
 #include "shell/StartupInfo.h"
 #include "shell/TrayIconMan.h"
+#include "utils/XWindowPlace.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCursor>
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -25,9 +28,9 @@ QIcon TestIcon()
 }
 
 // Waits out the click block, so the next click is a fresh one.
-void WaitPastClickBlock()
+::testing::AssertionResult WaitPastClickBlock(const TTrayIconMan &tray)
 {
-  WaitUntil([] { return false; }, QApplication::doubleClickInterval() + 55 + 150);
+  return WaitUntil([&] { return !tray.ClicksBlocked(); }, 60s, "the end of the click block");
 }
 
 class TrayTest : public ::testing::Test
@@ -53,17 +56,21 @@ protected:
   void Click(int button, int count = 1)
   {
     QWidget *iconWindow = nullptr;
-    ASSERT_TRUE(WaitUntil([&] {
-      for (QWidget *widget : QApplication::topLevelWidgets())
-        if (widget->inherits("QSystemTrayIconSys") && widget->isVisible())
-          iconWindow = widget;
-      return iconWindow != nullptr;
-    }));
-    // A new icon takes clicks only once the tray has finished embedding it, which Qt does not report.
-    if (iconWindow != settledIconWindow) {
-      WaitUntil([] { return false; }, 1000);
-      settledIconWindow = iconWindow;
-    }
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+          for (QWidget *widget : QApplication::topLevelWidgets())
+            if (widget->inherits("QSystemTrayIconSys") && widget->isVisible())
+              iconWindow = widget;
+          return iconWindow != nullptr;
+        },
+        60s, "the tray icon's window"));
+    ASSERT_TRUE(
+        TestSupport::WaitForTrayIconToSettle(std::to_string(iconWindow->winId()), RunEventsBetweenChecks));
+    // Within the double-click time of the last click, whichever test made it, a click would count as
+    // the second of a double click.
+    ASSERT_TRUE(WaitUntil(
+        [] { return !LastClick().isValid() || LastClick().elapsed() > QApplication::doubleClickInterval(); },
+        60s, "the double-click time since the last click"));
     const QPoint centre = iconWindow->rect().center();
     const size_t before = reasons.size();
     ASSERT_EQ(QProcess::execute("xdotool", {"mousemove", "--window", QString::number(iconWindow->winId()),
@@ -71,11 +78,19 @@ protected:
                                             "--repeat", QString::number(count), "--delay", "60",
                                             QString::number(button)}),
               0);
-    ASSERT_TRUE(WaitUntil([&] { return reasons.size() >= before + count; }));
+    LastClick().start();
+    ASSERT_TRUE(
+        WaitUntil([&] { return reasons.size() >= before + count; }, 60s, "the icon to report the clicks"));
+  }
+
+  // When the last click of this program went out.
+  static QElapsedTimer &LastClick()
+  {
+    static QElapsedTimer clock;
+    return clock;
   }
 
   std::vector<QSystemTrayIcon::ActivationReason> reasons;
-  QWidget *settledIconWindow = nullptr;
 };
 
 } // namespace
@@ -116,21 +131,22 @@ TEST_F(TrayTest, ADoubleClickTogglesOnceAndAClickInsideTheBlockOnlyBringsTheWind
   Click(1);
   EXPECT_EQ(toggles, 1);
 
-  WaitPastClickBlock();
+  ASSERT_TRUE(WaitPastClickBlock(tray));
   Click(1, 2);
   EXPECT_EQ(toggles, 2);
   EXPECT_EQ(reasons.back(), QSystemTrayIcon::DoubleClick);
 
   // Three quick clicks: the first toggles, the second completes a double click, the third falls in
   // the block and brings the application window forward instead.
-  WaitPastClickBlock();
+  ASSERT_TRUE(WaitPastClickBlock(tray));
   other.activateWindow();
-  ASSERT_TRUE(WaitUntil([&] { return other.isActiveWindow(); }));
+  ASSERT_TRUE(WaitUntil([&] { return other.isActiveWindow(); }, 60s, "the other window to be active"));
   Click(1, 3);
   EXPECT_EQ(toggles, 3);
-  EXPECT_TRUE(WaitUntil([&] { return applicationWindow.isActiveWindow(); }));
+  EXPECT_TRUE(WaitUntil([&] { return applicationWindow.isActiveWindow(); }, 60s,
+                        "the application window to be active"));
 
-  WaitPastClickBlock();
+  ASSERT_TRUE(WaitPastClickBlock(tray));
   Click(1);
   EXPECT_EQ(toggles, 4);
 }
@@ -149,7 +165,7 @@ TEST_F(TrayTest, RightClickOpensTheMenuAndNotificationsOffIgnoreClicks)
   Watch(tray.TrayIcon());
 
   Click(3);
-  ASSERT_TRUE(WaitUntil([&] { return menu.isVisible(); }));
+  ASSERT_TRUE(WaitUntil([&] { return menu.isVisible(); }, 60s, "the menu"));
   EXPECT_EQ(toggles, 0);
   EXPECT_LE((menu.geometry().center() - QCursor::pos()).manhattanLength(), menu.width() + menu.height());
   menu.hide();
@@ -179,34 +195,37 @@ TEST_F(TrayTest, TheMainWindowLivesInTheTray)
   info.favoritesFile = folder.filePath("Favorites.ini").toStdString();
   main.CompleteStartup(info);
 
-  ASSERT_TRUE(WaitUntil([&] { return main.TrayIconMan != nullptr; }));
+  ASSERT_TRUE(WaitUntil([&] { return main.TrayIconMan != nullptr; }, 60s, "the tray icon"));
   QSystemTrayIcon *icon = main.TrayIconMan->TrayIcon();
   Watch(icon);
   // The tip stays the configured title whatever the page is called.
-  ASSERT_TRUE(WaitUntil([&] { return main.windowTitle() == "Local site"; }));
+  ASSERT_TRUE(WaitUntil([&] { return main.windowTitle() == "Local site"; }, 60s, "the page's title"));
   EXPECT_EQ(icon->toolTip(), "Corvala Tray Test");
 
+  // The window manager's view counts too: a minimise it has not yet carried out, or a window it has
+  // not yet mapped again, would otherwise hide the window again later.
+  const auto shown = [&] { return main.isVisible() && !main.isMinimized() && WmState(&main) == "Normal"; };
+  const auto hidden = [&] { return main.isHidden() && WmState(&main).isEmpty(); };
   Click(1);
-  EXPECT_TRUE(WaitUntil([&] { return main.isHidden(); }));
-  WaitPastClickBlock();
+  EXPECT_TRUE(WaitUntil(hidden, 60s, "the window to hide"));
+  ASSERT_TRUE(WaitPastClickBlock(*main.TrayIconMan));
   Click(1);
-  EXPECT_TRUE(WaitUntil([&] { return main.isVisible() && main.isActiveWindow(); }));
+  EXPECT_TRUE(WaitUntil([&] { return shown() && main.isActiveWindow(); }, 60s, "the window to show, active"));
 
   // Minimising hides to the tray; Show/Hide brings the window back restored.
   main.showMinimized();
-  EXPECT_TRUE(WaitUntil([&] { return main.isHidden(); }));
+  EXPECT_TRUE(WaitUntil(hidden, 60s, "the minimised window to hide"));
   main.findChild<QAction *>("mnuTray_Show")->trigger();
-  EXPECT_TRUE(WaitUntil([&] { return main.isVisible() && !main.isMinimized(); }));
+  EXPECT_TRUE(WaitUntil(shown, 60s, "the window to show again"));
 
   Click(3);
-  ASSERT_TRUE(WaitUntil([&] { return main.mnuTray->isVisible(); }));
+  ASSERT_TRUE(WaitUntil([&] { return main.mnuTray->isVisible(); }, 60s, "the tray menu"));
   EXPECT_TRUE(main.isVisible());
-  WaitUntil([] { return false; }, 300);
-  QProcess::execute("import", {"-window", "root", OutDir() + "/tray-menu.png"});
+  SaveScreenshot("tray-menu.png");
   main.mnuTray->hide();
 
   // While a modal dialog is open, the icon does nothing.
-  WaitPastClickBlock();
+  ASSERT_TRUE(WaitPastClickBlock(*main.TrayIconMan));
   main.SetTrayNotifications(false);
   Click(1);
   EXPECT_TRUE(main.isVisible());

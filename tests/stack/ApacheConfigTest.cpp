@@ -3,6 +3,7 @@
 
 #include "utils/Ports.h"
 #include "utils/TestSupport.h"
+#include "utils/WaitUntil.h"
 
 #include <arpa/inet.h>
 #include <csignal>
@@ -276,15 +277,17 @@ TEST(WriteApacheConfig, RealApacheServesPhpAndHtaccessRules)
     execl(kApache.c_str(), kApache.c_str(), "-f", conf.c_str(), "-DFOREGROUND", static_cast<char *>(nullptr));
     _exit(127);
   }
-  // Bounded wait for the listener; ends early when Apache gives up.
+  // Until the site answers, or Apache gives up.
   std::string home;
   int status = 0;
   bool exited = false;
-  for (int attempt = 0; attempt < 200 && home.empty() && !exited; ++attempt) {
-    usleep(50000);
-    exited = waitpid(pid, &status, WNOHANG) == pid;
-    home = HttpGet(setup.apachePort, "/");
-  }
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        exited = waitpid(pid, &status, WNOHANG) == pid;
+        home = HttpGet(setup.apachePort, "/");
+        return exited || !home.empty();
+      },
+      60s, "Apache to answer"));
   const std::string pretty = HttpGet(setup.apachePort, "/sub/pretty");
   if (!exited) {
     kill(pid, SIGTERM);

@@ -2,6 +2,7 @@
 #include "utils/ProcessList.h"
 
 #include "utils/TestSupport.h"
+#include "utils/WaitUntil.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -25,17 +26,6 @@ namespace
 {
 
 const std::string childProgram = CORVALA_TEST_CHILD;
-
-// Waits for something another process does; the bound only keeps a broken build from hanging.
-template <typename Condition> bool Eventually(Condition condition)
-{
-  for (int round = 0; round < 3000; ++round) {
-    if (condition())
-      return true;
-    usleep(10000);
-  }
-  return condition();
-}
 
 std::string Quoted(const fs::path &path)
 {
@@ -126,7 +116,10 @@ protected:
 
   TProcessId ReadId(const fs::path &file)
   {
-    if (!Eventually([&] { return fs::exists(file); }))
+    const ::testing::AssertionResult written =
+        WaitUntil([&] { return fs::exists(file); }, 60s, "the child to write " + file.string());
+    EXPECT_TRUE(written);
+    if (!written)
       return 0;
     TProcessId id = 0;
     std::ifstream(file) >> id;
@@ -320,7 +313,8 @@ TEST_F(ProcessTest, ZombieIsNotRunningAndOnlyOurStartsAreReaped)
   if (forked == 0)
     _exit(3);
   ASSERT_NE(started, 0u);
-  ASSERT_TRUE(Eventually([&] { return StateOf(started) == 'Z' && StateOf(forked) == 'Z'; }));
+  ASSERT_TRUE(WaitUntil([&] { return StateOf(started) == 'Z' && StateOf(forked) == 'Z'; }, 60s,
+                        "both children to end"));
 
   EXPECT_FALSE(ProcessExists(started));
   EXPECT_EQ(waitpid(static_cast<pid_t>(started), nullptr, WNOHANG), -1);
@@ -334,7 +328,8 @@ TEST_F(ProcessTest, ReapChildrenCollectsEndedStarts)
 {
   const TProcessId first = Start(childProgram, "sleep 0");
   const TProcessId second = Start(childProgram, "sleep 0");
-  ASSERT_TRUE(Eventually([&] { return StateOf(first) == 'Z' && StateOf(second) == 'Z'; }));
+  ASSERT_TRUE(WaitUntil([&] { return StateOf(first) == 'Z' && StateOf(second) == 'Z'; }, 60s,
+                        "both children to end"));
   ReapChildren();
   EXPECT_TRUE(HasNoChildLeft());
 }
@@ -405,11 +400,11 @@ TEST_F(ProcessTest, SignalsReachOneProcessOrItsWholeGroup)
   ASSERT_NE(member, 0u);
 
   EXPECT_TRUE(SignalProcess(leader, SIGTERM, false));
-  EXPECT_TRUE(Eventually([&] { return !ProcessExists(leader); }));
+  EXPECT_TRUE(WaitUntil([&] { return !ProcessExists(leader); }, 60s, "the group's leader to end"));
   EXPECT_TRUE(ProcessExists(member));
   // The group outlives its leader and keeps the leader's id.
   EXPECT_TRUE(SignalProcess(leader, SIGKILL, true));
-  EXPECT_TRUE(Eventually([&] { return !ProcessExists(member); }));
+  EXPECT_TRUE(WaitUntil([&] { return !ProcessExists(member); }, 60s, "the group's member to end"));
 
   EXPECT_FALSE(SignalProcess(0, 0, false));
   EXPECT_FALSE(SignalProcess(0, 0, true));
@@ -421,7 +416,7 @@ TEST_F(ProcessTest, KillProcessOnlyForRunningProcesses)
   const TProcessId id = Start(childProgram, "sleep 60");
   ASSERT_NE(id, 0u);
   EXPECT_TRUE(KillProcess(id));
-  EXPECT_TRUE(Eventually([&] { return !ProcessExists(id); }));
+  EXPECT_TRUE(WaitUntil([&] { return !ProcessExists(id); }, 60s, "the process to end"));
   EXPECT_TRUE(HasNoChildLeft());
   EXPECT_FALSE(KillProcess(id));
   EXPECT_FALSE(TerminateProcessById(id));
@@ -438,8 +433,9 @@ TEST_F(ProcessTest, DieWithParentSendsTermWhenTheStarterEnds)
   ASSERT_NE(lives, 0u);
 
   int status = 0;
-  ASSERT_TRUE(Eventually(
-      [&] { return waitpid(static_cast<pid_t>(dies), &status, WNOHANG) == static_cast<pid_t>(dies); }));
+  ASSERT_TRUE(WaitUntil(
+      [&] { return waitpid(static_cast<pid_t>(dies), &status, WNOHANG) == static_cast<pid_t>(dies); }, 60s,
+      "the child that dies with its parent to end"));
   EXPECT_TRUE(WIFSIGNALED(status));
   EXPECT_EQ(WTERMSIG(status), SIGTERM);
   EXPECT_EQ(waitpid(static_cast<pid_t>(lives), nullptr, WNOHANG), 0);

@@ -1,8 +1,8 @@
 #pragma once
 
 // Helpers shared by the test programs: scratch folders, whole-file bytes, modes, $TMPDIR, shell
-// commands, running a piece of code in a child process as the unprivileged user "nobody", and
-// waiting where there is no event loop.
+// commands, whether a process pauses, and running a piece of code in a child process as the
+// unprivileged user "nobody".
 
 #include <chrono>
 #include <cstdio>
@@ -17,6 +17,7 @@
 #include <stdexcept>
 #include <string>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -173,6 +174,20 @@ inline void GiveToNobody(const fs::path &root)
     EXPECT_EQ(lchown(entry.path().c_str(), kNobody, kNobody), 0) << entry.path();
 }
 
+// Whether the process is asleep in a timed pause right now (its current system call is a sleep), as
+// a command is while it waits for another program to end.
+inline bool IsPausing(pid_t pid)
+{
+  std::ifstream file("/proc/" + std::to_string(pid) + "/syscall");
+  long call = -1;
+  file >> call;
+#ifdef SYS_nanosleep
+  if (call == SYS_nanosleep)
+    return true;
+#endif
+  return call == SYS_clock_nanosleep;
+}
+
 struct RunResult {
   int ExitCode;       // -1 when the shell did not exit normally
   std::string Output; // standard output and standard error
@@ -199,20 +214,6 @@ inline std::string ShellQuoted(const std::string &text)
   for (const char c : text)
     quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return quoted + "'";
-}
-
-// Checks Done every few milliseconds until it holds, where there is no event loop to run (a file a
-// child process writes, say). The limit only keeps a broken run from hanging; it is far beyond any
-// expected duration.
-inline bool PollUntil(const std::function<bool()> &done, int limitMs = 60000)
-{
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline)
-      return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
 }
 
 } // namespace TestSupport

@@ -139,8 +139,10 @@ pid_t StartXvfb(int &display)
     dup2(null, STDOUT_FILENO);
     dup2(null, STDERR_FILENO);
     const std::string fd = std::to_string(fds[1]);
+    // -noreset: a server that resets whenever its last client leaves turns away a client that
+    // connects meanwhile, and the probes come and go while the command starts.
     execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-           static_cast<char *>(nullptr));
+           "-noreset", static_cast<char *>(nullptr));
     _exit(127);
   }
   close(fds[1]);

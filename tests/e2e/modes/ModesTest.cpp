@@ -3,17 +3,20 @@
 #include "ModesSupport.h"
 
 #include "utils/Md5.h"
+#include "utils/WaitUntil.h"
 
 #include <climits>
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 using namespace Modes;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
 using AppUtils::RT_GROUP_ICON;
 using AppUtils::RT_ICON;
 using AppUtils::RT_RCDATA;
@@ -111,12 +114,9 @@ TEST_F(CommandModes, ModeWordsIgnoreLetterCase)
   const pid_t splash = Start(folder.Program(), {"Splash", folder.Write("Config.ini", "[INI]\r\ntitle=X")},
                              {{"QT_QPA_PLATFORM", "offscreen"}});
   const std::string maps = "/proc/" + std::to_string(splash) + "/maps";
-  bool platformLoaded = false;
-  for (int round = 0; round < 1200 && !platformLoaded; ++round) {
-    platformLoaded = ReadFile(maps).find("libqoffscreen") != std::string::npos;
-    if (!platformLoaded)
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
+  const bool platformLoaded =
+      TestSupport::WaitUntil([&] { return ReadFile(maps).find("libqoffscreen") != std::string::npos; }, 60s,
+                             "the splash process to load the display platform");
   kill(splash, SIGKILL);
   EXPECT_EQ(Wait(splash).signal, SIGKILL);
   EXPECT_TRUE(platformLoaded);
@@ -177,8 +177,18 @@ TEST_F(CommandModes, ConfigWaitsUntilTheRunningTargetHasEnded)
   CopyFile(CORVALA_TEST_CHILD, busy);
   const std::string before = ReadFile(busy);
   const pid_t running = Start(busy, {"sleep", "600"});
+  ASSERT_TRUE(TestSupport::WaitUntil(
+      [&] {
+        std::error_code error;
+        return fs::read_symlink("/proc/" + std::to_string(running) + "/exe", error) == busy;
+      },
+      60s, "the target to run"));
+  // Read-only, so that the command shows when it has found the target busy and waits: it makes
+  // the file writable again after its first look.
+  ASSERT_EQ(chmod(busy.c_str(), 0555), 0);
   const pid_t command = Start(folder.Program(), {"/config", busy, Config()});
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  ASSERT_TRUE(TestSupport::WaitUntil([&] { return (ModeOf(busy) & S_IWUSR) != 0; }, 60s,
+                                     "the command to find its target busy"));
   EXPECT_EQ(ReadFile(busy), before);
   EXPECT_EQ(waitpid(command, nullptr, WNOHANG), 0) << "the command ended while its target ran";
   kill(running, SIGKILL);
@@ -316,8 +326,12 @@ TEST_F(CommandModes, WithADisplayTheErrorWaitsInABoxCaptionedApplicationError)
   const pid_t command =
       Start(folder.Program(), {"/icon", folder.Target(), folder.Write("bad.ico", "MZ")}, {{"DISPLAY", name}});
   const std::string xdotool = "DISPLAY=" + name + " timeout 60 xdotool ";
-  const std::string window = Shell(xdotool + "search --sync --name '^Application Error$' | head -n 1");
-  EXPECT_FALSE(window.empty()) << "no box appeared";
+  // Searched again and again rather than with --sync: xdotool's search ends with BadWindow when
+  // a window closes while it looks.
+  std::string window;
+  EXPECT_TRUE(TestSupport::WaitUntil(
+      [&] { return !(window = Shell(xdotool + "search --name '^Application Error$' | head -n 1")).empty(); },
+      60s, "the box captioned Application Error"));
   EXPECT_EQ(waitpid(command, nullptr, WNOHANG), 0) << "the command ended before OK";
   if (window.empty())
     kill(command, SIGKILL);

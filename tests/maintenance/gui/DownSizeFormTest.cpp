@@ -6,7 +6,7 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QPushButton>
-#include <QTest>
+#include <QWindow>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -20,7 +20,8 @@ protected:
   {
     form = std::make_unique<TfrmDownSize>(appPath);
     form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    ASSERT_TRUE(WaitUntil([this] { return form->windowHandle() && form->windowHandle()->isExposed(); }, 60s,
+                          "the dialog to be exposed"));
     ok = form->findChild<QPushButton *>("btnOK");
     ASSERT_NE(ok, nullptr);
   }

@@ -1,4 +1,5 @@
 #include "maintenance/gui/SettingsForm.h"
+#include "shell/GuiWait.h"
 #include "widgets/BoxAnswerer.h"
 
 #include <QComboBox>
@@ -24,7 +25,7 @@ protected:
     form->Port = port;
     form->show();
     form->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    ASSERT_TRUE(WaitUntil([this] { return form->isActiveWindow(); }, 60s, "the dialog to be active"));
     cboIP = form->findChild<QComboBox *>("cboIP");
     port_ = form->findChild<QSpinBox *>("SpinEdit1");
     ok = form->findChild<QPushButton *>("btnOK");

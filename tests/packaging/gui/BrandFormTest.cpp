@@ -33,7 +33,7 @@ struct TShownDialog {
   {
     form.show();
     form.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    ASSERT_TRUE(WaitUntil([this] { return form.isActiveWindow(); }, 60s, "the dialog to be active"));
   }
   TestSupport::TScratchFolder work;
   TfrmBrand form;
@@ -140,7 +140,9 @@ TEST(BrandForm, TabRunsThroughTheFieldsOnlyAndEnterInAFieldStartsNothing)
   QObject::connect(&f, &QDialog::finished, [&finished] { ++finished; });
   for (QWidget *field : fields) {
     field->setFocus();
-    ASSERT_TRUE(WaitUntil([&] { return focused() == field; })) << field->objectName().toStdString();
+    ASSERT_TRUE(WaitUntil([&] { return focused() == field; }, 60s,
+                          "the focus in " + field->objectName().toStdString()))
+        << field->objectName().toStdString();
     QWidget *editor = QApplication::focusWidget();
     QTest::keyClick(editor, Qt::Key_Return);
     QTest::keyClick(editor, Qt::Key_Enter, Qt::KeypadModifier);
@@ -161,10 +163,10 @@ TEST(BrandForm, PortStaysWithinRangeAndAnEmptiedFieldGetsItsValueBack)
   EXPECT_EQ(port->value(), 1);
   port->setValue(8088);
   port->setFocus();
-  WaitUntil([port] { return port->hasFocus(); });
+  ASSERT_TRUE(WaitUntil([port] { return port->hasFocus(); }, 60s, "the focus in the port"));
   port->findChild<QLineEdit *>()->clear();
   d.form.edtTitle->setFocus();
-  WaitUntil([&d] { return d.form.edtTitle->hasFocus(); });
+  ASSERT_TRUE(WaitUntil([&d] { return d.form.edtTitle->hasFocus(); }, 60s, "the focus in the title"));
   EXPECT_EQ(port->text(), "8088");
   EXPECT_EQ(port->value(), 8088);
 }
@@ -257,9 +259,9 @@ TEST(BrandForm, IconBrowseIsPresetToTheFieldsFileAndOffersIconsOnly)
     // user does. Typing anywhere else (or selectFile(), which also depends on that focus) leaves
     // the preset file selected in the list, and the list's selection is what the picker gives.
     QLineEdit *name = dialog.findChild<QLineEdit *>("fileNameEdit");
-    EXPECT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    EXPECT_TRUE(WaitUntil([&dialog] { return dialog.isActiveWindow(); }, 60s, "the picker to be active"));
     name->setFocus();
-    EXPECT_TRUE(WaitUntil([name] { return name->hasFocus(); }));
+    EXPECT_TRUE(WaitUntil([name] { return name->hasFocus(); }, 60s, "the focus in the picker's name field"));
     name->setText(QString::fromStdString(chosen));
     static_cast<QDialog &>(dialog).accept();
   });

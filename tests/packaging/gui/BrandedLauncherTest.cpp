@@ -95,9 +95,8 @@ std::vector<pid_t> Launchers(const std::string &folder, const std::string &progr
   return found;
 }
 
-// The first port from 8088 whose index.php answers with a database connection.
-constexpr char SlowSite[] = R"(<?php
-sleep(4);
+// The site's page: the database connection it finds.
+constexpr char StatusPage[] = R"(<?php
 mysqli_report(MYSQLI_REPORT_OFF);
 $port = (int) ini_get('mysqli.default_port');
 $db = @new mysqli('127.0.0.1', 'root', '', '', $port);
@@ -105,10 +104,19 @@ $status = $db->connect_errno ? 'MySQL not available' : "MySQL connected on port 
 ?><html><head><title>Shop page</title></head><body><h1><?= $status ?></h1></body></html>
 )";
 
+// The first page answers only once the test lets it (the file "release" appears beside it, or after
+// two minutes), so the window shows the brand's title until the test has seen it.
+constexpr char HeldFirstPage[] = R"(<?php
+for ($waited = 0; !file_exists(__DIR__ . '/release') && $waited < 1200; ++$waited)
+  usleep(100000);
+include __DIR__ . '/status.php';
+)";
+
+// The first port from 8088 whose status page answers with a database connection.
 int ServingPort()
 {
   for (int port = 8088; port < 8100; ++port)
-    if (ShellOutput("curl -s --max-time 10 http://127.0.0.1:" + std::to_string(port) + "/index.php")
+    if (ShellOutput("curl -s --max-time 10 http://127.0.0.1:" + std::to_string(port) + "/status.php")
             .find("MySQL connected") != std::string::npos)
       return port;
   return 0;
@@ -123,7 +131,7 @@ struct TStopDistribution {
   {
     for (pid_t pid : Launchers(folder, runme))
       kill(pid, SIGTERM);
-    WaitUntil([this] { return ProcessesIn(folder).empty(); }, 60000);
+    WaitUntil([this] { return ProcessesIn(folder).empty(); }, 60s, "the distribution's processes to end");
   }
 };
 
@@ -143,9 +151,10 @@ TEST(BrandedLauncher, RunmeFromAFolderWithABlankServesTheCopiedStackUnderItsBran
   settings.IconFile = DrawIcon(root.File("acme.ico"));
   settings.Port = 8088;
   settings.TrayIcon = "0";
-  // The site answers slowly, so the window shows the brand's title until the page names it.
+  // The first page is held, so the window shows the brand's title until the page names it.
   settings.SrcDir = root.File("site");
-  root.Write("site/index.php", SlowSite);
+  root.Write("site/status.php", StatusPage);
+  root.Write("site/index.php", HeldFirstPage);
   settings.OutputDir = root.File("out");
   std::filesystem::create_directories(settings.OutputDir);
   MakeDistribution({CORVALA_LAUNCHER, CORVALA_STACK_TREE "/", root.Path(), brandFile}, settings);
@@ -162,7 +171,7 @@ TEST(BrandedLauncher, RunmeFromAFolderWithABlankServesTheCopiedStackUnderItsBran
   pid_t launcher = 0;
   std::string titledWindow;
   bool splashSeen = false;
-  const bool served = WaitUntil(
+  const ::testing::AssertionResult served = WaitUntil(
       [&] {
         if (launcher == 0) {
           for (pid_t pid : Launchers(folder, runme))
@@ -175,12 +184,12 @@ TEST(BrandedLauncher, RunmeFromAFolderWithABlankServesTheCopiedStackUnderItsBran
           if (CommandLineOf(pid).rfind(runme + '\0' + "splash" + '\0', 0) == 0 &&
               !ShellOutput("xdotool search --onlyvisible --pid " + std::to_string(pid)).empty()) {
             if (!splashSeen)
-              ShellOutput("import -window root '" + OutDir().toStdString() + "/branded-splash.png'");
+              SaveScreenshot("branded-splash.png");
             splashSeen = true;
           }
         return launcher != 0 && !titledWindow.empty() && ServingPort() != 0;
       },
-      120000);
+      120s, "the launcher's window under the brand's title, and the site serving");
   ASSERT_TRUE(served) << "launcher " << launcher << ", window " << titledWindow;
   EXPECT_FALSE(AppUtils::ProcessExists(first));
   // The servers answering are the distribution's own copies.
@@ -193,10 +202,12 @@ TEST(BrandedLauncher, RunmeFromAFolderWithABlankServesTheCopiedStackUnderItsBran
       ShellOutput("xprop -id " + titledWindow + " -f _NET_WM_ICON 32c ' = $0+' _NET_WM_ICON");
   EXPECT_NE(iconWords.find("32, 32, 4294901760"), std::string::npos) << iconWords.substr(0, 200);
   // The page names the window once it has loaded; the picture is taken then.
-  WaitUntil([&] { return ShellOutput("xdotool getwindowname " + titledWindow) == "Shop page"; }, 60000);
-  WaitUntil([] { return false; }, 2000);
-  ShellOutput("import -window root '" + OutDir().toStdString() + "/branded-launcher.png'");
+  TestSupport::WriteBytes(folder + "/www/release", "");
+  EXPECT_TRUE(WaitUntil([&] { return ShellOutput("xdotool getwindowname " + titledWindow) == "Shop page"; },
+                        60s, "the page's title on the window"));
+  SaveScreenshot("branded-launcher.png");
 
   kill(launcher, SIGTERM);
-  EXPECT_TRUE(WaitUntil([&] { return ProcessesIn(folder).empty(); }, 60000));
+  EXPECT_TRUE(
+      WaitUntil([&] { return ProcessesIn(folder).empty(); }, 60s, "the distribution's processes to end"));
 }
