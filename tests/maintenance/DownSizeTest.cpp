@@ -4,9 +4,13 @@
 #include "StackTreeCopy.h"
 #include "utils/Ini.h"
 #include "utils/Process.h"
+#include "utils/WaitUntil.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
+
+using TestSupport::WaitUntil;
+using namespace std::chrono_literals;
 
 namespace fs = std::filesystem;
 using AppUtils::ReadIniStringIfExists;

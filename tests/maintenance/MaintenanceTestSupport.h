@@ -2,7 +2,6 @@
 
 #include "utils/Paths.h"
 #include "utils/TestSupport.h"
-#include "utils/WaitUntil.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -12,8 +11,6 @@
 
 using TestFolder = TestSupport::TScratchFolder;
 
-using TestSupport::WaitUntil;
-using namespace std::chrono_literals;
 using TestSupport::TEnvOverride;
 
 // Copies this test program (which doubles as the stand-in launcher) to Path, executable.

@@ -3,6 +3,7 @@
 #include "MaintenanceTestSupport.h"
 #include "utils/Ini.h"
 #include "utils/Md5.h"
+#include "utils/WaitUntil.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -10,6 +11,9 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+using TestSupport::WaitUntil;
+using namespace std::chrono_literals;
 
 namespace fs = std::filesystem;
 
