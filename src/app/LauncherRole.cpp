@@ -143,7 +143,7 @@ int RunLauncher(int argc, char **argv)
   QApplication::setQuitOnLastWindowClosed(false);
   applicationStep.reset();
   auto formStep = std::make_optional<TTraceStep>("main window and browser engine");
-  TfrmMain form(TStackHooks{[&stack] { stack.Stop(); }, [&stack](TProcessId) { stack.EndSplash(); }});
+  TfrmMain form(TStackHooks{[&stack] { stack.Stop(); }, [&stack] { stack.EndSplash(); }});
   form.BeginWarmUp();
   formStep.reset();
   TExitWatch exitWatch(program, exitSignals);

@@ -409,9 +409,9 @@ void TfrmMain::tmrCloseSplashTimer()
     return;
   tmrCloseSplash->stop();
   TraceMark("first page complete, splash closed");
-  if (SplashProcessId != 0 && stack.killProcess)
-    IgnoringErrors([this] { stack.killProcess(SplashProcessId); });
-  // Never kill again: the id may be reused by another process.
+  if (SplashProcessId != 0 && stack.endSplash)
+    IgnoringErrors([this] { stack.endSplash(); });
+  // Never end it again: the id may be reused by another process.
   SplashProcessId = 0;
 }
 

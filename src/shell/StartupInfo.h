@@ -22,6 +22,6 @@ struct TStartupInfo {
 
 // How the main window reaches the server stack, which it does not own.
 struct TStackHooks {
-  std::function<void()> stopServers;                     // run when the main window is destroyed
-  std::function<void(AppUtils::TProcessId)> killProcess; // ends the splash process
+  std::function<void()> stopServers; // run when the main window is destroyed
+  std::function<void()> endSplash;   // ends the splash process, which the stack started
 };

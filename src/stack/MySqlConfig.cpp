@@ -3,6 +3,7 @@
 #include "config/ConfigFile.h"
 #include "utils/FileTree.h"
 #include "utils/Ini.h"
+#include "utils/Paths.h"
 
 #include <stdexcept>
 
@@ -55,7 +56,7 @@ std::string WriteMySqlConfig(const TStackSetup &setup)
 {
   std::string path = setup.workFolder + "/my.ini";
   const TIniValues settings = MySqlIniSettings(setup);
-  if (setup.isCdRom) {
+  if (setup.isCdRom && !AppUtils::DirectoryExists(setup.workFolder + "/data")) {
     AppUtils::CopyFolder(setup.appPath + "data", setup.workFolder);
     AppUtils::SetTreeReadOnly(setup.workFolder + "/data", false);
   }

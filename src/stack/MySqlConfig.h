@@ -30,7 +30,8 @@ std::string MySqlDataFolder(const TStackSetup &setup);
 TIniValues MySqlIniSettings(const TStackSetup &setup);
 
 // Writes the settings into "<work>/my.ini" with WriteIniString (an older file keeps its other
-// content), copying the data folder into the work folder first when on CD (made writable).
+// content), copying the data folder into the work folder first when on CD (made writable) and no
+// copy is there yet: a server that moves to another port keeps the copy it started with.
 // Gives the path. Throws the INI write error or the socket length error.
 std::string WriteMySqlConfig(const TStackSetup &setup);
 

@@ -42,6 +42,8 @@ namespace
 constexpr auto ApachePollInterval = std::chrono::milliseconds(330);
 constexpr char ProductName[] = "Corvala";
 constexpr int DeleteRetryRounds = 2000;
+// How often one start moves its servers off ports that others took; each move goes up by one port.
+constexpr int MaxPortMoves = 20;
 
 // The last lines of Apache's error log, to say why it ended.
 std::string ErrorLogTail(const std::string &logPath)
@@ -57,6 +59,13 @@ std::string ErrorLogTail(const std::string &logPath)
   for (const std::string &line : lines)
     tail += "\n" + line;
   return tail.empty() ? std::string() : ":" + tail;
+}
+
+// True when the server ended during its start and its port is taken now: another program bound it
+// between the probe and the server's own bind.
+bool EndedOnATakenPort(TProcessId id, int port, bool localOnly)
+{
+  return id != 0 && !ProcessExists(id) && IsPortInUse(port, localOnly);
 }
 } // namespace
 
@@ -161,13 +170,17 @@ void TServerStack::StartServers()
   state.MySqlExePath = Corvala::MySqlExePath(state.BinFolder);
   state.ApacheExePath = Corvala::ApacheExePath(state.BinFolder);
   CheckStop();
-  StartMySql();
-  {
-    const TTraceStep step("php.ini");
-    WritePhpConfig(Setup());
-  }
+  if (FileExists(state.MySqlExePath))
+    StartMySql(3306);
+  WritePhpIni();
   CheckStop();
-  StartApache();
+  StartApache(StrToInt(ReadConfigValue("port")));
+}
+
+void TServerStack::WritePhpIni() const
+{
+  const TTraceStep step("php.ini");
+  WritePhpConfig(Setup());
 }
 
 void TServerStack::WaitForApache()
@@ -198,16 +211,15 @@ void TServerStack::StopLeftoverServers() const
   }
 }
 
-void TServerStack::StartMySql()
+void TServerStack::StartMySql(int firstPort)
 {
-  if (!FileExists(state.MySqlExePath))
-    return;
   {
     const TTraceStep step("MySQL port probe");
-    state.MySqlPort = FindFreePort(3306, true);
+    state.MySqlPort = FindFreePort(firstPort, true);
   }
   if (state.MySqlPort < 0)
-    throw std::runtime_error("No free port for MySQL on 127.0.0.1 from 3306 to 65535");
+    throw std::runtime_error("No free port for MySQL on 127.0.0.1 from " + std::to_string(firstPort) +
+                             " to 65535");
   {
     const TTraceStep step("my.ini");
     state.MySqlIniPath = WriteMySqlConfig(Setup());
@@ -221,18 +233,22 @@ void TServerStack::StartMySql()
                    TShowCommand::Hide, "", StartOptions{.parentDeathSignal = SIGKILL});
 }
 
-void TServerStack::StartApache()
+bool TServerStack::ApacheIsLocalOnly() const
 {
-  const int configured = StrToInt(ReadConfigValue("port"));
-  const bool loopback = ReadConfigValue("ip") == LoopbackAddress;
+  return ReadConfigValue("ip") == LoopbackAddress;
+}
+
+void TServerStack::StartApache(int firstPort)
+{
+  const bool loopback = ApacheIsLocalOnly();
   {
     const TTraceStep step("Apache port probe");
-    state.ApachePort = FindFreePort(configured, loopback);
+    state.ApachePort = FindFreePort(firstPort, loopback);
   }
   if (state.ApachePort < 0)
     throw std::runtime_error("No free port for Apache on " +
                              std::string(loopback ? LoopbackAddress : "0.0.0.0") + " from " +
-                             std::to_string(configured) + " to 65535");
+                             std::to_string(firstPort) + " to 65535");
   {
     const TTraceStep step("httpd.conf");
     state.HttpdConfPath = WriteApacheConfig(Setup());
@@ -248,17 +264,24 @@ void TServerStack::StartApache()
 // Apache's parent starts its workers from the same executable; the site answers once one runs.
 void TServerStack::WaitForApacheWorker()
 {
-  const auto deadline = ApacheStarted + Opts.ApacheWaitLimit;
   auto nextLook = ApacheStarted;
-  while (state.ApacheProcessId != 0 && ProcessExists(state.ApacheProcessId)) {
+  int moves = 0;
+  while (state.ApacheProcessId != 0) {
     Pump();
     CheckStop();
     // After a late first look (the caller's own start-up ran long) the next is a full pause later.
     nextLook = std::max(nextLook + ApachePollInterval, std::chrono::steady_clock::now());
     WaitUntil(nextLook);
+    if (moves < MaxPortMoves && MoveServersOffTakenPorts()) {
+      ++moves;
+      nextLook = ApacheStarted;
+      continue;
+    }
+    if (!ProcessExists(state.ApacheProcessId))
+      break;
     if (FindProcessesByPath(state.ApacheExePath).size() >= 2)
       return;
-    if (std::chrono::steady_clock::now() >= deadline)
+    if (std::chrono::steady_clock::now() >= ApacheStarted + Opts.ApacheWaitLimit)
       throw std::runtime_error("Apache did not start its worker process within " +
                                std::to_string(Opts.ApacheWaitLimit.count() / 1000) + " seconds (see " +
                                state.WorkFolder + "/error.log)");
@@ -266,6 +289,30 @@ void TServerStack::WaitForApacheWorker()
   // Its id is free for the system to give to another process now; nothing may signal it.
   state.ApacheProcessId = 0;
   state.ApacheStartError = "Apache ended during its start" + ErrorLogTail(state.WorkFolder + "/error.log");
+}
+
+// Another program may bind a port between its probe and the server's own bind, and the server then
+// ends at once: it starts again from the next port. PHP learns MySQL's port from php.ini, which
+// Apache reads only when it starts, so a move of MySQL restarts Apache as well.
+bool TServerStack::MoveServersOffTakenPorts()
+{
+  if (EndedOnATakenPort(state.MySqlProcessId, state.MySqlPort, true)) {
+    const TTraceStep step("MySQL moves off a taken port");
+    state.MySqlProcessId = 0;
+    StopStartedServers({{state.ApacheProcessId, state.ApacheExePath, 0}}, Opts.StopGrace, Opts.ProcessEvents);
+    state.ApacheProcessId = 0;
+    StartMySql(state.MySqlPort + 1);
+    WritePhpIni();
+    StartApache(state.ApachePort);
+    return true;
+  }
+  if (EndedOnATakenPort(state.ApacheProcessId, state.ApachePort, ApacheIsLocalOnly())) {
+    const TTraceStep step("Apache moves off a taken port");
+    state.ApacheProcessId = 0;
+    StartApache(state.ApachePort + 1);
+    return true;
+  }
+  return false;
 }
 
 void TServerStack::WaitUntil(std::chrono::steady_clock::time_point moment) const

@@ -103,9 +103,12 @@ public:
 private:
   void StopLeftoverServers() const;
   void CheckStop() const;
-  void StartMySql();
-  void StartApache();
+  void StartMySql(int firstPort);
+  void WritePhpIni() const;
+  bool ApacheIsLocalOnly() const;
+  void StartApache(int firstPort);
   void WaitForApacheWorker();
+  bool MoveServersOffTakenPorts();
   void WaitUntil(std::chrono::steady_clock::time_point moment) const;
   // True when MySQL stopped cleanly (or never ran), so its data folder is consistent.
   bool StopServers();

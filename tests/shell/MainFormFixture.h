@@ -33,7 +33,7 @@ protected:
   {
     TStackHooks hooks;
     hooks.stopServers = [this] { ++stopCalls; };
-    hooks.killProcess = killProcess;
+    hooks.endSplash = endSplash;
     form = std::make_unique<TfrmMain>(hooks);
     form->ApplyTitle(QString::fromStdString(info.appName), QIcon());
     form->show();
@@ -84,7 +84,7 @@ protected:
 
   TTestHttpServer server;
   TStartupInfo info;
-  std::function<void(AppUtils::TProcessId)> killProcess;
+  std::function<void()> endSplash;
   std::unique_ptr<TfrmMain> form;
   int stopCalls = 0;
 };

@@ -125,6 +125,13 @@ TEST(WriteMySqlConfig, CdCopiesTheDataFolderWritable)
   EXPECT_NE(fs::status(root.File("work/data/mysql/user.MAI")).permissions() & fs::perms::owner_write,
             fs::perms::none);
   EXPECT_NE(fs::status(root.File("work/data/mysql")).permissions() & fs::perms::owner_write, fs::perms::none);
+
+  // Written again for another port, the server keeps the copy it started with.
+  root.Write("work/data/mysql/user.MAI", "changed by the server");
+  setup.mySqlPort = 3307;
+  WriteMySqlConfig(setup);
+  EXPECT_EQ(AppUtils::ReadIniString(path, "mysqld", "port"), "3307");
+  EXPECT_EQ(ReadBytes(root.File("work/data/mysql/user.MAI")), "changed by the server");
   fs::permissions(root.File("cd/data/mysql"), fs::perms::owner_all);
 }
 

@@ -57,7 +57,7 @@ struct TRebrandFixture : ::testing::Test {
   std::string oldHome;
   std::optional<std::string> oldTmp;
   std::string brandFile;
-  TfrmMain form{TStackHooks{[] {}, [](AppUtils::TProcessId) {}}};
+  TfrmMain form{TStackHooks{}};
   std::vector<bool> notifications;
 };
 
