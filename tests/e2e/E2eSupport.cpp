@@ -410,9 +410,10 @@ std::vector<TTraceLine> ReadTrace(const std::string &file)
   return lines;
 }
 
-std::string WindowNamed(const std::string &pattern)
+std::string WindowNamed(const std::string &pattern, pid_t owner)
 {
-  return Shell("xdotool search --name " + Quoted(pattern) + " getwindowname %@ 2>/dev/null");
+  const std::string ownerOnly = owner == 0 ? "" : "--all --onlyvisible --pid " + std::to_string(owner) + " ";
+  return Shell("xdotool search " + ownerOnly + "--name " + Quoted(pattern) + " getwindowname %@ 2>/dev/null");
 }
 
 void SaveScreenshot(const std::string &folder, const std::string &name)

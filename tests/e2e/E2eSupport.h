@@ -134,8 +134,9 @@ struct TTraceLine {
 // The trace lines in the file, in file order; other lines are skipped.
 std::vector<TTraceLine> ReadTrace(const std::string &file);
 
-// The names of the display's windows whose name matches the pattern, one a line.
-std::string WindowNamed(const std::string &pattern);
+// The names of the display's windows whose name matches the pattern, one a line; with an Owner,
+// only the shown windows of that process.
+std::string WindowNamed(const std::string &pattern, pid_t owner = 0);
 
 // Saves the whole screen as Name in Folder, which is created when missing.
 void SaveScreenshot(const std::string &folder, const std::string &name);

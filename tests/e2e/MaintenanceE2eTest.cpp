@@ -41,15 +41,15 @@ std::vector<std::string> ProgramNamesBelow(const std::string &folder)
   return names;
 }
 
-// The Apache port named by the title of the window that shows the site (0, with a failure, when
-// none does). xdotool's search ends with BadWindow when a window closes while it looks (the
-// splash, for one), so the title is looked for until it names a port.
-int SitePortShown()
+// The Apache port named by the title of the launcher's window that shows the site (0, with a
+// failure, when none does). xdotool's search ends with BadWindow when a window closes while it
+// looks (the splash, for one), so the title is looked for until it names a port.
+int SitePortShown(pid_t launcher)
 {
   int port = 0;
   EXPECT_TRUE(WaitUntil(
       [&] {
-        const std::string title = WindowNamed(AnySite);
+        const std::string title = WindowNamed(AnySite, launcher);
         const size_t at = title.rfind("site port ");
         port = at == std::string::npos ? 0 : std::atoi(title.c_str() + at + 10);
         return port != 0;
@@ -99,8 +99,10 @@ protected:
     install.reset();
   }
 
-  // Waits for a launcher instance other than Previous whose window shows a page titled by the
-  // pattern; gives that instance (0 when none came).
+  // Waits for a launcher instance other than Previous whose own window shows a page titled by the
+  // pattern; gives that instance (0 when none came). The window must be the instance's: for a
+  // moment after a launcher has ended, the display may still list its windows, while the next
+  // start's first process (which only starts the instance) is already there.
   pid_t AwaitLauncher(const std::string &titlePattern, pid_t previous = 0)
   {
     pid_t launcher = 0;
@@ -108,7 +110,7 @@ protected:
         [&] {
           const std::vector<pid_t> instances = InstancesOf(install->Program());
           launcher = instances.size() == 1 && instances[0] != previous ? instances[0] : 0;
-          return launcher != 0 && !WindowNamed(titlePattern).empty();
+          return launcher != 0 && !WindowNamed(titlePattern, launcher).empty();
         },
         StartLimit, "a new launcher showing a page titled " + titlePattern);
     return shown ? launcher : 0;
@@ -156,7 +158,7 @@ TEST_F(MaintenanceE2e, ASettingsChangeRestartsTheLauncherOnTheNewPortWithTheConf
   ASSERT_NE(first, 0) << "the launcher's window did not show the site";
   const int port = FreePort();
   ASSERT_NE(port, 0);
-  ASSERT_NE(SitePortShown(), port);
+  ASSERT_NE(SitePortShown(first), port);
 
   ApplySettingsPort(first, port, "settings");
 
@@ -232,7 +234,7 @@ TEST_F(MaintenanceE2e, DownSizingPhpMyAdminRemovesItAndItsFavoriteAndKeepsMySql)
   EXPECT_TRUE(Contains(SectionKeys(favorites, "DIRS"), "MySQL data directory"));
   EXPECT_TRUE(fs::exists(install->Path("bin/mysql")));
   EXPECT_TRUE(Contains(ProgramNamesBelow(install->Root()), "mysqld"));
-  EXPECT_EQ(HttpGet(SitePortShown(), "/phpmyadmin/").status, 404);
+  EXPECT_EQ(HttpGet(SitePortShown(second), "/phpmyadmin/").status, 404);
 
   StopLauncher(second);
 }
