@@ -202,8 +202,8 @@ TEST_F(TrayTest, TheMainWindowLivesInTheTray)
   ASSERT_TRUE(WaitUntil([&] { return main.windowTitle() == "Local site"; }, 60s, "the page's title"));
   EXPECT_EQ(icon->toolTip(), "Corvala Tray Test");
 
-  // The window manager's view counts too: a minimise it has not yet carried out, or a window it has
-  // not yet mapped again, would otherwise hide the window again later.
+  // Hidden and shown as the window manager sees it too: each step goes on once it has carried out
+  // the one before.
   const auto shown = [&] { return main.isVisible() && !main.isMinimized() && WmState(&main) == "Normal"; };
   const auto hidden = [&] { return main.isHidden() && WmState(&main).isEmpty(); };
   Click(1);
