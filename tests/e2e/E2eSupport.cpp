@@ -278,28 +278,6 @@ std::vector<pid_t> ProcessesBelow(const std::string &folder)
   return found;
 }
 
-TPortHolder::TPortHolder(int port, bool allAddresses)
-{
-  fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  // Connections of an earlier server in TIME_WAIT must not keep the port from being held.
-  const int reuse = 1;
-  setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(allAddresses ? INADDR_ANY : INADDR_LOOPBACK);
-  if (bind(fd_, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 || listen(fd_, 5) != 0) {
-    close(fd_);
-    fd_ = -1;
-  }
-}
-
-TPortHolder::~TPortHolder()
-{
-  if (fd_ >= 0)
-    close(fd_);
-}
-
 int FreePort()
 {
   const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

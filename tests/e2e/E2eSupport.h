@@ -1,5 +1,6 @@
 #pragma once
 
+#include "utils/PortHolder.h"
 #include "utils/WaitUntil.h"
 
 #include <map>
@@ -95,17 +96,7 @@ bool Running(pid_t pid);
 // Ids of running processes whose executable lies below the folder.
 std::vector<pid_t> ProcessesBelow(const std::string &folder);
 
-// Holds a listening socket on 127.0.0.1:port (or all addresses) until destroyed.
-class TPortHolder
-{
-public:
-  explicit TPortHolder(int port, bool allAddresses = false);
-  ~TPortHolder();
-  bool Holding() const { return fd_ >= 0; }
-
-private:
-  int fd_ = -1;
-};
+using TestSupport::TPortHolder;
 
 // Text as one single-quoted shell word.
 std::string Quoted(const std::string &text);

@@ -5,6 +5,7 @@
 // just started on, before they bind them themselves, as another program may, and holds them until
 // the stop.
 #include "stack/ServerStack.h"
+#include "utils/PortHolder.h"
 
 #include <cerrno>
 #include <csignal>
@@ -12,13 +13,13 @@
 #include <cstdlib>
 #include <ctime>
 #include <exception>
-#include <netinet/in.h>
+#include <memory>
 #include <poll.h>
 #include <string>
 #include <sys/signalfd.h>
-#include <sys/socket.h>
 #include <tuple>
 #include <unistd.h>
+#include <vector>
 
 using Corvala::TServerStack;
 
@@ -47,39 +48,24 @@ static void WaitForStopRequest()
     continue;
 }
 
-// A listener on the port at 127.0.0.1, or at every address; its descriptor, or -1 when the port was
-// taken already.
-static int TakePort(int port, bool allAddresses)
-{
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  // Connections of an earlier server in TIME_WAIT must not keep the port from being taken.
-  const int reuse = 1;
-  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(allAddresses ? INADDR_ANY : INADDR_LOOPBACK);
-  if (bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 || listen(fd, 5) != 0) {
-    close(fd);
-    return -1;
-  }
-  return fd;
-}
-
 // Takes the ports of the servers named in Which ("mysql", "apache" or both; Apache's at every
 // address, which its own address cannot share) and reports each as "taken_<server>_port=<port>", or
 // "take_failed=<server>" when the server had bound it already.
-static void TakeServerPorts(const Corvala::TStackState &stack, const std::string &which)
+static std::vector<std::unique_ptr<TestSupport::TPortHolder>>
+TakeServerPorts(const Corvala::TStackState &stack, const std::string &which)
 {
+  std::vector<std::unique_ptr<TestSupport::TPortHolder>> holders;
   for (const auto &[name, port, allAddresses] :
        {std::tuple{"mysql", stack.MySqlPort, false}, std::tuple{"apache", stack.ApachePort, true}}) {
     if (which.find(name) == std::string::npos)
       continue;
-    if (TakePort(port, allAddresses) >= 0)
+    holders.push_back(std::make_unique<TestSupport::TPortHolder>(port, allAddresses));
+    if (holders.back()->Holding())
       std::printf("taken_%s_port=%d\n", name, port);
     else
       std::printf("take_failed=%s\n", name);
   }
+  return holders;
 }
 
 // CLOCK_MONOTONIC in nanoseconds, comparable with the benchmark scripts' own clock.
@@ -95,6 +81,7 @@ int main()
   std::printf("start_clock=%lld\n", MonotonicNanoseconds());
   std::fflush(stdout);
   TServerStack stack({});
+  std::vector<std::unique_ptr<TestSupport::TPortHolder>> takenPorts;
   try {
     if (stack.Prepare() == TServerStack::TStartResult::AlreadyRunning) {
       std::printf("already-running\n");
@@ -102,7 +89,7 @@ int main()
     }
     stack.StartServers();
     if (const char *takePorts = std::getenv("CORVALA_DRIVER_TAKE_PORTS"))
-      TakeServerPorts(stack.State(), takePorts);
+      takenPorts = TakeServerPorts(stack.State(), takePorts);
     stack.WaitForApache();
   } catch (const std::exception &error) {
     std::printf("error=%s\n", error.what());
