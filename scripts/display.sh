@@ -1,6 +1,6 @@
 # shellcheck shell=bash
-# Sourced by test and demo scripts: gives them an X display with a window manager and a system tray,
-# and the Qt environment the GUI needs. Without $DISPLAY, or when CI is set, a private Xvfb (1024 x
+# Sourced by test and demo scripts: gives them an X display with a window manager and a system tray
+# (the programs set the Qt environment they need themselves). Without $DISPLAY, or when CI is set, a private Xvfb (1024 x
 # 768 x 24) with openbox and trayer is started on a free display number and stopped when the
 # sourcing shell exits.
 
@@ -100,11 +100,3 @@ corvala_display_start() {
 if [ -z "${DISPLAY:-}" ] || [ -n "${CI:-}" ]; then
   corvala_display_start || return 1
 fi
-
-# The Qt environment of the GUI: software rendering, no GPU, and Chromium's sandbox off as root
-# (it refuses to run as root otherwise).
-if [ "$(id -u)" = 0 ]; then
-  export QTWEBENGINE_DISABLE_SANDBOX=1
-fi
-export QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu --disable-dev-shm-usage"
-export QT_QUICK_BACKEND=software

@@ -35,7 +35,7 @@ status=0
 for program in e2e_launcher_tests e2e_stack_tests e2e_maintenance_tests; do
   echo "== $program as $user"
   runuser -u "$user" -- env -i PATH=/usr/local/bin:/usr/bin:/bin HOME="$home" USER="$user" DISPLAY="$DISPLAY" \
-    LANG=C.UTF-8 QTWEBENGINE_CHROMIUM_FLAGS="${QTWEBENGINE_CHROMIUM_FLAGS:-}" QT_QUICK_BACKEND=software \
+    LANG=C.UTF-8 \
     "$build/tests/e2e/$program" || status=1
 done
 exit $status

@@ -7,6 +7,7 @@
 #include "shell/EventPause.h"
 #include "shell/ExitWatch.h"
 #include "shell/MainForm.h"
+#include "shell/WebEngineEnvironment.h"
 #include "stack/ServerEnvironment.h"
 #include "stack/ServerStack.h"
 #include "utils/ExeResources.h"
@@ -31,16 +32,6 @@ namespace
 
 constexpr auto ExternalBrowserFirstPause = std::chrono::milliseconds(5000);
 constexpr auto ExternalBrowserPoll = std::chrono::milliseconds(330);
-
-// What Qt WebEngine needs here: measured under Xvfb, without a GPU, and as root in CI.
-void PrepareWebEngineEnvironment()
-{
-  if (geteuid() == 0)
-    setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
-  setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --disable-dev-shm-usage", 0);
-  setenv("QT_QUICK_BACKEND", "software", 0);
-  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-}
 
 QIcon MainIcon()
 {
@@ -106,7 +97,7 @@ int RunLauncher(int argc, char **argv)
   const std::string program = GetProgramPath();
   // Before the first thread starts: setenv may not run while another thread reads the environment.
   Corvala::SetServerEnvironment(program);
-  PrepareWebEngineEnvironment();
+  Corvala::PrepareWebEngineEnvironment();
   // Caught from before the first server starts, so that every phase ends with the full shutdown.
   TExitSignals exitSignals;
   TExitRequest exitRequest;

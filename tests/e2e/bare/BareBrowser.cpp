@@ -1,12 +1,13 @@
 // The baseline of the launcher's measurements: a bare QWebEngineView that loads one address, with
 // the same Qt WebEngine settings as the launcher. Prints the monotonic clock when the page has loaded
 // ("loaded_clock=<ns>"), then stays idle until it is ended.
+#include "shell/WebEngineEnvironment.h"
+
 #include <QApplication>
 #include <QWebEngineView>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <unistd.h>
 
 int main(int argc, char **argv)
 {
@@ -14,11 +15,7 @@ int main(int argc, char **argv)
     std::fprintf(stderr, "usage: %s URL\n", argv[0]);
     return 2;
   }
-  if (geteuid() == 0)
-    setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
-  setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --disable-dev-shm-usage", 0);
-  setenv("QT_QUICK_BACKEND", "software", 0);
-  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  Corvala::PrepareWebEngineEnvironment();
   QApplication application(argc, argv);
   QWebEngineView view;
   bool reported = false;

@@ -125,41 +125,6 @@ TRun Wait(pid_t pid)
   return run;
 }
 
-pid_t StartXvfb(int &display)
-{
-  int fds[2];
-  if (pipe(fds) != 0)
-    throw std::runtime_error("pipe failed");
-  const pid_t pid = fork();
-  if (pid < 0)
-    throw std::runtime_error("fork failed");
-  if (pid == 0) {
-    close(fds[0]);
-    const int null = open("/dev/null", O_WRONLY);
-    dup2(null, STDOUT_FILENO);
-    dup2(null, STDERR_FILENO);
-    const std::string fd = std::to_string(fds[1]);
-    // -noreset: a server that resets whenever its last client leaves turns away a client that
-    // connects meanwhile, and the probes come and go while the command starts.
-    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-           "-noreset", static_cast<char *>(nullptr));
-    _exit(127);
-  }
-  close(fds[1]);
-  std::string number;
-  char c = 0;
-  while (read(fds[0], &c, 1) == 1 && c != '\n')
-    number += c;
-  close(fds[0]);
-  if (number.empty()) {
-    kill(pid, SIGKILL);
-    Wait(pid);
-    throw std::runtime_error("Xvfb did not start");
-  }
-  display = std::stoi(number);
-  return pid;
-}
-
 std::string Shell(const std::string &command)
 {
   std::string output;

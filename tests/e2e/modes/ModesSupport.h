@@ -51,9 +51,6 @@ pid_t Start(const std::string &program, const std::vector<std::string> &argument
 // Waits for the end of a process from Start; gives the same result as RunProgram (output not collected).
 TRun Wait(pid_t pid);
 
-// A private X server; gives its id and sets the display number it chose.
-pid_t StartXvfb(int &display);
-
 // Standard output of a shell command.
 std::string Shell(const std::string &command);
 
