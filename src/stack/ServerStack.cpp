@@ -174,6 +174,7 @@ void TServerStack::StartServers()
     StartMySql(3306);
   WritePhpIni();
   CheckStop();
+  ApacheLocalOnly = ReadConfigValue("ip") == LoopbackAddress;
   StartApache(StrToInt(ReadConfigValue("port")));
 }
 
@@ -233,21 +234,15 @@ void TServerStack::StartMySql(int firstPort)
                    TShowCommand::Hide, "", StartOptions{.parentDeathSignal = SIGKILL});
 }
 
-bool TServerStack::ApacheIsLocalOnly() const
-{
-  return ReadConfigValue("ip") == LoopbackAddress;
-}
-
 void TServerStack::StartApache(int firstPort)
 {
-  const bool loopback = ApacheIsLocalOnly();
   {
     const TTraceStep step("Apache port probe");
-    state.ApachePort = FindFreePort(firstPort, loopback);
+    state.ApachePort = FindFreePort(firstPort, ApacheLocalOnly);
   }
   if (state.ApachePort < 0)
     throw std::runtime_error("No free port for Apache on " +
-                             std::string(loopback ? LoopbackAddress : "0.0.0.0") + " from " +
+                             std::string(ApacheLocalOnly ? LoopbackAddress : "0.0.0.0") + " from " +
                              std::to_string(firstPort) + " to 65535");
   {
     const TTraceStep step("httpd.conf");
@@ -306,7 +301,7 @@ bool TServerStack::MoveServersOffTakenPorts()
     StartApache(state.ApachePort);
     return true;
   }
-  if (EndedOnATakenPort(state.ApacheProcessId, state.ApachePort, ApacheIsLocalOnly())) {
+  if (EndedOnATakenPort(state.ApacheProcessId, state.ApachePort, ApacheLocalOnly)) {
     const TTraceStep step("Apache moves off a taken port");
     state.ApacheProcessId = 0;
     StartApache(state.ApachePort + 1);

@@ -105,7 +105,6 @@ private:
   void CheckStop() const;
   void StartMySql(int firstPort);
   void WritePhpIni() const;
-  bool ApacheIsLocalOnly() const;
   void StartApache(int firstPort);
   void WaitForApacheWorker();
   bool MoveServersOffTakenPorts();
@@ -124,6 +123,8 @@ private:
   std::string ProgramPath;
   std::string AppPath;
   std::chrono::steady_clock::time_point ApacheStarted;
+  // Apache listens on 127.0.0.1 only (Config.ini's "ip"), read once for its start and its moves.
+  bool ApacheLocalOnly = true;
   bool Stopped = false;
 };
 

@@ -82,8 +82,10 @@ protected:
   // The window manager's frame around the window, once it has framed it.
   static QRect Frame(QWidget *window)
   {
-    EXPECT_TRUE(WaitUntil([&] { return !WmFrame(window).isNull(); }, 60s, "the window manager's frame"));
-    return WmFrame(window);
+    QRect frame;
+    EXPECT_TRUE(
+        WaitUntil([&] { return !(frame = WmFrame(window)).isNull(); }, 60s, "the window manager's frame"));
+    return frame;
   }
 
   static QWidget *Part(QWidget *window, const char *name)

@@ -23,17 +23,16 @@ inline std::string CaptureScreen()
 }
 
 // Saves the display's picture as File (its folder made) once two pictures taken in a row, with
-// BetweenChecks run between them, are the same. A display that keeps changing is saved as it last
-// was; a screenshot never fails a test. A GUI test passes its event loop as BetweenChecks, so that
-// its own windows draw meanwhile.
+// BetweenChecks run between them, are the same (the first is compared with none). A display that keeps
+// changing is saved as it last was; a screenshot never fails a test. A GUI test passes its event loop as
+// BetweenChecks, so that its own windows draw meanwhile.
 inline void SaveScreenshot(const std::filesystem::path &file,
                            const TBetweenChecks &betweenChecks = SleepBetweenChecks)
 {
-  std::string previous = CaptureScreen();
+  std::string previous;
   std::string current;
   const bool still = WaitUntil(
       [&] {
-        betweenChecks();
         current = CaptureScreen();
         const bool same = !current.empty() && current == previous;
         previous = current;
