@@ -14,6 +14,7 @@ Incremental: a library whose copy carries its source's modification time is not 
 """
 
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -36,6 +37,8 @@ QT_PLUGINS = ["platforms/libqxcb.so", "xcbglintegrations", "platforminputcontext
 # NSS opens its soft token, trust and database modules by path at run time, from its own folder;
 # no ELF file names them.
 NSS_MODULES = ["libsoftokn3.so", "libfreebl3.so", "libfreeblpriv3.so", "libnssckbi.so", "libnssdbm3.so"]
+# "\tlibz.so.1 => /usr/lib/x86_64-linux-gnu/libz.so.1 (0x00007f...)" or "\tlibz.so.1 => not found".
+LDD_LINE = re.compile(r"^\s*(\S+) => (.*?)(?: \(0x[0-9a-f]+\))?$")
 # The engine's helper process reads this beside itself; the launcher carries the same text inside.
 QT_CONF_HELPER = "[Paths]\nPrefix=..\nPlugins=plugins\nLibraryExecutables=libexec\nData=.\nTranslations=translations\n"
 
@@ -74,11 +77,14 @@ def dependencies(path):
     result = run(["ldd", str(path)])
     found = {}
     for line in result.stdout.splitlines():
-        parts = line.split()
-        if len(parts) >= 3 and parts[1] == "=>":
-            if parts[2] == "not":
-                fail(f"{path} needs {parts[0]}, which this machine does not have")
-            found[parts[0]] = Path(parts[2])
+        # A path may hold blanks, so the line is split at its fixed words, never at every blank.
+        match = LDD_LINE.match(line)
+        if match is None:
+            continue
+        soname, host = match.groups()
+        if host == "not found":
+            fail(f"{path} needs {soname}, which this machine does not have")
+        found[soname] = Path(host)
     return found
 
 
@@ -256,7 +262,8 @@ def bundle_servers(tree):
     programs = [file for file in elf_files(bin_folder)
                 if bundle.lib not in file.parents and bundle.tree / QT not in file.parents]
     copied = bundle.carry(programs)
-    server_files = [Path("/usr/sbin/apache2"), Path("/usr/sbin/mariadbd"), Path("/etc/mime.types")]
+    server_files = [Path("/usr/sbin/apache2"), Path("/usr/sbin/mariadbd"), Path("/etc/mime.types"),
+                    Path("/usr/bin/php8.2"), Path("/usr/bin/mariadb"), Path("/usr/bin/mariadb-dump")]
     server_files += sorted(Path("/usr/lib/php/20220829").glob("*.so"))
     server_files += [Path("/usr/lib/apache2/modules/libphp8.2.so"), Path("/usr/lib/php/8.2/php.ini-development"),
                      Path("/usr/share/mysql/english/errmsg.sys"), Path("/usr/share/phpmyadmin/index.php")]

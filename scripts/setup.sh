@@ -11,6 +11,8 @@ PACKAGES=(
   apache2 libapache2-mod-php php-mysql php-sqlite3 php-gd php-mbstring php-curl
   php-xml php-intl php-zip php-bcmath php8.2-opcache
   mariadb-server-core mariadb-client-core
+  # the stack's command line: PHP's interpreter, MariaDB's client (core) and dump tool (client)
+  php8.2-cli mariadb-client
   # carrying the tree's libraries, and the minimal Debian root the tests run it in
   patchelf debootstrap
   # phpMyAdmin's files only: no database or web server of the system is configured for it

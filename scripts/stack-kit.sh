@@ -31,7 +31,8 @@ for file in /usr/sbin/apache2 /usr/lib/apache2/modules/libphp$php_ver.so "$php_e
   "$php_extdir/pdo_sqlite.so" "$php_extdir/gd.so" "$php_extdir/mbstring.so" "$php_extdir/curl.so" \
   "$php_extdir/dom.so" "$php_extdir/intl.so" "$php_extdir/zip.so" "$php_extdir/bcmath.so" "$php_extdir/opcache.so" \
   /usr/bin/patchelf \
-  /usr/sbin/mariadbd /usr/bin/mariadb-install-db /usr/bin/mariadb /etc/mime.types; do
+  /usr/sbin/mariadbd /usr/bin/mariadb-install-db /usr/bin/mariadb /usr/bin/mariadb-dump "/usr/bin/php$php_ver" \
+  /etc/mime.types; do
   [ -e "$file" ] || need_setup=1
 done
 if ((need_setup)); then
@@ -64,6 +65,11 @@ for extension in "$php_extdir"/*.so; do
 done
 
 put /usr/sbin/mariadbd "$bin/mysql/bin/mysqld" 755
+# The stack's command line: PHP's interpreter beside its module (the same extensions and php.ini),
+# MariaDB's client and dump tool beside the server, so deleting MySQL deletes them too.
+put "/usr/bin/php$php_ver" "$bin/php/php" 755
+put /usr/bin/mariadb "$bin/mysql/bin/mariadb" 755
+put /usr/bin/mariadb-dump "$bin/mysql/bin/mariadb-dump" 755
 put "$mysql_share/english/errmsg.sys" "$bin/mysql/share/english/errmsg.sys" 644
 for charset in "$mysql_share"/charsets/*; do
   put "$charset" "$bin/mysql/share/charsets/$(basename "$charset")" 644
