@@ -120,13 +120,14 @@ std::string CopyProgramToTempFile(const std::string &programPath)
   return copy;
 }
 
-void ApplyServerSettings(const std::string &configFile, const std::string &ip, int port,
+void ApplyServerSettings(const std::string &configFile, const std::string &ip, int port, bool innoDb,
                          const std::string &programPath)
 {
   CheckProgramReplaceable(programPath);
   const Corvala::TConfigFile config(configFile);
   config.Write("ip", ip);
   config.Write("port", std::to_string(port));
+  config.Write("innodb", innoDb ? "1" : "0");
   const std::string copy = CopyProgramToTempFile(programPath);
   const std::string copiedConfig = copy + ".ini";
   CopyToNewFile(configFile, copiedConfig, 0600);

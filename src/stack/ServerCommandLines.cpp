@@ -23,12 +23,12 @@ std::string ApacheExePath(const std::string &binFolder)
   return binFolder + "/Apache/Apache";
 }
 
-std::string MySqlParameters(const std::string &myIniPath, int port, const std::string &binFolder,
-                            bool runningAsRoot)
+std::string MySqlParameters(const std::string &myIniPath, const TStackSetup &setup)
 {
-  return "\"--defaults-file=" + Checked(myIniPath) + "\" \"--port=" + std::to_string(port) +
-         "\" \"--skip-innodb\" \"--language=" + Checked(binFolder + "/mysql/share/english") + "\"" +
-         (runningAsRoot ? " \"--user=root\"" : "");
+  return "\"--defaults-file=" + Checked(myIniPath) + "\" \"--port=" + std::to_string(setup.mySqlPort) +
+         "\" " + (setup.innoDb ? "" : "\"--skip-innodb\" ") +
+         "\"--language=" + Checked(setup.binFolder + "/mysql/share/english") + "\"" +
+         (setup.runningAsRoot ? " \"--user=root\"" : "");
 }
 
 std::string ApacheParameters(const std::string &httpdConfPath)

@@ -108,6 +108,7 @@ TStackSetup TServerStack::Setup() const
   setup.isCdRom = state.IsCdRom;
   setup.copyFilesToHardDisk = IsFlagOn(ReadConfigValue("copyfilestoharddisk"));
   setup.runningAsRoot = geteuid() == 0;
+  setup.innoDb = IsFlagOn(ReadConfigValue("innodb"));
   return setup;
 }
 
@@ -221,17 +222,16 @@ void TServerStack::StartMySql(int firstPort)
   if (state.MySqlPort < 0)
     throw std::runtime_error("No free port for MySQL on 127.0.0.1 from " + std::to_string(firstPort) +
                              " to 65535");
+  const TStackSetup setup = Setup();
   {
     const TTraceStep step("my.ini");
-    state.MySqlIniPath = WriteMySqlConfig(Setup());
+    state.MySqlIniPath = WriteMySqlConfig(setup);
   }
   const TTraceStep step("MySQL process start");
   // A killed launcher has no clean stop to give: SIGTERM before MariaDB serves can hang it for good,
   // holding its data folder and port, while a kill loses no acknowledged row.
-  state.MySqlProcessId =
-      StartProcess(state.MySqlExePath,
-                   MySqlParameters(state.MySqlIniPath, state.MySqlPort, state.BinFolder, geteuid() == 0),
-                   TShowCommand::Hide, "", StartOptions{.parentDeathSignal = SIGKILL});
+  state.MySqlProcessId = StartProcess(state.MySqlExePath, MySqlParameters(state.MySqlIniPath, setup),
+                                      TShowCommand::Hide, "", StartOptions{.parentDeathSignal = SIGKILL});
 }
 
 void TServerStack::StartApache(int firstPort)

@@ -16,6 +16,8 @@ struct TStackSetup {
   bool isCdRom = false;
   bool copyFilesToHardDisk = true; // the "copyfilestoharddisk" flag; only matters on CD
   bool runningAsRoot = false;
+  // The "innodb" flag: MySQL with InnoDB as its default engine; off, the old Aria-only server.
+  bool innoDb = true;
 };
 
 } // namespace Corvala

@@ -1,4 +1,5 @@
 #include "stack/MySqlConfig.h"
+#include "stack/MySqlSystemTables.h"
 #include "stack/ServerCommandLines.h"
 
 #include "utils/Ini.h"
@@ -20,19 +21,32 @@ static TStackSetup StackAt(const std::string &app, const std::string &work)
   return setup;
 }
 
-TEST(MySqlIniSettings, FixedDiskInOrder)
+TEST(MySqlIniSettings, FixedDiskInOrderWithInnoDbAndWithout)
 {
-  const TIniValues expected = {
+  TIniValues expected = {
       {"basedir", "\"/opt/My Stack/bin/mysql\""},
       {"datadir", "\"/opt/My Stack/data\""},
       {"bind-address", "127.0.0.1"},
       {"port", "3306"},
-      {"default-storage-engine", "Aria"},
+      {"default-storage-engine", "InnoDB"},
       {"socket", "\"/tmp/w 1/mysql.sock\""},
       {"pid-file", "\"/tmp/w 1/mysql.pid\""},
       {"character-sets-dir", "\"/opt/My Stack/bin/mysql/share/charsets\""},
+      {"character-set-server", "utf8mb4"},
+      {"collation-server", "utf8mb4_general_ci"},
+      {"innodb_buffer_pool_size", "16M"},
+      {"innodb_log_file_size", "8M"},
+      {"innodb_autoextend_increment", "8"},
+      {"init-file", "\"/tmp/w 1/mysql-init.sql\""},
   };
-  EXPECT_EQ(MySqlIniSettings(StackAt("/opt/My Stack", "/tmp/w 1")), expected);
+  TStackSetup setup = StackAt("/opt/My Stack", "/tmp/w 1");
+  EXPECT_EQ(MySqlIniSettings(setup), expected);
+
+  // The old server: Aria by default and nothing of InnoDB, which it does not load.
+  setup.innoDb = false;
+  expected.resize(10);
+  expected[4].second = "Aria";
+  EXPECT_EQ(MySqlIniSettings(setup), expected);
 }
 
 TEST(MySqlIniSettings, CdUsesTheCopiesAndEscapesQuotesAndBackslashes)
@@ -42,7 +56,7 @@ TEST(MySqlIniSettings, CdUsesTheCopiesAndEscapesQuotesAndBackslashes)
   setup.isCdRom = true;
   setup.mySqlPort = 3307;
   const TIniValues settings = MySqlIniSettings(setup);
-  ASSERT_EQ(settings.size(), 8u);
+  ASSERT_EQ(settings.size(), 14u);
   EXPECT_EQ(settings[0].second, "\"/tmp/a\\\"b\\\\c/bin/mysql\"");
   EXPECT_EQ(settings[1].second, "\"/tmp/a\\\"b\\\\c/data\"");
   EXPECT_EQ(settings[3].second, "3307");
@@ -58,13 +72,33 @@ TEST(MySqlSocketPath, LimitedTo107Bytes)
 
 TEST(MySqlParameters, QuotedOptionsAndTheUserSwitchOnlyForRoot)
 {
-  const std::string common = "\"--defaults-file=/tmp/w 1/my.ini\" \"--port=3307\" \"--skip-innodb\" "
+  TStackSetup setup = StackAt("/opt/My Stack", "/tmp/w 1");
+  setup.mySqlPort = 3307;
+  setup.runningAsRoot = true;
+  const std::string common = "\"--defaults-file=/tmp/w 1/my.ini\" \"--port=3307\" "
                              "\"--language=/opt/My Stack/bin/mysql/share/english\"";
-  EXPECT_EQ(MySqlParameters("/tmp/w 1/my.ini", 3307, "/opt/My Stack/bin", true), common + " \"--user=root\"");
-  EXPECT_EQ(MySqlParameters("/tmp/w 1/my.ini", 3307, "/opt/My Stack/bin", false), common);
+  EXPECT_EQ(MySqlParameters("/tmp/w 1/my.ini", setup), common + " \"--user=root\"");
+  setup.runningAsRoot = false;
+  EXPECT_EQ(MySqlParameters("/tmp/w 1/my.ini", setup), common);
   EXPECT_EQ(MySqlExePath("/opt/My Stack/bin"), "/opt/My Stack/bin/mysql/bin/mysqld");
-  EXPECT_THROW(MySqlParameters("/tmp/\"/my.ini", 3306, "/opt", true), std::runtime_error);
-  EXPECT_THROW(MySqlParameters("/tmp/my.ini", 3306, "/op\"t", false), std::runtime_error);
+  EXPECT_THROW(MySqlParameters("/tmp/\"/my.ini", setup), std::runtime_error);
+  setup.binFolder = "/op\"t";
+  EXPECT_THROW(MySqlParameters("/tmp/my.ini", setup), std::runtime_error);
+}
+
+// With "innodb=0" the server is started exactly as before InnoDB was the default engine.
+TEST(MySqlParameters, WithoutInnoDbTheOldCommandLine)
+{
+  TStackSetup setup = StackAt("/opt/My Stack", "/tmp/w 1");
+  setup.innoDb = false;
+  setup.runningAsRoot = true;
+  EXPECT_EQ(MySqlParameters("/tmp/w 1/my.ini", setup),
+            "\"--defaults-file=/tmp/w 1/my.ini\" \"--port=3306\" \"--skip-innodb\" "
+            "\"--language=/opt/My Stack/bin/mysql/share/english\" \"--user=root\"");
+  setup.runningAsRoot = false;
+  EXPECT_EQ(MySqlParameters("/tmp/w 1/my.ini", setup),
+            "\"--defaults-file=/tmp/w 1/my.ini\" \"--port=3306\" \"--skip-innodb\" "
+            "\"--language=/opt/My Stack/bin/mysql/share/english\"");
 }
 
 TEST(WriteMySqlConfig, NewFileInOrder)
@@ -74,17 +108,35 @@ TEST(WriteMySqlConfig, NewFileInOrder)
   fs::create_directories(setup.workFolder);
   const std::string path = WriteMySqlConfig(setup);
   EXPECT_EQ(path, root.File("work/my.ini"));
-  EXPECT_EQ(ReadBytes(path),
-            root.Fill("[mysqld]\r\n"
-                      "basedir=\"{root}/My Stack/bin/mysql\"\r\n"
-                      "datadir=\"{root}/My Stack/data\"\r\n"
-                      "bind-address=127.0.0.1\r\n"
-                      "port=3306\r\n"
-                      "default-storage-engine=Aria\r\n"
-                      "socket=\"{root}/work/mysql.sock\"\r\n"
-                      "pid-file=\"{root}/work/mysql.pid\"\r\n"
-                      "character-sets-dir=\"{root}/My Stack/bin/mysql/share/charsets\"\r\n"));
+  EXPECT_EQ(ReadBytes(path), root.Fill("[mysqld]\r\n"
+                                       "basedir=\"{root}/My Stack/bin/mysql\"\r\n"
+                                       "datadir=\"{root}/My Stack/data\"\r\n"
+                                       "bind-address=127.0.0.1\r\n"
+                                       "port=3306\r\n"
+                                       "default-storage-engine=InnoDB\r\n"
+                                       "socket=\"{root}/work/mysql.sock\"\r\n"
+                                       "pid-file=\"{root}/work/mysql.pid\"\r\n"
+                                       "character-sets-dir=\"{root}/My Stack/bin/mysql/share/charsets\"\r\n"
+                                       "character-set-server=utf8mb4\r\n"
+                                       "collation-server=utf8mb4_general_ci\r\n"
+                                       "innodb_buffer_pool_size=16M\r\n"
+                                       "innodb_log_file_size=8M\r\n"
+                                       "innodb_autoextend_increment=8\r\n"
+                                       "init-file=\"{root}/work/mysql-init.sql\"\r\n"));
+  EXPECT_EQ(ReadBytes(root.File("work/mysql-init.sql")), InnoDbSystemTablesSql());
   EXPECT_FALSE(fs::exists(root.File("work/data")));
+}
+
+TEST(WriteMySqlConfig, WithoutInnoDbNoInitFile)
+{
+  TScratchFolder root;
+  TStackSetup setup = StackAt(root.File("app"), root.File("work"));
+  setup.innoDb = false;
+  fs::create_directories(setup.workFolder);
+  const std::string path = WriteMySqlConfig(setup);
+  EXPECT_EQ(AppUtils::ReadIniString(path, "mysqld", "default-storage-engine"), "Aria");
+  EXPECT_EQ(AppUtils::ReadIniString(path, "mysqld", "init-file"), "");
+  EXPECT_FALSE(fs::exists(root.File("work/mysql-init.sql")));
 }
 
 TEST(WriteMySqlConfig, OlderFileKeepsItsContentAndGetsTheKeysInPlace)
@@ -104,10 +156,16 @@ TEST(WriteMySqlConfig, OlderFileKeepsItsContentAndGetsTheKeysInPlace)
                       "datadir=\"{root}/app/data\"\r\n"
                       "basedir=\"{root}/app/bin/mysql\"\r\n"
                       "bind-address=127.0.0.1\r\n"
-                      "default-storage-engine=Aria\r\n"
+                      "default-storage-engine=InnoDB\r\n"
                       "socket=\"{root}/work/mysql.sock\"\r\n"
                       "pid-file=\"{root}/work/mysql.pid\"\r\n"
-                      "character-sets-dir=\"{root}/app/bin/mysql/share/charsets\"\r\n"));
+                      "character-sets-dir=\"{root}/app/bin/mysql/share/charsets\"\r\n"
+                      "character-set-server=utf8mb4\r\n"
+                      "collation-server=utf8mb4_general_ci\r\n"
+                      "innodb_buffer_pool_size=16M\r\n"
+                      "innodb_log_file_size=8M\r\n"
+                      "innodb_autoextend_increment=8\r\n"
+                      "init-file=\"{root}/work/mysql-init.sql\"\r\n"));
 }
 
 TEST(WriteMySqlConfig, CdCopiesTheDataFolderWritable)
@@ -176,6 +234,12 @@ TEST(WriteMySqlConfig, RealServerReadsThePaths)
   EXPECT_EQ(value("socket"), setup.workFolder + "/mysql.sock");
   EXPECT_EQ(value("port"), "3306");
   EXPECT_EQ(value("bind-address"), "127.0.0.1");
-  EXPECT_EQ(value("default-storage-engine"), "Aria");
+  EXPECT_EQ(value("default-storage-engine"), "InnoDB");
   EXPECT_EQ(value("character-sets-dir"), setup.binFolder + "/mysql/share/charsets/");
+  EXPECT_EQ(value("character-set-server"), "utf8mb4");
+  EXPECT_EQ(value("collation-server"), "utf8mb4_general_ci");
+  EXPECT_EQ(value("innodb-buffer-pool-size"), "16777216");
+  EXPECT_EQ(value("innodb-log-file-size"), "8388608");
+  EXPECT_EQ(value("innodb-autoextend-increment"), "8");
+  EXPECT_EQ(value("init-file"), setup.workFolder + "/mysql-init.sql");
 }

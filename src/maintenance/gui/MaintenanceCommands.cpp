@@ -22,12 +22,13 @@ void RunSettingsCommand(TCommandHost &host, const std::string &workFolder)
   const Corvala::TConfigFile config(Corvala::PrepareConfigFile(workFolder));
   dialog.IP = config.Read("ip");
   dialog.Port = Corvala::StrToInt(config.Read("port"));
+  dialog.InnoDB = config.ReadFlag("innodb");
   if (dialog.exec() != QDialog::Accepted)
     return;
   // The dialog goes away before the work starts.
   dialog.hide();
   QCoreApplication::processEvents();
-  ApplyServerSettings(config.Path(), dialog.IP, dialog.Port, GetProgramPath());
+  ApplyServerSettings(config.Path(), dialog.IP, dialog.Port, dialog.InnoDB, GetProgramPath());
   host.CloseApplication();
 }
 

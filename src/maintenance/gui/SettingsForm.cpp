@@ -5,6 +5,7 @@
 #include "maintenance/gui/SpinEdit.h"
 #include "widgets/MessageBox.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
@@ -17,11 +18,11 @@ TfrmSettings::TfrmSettings(QWidget *parent) : QDialog(parent)
 {
   setObjectName("frmSettings");
   setWindowTitle("Server Settings");
-  SetDialogLook(this, 266, 128);
+  SetDialogLook(this, 266, 152);
 
   bvlServer = new QFrame(this);
   bvlServer->setObjectName("bvlServer");
-  bvlServer->setGeometry(8, 8, 250, 76);
+  bvlServer->setGeometry(8, 8, 250, 100);
   bvlServer->setFrameStyle(QFrame::Box | QFrame::Sunken);
 
   lblIP = new QLabel("IP address:", this);
@@ -43,11 +44,17 @@ TfrmSettings::TfrmSettings(QWidget *parent) : QDialog(parent)
   SpinEdit1->setGeometry(96, 50, 80, 22);
   lblPort->setBuddy(SpinEdit1);
 
-  btnOK = MakeDialogButton(this, "btnOK", "OK", 102, 94);
-  btnCancel = MakeDialogButton(this, "btnCancel", "Cancel", 183, 94);
+  // Off, MySQL runs as small stacks once had it: without InnoDB, so without transactions.
+  chkInnoDB = new QCheckBox("MySQL with InnoDB (transactions)", this);
+  chkInnoDB->setObjectName("chkInnoDB");
+  chkInnoDB->setGeometry(20, 80, 226, 20);
+
+  btnOK = MakeDialogButton(this, "btnOK", "OK", 102, 118);
+  btnCancel = MakeDialogButton(this, "btnCancel", "Cancel", 183, 118);
 
   connect(cboIP, &QComboBox::currentIndexChanged, this, &TfrmSettings::cboIPChange);
   connect(SpinEdit1, &TSpinEdit::changed, this, &TfrmSettings::cboIPChange);
+  connect(chkInnoDB, &QCheckBox::toggled, this, &TfrmSettings::cboIPChange);
   connect(SpinEdit1, &TSpinEdit::exited, this, &TfrmSettings::SpinEdit1Exit);
   connect(btnOK, &QPushButton::clicked, this, &TfrmSettings::btnOKClick);
   connect(btnCancel, &QPushButton::clicked, this, &TfrmSettings::btnCancelClick);
@@ -72,6 +79,7 @@ void TfrmSettings::FormShow()
   CentreOnScreen(this);
   cboIP->setCurrentIndex(IP == Corvala::LoopbackAddress ? 0 : 1);
   SpinEdit1->SetValue(Port);
+  chkInnoDB->setChecked(InnoDB);
   btnOK->setEnabled(false);
 }
 
@@ -92,6 +100,7 @@ void TfrmSettings::btnOKClick()
     return;
   IP = cboIP->currentIndex() == 0 ? Corvala::LoopbackAddress : "all";
   Port = SpinEdit1->Value();
+  InnoDB = chkInnoDB->isChecked();
   accept();
 }
 

@@ -3,13 +3,15 @@
 #include <QDialog>
 #include <string>
 
+class QCheckBox;
 class QComboBox;
 class QFrame;
 class QLabel;
 class QPushButton;
 class TSpinEdit;
 
-// The server settings dialog: the address the servers listen on and the server port.
+// The server settings dialog: the address the servers listen on, the server port and whether MySQL
+// runs with InnoDB.
 class TfrmSettings : public QDialog
 {
   Q_OBJECT
@@ -21,6 +23,8 @@ public:
   // Filled by the opener before showing; on OK they hold the accepted values ("127.0.0.1" or "all").
   std::string IP;
   int Port = 0;
+  // Config.ini's "innodb" flag.
+  bool InnoDB = true;
 
 protected:
   void showEvent(QShowEvent *event) override;
@@ -37,6 +41,7 @@ private:
   QComboBox *cboIP;
   QLabel *lblPort;
   TSpinEdit *SpinEdit1; // the Apache port
+  QCheckBox *chkInnoDB;
   QPushButton *btnOK;
   QPushButton *btnCancel;
 };

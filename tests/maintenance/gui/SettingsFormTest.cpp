@@ -2,6 +2,7 @@
 #include "shell/GuiWait.h"
 #include "widgets/BoxAnswerer.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,11 +19,12 @@ namespace
 class SettingsDialog : public ::testing::Test
 {
 protected:
-  void Open(const std::string &ip, int port)
+  void Open(const std::string &ip, int port, bool innoDb = true)
   {
     form = std::make_unique<TfrmSettings>();
     form->IP = ip;
     form->Port = port;
+    form->InnoDB = innoDb;
     form->show();
     form->activateWindow();
     ASSERT_TRUE(WaitUntil([this] { return form->isActiveWindow(); }, 60s, "the dialog to be active"));
@@ -30,7 +32,8 @@ protected:
     port_ = form->findChild<QSpinBox *>("SpinEdit1");
     ok = form->findChild<QPushButton *>("btnOK");
     cancel = form->findChild<QPushButton *>("btnCancel");
-    ASSERT_TRUE(cboIP && port_ && ok && cancel);
+    innoDb_ = form->findChild<QCheckBox *>("chkInnoDB");
+    ASSERT_TRUE(cboIP && port_ && ok && cancel && innoDb_);
   }
 
   // Types into the port field, replacing its text, and leaves it.
@@ -48,6 +51,7 @@ protected:
   QSpinBox *port_ = nullptr;
   QPushButton *ok = nullptr;
   QPushButton *cancel = nullptr;
+  QCheckBox *innoDb_ = nullptr;
 };
 
 } // namespace
@@ -67,12 +71,15 @@ TEST_F(SettingsDialog, ShowsItsControlsWithTheirCaptionsAndLimits)
   EXPECT_EQ(form->findChild<QLabel *>("lblPort")->text(), "Server port:");
   EXPECT_EQ(ok->text(), "OK");
   EXPECT_EQ(cancel->text(), "Cancel");
-  // The buttons are no tab stops; the two fields are, list first.
+  EXPECT_EQ(innoDb_->text(), "MySQL with InnoDB (transactions)");
+  // The buttons are no tab stops; the three fields are, list first.
   EXPECT_FALSE(ok->focusPolicy() & Qt::TabFocus);
   EXPECT_FALSE(cancel->focusPolicy() & Qt::TabFocus);
   cboIP->setFocus();
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
   EXPECT_TRUE(port_->isAncestorOf(QApplication::focusWidget()) || port_->hasFocus());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_TRUE(innoDb_->hasFocus());
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
   EXPECT_TRUE(cboIP->hasFocus());
 }
@@ -104,6 +111,34 @@ TEST_F(SettingsDialog, OkIsDisabledUntilEitherControlChanges)
   port_->setFocus();
   QTest::keyClicks(port_, "1");
   EXPECT_TRUE(ok->isEnabled()) << "typing alone counts as a change";
+
+  Open("127.0.0.1", 80);
+  QTest::mouseClick(innoDb_, Qt::LeftButton, {}, QPoint(4, innoDb_->height() / 2));
+  EXPECT_TRUE(ok->isEnabled());
+}
+
+TEST_F(SettingsDialog, TheInnoDbBoxShowsTheFlagAndOkTakesItsState)
+{
+  Open("127.0.0.1", 80, false);
+  EXPECT_FALSE(innoDb_->isChecked());
+  innoDb_->click();
+  TBoxAnswerer yes(QMessageBox::Yes);
+  ok->click();
+  EXPECT_EQ(form->result(), QDialog::Accepted);
+  EXPECT_TRUE(form->InnoDB);
+
+  Open("127.0.0.1", 80, true);
+  EXPECT_TRUE(innoDb_->isChecked());
+  innoDb_->click();
+  TBoxAnswerer again(QMessageBox::Yes);
+  ok->click();
+  EXPECT_FALSE(form->InnoDB);
+
+  // Cancel leaves the value the opener gave.
+  Open("127.0.0.1", 80, true);
+  innoDb_->click();
+  cancel->click();
+  EXPECT_TRUE(form->InnoDB);
 }
 
 TEST_F(SettingsDialog, LeavingThePortFieldSettlesItsText)
