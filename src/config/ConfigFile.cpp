@@ -1,8 +1,10 @@
 #include "config/ConfigFile.h"
 
+#include "config/IntegerValue.h"
 #include "utils/ExeResources.h"
 #include "utils/Ini.h"
 
+#include <arpa/inet.h>
 #include <stdexcept>
 
 namespace Corvala
@@ -26,6 +28,36 @@ bool IsFlagOn(const std::string &value)
 std::string TConfigFile::Read(const std::string &key) const
 {
   return AppUtils::ReadIniString(path_, "INI", key);
+}
+
+// A wrong value is reported with where it came from: the user fixes it there (in Server Settings, or
+// in the file a distribution is built from).
+[[noreturn]] static void RefuseValue(const std::string &path, const std::string &key,
+                                     const std::string &reason)
+{
+  const std::string fileName = path.substr(path.rfind('/') + 1);
+  throw std::runtime_error(fileName + ", key \"" + key + "\": " + reason);
+}
+
+int TConfigFile::ReadInteger(const std::string &key) const
+{
+  try {
+    return StrToInt(Read(key));
+  } catch (const std::invalid_argument &error) {
+    RefuseValue(path_, key, error.what());
+  }
+}
+
+std::string TConfigFile::ReadIpv4Address(const std::string &key) const
+{
+  std::string value = Read(key);
+  in_addr address{};
+  // inet_pton takes exactly four decimal parts, each 0 to 255, and nothing around them.
+  if (inet_pton(AF_INET, value.c_str(), &address) != 1)
+    RefuseValue(path_, key,
+                "'" + value + "' is not a valid IPv4 address (" + LoopbackAddress +
+                    " serves this computer only, 0.0.0.0 every network)");
+  return value;
 }
 
 void TConfigFile::Write(const std::string &key, const std::string &value) const

@@ -11,7 +11,7 @@ namespace Corvala
 // empty, and the resource errors ("Resource %s not found", "Cannot create file "%s". %s").
 std::string PrepareConfigFile(const std::string &workFolder);
 
-// The loopback address: the "ip" value that keeps the web server on this machine (any other value
+// The loopback address: the "ip" value that keeps the web server on this machine (any other address
 // serves every address), and the address the database server always listens on.
 inline constexpr char LoopbackAddress[] = "127.0.0.1";
 
@@ -31,6 +31,14 @@ public:
 
   // IsFlagOn of the key's value.
   bool ReadFlag(const std::string &key) const { return IsFlagOn(Read(key)); }
+
+  // The key's value as a decimal integer (StrToInt). Throws std::runtime_error naming the file and
+  // the key with StrToInt's message when it is not one.
+  int ReadInteger(const std::string &key) const;
+
+  // The key's value as an IPv4 address in dotted-decimal form ("127.0.0.1", "0.0.0.0"). Throws
+  // std::runtime_error naming the file and the key when it is anything else.
+  std::string ReadIpv4Address(const std::string &key) const;
 
   // Writes the value as given; throws "Unable to write to %s" when the file cannot be written.
   void Write(const std::string &key, const std::string &value) const;

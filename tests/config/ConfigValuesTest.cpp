@@ -71,3 +71,47 @@ TEST(PrepareConfigFile, NeedsAWorkFolderAndTheResource)
     EXPECT_STREQ(error.what(), "Resource res_Config_ini not found");
   }
 }
+
+// A wrong value names the file and the key it came from, so the user knows what to fix.
+TEST(TConfigFile, RefusesAWrongPortOrAddressNamingTheFileAndKey)
+{
+  TScratchFolder root;
+  const TConfigFile config(root.Write("Config.ini", "[INI]\r\nport=abc\r\nip=not-an-address\r\n"));
+  try {
+    config.ReadInteger("port");
+    ADD_FAILURE() << "accepted port=abc";
+  } catch (const std::runtime_error &error) {
+    EXPECT_EQ(std::string(error.what()), "Config.ini, key \"port\": 'abc' is not a valid integer value");
+  }
+  try {
+    config.ReadInteger("missing");
+    ADD_FAILURE() << "accepted a missing port";
+  } catch (const std::runtime_error &error) {
+    EXPECT_EQ(std::string(error.what()), "Config.ini, key \"missing\": '' is not a valid integer value");
+  }
+  for (const char *ip : {"not-an-address", "", "127.0.0.1x", "127.0.0", "127.0.0.1.5", "256.0.0.1", "::1",
+                         "localhost", "0x7f.0.0.1"}) {
+    config.Write("ip", ip);
+    try {
+      config.ReadIpv4Address("ip");
+      ADD_FAILURE() << "accepted ip=" << ip;
+    } catch (const std::runtime_error &error) {
+      EXPECT_EQ(
+          std::string(error.what())
+              .rfind("Config.ini, key \"ip\": '" + std::string(ip) + "' is not a valid IPv4 address", 0),
+          0u)
+          << error.what();
+    }
+  }
+}
+
+TEST(TConfigFile, ReadsPortsAndIpv4Addresses)
+{
+  TScratchFolder root;
+  const TConfigFile config(root.Write("Config.ini", "[INI]\r\nport=8080\r\n"));
+  EXPECT_EQ(config.ReadInteger("port"), 8080);
+  for (const char *ip : {"127.0.0.1", "0.0.0.0", "192.168.1.20"}) {
+    config.Write("ip", ip);
+    EXPECT_EQ(config.ReadIpv4Address("ip"), ip);
+  }
+}
