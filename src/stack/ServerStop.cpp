@@ -67,16 +67,20 @@ void WaitUntilServing(const TServerProcess &server, std::chrono::steady_clock::t
   }
 }
 
+void Kill(const TServerProcess &server)
+{
+  if (StartedProcessRuns(server))
+    SignalProcess(server.id, SIGKILL, true);
+  if (server.exePath.empty())
+    return;
+  for (const TProcessId id : FindProcessesByPath(server.exePath))
+    KillProcess(id);
+}
+
 void KillRemaining(const std::vector<TServerProcess> &servers)
 {
-  for (const TServerProcess &server : servers) {
-    if (StartedProcessRuns(server))
-      SignalProcess(server.id, SIGKILL, true);
-    if (server.exePath.empty())
-      continue;
-    for (const TProcessId id : FindProcessesByPath(server.exePath))
-      KillProcess(id);
-  }
+  for (const TServerProcess &server : servers)
+    Kill(server);
   ReapChildren();
 }
 } // namespace
@@ -89,8 +93,12 @@ std::vector<bool> StopStartedServers(const std::vector<TServerProcess> &servers,
   std::vector<bool> asked;
   for (const TServerProcess &server : servers) {
     asked.push_back(StartedProcessRuns(server));
-    if (!asked.back())
+    // Nothing is left to stop cleanly, and nothing would stop them: Apache's workers outlive a
+    // parent that was killed, serving and holding its port.
+    if (!asked.back()) {
+      Kill(server);
       continue;
+    }
     WaitUntilServing(server, deadline, processEvents);
     SignalProcess(server.id, SIGTERM, false);
   }

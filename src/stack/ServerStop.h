@@ -22,7 +22,9 @@ struct TServerProcess {
 // Asks every started server to stop (SIGTERM; MySQL only once it greets a client, since a
 // SIGTERM during its start-up can leave it hanging: Apache's parent stops its workers, MySQL closes its
 // tables), waits up to grace for all of them and their workers to end, then kills what is left:
-// each server's process group and every process still running from its executable. An id is
+// each server's process group and every process still running from its executable. A server whose
+// started process no longer runs has nothing to ask: what is left of it (workers of a parent that
+// was killed) is killed at once, without waiting the grace. An id is
 // signalled only while it is still a process of the server's executable (ids are reused). Gives,
 // for each server in order, whether it stopped cleanly: it ran when the stop began and ended on the
 // request, with its workers, before anything had to be killed.

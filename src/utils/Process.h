@@ -23,6 +23,9 @@ struct StartOptions {
   // The child gets no DISPLAY or WAYLAND_DISPLAY, so a command reports its error on standard error
   // instead of in a box of its own.
   bool withoutDisplay = false;
+  // The child's standard error goes to this file, created (mode 0600) or emptied first, so that
+  // what a server says when it ends can be read back; empty to share the launcher's.
+  std::string errorFile{};
 };
 
 // How a child that was waited for ended.
@@ -45,6 +48,14 @@ struct TChildEnd {
 // Gives the child's id once the program runs, 0 when it could not be started.
 TProcessId StartProcess(const std::string &program, const std::string &parameters, TShowCommand showMode,
                         const std::string &workingFolder, const StartOptions &options = {});
+
+// Why the last start of this thread gave 0, in the system's words ("Permission denied", "Exec format
+// error", ...); empty when it succeeded.
+std::string LastStartError();
+
+// Ends a child of StartProcess (SIGKILL, if it still runs) and collects its exit status, so that
+// it leaves no zombie behind. Any other id is left alone.
+void EndStartedChild(TProcessId id);
 
 // As StartProcess, then waits without limit for the child's end and gives how it ended; returns at
 // once when the start failed.

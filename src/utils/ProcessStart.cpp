@@ -23,6 +23,8 @@ namespace AppUtils
 namespace
 {
 
+thread_local std::string lastStartError;
+
 // Everything the child needs, prepared before the clone: between clone and exec only plain system
 // calls may run, since the child shares the launcher's memory (and other threads may hold locks).
 struct ChildPlan {
@@ -156,8 +158,10 @@ TProcessId Spawn(ChildPlan &plan)
   std::vector<char *> argv = NullTerminated(plan.arguments);
   std::vector<char *> envp = NullTerminated(plan.environment);
   ChildStart start{&plan, argv.data(), envp.data(), {-1, -1}};
-  if (pipe2(start.errorPipe, O_CLOEXEC) != 0)
+  if (pipe2(start.errorPipe, O_CLOEXEC) != 0) {
+    lastStartError = std::strerror(errno);
     return 0;
+  }
   int *errorPipe = start.errorPipe;
   std::vector<char> stack(ChildStackSize);
 
@@ -171,6 +175,7 @@ TProcessId Spawn(ChildPlan &plan)
   pthread_sigmask(SIG_SETMASK, &previous, nullptr);
   close(errorPipe[1]);
   if (pid < 0) {
+    lastStartError = std::strerror(errno);
     close(errorPipe[0]);
     return 0;
   }
@@ -184,6 +189,7 @@ TProcessId Spawn(ChildPlan &plan)
   close(errorPipe[0]);
   if (received == 0)
     return static_cast<TProcessId>(pid);
+  lastStartError = std::strerror(error);
   kill(pid, SIGKILL);
   while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
   }
@@ -193,10 +199,13 @@ TProcessId Spawn(ChildPlan &plan)
 TProcessId StartChild(const std::string &program, const std::string &parameters, TShowCommand showMode,
                       const std::string &workingFolder, const StartOptions &options, int errorOutput = -1)
 {
+  lastStartError.clear();
   ChildPlan plan;
   plan.arguments = SplitCommandLine(BuildCommandLine(program, parameters));
-  if (plan.arguments.empty() || plan.arguments.front().empty())
+  if (plan.arguments.empty() || plan.arguments.front().empty()) {
+    lastStartError = "no program named";
     return 0;
+  }
   plan.executable = ExecutablePath(plan.arguments.front());
   plan.environment = ChildEnvironment(showMode, options.withoutDisplay);
   if (DirectoryExists(workingFolder))
@@ -210,10 +219,26 @@ TProcessId StartChild(const std::string &program, const std::string &parameters,
 
 } // namespace
 
+std::string LastStartError()
+{
+  return lastStartError;
+}
+
 TProcessId StartProcess(const std::string &program, const std::string &parameters, TShowCommand showMode,
                         const std::string &workingFolder, const StartOptions &options)
 {
-  const TProcessId id = StartChild(program, parameters, showMode, workingFolder, options);
+  int errorOutput = -1;
+  if (!options.errorFile.empty()) {
+    errorOutput =
+        open(options.errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (errorOutput < 0) {
+      lastStartError = "\"" + options.errorFile + "\" cannot be created: " + std::strerror(errno);
+      return 0;
+    }
+  }
+  const TProcessId id = StartChild(program, parameters, showMode, workingFolder, options, errorOutput);
+  if (errorOutput >= 0)
+    close(errorOutput);
   if (id != 0)
     RememberStartedChild(id);
   return id;

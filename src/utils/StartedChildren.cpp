@@ -3,6 +3,7 @@
 #include "utils/Process.h"
 
 #include <cerrno>
+#include <csignal>
 #include <mutex>
 #include <set>
 #include <sys/wait.h>
@@ -40,6 +41,23 @@ void ReapChildren()
 {
   const std::lock_guard lock(childrenMutex);
   std::erase_if(startedChildren, TryReap);
+}
+
+} // namespace AppUtils
+
+namespace AppUtils
+{
+
+void EndStartedChild(TProcessId id)
+{
+  const std::lock_guard lock(childrenMutex);
+  if (startedChildren.erase(id) == 0)
+    return;
+  // Not reaped yet, so the id is still this child's, whether it runs or has ended.
+  const auto pid = static_cast<pid_t>(id);
+  kill(pid, SIGKILL);
+  while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+  }
 }
 
 } // namespace AppUtils

@@ -5,7 +5,9 @@
 #include "utils/TestSupport.h"
 #include "utils/WaitUntil.h"
 
+#include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
 #include <thread>
@@ -38,4 +40,30 @@ TEST(StopStartedServers, AsksAServerToStopOnlyOnceItGreetsItsClients)
 
   EXPECT_EQ(ReadBytes(state), "stopped after greeting");
   EXPECT_EQ(stoppedCleanly, std::vector<bool>{true});
+}
+
+// After a kill of Apache's parent its workers go on serving, and nothing would ask them to stop:
+// they are found by the executable and killed at once, without the grace a running server gets.
+TEST(StopStartedServers, KillsWhatOutlivedAServerAtOnce)
+{
+  TScratchFolder folder;
+  // A copy of its own: every process of the executable is stopped.
+  const std::string program = folder.File("server");
+  std::filesystem::copy_file(CORVALA_TEST_CHILD, program);
+  const std::string workerFile = folder.File("worker");
+  const AppUtils::TProcessId parent =
+      AppUtils::StartProcess(program, "spawn \"" + workerFile + "\" 600", AppUtils::TShowCommand::Hide, "");
+  ASSERT_NE(parent, 0u);
+  ASSERT_TRUE(WaitUntil([&] { return !ReadBytes(workerFile).empty(); }, 60s, "the worker to start"));
+  const auto worker = static_cast<AppUtils::TProcessId>(std::stoi(ReadBytes(workerFile)));
+  kill(static_cast<pid_t>(parent), SIGKILL);
+  ASSERT_TRUE(WaitUntil([&] { return !AppUtils::ProcessExists(parent); }, 60s, "the parent to end"));
+  ASSERT_TRUE(AppUtils::ProcessExists(worker));
+
+  const auto grace = std::chrono::minutes(10);
+  const auto begin = std::chrono::steady_clock::now();
+  const std::vector<bool> stoppedCleanly = Corvala::StopStartedServers({{parent, program, 0}}, grace, {});
+  EXPECT_LT(std::chrono::steady_clock::now() - begin, grace) << "the stop waited the grace";
+  EXPECT_FALSE(AppUtils::ProcessExists(worker));
+  EXPECT_EQ(stoppedCleanly, std::vector<bool>{false});
 }

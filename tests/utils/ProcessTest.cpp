@@ -456,3 +456,51 @@ TEST_F(ProcessTest, TerminateCurrentProcessEndsAtOnceWithCodeZero)
 }
 
 } // namespace
+
+TEST_F(ProcessTest, AFailedStartSaysWhyAndAnErrorFileTakesTheChildsStandardError)
+{
+  const fs::path text = folder / "not executable";
+  std::ofstream(text) << "plain text\n";
+  fs::permissions(text, fs::perms::owner_read | fs::perms::owner_write);
+  const fs::path noInterpreter = folder / "no interpreter";
+  std::ofstream(noInterpreter) << "#!/no/such/interpreter\n";
+  fs::permissions(noInterpreter, fs::perms::owner_all);
+
+  EXPECT_EQ(Start(text, ""), 0u);
+  EXPECT_EQ(LastStartError(), "Permission denied");
+  EXPECT_EQ(Start(noInterpreter, ""), 0u);
+  EXPECT_EQ(LastStartError(), "No such file or directory");
+
+  // The file is emptied first: what it holds is this run's alone.
+  const std::string errors = (folder / "errors.log").string();
+  std::ofstream(errors) << "an earlier run\n";
+  const TProcessId child = Start("/bin/sh", "-c \"echo said on its way out >&2\"", {.errorFile = errors});
+  ASSERT_NE(child, 0u);
+  EXPECT_EQ(LastStartError(), "");
+  ASSERT_TRUE(WaitUntil([&] { return StateOf(child) == 'Z'; }, 60s, "the child to end"));
+  EXPECT_EQ(ReadBytes(errors), "said on its way out\n");
+}
+
+TEST_F(ProcessTest, EndStartedChildLeavesNoZombieAndSparesOtherIds)
+{
+  const TProcessId running = Start(childProgram, "sleep 60");
+  const TProcessId ended = Start(childProgram, "sleep 0");
+  ASSERT_NE(running, 0u);
+  ASSERT_TRUE(WaitUntil([&] { return StateOf(ended) == 'Z'; }, 60s, "the second child to end"));
+  const pid_t forked = fork();
+  if (forked == 0) {
+    pause();
+    _exit(0);
+  }
+
+  EndStartedChild(running);
+  EndStartedChild(ended);
+  EXPECT_EQ(StateOf(running), '\0');
+  EXPECT_EQ(StateOf(ended), '\0');
+  // Not a start of ours: its owner reaps it.
+  EndStartedChild(static_cast<TProcessId>(forked));
+  EXPECT_TRUE(ProcessExists(static_cast<TProcessId>(forked)));
+  kill(forked, SIGKILL);
+  waitpid(forked, nullptr, 0);
+  EXPECT_TRUE(HasNoChildLeft());
+}

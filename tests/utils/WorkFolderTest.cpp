@@ -5,6 +5,7 @@
 
 #include "utils/TestSupport.h"
 
+#include <cstdlib>
 #include <stdexcept>
 
 using namespace AppUtils;
@@ -87,7 +88,54 @@ TEST(WorkFolder, RefusesAFolderOfAnotherUser)
   fs::create_directory(path);
   ASSERT_EQ(chown(path.c_str(), kNobody, kNobody), 0);
 
+  // The name is fixed; the message says how to start anyway.
   const std::string error = ErrorOf();
   EXPECT_NE(error.find(path), std::string::npos) << error;
   EXPECT_NE(error.find("another user"), std::string::npos) << error;
+  EXPECT_NE(error.find("start the program with TMPDIR set to a private folder of yours"), std::string::npos)
+      << error;
+}
+
+namespace
+{
+
+// CheckWorkFolderWritable's error text, empty when it did not throw.
+std::string WritableErrorOf(const std::string &folder)
+{
+  try {
+    CheckWorkFolderWritable(folder);
+  } catch (const std::runtime_error &error) {
+    return error.what();
+  }
+  return {};
+}
+
+} // namespace
+
+TEST(WorkFolder, AFolderThatCannotBeWrittenIsReportedWithTheWayOut)
+{
+  TScratchFolder scratch;
+  const TTmpDirOverride tmp(scratch.Path().string());
+  const std::string folder = GetTempWorkFolder();
+  EXPECT_EQ(WritableErrorOf(folder), "");
+  EXPECT_TRUE(fs::is_empty(folder));
+
+  // Root writes into any folder: a full disk is a small file system of its own.
+  if (geteuid() != 0) {
+    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+    const std::string error = WritableErrorOf(folder);
+    fs::permissions(folder, fs::perms::owner_all);
+    EXPECT_NE(error.find("\"" + folder + "\" cannot be written: Permission denied"), std::string::npos)
+        << error;
+    EXPECT_NE(error.find("TMPDIR"), std::string::npos) << error;
+    return;
+  }
+  const std::string disk = scratch.File("small disk");
+  fs::create_directory(disk);
+  if (std::system(("mount -t tmpfs -o size=1m tmpfs '" + disk + "' 2>/dev/null").c_str()) != 0)
+    GTEST_SKIP() << "cannot mount a small file system here";
+  const std::string error = WritableErrorOf(disk);
+  std::system(("umount '" + disk + "'").c_str());
+  EXPECT_NE(error.find("\"" + disk + "\" cannot be written"), std::string::npos) << error;
+  EXPECT_NE(error.find("TMPDIR"), std::string::npos) << error;
 }
