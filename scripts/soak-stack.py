@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
-"""Soak of the server stack: start/stop cycles while a PHP page inserts rows into an Aria and a
-MyISAM table, cycles in which mysqld is killed with SIGKILL mid-write and the launcher then exits
-normally, then cycles in which the launcher is killed with SIGKILL mid-run. At the end every
-acknowledged row must be in both tables, every CHECK TABLE must say OK, no server of the
+"""Soak of the server stack: start/stop cycles while a PHP page inserts rows into an InnoDB, an Aria
+and a MyISAM table, cycles in which mysqld is killed with SIGKILL mid-write and the launcher then
+exits normally, then cycles in which the launcher is killed with SIGKILL mid-run. At the end every
+acknowledged row must be in all three tables, every CHECK TABLE must say OK, no server of the
 installation may run and the work folder must be gone. Exits non-zero when any of that fails."""
 
 import argparse
@@ -80,7 +80,7 @@ def final_check(install, acknowledged, failures):
     if status != 200:
         failures.append("the check page answered %d" % status)
         return
-    rows = {"aria_rows": set(), "myisam_rows": set()}
+    rows = {"innodb_rows": set(), "aria_rows": set(), "myisam_rows": set()}
     checks = []
     for line in body.splitlines():
         kind, table, value = line.split(" ", 2)
@@ -92,12 +92,12 @@ def final_check(install, acknowledged, failures):
         lost = acknowledged - ids
         if lost:
             failures.append("%d acknowledged rows lost from %s" % (len(lost), table))
-    if len(checks) != 2 or any(value != "OK" for _, value in checks):
+    if len(checks) != len(rows) or any(value != "OK" for _, value in checks):
         failures.append("CHECK TABLE: %s" % checks)
     if os.path.exists(work) or stacklab.processes_below(install.root):
         failures.append("the last stop left the work folder or a server behind")
-    print("rows acknowledged: %d; in Aria: %d; in MyISAM: %d; CHECK TABLE: %s" % (
-        len(acknowledged), len(rows["aria_rows"]), len(rows["myisam_rows"]),
+    print("rows acknowledged: %d; in InnoDB: %d; in Aria: %d; in MyISAM: %d; CHECK TABLE: %s" % (
+        len(acknowledged), len(rows["innodb_rows"]), len(rows["aria_rows"]), len(rows["myisam_rows"]),
         ", ".join("%s %s" % check for check in checks)))
 
 

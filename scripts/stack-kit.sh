@@ -89,8 +89,11 @@ else
   ln -s "$bin/mysql/bin/mysqld" "$scratch/mysqld"
   user_opt=()
   if [ "$(id -u)" = 0 ]; then user_opt=(--user=root); fi
+  # With InnoDB, and its files as small as the launcher's my.ini keeps them (a 96 MB redo log
+  # otherwise); utf8mb4 as the launcher's server uses it.
   if ! MYSQLD_BOOTSTRAP="$scratch/mysqld" mariadb-install-db --no-defaults --skip-test-db \
-    --skip-name-resolve --cross-bootstrap --skip-innodb --default-storage-engine=Aria \
+    --skip-name-resolve --cross-bootstrap --character-set-server=utf8mb4 --collation-server=utf8mb4_general_ci \
+    --innodb-buffer-pool-size=16M --innodb-log-file-size=8M --innodb-autoextend-increment=8 \
     --auth-root-authentication-method=normal "${user_opt[@]}" --datadir="$scratch/data" >"$scratch/log" 2>&1; then
     cat "$scratch/log" >&2
     rm -rf "$scratch"

@@ -124,7 +124,7 @@ class HandServers:
         environment = dict(os.environ, PHPRC=self.folder, PHP_INI_SCAN_DIR="")
         self.servers = [
             subprocess.Popen([os.path.join(bin_folder, "mysql/bin/mysqld"), "--defaults-file=%s/my.ini" % self.folder,
-                              "--port=%d" % mysql_port, "--skip-innodb",
+                              "--port=%d" % mysql_port,
                               "--language=%s/mysql/share/english" % bin_folder, "--user=root"],
                              env=environment, stderr=subprocess.DEVNULL, start_new_session=True),
             subprocess.Popen([os.path.join(bin_folder, "Apache/Apache"), "-f", "%s/httpd.conf" % self.folder,

@@ -178,6 +178,7 @@ TEST_F(MaintenanceE2e, ASettingsChangeRestartsTheLauncherOnTheNewPortWithTheConf
   std::ofstream(configFile, std::ios::binary) << *config;
   EXPECT_EQ(AppUtils::ReadIniString(configFile, "INI", "port"), std::to_string(port));
   EXPECT_EQ(AppUtils::ReadIniString(configFile, "INI", "ip"), "127.0.0.1");
+  EXPECT_EQ(AppUtils::ReadIniString(configFile, "INI", "innodb"), "1");
   EXPECT_EQ(AppUtils::ReadIniString(configFile, "INI", "title"), "Corvala");
   fs::remove(configFile);
 
