@@ -1,5 +1,6 @@
 #include "app/LauncherRole.h"
 
+#include "config/BrowserIni.h"
 #include "config/ConfigFile.h"
 #include "maintenance/gui/MaintenanceCommands.h"
 #include "packaging/gui/RebrandCommand.h"
@@ -7,6 +8,7 @@
 #include "shell/EventPause.h"
 #include "shell/ExitWatch.h"
 #include "shell/MainForm.h"
+#include "shell/WebBrowser.h"
 #include "shell/WebEngineEnvironment.h"
 #include "stack/ServerEnvironment.h"
 #include "stack/ServerStack.h"
@@ -16,11 +18,15 @@
 #include "utils/Process.h"
 #include "utils/ProcessFamily.h"
 #include "utils/StartupTrace.h"
+#include "widgets/MessageBox.h"
 
 #include <QPixmap>
+#include <QTimer>
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <optional>
+#include <stdexcept>
 #include <unistd.h>
 
 using namespace AppUtils;
@@ -32,6 +38,8 @@ namespace
 
 constexpr auto ExternalBrowserFirstPause = std::chrono::milliseconds(5000);
 constexpr auto ExternalBrowserPoll = std::chrono::milliseconds(330);
+// How often the launcher looks whether its servers still run.
+constexpr auto ServerWatchInterval = std::chrono::milliseconds(2000);
 
 QIcon MainIcon()
 {
@@ -57,6 +65,9 @@ bool RunExternalBrowser(TServerStack &stack, const TExitRequest &exitRequest)
   stack.EndSplash();
   const TProcessId browser =
       StartProcess(stack.State().BrowserPath, stack.State().BrowserParameters, TShowCommand::Maximized, "");
+  if (browser == 0)
+    throw std::runtime_error("The browser \"" + stack.State().BrowserPath + "\" named in " +
+                             stack.State().BrowserIniPath + " could not be started: " + LastStartError());
   TProcessFamily family(browser, ExpandFromAppDir(stack.State().BrowserPath));
   const auto firstLook = std::chrono::steady_clock::now() + ExternalBrowserFirstPause;
   while (!exitRequest.requested && std::chrono::steady_clock::now() < firstLook)
@@ -86,6 +97,34 @@ TStartupInfo StartupInfoOf(const TServerStack &servers)
   info.favoritesFile = GetAppPath() + "bin/Favorites.ini";
   info.splashProcessId = stack.SplashProcessId;
   return info;
+}
+
+// The error box of a failed start; the same words go to standard error, for a launcher started from
+// a terminal or a session log.
+void ReportFailure(const std::string &message)
+{
+  std::fprintf(stderr, "corvala: %s\n", message.c_str());
+  std::fflush(stderr);
+  ShowErrorReport(QString::fromStdString(message));
+}
+
+// Says which servers stopped while the site was served and, when the user wants it, starts them
+// again; the page shown then comes from the new servers.
+void OfferServerRestart(TServerStack &stack, TfrmMain &form, const std::vector<std::string> &ended)
+{
+  stack.EndSplash();
+  const std::string names = ended.size() == 1 ? ended[0] + " has" : ended[0] + " and " + ended[1] + " have";
+  const std::string text = names + " stopped running, so the site cannot be served as it should.\n\n"
+                                   "Restart the servers?";
+  if (ShowMessageBox(QString::fromStdString(text), MB_YESNO | MB_ICONWARNING) != IDYES || form.ShuttingDown())
+    return;
+  const int oldPort = stack.State().ApachePort;
+  stack.RestartServers();
+  form.ApachePort = stack.State().ApachePort;
+  if (stack.State().ApachePort == oldPort)
+    form.Browser()->Refresh();
+  else
+    form.Browser()->Navigate(QString::fromStdString(Corvala::StartAddress(stack.State().ApachePort)));
 }
 
 } // namespace
@@ -147,9 +186,34 @@ int RunLauncher(int argc, char **argv)
   QObject::connect(&form, &TfrmMain::settingsRequested,
                    [&] { RunSettingsCommand(form, stack.State().WorkFolder); });
   QObject::connect(&form, &TfrmMain::downSizeRequested, [&form] { RunDownSizeCommand(form); });
+  // A server that ends while the site is served is noticed here; children that ended are reaped.
+  QTimer serverWatch;
+  serverWatch.setInterval(ServerWatchInterval);
+  QObject::connect(&serverWatch, &QTimer::timeout, [&] {
+    ReapChildren();
+    const std::vector<std::string> ended = stack.TakeEndedServers();
+    if (ended.empty() || exitRequest.requested || form.ShuttingDown())
+      return;
+    serverWatch.stop();
+    try {
+      OfferServerRestart(stack, form, ended);
+    } catch (const TServerStack::TStartStopped &) {
+      return;
+    } catch (const std::exception &error) {
+      // As a failed start: nothing is left half-running behind the box.
+      form.BeginShutdown();
+      stack.Stop();
+      ReportFailure(error.what());
+      form.CloseApplication();
+      return;
+    }
+    if (!exitRequest.requested && !form.ShuttingDown())
+      serverWatch.start();
+  });
   // With an external browser the window is never shown: the launcher ends when that browser does.
   bool showWindow = true;
   bool runLoop = true;
+  int exitCode = 0;
   try {
     if (prepared) {
       const TTraceStep step("title and branding");
@@ -161,8 +225,7 @@ int RunLauncher(int argc, char **argv)
     if (startFailure)
       std::rethrow_exception(startFailure);
     stack.WaitForApache();
-    if (!stack.State().ApacheStartError.empty())
-      ShowErrorReport(QString::fromStdString(stack.State().ApacheStartError));
+    serverWatch.start();
     if (stack.State().UseExternalBrowser) {
       showWindow = false;
       runLoop = !RunExternalBrowser(stack, exitRequest);
@@ -174,13 +237,18 @@ int RunLauncher(int argc, char **argv)
     }
   } catch (const TServerStack::TStartStopped &) {
   } catch (const std::exception &error) {
+    // A failed start leaves nothing half-running: the splash goes before the box (it would cover
+    // it) and no server runs without the others; after the box the launcher ends.
+    serverWatch.stop();
+    stack.Stop();
     if (!exitRequest.requested)
-      ShowErrorReport(QString::fromStdString(error.what()));
+      ReportFailure(error.what());
+    runLoop = false;
+    exitCode = 1;
   }
   form.EndWarmUp();
   // A request that arrived while nothing read events is seen here.
   QCoreApplication::processEvents();
-  int exitCode = 0;
   if (runLoop && !exitRequest.requested) {
     if (showWindow) {
       const TTraceStep step("window shown");
@@ -188,6 +256,7 @@ int RunLauncher(int argc, char **argv)
     }
     exitCode = QApplication::exec();
   }
+  serverWatch.stop();
   form.BeginShutdown();
   stack.Stop();
   return exitCode;

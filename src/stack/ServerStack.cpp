@@ -3,7 +3,6 @@
 #include "config/BrandDefaults.h"
 #include "config/BrowserIni.h"
 #include "config/ConfigFile.h"
-#include "config/IntegerValue.h"
 #include "stack/ApacheConfig.h"
 #include "stack/BinFolder.h"
 #include "stack/DataFolderFiles.h"
@@ -11,6 +10,7 @@
 #include "stack/PhpConfig.h"
 #include "stack/ServerCommandLines.h"
 #include "stack/ServerEnvironment.h"
+#include "stack/ServerOutput.h"
 #include "stack/ServerStop.h"
 #include "utils/CdRom.h"
 #include "utils/FileTree.h"
@@ -25,8 +25,6 @@
 
 #include <algorithm>
 #include <csignal>
-#include <deque>
-#include <fstream>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <thread>
@@ -45,20 +43,21 @@ constexpr int DeleteRetryRounds = 2000;
 // How often one start moves its servers off ports that others took; each move goes up by one port.
 constexpr int MaxPortMoves = 20;
 
-// The last lines of Apache's error log, to say why it ended.
-std::string ErrorLogTail(const std::string &logPath)
+// How long one look waits for MySQL's greeting.
+constexpr auto GreetingWait = std::chrono::milliseconds(50);
+
+[[noreturn]] void CannotStart(const std::string &program)
 {
-  std::ifstream log(logPath);
-  std::deque<std::string> lines;
-  for (std::string line; std::getline(log, line);) {
-    lines.push_back(line);
-    if (lines.size() > 3)
-      lines.pop_front();
-  }
-  std::string tail;
-  for (const std::string &line : lines)
-    tail += "\n" + line;
-  return tail.empty() ? std::string() : ":" + tail;
+  throw std::runtime_error("\"" + program + "\" could not be started: " + LastStartError());
+}
+
+// The started process still runs from its executable (its id, once reaped, may be another's).
+bool StillRuns(TProcessId id, const std::string &exePath)
+{
+  if (id == 0 || !ProcessExists(id))
+    return false;
+  const TCardinalArray ids = FindProcessesByPath(exePath);
+  return std::find(ids.begin(), ids.end(), id) != ids.end();
 }
 
 // True when the server ended during its start and its port is taken now: another program bound it
@@ -135,6 +134,7 @@ TServerStack::TStartResult TServerStack::Prepare()
   {
     const TTraceStep step("work folder");
     state.WorkFolder = GetTempWorkFolder();
+    CheckWorkFolderWritable(state.WorkFolder);
     // Run as root, Apache's workers are "nobody" and must pass through the work folder to reach
     // the session folder; nothing in it becomes readable or writable for others.
     if (geteuid() == 0)
@@ -158,12 +158,21 @@ TServerStack::TStartResult TServerStack::Prepare()
 void TServerStack::StartServers()
 {
   CheckStop();
+  // A wrong value stops the start before anything runs.
+  const TConfigFile config(state.ConfigFile);
+  const int apachePort = config.ReadInteger("port");
+  ApacheLocalOnly = config.ReadIpv4Address("ip") == LoopbackAddress;
   if (Opts.StartSplash) {
     const TTraceStep step("splash start");
     state.SplashProcessId =
         StartProcess(ProgramPath, "splash \"" + state.ConfigFile + "\"", TShowCommand::Normal, "",
                      StartOptions{.parentDeathSignal = SIGTERM});
   }
+  StartServerProcesses(apachePort);
+}
+
+void TServerStack::StartServerProcesses(int apachePort)
+{
   {
     const TTraceStep step("bin folder");
     state.BinFolder = PrepareBinFolder(AppPath, state.WorkFolder, state.IsCdRom);
@@ -171,12 +180,14 @@ void TServerStack::StartServers()
   state.MySqlExePath = Corvala::MySqlExePath(state.BinFolder);
   state.ApacheExePath = Corvala::ApacheExePath(state.BinFolder);
   CheckStop();
-  if (FileExists(state.MySqlExePath))
+  if (FileExists(state.MySqlExePath)) {
     StartMySql(3306);
+    if (state.MySqlProcessId == 0)
+      CannotStart(state.MySqlExePath);
+  }
   WritePhpIni();
   CheckStop();
-  ApacheLocalOnly = ReadConfigValue("ip") == LoopbackAddress;
-  StartApache(StrToInt(ReadConfigValue("port")));
+  StartApache(apachePort);
 }
 
 void TServerStack::WritePhpIni() const
@@ -189,7 +200,7 @@ void TServerStack::WaitForApache()
 {
   {
     const TTraceStep step("wait for Apache's worker");
-    WaitForApacheWorker();
+    WaitForServers();
   }
   ReadBrowserSettings();
 }
@@ -197,8 +208,32 @@ void TServerStack::WaitForApache()
 void TServerStack::EndSplash()
 {
   if (state.SplashProcessId != 0)
-    KillProcess(state.SplashProcessId);
+    EndStartedChild(state.SplashProcessId);
   state.SplashProcessId = 0;
+}
+
+std::vector<std::string> TServerStack::TakeEndedServers()
+{
+  std::vector<std::string> ended;
+  if (state.ApacheProcessId != 0 && !StillRuns(state.ApacheProcessId, state.ApacheExePath)) {
+    state.ApacheProcessId = 0;
+    StopStartedServers({{0, state.ApacheExePath, 0}}, Opts.StopGrace, Opts.ProcessEvents);
+    ended.emplace_back("Apache");
+  }
+  if (state.MySqlProcessId != 0 && !StillRuns(state.MySqlProcessId, state.MySqlExePath)) {
+    state.MySqlProcessId = 0;
+    MySqlEndedUnasked = true;
+    ended.emplace_back("MySQL");
+  }
+  return ended;
+}
+
+void TServerStack::RestartServers()
+{
+  StopServers();
+  StartServerProcesses(state.ApachePort);
+  WaitForApache();
+  MySqlEndedUnasked = false;
 }
 
 // A launcher that was killed leaves its servers behind (they also get SIGTERM when it dies, but
@@ -230,8 +265,9 @@ void TServerStack::StartMySql(int firstPort)
   const TTraceStep step("MySQL process start");
   // A killed launcher has no clean stop to give: SIGTERM before MariaDB serves can hang it for good,
   // holding its data folder and port, while a kill loses no acknowledged row.
-  state.MySqlProcessId = StartProcess(state.MySqlExePath, MySqlParameters(state.MySqlIniPath, setup),
-                                      TShowCommand::Hide, "", StartOptions{.parentDeathSignal = SIGKILL});
+  state.MySqlProcessId = StartProcess(
+      state.MySqlExePath, MySqlParameters(state.MySqlIniPath, setup), TShowCommand::Hide, "",
+      StartOptions{.parentDeathSignal = SIGKILL, .errorFile = ServerOutputPath(state.WorkFolder, "mysql")});
 }
 
 void TServerStack::StartApache(int firstPort)
@@ -250,18 +286,26 @@ void TServerStack::StartApache(int firstPort)
   }
   {
     const TTraceStep step("Apache process start");
-    state.ApacheProcessId = StartProcess(state.ApacheExePath, ApacheParameters(state.HttpdConfPath),
-                                         TShowCommand::Hide, "", StartOptions{.parentDeathSignal = SIGTERM});
+    state.ApacheProcessId =
+        StartProcess(state.ApacheExePath, ApacheParameters(state.HttpdConfPath), TShowCommand::Hide, "",
+                     StartOptions{.parentDeathSignal = SIGTERM,
+                                  .errorFile = ServerOutputPath(state.WorkFolder, "apache")});
     ApacheStarted = std::chrono::steady_clock::now();
   }
+  if (state.ApacheProcessId == 0)
+    CannotStart(state.ApacheExePath);
 }
 
 // Apache's parent starts its workers from the same executable; the site answers once one runs.
-void TServerStack::WaitForApacheWorker()
+// MySQL opens its port before it serves; it serves once it greets a client. A server that ends
+// meanwhile took its reason to its output (Apache's configuration errors come before its log).
+void TServerStack::WaitForServers()
 {
   auto nextLook = ApacheStarted;
   int moves = 0;
-  while (state.ApacheProcessId != 0) {
+  bool apacheUp = false;
+  bool mySqlUp = state.MySqlProcessId == 0;
+  while (!apacheUp || !mySqlUp) {
     Pump();
     CheckStop();
     // After a late first look (the caller's own start-up ran long) the next is a full pause later.
@@ -270,20 +314,38 @@ void TServerStack::WaitForApacheWorker()
     if (moves < MaxPortMoves && MoveServersOffTakenPorts()) {
       ++moves;
       nextLook = ApacheStarted;
+      apacheUp = false;
+      mySqlUp = state.MySqlProcessId == 0;
       continue;
     }
-    if (!ProcessExists(state.ApacheProcessId))
-      break;
-    if (FindProcessesByPath(state.ApacheExePath).size() >= 2)
-      return;
-    if (std::chrono::steady_clock::now() >= ApacheStarted + Opts.ApacheWaitLimit)
-      throw std::runtime_error("Apache did not start its worker process within " +
-                               std::to_string(Opts.ApacheWaitLimit.count() / 1000) + " seconds (see " +
-                               state.WorkFolder + "/error.log)");
+    const auto waited = std::chrono::steady_clock::now() - ApacheStarted;
+    if (!apacheUp) {
+      if (!ProcessExists(state.ApacheProcessId)) {
+        // Its id is free for the system to give to another process now; nothing may signal it.
+        state.ApacheProcessId = 0;
+        throw std::runtime_error(
+            "Apache ended during its start" +
+            LastWordsOf({ServerOutputPath(state.WorkFolder, "apache"), state.WorkFolder + "/error.log"}));
+      }
+      apacheUp = FindProcessesByPath(state.ApacheExePath).size() >= 2;
+      if (!apacheUp && waited >= Opts.ApacheWaitLimit)
+        throw std::runtime_error("Apache did not start its worker process within " +
+                                 std::to_string(Opts.ApacheWaitLimit.count() / 1000) + " seconds" +
+                                 LastWordsOf({state.WorkFolder + "/error.log"}));
+    }
+    if (!mySqlUp) {
+      if (!ProcessExists(state.MySqlProcessId)) {
+        state.MySqlProcessId = 0;
+        throw std::runtime_error("MySQL ended during its start" +
+                                 LastWordsOf({ServerOutputPath(state.WorkFolder, "mysql")}));
+      }
+      mySqlUp = ServerGreets(state.MySqlPort, GreetingWait);
+      if (!mySqlUp && waited >= Opts.MySqlWaitLimit)
+        throw std::runtime_error("MySQL did not answer within " +
+                                 std::to_string(Opts.MySqlWaitLimit.count() / 1000) + " seconds" +
+                                 LastWordsOf({ServerOutputPath(state.WorkFolder, "mysql")}));
+    }
   }
-  // Its id is free for the system to give to another process now; nothing may signal it.
-  state.ApacheProcessId = 0;
-  state.ApacheStartError = "Apache ended during its start" + ErrorLogTail(state.WorkFolder + "/error.log");
 }
 
 // Another program may bind a port between its probe and the server's own bind, and the server then
@@ -335,7 +397,8 @@ void TServerStack::Stop()
   if (Stopped || state.WorkFolder.empty())
     return;
   Stopped = true;
-  RemoveTemporaryFiles(StopServers());
+  const bool mySqlStoppedCleanly = StopServers();
+  RemoveTemporaryFiles(mySqlStoppedCleanly && !MySqlEndedUnasked);
 }
 
 bool TServerStack::StopServers()
@@ -345,6 +408,9 @@ bool TServerStack::StopServers()
   const TServerProcess mysql{state.MySqlProcessId, state.MySqlExePath, state.MySqlPort};
   const std::vector<bool> stoppedCleanly =
       StopStartedServers({apache, mysql}, Opts.StopGrace, Opts.ProcessEvents);
+  if (!state.WorkFolder.empty())
+    for (const char *server : {"apache", "mysql"})
+      CopyServerOutput(ServerOutputPath(state.WorkFolder, server));
   return state.MySqlProcessId == 0 || stoppedCleanly[1];
 }
 

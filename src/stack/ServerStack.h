@@ -7,6 +7,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace Corvala
 {
@@ -32,8 +33,6 @@ struct TStackState {
   std::string BrowserParameters;
   bool UseExternalBrowser = false;
   bool IsCdRom = false;
-  // Why Apache ended during its start (with the end of its error log); empty when it runs.
-  std::string ApacheStartError;
 };
 
 // The GUI-free half of the launcher's start-up and its whole shutdown: configuration, environment,
@@ -52,6 +51,9 @@ public:
     std::function<void(std::chrono::milliseconds)> Wait;
     // How long Apache may take to bring up its worker before the start fails.
     std::chrono::milliseconds ApacheWaitLimit{30000};
+    // How long MySQL may take to greet its first client before the start fails (a recovery after a
+    // crash takes a while).
+    std::chrono::milliseconds MySqlWaitLimit{60000};
     // How long the servers get to stop after SIGTERM before they are killed.
     std::chrono::milliseconds StopGrace{15000};
     // Set the servers' environment in Prepare(). A program with threads sets it itself before its
@@ -77,17 +79,27 @@ public:
   TServerStack &operator=(const TServerStack &) = delete;
 
   // Runs the start-up up to and including the reading of Browser.ini: Prepare(), then, when this
-  // is the first instance, StartServers() and WaitForApache(). Raises on failure with the system's message;
-  // what was started before the failure keeps running until Stop().
+  // is the first instance, StartServers() and WaitForApache(). Raises on failure with a message
+  // that says what failed and why; what was started before the failure keeps running until Stop().
   TStartResult Start();
   // The steps before any child starts: the single-instance check, the work folder, leftover
   // servers of this installation, the environment, Config.ini, Brand.ini and AppName.
   TStartResult Prepare();
-  // The splash, the bin folder, MySQL, php.ini and Apache's process.
+  // Checks Config.ini's "port" and "ip", then starts the splash, the bin folder, MySQL, php.ini and
+  // Apache's process.
   void StartServers();
-  // Waits until Apache's worker runs (the first look 330 ms after Apache's start, whatever ran in
-  // between), then reads Browser.ini.
+  // Waits until Apache's worker runs and MySQL greets a client (the first look 330 ms after
+  // Apache's start, whatever ran in between), then reads Browser.ini. A server that ends meanwhile
+  // fails the start with what it said on its way out.
   void WaitForApache();
+
+  // The servers whose started process ended since the start or the last call ("Apache",
+  // "MySQL"); each is reported once. What is left of them is stopped at once: Apache's workers
+  // outlive a parent that was killed, serving and holding the port.
+  std::vector<std::string> TakeEndedServers();
+  // Stops the servers and starts them again as the start does, Apache on its port if it is free;
+  // raises as the start does.
+  void RestartServers();
 
   // Stops splash, Apache and MySQL cleanly, deletes the work folder and the data folder's loose
   // files. Safe to call more than once and after a failed Start().
@@ -103,10 +115,11 @@ public:
 private:
   void StopLeftoverServers() const;
   void CheckStop() const;
+  void StartServerProcesses(int apachePort);
   void StartMySql(int firstPort);
   void WritePhpIni() const;
   void StartApache(int firstPort);
-  void WaitForApacheWorker();
+  void WaitForServers();
   bool MoveServersOffTakenPorts();
   void WaitUntil(std::chrono::steady_clock::time_point moment) const;
   // True when MySQL stopped cleanly (or never ran), so its data folder is consistent.
@@ -125,6 +138,8 @@ private:
   std::chrono::steady_clock::time_point ApacheStarted;
   // Apache listens on 127.0.0.1 only (Config.ini's "ip"), read once for its start and its moves.
   bool ApacheLocalOnly = true;
+  // MySQL ended on its own while it served: its data folder's files are what its recovery needs.
+  bool MySqlEndedUnasked = false;
   bool Stopped = false;
 };
 

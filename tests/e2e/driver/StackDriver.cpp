@@ -28,8 +28,6 @@ static void Report(const Corvala::TStackState &stack)
   std::printf("apache_port=%d\nmysql_port=%d\nwork=%s\nbin=%s\napache_pid=%u\nmysql_pid=%u\n",
               stack.ApachePort, stack.MySqlPort, stack.WorkFolder.c_str(), stack.BinFolder.c_str(),
               stack.ApacheProcessId, stack.MySqlProcessId);
-  if (!stack.ApacheStartError.empty())
-    std::printf("apache_error=%s\n", stack.ApacheStartError.c_str());
   std::printf("ready\n");
   std::fflush(stdout);
 }
@@ -92,7 +90,11 @@ int main()
       takenPorts = TakeServerPorts(stack.State(), takePorts);
     stack.WaitForApache();
   } catch (const std::exception &error) {
-    std::printf("error=%s\n", error.what());
+    // One report line: the message's own line breaks are written as "\n".
+    std::string message = error.what();
+    for (size_t at = message.find('\n'); at != std::string::npos; at = message.find('\n', at + 2))
+      message.replace(at, 1, "\\n");
+    std::printf("error=%s\n", message.c_str());
     std::fflush(stdout);
     stack.Stop();
     return 2;
