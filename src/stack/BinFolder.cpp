@@ -1,14 +1,48 @@
 #include "stack/BinFolder.h"
 
+#include "stack/CommandLineTools.h"
 #include "stack/TreeLibraries.h"
 #include "utils/FileTree.h"
 #include "utils/FolderEntries.h"
 
 #include <filesystem>
+#include <set>
+#include <string_view>
 #include <system_error>
 
 namespace Corvala
 {
+
+namespace
+{
+
+// Copies the entries of Source into Destination, leaving out the paths (relative to Source) in
+// Skipped; a folder holding a skipped path is copied entry by entry.
+void CopyEntriesLeavingOut(const std::string &source, const std::string &destination,
+                           const std::string &relative, const std::set<std::string> &skipped)
+{
+  for (const std::string &name : AppUtils::ReadEntryNames(source)) {
+    const std::string path = relative.empty() ? name : relative + "/" + name;
+    if (skipped.contains(path))
+      continue;
+    const auto inside = skipped.lower_bound(path + "/");
+    if (inside != skipped.end() && inside->starts_with(path + "/")) {
+      std::error_code ignored;
+      std::filesystem::create_directories(destination + "/" + name, ignored);
+      CopyEntriesLeavingOut(source + "/" + name, destination + "/" + name, path, skipped);
+    } else {
+      AppUtils::CopyFolder(source + "/" + name, destination);
+    }
+  }
+}
+
+// A path relative to the application folder ("bin/php/php"), relative to bin instead.
+std::string BelowBin(std::string_view path)
+{
+  return std::string(path.substr(std::string_view("bin/").size()));
+}
+
+} // namespace
 
 std::string PrepareBinFolder(const std::string &appPath, const std::string &workFolder, bool isCdRom)
 {
@@ -20,10 +54,12 @@ std::string PrepareBinFolder(const std::string &appPath, const std::string &work
   std::error_code ignored;
   std::filesystem::create_directories(copiedLibraries, ignored);
   const std::string libraries = appPath + LibraryFolder;
-  const std::string runtime = appPath + QtRuntimeFolder;
-  for (const std::string &name : AppUtils::ReadEntryNames(bin))
-    if (bin + "/" + name != libraries && bin + "/" + name != runtime)
-      AppUtils::CopyFolder(bin + "/" + name, copy);
+  // The launcher's Qt runtime, the libraries and the command-line tools stay on the disc: the
+  // terminal runs the tools from there.
+  std::set<std::string> skipped = {BelowBin(LibraryFolder), BelowBin(QtRuntimeFolder)};
+  for (const char *tool : CommandLineTools)
+    skipped.insert(BelowBin(tool));
+  CopyEntriesLeavingOut(bin, copy, "", skipped);
   for (const std::string &name : NeededLibraries(libraries, ElfFilesBelow(copy, {"lib"})))
     AppUtils::CopyFolder(libraries + "/" + name, copiedLibraries);
   AppUtils::SetTreeReadOnly(copy, false);

@@ -15,11 +15,18 @@ TEST(DownSizeStack, AfterRemovingMySqlTheNextStartRunsWithoutIt)
   TInstall install;
   install.SetConfig("[INI]\r\nfullscreen=0\r\ntitle=Corvala\r\nport=22080\r\nip=127.0.0.1\r\n"
                     "copyfilestoharddisk=0\r\nbrand=0");
+  ASSERT_TRUE(fs::exists(install.Path("bin/mysql/bin/mariadb")));
+  ASSERT_TRUE(fs::exists(install.Path("bin/mysql/bin/mariadb-dump")));
   std::vector<std::string> flags(15, "0");
   flags[0] = "-1";
   DeleteDownSizeSelection(install.Root() + "/", flags);
   ASSERT_FALSE(fs::exists(install.Path("bin/mysql")));
   ASSERT_FALSE(fs::exists(install.Path("data")));
+  // MySQL's client and dump tool went with it; PHP's command line stays whole, its libraries too.
+  EXPECT_FALSE(fs::exists(install.Path("bin/mysql/bin/mariadb")));
+  EXPECT_FALSE(fs::exists(install.Path("bin/mysql/bin/mariadb-dump")));
+  EXPECT_FALSE(fs::exists(install.Path("bin/lib/libncurses.so.6"))) << "only the MariaDB client needed it";
+  EXPECT_EQ(Shell(Quoted(install.Path("bin/php/php")) + " -n -r 'echo 6 * 7;' 2>&1"), "42");
 
   TLauncher launcher(install.Program());
   ASSERT_TRUE(launcher.WaitReady()) << launcher.LastLine();

@@ -1,5 +1,6 @@
 #include "stack/TreeLibraries.h"
 #include "stack/BinFolder.h"
+#include "stack/CommandLineTools.h"
 #include "utils/ElfNeeded.h"
 
 #include "utils/TestSupport.h"
@@ -127,12 +128,20 @@ TEST(PrepareBinFolder, OnCdOnlyWhatTheServersNeedIsCopied)
 
   EXPECT_FALSE(fs::exists(root.File("work/bin/qt")));
   EXPECT_TRUE(fs::exists(root.File("work/bin/Apache/Apache")));
+  EXPECT_TRUE(fs::exists(root.File("work/bin/mysql/bin/mysqld")));
+  EXPECT_TRUE(fs::exists(root.File("work/bin/php/ext/mysqli.so")));
+  // The command line runs from the disc; the servers need none of it.
+  for (const char *tool : CommandLineTools) {
+    EXPECT_TRUE(fs::exists(root.File(std::string("cd/") + tool))) << tool;
+    EXPECT_FALSE(fs::exists(root.File(std::string("work/") + tool))) << tool;
+  }
   const std::string libraries = root.File("work/" + std::string(LibraryFolder));
   const std::set<std::string> copied = LibrariesIn(libraries);
   EXPECT_EQ(copied, NeededLibraries(root.File("cd/bin/lib"), ElfFilesBelow(root.File("work/bin"), {"lib"})));
   EXPECT_TRUE(copied.contains("libaprutil-1.so.0"));
   EXPECT_TRUE(copied.contains("liburing.so.2"));
   EXPECT_FALSE(copied.contains("libQt6WebEngineCore.so.6"));
+  EXPECT_FALSE(copied.contains("libncurses.so.6")) << "only the MariaDB client needs it";
   // Every library the copy needs is in it.
   EXPECT_EQ(NeededLibraries(libraries, ElfFilesBelow(root.File("work/bin"), {"lib"})), copied);
 }
