@@ -23,6 +23,8 @@ struct StartOptions {
   // The child gets no DISPLAY or WAYLAND_DISPLAY, so a command reports its error on standard error
   // instead of in a box of its own.
   bool withoutDisplay = false;
+  // "NAME=VALUE" entries the child gets in place of the launcher's values of those names.
+  TStringArray environment{};
   // The child's standard error goes to this file, created (mode 0600) or emptied first, so that
   // what a server says when it ends can be read back; empty to share the launcher's.
   std::string errorFile{};

@@ -44,14 +44,26 @@ bool StartsWith(const char *entry, const std::string &prefix)
   return std::strncmp(entry, prefix.c_str(), prefix.size()) == 0;
 }
 
-TStringArray ChildEnvironment(TShowCommand showMode, bool withoutDisplay)
+bool IsReplaced(const char *entry, const TStringArray &replacements)
+{
+  for (const std::string &replacement : replacements) {
+    const size_t equals = replacement.find('=');
+    if (equals != std::string::npos && StartsWith(entry, replacement.substr(0, equals + 1)))
+      return true;
+  }
+  return false;
+}
+
+TStringArray ChildEnvironment(TShowCommand showMode, const StartOptions &options)
 {
   const std::string marker = std::string(RelaunchMarkerVariable) + "=";
   TStringArray environment;
   for (char **entry = environ; entry != nullptr && *entry != nullptr; ++entry)
-    if (!StartsWith(*entry, marker) &&
-        !(withoutDisplay && (StartsWith(*entry, "DISPLAY=") || StartsWith(*entry, "WAYLAND_DISPLAY="))))
+    if (!StartsWith(*entry, marker) && !IsReplaced(*entry, options.environment) &&
+        !(options.withoutDisplay &&
+          (StartsWith(*entry, "DISPLAY=") || StartsWith(*entry, "WAYLAND_DISPLAY="))))
       environment.emplace_back(*entry);
+  environment.insert(environment.end(), options.environment.begin(), options.environment.end());
   if (showMode == TShowCommand::Relaunch)
     environment.push_back(marker + std::to_string(static_cast<int>(TShowCommand::Relaunch)));
   return environment;
@@ -207,7 +219,7 @@ TProcessId StartChild(const std::string &program, const std::string &parameters,
     return 0;
   }
   plan.executable = ExecutablePath(plan.arguments.front());
-  plan.environment = ChildEnvironment(showMode, options.withoutDisplay);
+  plan.environment = ChildEnvironment(showMode, options);
   if (DirectoryExists(workingFolder))
     plan.workingFolder = workingFolder;
   plan.parentDeathSignal = options.parentDeathSignal;

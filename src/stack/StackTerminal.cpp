@@ -1,0 +1,121 @@
+#include "stack/StackTerminal.h"
+
+#include "stack/MySqlConfig.h"
+#include "utils/FileText.h"
+#include "utils/Paths.h"
+#include "utils/Process.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace AppUtils;
+
+namespace Corvala
+{
+
+namespace
+{
+
+std::string EnvironmentValue(const char *name)
+{
+  const char *value = std::getenv(name);
+  return value == nullptr ? std::string() : std::string(value);
+}
+
+// The full path of the program Name on PATH; empty when no folder of PATH holds it as an
+// executable file.
+std::string FindOnPath(const std::string &name)
+{
+  const std::string path = EnvironmentValue("PATH");
+  size_t start = 0;
+  while (start <= path.size()) {
+    const size_t end = std::min(path.find(':', start), path.size());
+    const std::string folder = path.substr(start, end - start);
+    const std::string candidate = (folder.empty() ? std::string(".") : folder) + "/" + name;
+    if (RegularFileExists(candidate) && access(candidate.c_str(), X_OK) == 0)
+      return candidate;
+    start = end + 1;
+  }
+  return {};
+}
+
+std::string PathFolder(const std::string &folder)
+{
+  if (folder.find(':') != std::string::npos)
+    throw std::runtime_error("The folder \"" + folder +
+                             "\" holds a ':', so a terminal's PATH cannot name it; move the stack to a "
+                             "folder without ':' to use its command line");
+  return folder;
+}
+
+std::string WebRoot(const std::string &appPath, const TStackState &state)
+{
+  const std::string copy = state.WorkFolder + "/www";
+  return state.IsCdRom && !state.WorkFolder.empty() && DirectoryExists(copy) ? copy : appPath + "www";
+}
+
+} // namespace
+
+std::string FindTerminalProgram()
+{
+  std::string program = FindOnPath("x-terminal-emulator");
+  if (!program.empty())
+    return program;
+  const std::string chosen = EnvironmentValue("TERMINAL");
+  if (!chosen.empty()) {
+    program = chosen.find('/') == std::string::npos ? FindOnPath(chosen) : chosen;
+    if (!program.empty() && RegularFileExists(program) && access(program.c_str(), X_OK) == 0)
+      return program;
+    throw std::runtime_error("The terminal \"" + chosen +
+                             "\" named by $TERMINAL is not a program that can be run");
+  }
+  throw std::runtime_error("No terminal was found: there is no x-terminal-emulator on PATH and $TERMINAL "
+                           "is not set. Install a terminal or set TERMINAL to the one you use");
+}
+
+std::string WriteTerminalClientOptions(const std::string &workFolder, int mySqlPort)
+{
+  const std::string folder = workFolder + "/terminal";
+  if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+    throw std::runtime_error("Cannot create the folder \"" + folder + "\": " + std::strerror(errno));
+  // Options in a file override the environment's defaults, and the tools otherwise take the
+  // user's login name, which this server does not know.
+  const std::string text =
+      "[client]\nuser=root\nhost=127.0.0.1\nport=" + std::to_string(mySqlPort) + "\nprotocol=tcp\n";
+  const std::string file = folder + "/my.cnf";
+  const int error = ReplaceFileAtomically(
+      file, [&](int fd) { return WriteAll(fd, text); }, 0600, TDurability::Scratch);
+  if (error != 0)
+    throw std::runtime_error("Cannot write \"" + file + "\": " + std::strerror(error));
+  return folder;
+}
+
+TProcessId OpenStackTerminal(const std::string &appPath, const TStackState &state)
+{
+  const std::string terminal = FindTerminalProgram();
+  const std::string inherited = EnvironmentValue("PATH");
+  StartOptions options;
+  options.environment = {
+      "PATH=" + PathFolder(appPath + PhpToolFolder) + ":" + PathFolder(appPath + MySqlToolFolder) +
+          (inherited.empty() ? "" : ":" + inherited),
+      "PHPRC=" + state.WorkFolder,
+      "PHP_INI_SCAN_DIR=",
+  };
+  if (state.MySqlPort != 0) {
+    const std::string clientOptions = WriteTerminalClientOptions(state.WorkFolder, state.MySqlPort);
+    options.environment.insert(options.environment.end(),
+                               {"MYSQL_HOST=127.0.0.1", "MYSQL_TCP_PORT=" + std::to_string(state.MySqlPort),
+                                "MYSQL_UNIX_PORT=" + state.WorkFolder + "/" + MySqlSocketName,
+                                "MARIADB_HOME=" + clientOptions, "MYSQL_HOME=" + clientOptions});
+  }
+  const TProcessId id = StartProcess(terminal, "", TShowCommand::Normal, WebRoot(appPath, state), options);
+  if (id == 0)
+    throw std::runtime_error("The terminal \"" + terminal + "\" could not be started");
+  return id;
+}
+
+} // namespace Corvala

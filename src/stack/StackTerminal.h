@@ -1,0 +1,31 @@
+#pragma once
+
+#include "stack/CommandLineTools.h"
+#include "stack/ServerStack.h"
+#include "utils/Types.h"
+
+#include <string>
+
+namespace Corvala
+{
+
+// The user's terminal: "x-terminal-emulator" found on PATH, else $TERMINAL (a path, or a name
+// looked up on PATH). Throws std::runtime_error naming both when neither is there.
+std::string FindTerminalProgram();
+
+// The client option file the terminal's MariaDB tools read ("<work>/terminal/my.cnf", through
+// MARIADB_HOME and MYSQL_HOME): user root on 127.0.0.1 at mySqlPort. Written mode 0600 in a 0700
+// folder; gives the folder. Throws std::runtime_error when it cannot be written.
+std::string WriteTerminalClientOptions(const std::string &workFolder, int mySqlPort);
+
+// Opens the user's terminal (FindTerminalProgram) on the running stack, not waited for, as its
+// own process group: in the web root the servers serve (the work folder's copy on a CD, else
+// "<app>www"), with PATH led by "<app>bin/php" and "<app>bin/mysql/bin", PHPRC the work folder
+// (its php.ini) and PHP_INI_SCAN_DIR empty; when MySQL runs, MYSQL_HOST=127.0.0.1,
+// MYSQL_TCP_PORT, MYSQL_UNIX_PORT (its socket) and the client option file, so that php, mariadb
+// and mariadb-dump reach this stack without options. AppPath has its trailing '/'. Gives the
+// terminal's process id. Throws std::runtime_error with the reason when no terminal is found, the
+// application folder cannot lead PATH (it holds a ':'), or the terminal does not start.
+AppUtils::TProcessId OpenStackTerminal(const std::string &appPath, const TStackState &state);
+
+} // namespace Corvala
