@@ -181,6 +181,20 @@ TEST_F(MinRoot, TheLauncherServesTheDemoStackAndShutsDownCleanly)
   EXPECT_NE(probe.body.find("intl=1"), std::string::npos) << probe.body;
   EXPECT_EQ(HttpGet(port, "/phpmyadmin/").status, 200);
 
+  // The command line runs in the root too, on the launcher's php.ini and its MySQL.
+  const std::string tree = Quoted(root->Inside(install.Root()));
+  const std::string php = "PHPRC=" + Quoted(root->Inside(WorkFolder(program))) +
+                          " PHP_INI_SCAN_DIR= " + tree + "/bin/php/php -r ";
+  EXPECT_EQ(root->Run(php + Quoted("echo mysqli_connect('127.0.0.1', 'root', '')->query('SELECT 6 * 7')"
+                                   "->fetch_row()[0];")),
+            "42");
+  const std::string mySqlPort = root->Run(php + Quoted("echo ini_get('mysqli.default_port');"));
+  const std::string client = " -h 127.0.0.1 -P " + mySqlPort + " -u root ";
+  EXPECT_EQ(root->Run(tree + "/bin/mysql/bin/mariadb" + client + "-N -e 'SELECT 6 * 7'"), "42\n");
+  EXPECT_EQ(
+      root->Run(tree + "/bin/mysql/bin/mariadb-dump" + client + "mysql db 2>&1 | grep -c 'CREATE TABLE'"),
+      "1\n");
+
   ExpectCleanStop(launcher, install.Root(), program);
 }
 
