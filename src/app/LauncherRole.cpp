@@ -114,7 +114,7 @@ void OfferServerRestart(TServerStack &stack, TfrmMain &form, const std::vector<s
 {
   stack.EndSplash();
   const std::string names = ended.size() == 1 ? ended[0] + " has" : ended[0] + " and " + ended[1] + " have";
-  const std::string text = names + " stopped running, so the site cannot be served as it should.\n\n"
+  const std::string text = names + " stopped running, so the site may not work.\n\n"
                                    "Restart the servers?";
   if (ShowMessageBox(QString::fromStdString(text), MB_YESNO | MB_ICONWARNING) != IDYES || form.ShuttingDown())
     return;

@@ -6,7 +6,9 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <optional>
 #include <unistd.h>
 
@@ -267,15 +269,17 @@ TEST_F(LauncherPhases, TheSplashAndTheServersDieWithAKilledLauncher)
       WaitUntil([&] { return ProcessesBelow(install.Path("bin/mysql")).empty(); }, 20s, "mysqld to end"));
 }
 
-// The error box of a failed start is the distribution's own, and a signal while it shows still
-// stops the servers started before the failure.
+// The error box of a failed start is the distribution's own; it stands alone, with nothing of the
+// stack running, and a signal while it shows ends the launcher.
 TEST_F(LauncherPhases, ASignalAfterAFailedStartStopsEverything)
 {
   install.SetConfig("[INI]\r\ntitle=Brandy Stack\r\nport=abc\r\nip=127.0.0.1\r\nbrand=1\r\n");
   const pid_t launcher = Start();
   ASSERT_TRUE(WaitUntil([&] { return !WindowNamed("^Brandy Stack$").empty(); }, 60s, "the error box"));
   SaveScreenshot(CORVALA_SCREENSHOTS, "failed-start.png");
-  EXPECT_FALSE(ProcessesBelow(install.Path("bin/mysql")).empty());
+  EXPECT_TRUE(ProcessesBelow(install.Path("bin/mysql")).empty());
+  EXPECT_TRUE(ProcessesBelow(install.Path("bin/Apache")).empty());
+  EXPECT_TRUE(InstancesOf(install.Program(), "splash").empty());
   kill(launcher, SIGHUP);
   ExpectAllEnded();
 }
@@ -321,6 +325,151 @@ TEST_F(LauncherPhases, ABrowserThatHandsOverLeavesTheStackRunningWithATrayIcon)
   ASSERT_TRUE(
       WaitUntil([&] { return !TrayIconWindowOf(launcher).empty(); }, 60s, "the launcher's tray icon"));
   EXPECT_FALSE(ProcessesBelow(install.Path("bin/mysql")).empty());
+  EXPECT_FALSE(ProcessesBelow(install.Path("bin/Apache")).empty());
+  kill(launcher, SIGTERM);
+  ExpectAllEnded();
+}
+
+namespace
+{
+
+// The parent of a process, from /proc (0 when it has ended).
+pid_t ParentOf(pid_t pid)
+{
+  std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
+  const std::string stat((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  const size_t close = stat.rfind(')');
+  return close == std::string::npos ? 0 : std::atoi(stat.c_str() + close + 4);
+}
+
+// Children of the process that have ended and were not reaped, named as the launcher's program.
+std::vector<pid_t> ZombieLaunchersOf(pid_t parent)
+{
+  std::vector<pid_t> zombies;
+  for (const auto &entry : fs::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename();
+    if (name.find_first_not_of("0123456789") != std::string::npos)
+      continue;
+    std::ifstream file(entry.path() / "stat");
+    const std::string stat((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const size_t close = stat.rfind(')');
+    if (close != std::string::npos && stat.find("(corvala)") != std::string::npos && stat[close + 2] == 'Z' &&
+        std::atoi(stat.c_str() + close + 4) == parent)
+      zombies.push_back(std::stoi(name));
+  }
+  return zombies;
+}
+
+} // namespace
+
+// Each way a start can fail says what failed and why, in the one box (and on standard error), over
+// nothing: no splash, no server; after OK the launcher ends.
+TEST_F(LauncherPhases, AFailedStartSaysWhyOverNothingRunningAndEndsAfterTheBox)
+{
+  struct Shape {
+    std::string name;
+    std::function<void()> make;
+    std::string message;
+    std::function<void()> undo;
+  };
+  const std::string config =
+      "[INI]\r\ntitle=Corvala\r\nport=" + std::to_string(FreePort()) + "\r\nip=127.0.0.1\r\n";
+  const std::vector<Shape> shapes = {
+      {"a garbage Config.ini", [&] { install.SetConfig("garbage\r\n"); },
+       "Config.ini, key \"port\": '' is not a valid integer value", [&] { install.SetConfig(config); }},
+      {"a missing www", [&] { fs::rename(install.Path("www"), install.Path("www.away")); },
+       "DocumentRoot '" + install.Path("www") + "' is not a directory",
+       [&] { fs::rename(install.Path("www.away"), install.Path("www")); }},
+      {"a missing data", [&] { fs::rename(install.Path("data"), install.Path("data.away")); },
+       "Can't change dir to '" + install.Path("data") + "/'",
+       [&] { fs::rename(install.Path("data.away"), install.Path("data")); }},
+      {"a browser that cannot run",
+       [&] {
+         std::ofstream(install.Path("bin/browser")) << "not a program\n";
+         fs::permissions(install.Path("bin/browser"), fs::perms::owner_read | fs::perms::owner_write);
+         std::ofstream(install.Path("bin/Browser.ini")) << "[Browser]\r\nBrowserPath={bin}/browser\r\n";
+       },
+       "The browser \"" + install.Path("bin/browser") + "\" named in " + install.Path("bin/Browser.ini") +
+           " could not be started: Permission denied",
+       [&] { fs::remove(install.Path("bin/Browser.ini")); }},
+  };
+  install.SetConfig(config);
+  const std::string errors = install.Root() + ".errors";
+  for (const Shape &shape : shapes) {
+    SCOPED_TRACE(shape.name);
+    shape.make();
+    fs::remove(errors);
+    EXPECT_EQ(StartAsUser(install.Program(), {}, errors), 0);
+    pid_t launcher = 0;
+    std::vector<std::string> windows;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+          const std::vector<pid_t> found = InstancesOf(install.Program());
+          launcher = found.empty() ? 0 : found[0];
+          windows = launcher == 0 ? std::vector<std::string>() : VisibleWindowsOf(launcher);
+          return !windows.empty();
+        },
+        90s, "the error box"));
+    const std::string said = Shell("cat " + Quoted(errors));
+    EXPECT_NE(said.find(shape.message), std::string::npos) << said;
+    if (&shape == &shapes[1])
+      SaveScreenshot(CORVALA_SCREENSHOTS, "failed-start-apache-reason.png");
+    EXPECT_TRUE(InstancesOf(install.Program(), "splash").empty());
+    EXPECT_TRUE(ProcessesBelow(install.Path("bin/mysql")).empty());
+    EXPECT_TRUE(ProcessesBelow(install.Path("bin/Apache")).empty());
+    // OK ends the launcher.
+    ActivateWindow(windows[0]);
+    PressKeys("Return");
+    ExpectAllEnded();
+    shape.undo();
+  }
+  fs::remove(errors);
+}
+
+// A server that ends while the site is served is noticed: the launcher says so and offers to
+// restart the servers. Apache's workers outlive a parent that was killed, serving; they go at once.
+TEST_F(LauncherPhases, ApachesDeathIsReportedAndTheServersStartAgain)
+{
+  WriteStatusPage(install);
+  const pid_t launcher = Start();
+  std::string title;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        title = WindowNamed("^E2E MySQL connected on port", launcher);
+        return !title.empty();
+      },
+      90s, "a window showing the site"));
+  const int sitePort = std::atoi(title.substr(title.rfind("site port ") + 10).c_str());
+  ASSERT_GT(sitePort, 0) << title;
+  // The splash ended with the first page and left no zombie for the session.
+  EXPECT_TRUE(
+      WaitUntil([&] { return InstancesOf(install.Program(), "splash").empty(); }, 10s, "the splash to end"));
+  EXPECT_TRUE(WaitUntil([&] { return ZombieLaunchersOf(launcher).empty(); }, 10s, "the splash to be reaped"));
+
+  pid_t apache = 0;
+  for (const pid_t pid : ProcessesBelow(install.Path("bin/Apache")))
+    if (ParentOf(pid) == launcher)
+      apache = pid;
+  ASSERT_NE(apache, 0);
+  kill(apache, SIGKILL);
+  std::string box;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        box = WindowNamed("^Warning$", launcher);
+        return !box.empty();
+      },
+      30s, "the launcher's box"));
+  EXPECT_TRUE(ProcessesBelow(install.Path("bin/Apache")).empty()) << "Apache's orphaned workers still run";
+  SaveScreenshot(CORVALA_SCREENSHOTS, "apache-stopped.png");
+
+  // Yes, the default answer, starts the servers again on the same port.
+  const std::string boxWindow = VisibleWindowNamed("^Warning$");
+  ASSERT_FALSE(boxWindow.empty());
+  ActivateWindow(boxWindow);
+  PressKeys("Return");
+  EXPECT_TRUE(WaitUntil(
+      [&] { return HttpGet(sitePort, "/index.php").body.find("MySQL connected") != std::string::npos; }, 60s,
+      "the restarted servers to serve the site"));
   EXPECT_FALSE(ProcessesBelow(install.Path("bin/Apache")).empty());
   kill(launcher, SIGTERM);
   ExpectAllEnded();
