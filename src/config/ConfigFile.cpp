@@ -48,15 +48,17 @@ int TConfigFile::ReadInteger(const std::string &key) const
   }
 }
 
-std::string TConfigFile::ReadIpv4Address(const std::string &key) const
+std::string TConfigFile::ReadListenAddress(const std::string &key) const
 {
   std::string value = Read(key);
+  if (value == AllAddresses)
+    return value;
   in_addr address{};
   // inet_pton takes exactly four decimal parts, each 0 to 255, and nothing around them.
   if (inet_pton(AF_INET, value.c_str(), &address) != 1)
     RefuseValue(path_, key,
                 "'" + value + "' is not a valid IPv4 address (" + LoopbackAddress +
-                    " serves this computer only, 0.0.0.0 every network)");
+                    " serves this computer only, 0.0.0.0 or " + AllAddresses + " every network)");
   return value;
 }
 

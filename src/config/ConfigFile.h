@@ -14,6 +14,8 @@ std::string PrepareConfigFile(const std::string &workFolder);
 // The loopback address: the "ip" value that keeps the web server on this machine (any other address
 // serves every address), and the address the database server always listens on.
 inline constexpr char LoopbackAddress[] = "127.0.0.1";
+// The "ip" value the settings and rebrand dialogs write for every address.
+inline constexpr char AllAddresses[] = "all";
 
 // A flag is off exactly when its value is the text "0"; empty and missing values are on.
 bool IsFlagOn(const std::string &value);
@@ -36,9 +38,10 @@ public:
   // the key with StrToInt's message when it is not one.
   int ReadInteger(const std::string &key) const;
 
-  // The key's value as an IPv4 address in dotted-decimal form ("127.0.0.1", "0.0.0.0"). Throws
-  // std::runtime_error naming the file and the key when it is anything else.
-  std::string ReadIpv4Address(const std::string &key) const;
+  // The key's value as an address to listen on: an IPv4 address in dotted-decimal form
+  // ("127.0.0.1", "0.0.0.0"), or "all", which the settings and rebrand dialogs write for every
+  // address. Throws std::runtime_error naming the file and the key when it is anything else.
+  std::string ReadListenAddress(const std::string &key) const;
 
   // Writes the value as given; throws "Unable to write to %s" when the file cannot be written.
   void Write(const std::string &key, const std::string &value) const;

@@ -161,7 +161,7 @@ void TServerStack::StartServers()
   // A wrong value stops the start before anything runs.
   const TConfigFile config(state.ConfigFile);
   const int apachePort = config.ReadInteger("port");
-  ApacheLocalOnly = config.ReadIpv4Address("ip") == LoopbackAddress;
+  ApacheLocalOnly = config.ReadListenAddress("ip") == LoopbackAddress;
   if (Opts.StartSplash) {
     const TTraceStep step("splash start");
     state.SplashProcessId =

@@ -90,10 +90,10 @@ TEST(TConfigFile, RefusesAWrongPortOrAddressNamingTheFileAndKey)
     EXPECT_EQ(std::string(error.what()), "Config.ini, key \"missing\": '' is not a valid integer value");
   }
   for (const char *ip : {"not-an-address", "", "127.0.0.1x", "127.0.0", "127.0.0.1.5", "256.0.0.1", "::1",
-                         "localhost", "0x7f.0.0.1"}) {
+                         "localhost", "0x7f.0.0.1", "All", "every"}) {
     config.Write("ip", ip);
     try {
-      config.ReadIpv4Address("ip");
+      config.ReadListenAddress("ip");
       ADD_FAILURE() << "accepted ip=" << ip;
     } catch (const std::runtime_error &error) {
       EXPECT_EQ(
@@ -105,13 +105,13 @@ TEST(TConfigFile, RefusesAWrongPortOrAddressNamingTheFileAndKey)
   }
 }
 
-TEST(TConfigFile, ReadsPortsAndIpv4Addresses)
+TEST(TConfigFile, ReadsPortsAndListenAddresses)
 {
   TScratchFolder root;
   const TConfigFile config(root.Write("Config.ini", "[INI]\r\nport=8080\r\n"));
   EXPECT_EQ(config.ReadInteger("port"), 8080);
-  for (const char *ip : {"127.0.0.1", "0.0.0.0", "192.168.1.20"}) {
+  for (const char *ip : {"127.0.0.1", "0.0.0.0", "192.168.1.20", "all"}) {
     config.Write("ip", ip);
-    EXPECT_EQ(config.ReadIpv4Address("ip"), ip);
+    EXPECT_EQ(config.ReadListenAddress("ip"), ip);
   }
 }
