@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -141,6 +142,24 @@ TEST_F(StartFailure, AWorkFolderNameTakenByAnotherAccountSaysHowToStartAnyway)
   EXPECT_NE(error.find("Work folder \"" + work + "\" belongs to another user"), std::string::npos) << error;
   EXPECT_NE(error.find("start the program with TMPDIR set to a private folder of yours"), std::string::npos)
       << error;
+  EXPECT_TRUE(ProcessesBelow(install.Root()).empty());
+  fs::remove_all(tmp);
+}
+
+// Pages once came up blank without a word when the work folder's disk was full.
+TEST_F(StartFailure, AWorkFolderWithoutRoomIsReportedBeforeAnythingStarts)
+{
+  if (geteuid() != 0)
+    GTEST_SKIP() << "needs root to mount a small file system";
+  const std::string tmp = install.Root() + ".tmp";
+  fs::create_directory(tmp);
+  if (std::system(("mount -t tmpfs -o size=1m tmpfs " + Quoted(tmp) + " 2>/dev/null").c_str()) != 0)
+    GTEST_SKIP() << "cannot mount a small file system here";
+  const std::string error = StartError({{"TMPDIR", tmp}});
+  std::system(("umount " + Quoted(tmp)).c_str());
+  EXPECT_NE(error.find("The work folder \"" + tmp + "/"), std::string::npos) << error;
+  EXPECT_NE(error.find("cannot be written: only"), std::string::npos) << error;
+  EXPECT_NE(error.find("TMPDIR"), std::string::npos) << error;
   EXPECT_TRUE(ProcessesBelow(install.Root()).empty());
   fs::remove_all(tmp);
 }
