@@ -5,6 +5,7 @@
 #include "utils/Paths.h"
 #include "utils/Process.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -31,11 +32,13 @@ std::string EnvironmentValue(const char *name)
 std::string FindOnPath(const std::string &name)
 {
   const std::string path = EnvironmentValue("PATH");
+  if (path.empty())
+    return {};
   size_t start = 0;
   while (start <= path.size()) {
     const size_t end = std::min(path.find(':', start), path.size());
     const std::string folder = path.substr(start, end - start);
-    const std::string candidate = (folder.empty() ? std::string(".") : folder) + "/" + name;
+    std::string candidate = (folder.empty() ? std::string(".") : folder) + "/" + name;
     if (RegularFileExists(candidate) && access(candidate.c_str(), X_OK) == 0)
       return candidate;
     start = end + 1;
@@ -79,7 +82,7 @@ std::string FindTerminalProgram()
 
 std::string WriteTerminalClientOptions(const std::string &workFolder, int mySqlPort)
 {
-  const std::string folder = workFolder + "/terminal";
+  std::string folder = workFolder + "/terminal";
   if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
     throw std::runtime_error("Cannot create the folder \"" + folder + "\": " + std::strerror(errno));
   // Options in a file override the environment's defaults, and the tools otherwise take the
