@@ -20,16 +20,22 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 root=$1
 bound=(/proc /sys /dev /dev/shm /tmp/.X11-unix)
 
-# Mount points inside the root, deepest first.
+# Mount points inside the root, deepest first. The mount table writes a blank, a tab, a line
+# break and a backslash in a path as octal escapes; the root's path is passed through the
+# environment, since awk -v would read its backslashes as escapes.
 mounts_inside() {
   local real
   real=$(realpath "$root")
-  awk -v r="$real/" 'index($2 "/", r) == 1 { print $2 }' /proc/self/mounts | sort -r
+  inside="$real/" awk '{
+      path = $2
+      gsub(/\\040/, " ", path); gsub(/\\011/, "\t", path); gsub(/\\012/, "\n", path); gsub(/\\134/, "\\", path)
+      if (index(path "/", ENVIRON["inside"]) == 1) print path
+    }' /proc/self/mounts | sort -r
 }
 
 unbind() {
   local mount
-  mounts_inside | while read -r mount; do umount -l "$mount"; done
+  mounts_inside | while IFS= read -r mount; do umount -l "$mount"; done
 }
 
 if [ "$mode" = bind ]; then
