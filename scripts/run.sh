@@ -23,7 +23,10 @@ fi
 # The launcher relaunches itself and its first process ends at once; wait for the instance it
 # started, which leads its own process group, and hand it Ctrl+C as a clean stop.
 launcher="$(pwd)/build/dist/corvala"
-trap 'pkill -TERM -f -x "$launcher" || true' INT TERM
+# pgrep takes a pattern: the checkout's folder may hold characters that patterns give a meaning.
+# shellcheck disable=SC2016 # the $ is a character to escape, not an expansion
+pattern=$(printf '%s' "$launcher" | sed 's/[][\.*^$()+?{}|]/\\&/g')
+trap 'pkill -TERM -f -x "$pattern" || true' INT TERM
 "$launcher"
 sleep 1
-while pgrep -f -x "$launcher" >/dev/null; do sleep 1; done
+while pgrep -f -x "$pattern" >/dev/null; do sleep 1; done
