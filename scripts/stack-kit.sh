@@ -83,9 +83,12 @@ if [ -d "$data/mysql" ]; then
   echo "stack-kit: $data holds databases, kept"
 else
   echo "stack-kit: creating databases in $data"
-  # mariadb-install-db does not quote its paths: build in a private folder without blanks, with a
-  # link to the copied server, then move the result into place.
-  scratch=$(mktemp -d)
+  # mariadb-install-db does not quote its paths: build in a private folder of plain characters
+  # (in /tmp when the temporary folder's own path holds others), with a link to the copied
+  # server, then move the result into place.
+  temporary=${TMPDIR:-/tmp}
+  if [[ ! $temporary =~ ^[A-Za-z0-9/._-]+$ ]]; then temporary=/tmp; fi
+  scratch=$(mktemp -d "$temporary/corvala-kit.XXXXXX")
   ln -s "$bin/mysql/bin/mysqld" "$scratch/mysqld"
   user_opt=()
   if [ "$(id -u)" = 0 ]; then user_opt=(--user=root); fi
