@@ -180,11 +180,8 @@ void TServerStack::StartServerProcesses(int apachePort)
   state.MySqlExePath = Corvala::MySqlExePath(state.BinFolder);
   state.ApacheExePath = Corvala::ApacheExePath(state.BinFolder);
   CheckStop();
-  if (FileExists(state.MySqlExePath)) {
-    StartMySql(3306);
-    if (state.MySqlProcessId == 0)
-      CannotStart(state.MySqlExePath);
-  }
+  if (FileExists(state.MySqlExePath))
+    StartMySqlProcess(3306);
   WritePhpIni();
   CheckStop();
   StartApache(apachePort);
@@ -268,6 +265,13 @@ void TServerStack::StartMySql(int firstPort)
   state.MySqlProcessId = StartProcess(
       state.MySqlExePath, MySqlParameters(state.MySqlIniPath, setup), TShowCommand::Hide, "",
       StartOptions{.parentDeathSignal = SIGKILL, .errorFile = ServerOutputPath(state.WorkFolder, "mysql")});
+}
+
+void TServerStack::StartMySqlProcess(int firstPort)
+{
+  StartMySql(firstPort);
+  if (state.MySqlProcessId == 0)
+    CannotStart(state.MySqlExePath);
 }
 
 void TServerStack::StartApache(int firstPort)
@@ -358,7 +362,7 @@ bool TServerStack::MoveServersOffTakenPorts()
     state.MySqlProcessId = 0;
     StopStartedServers({{state.ApacheProcessId, state.ApacheExePath, 0}}, Opts.StopGrace, Opts.ProcessEvents);
     state.ApacheProcessId = 0;
-    StartMySql(state.MySqlPort + 1);
+    StartMySqlProcess(state.MySqlPort + 1);
     WritePhpIni();
     StartApache(state.ApachePort);
     return true;

@@ -117,6 +117,8 @@ private:
   void CheckStop() const;
   void StartServerProcesses(int apachePort);
   void StartMySql(int firstPort);
+  // StartMySql, failing when mysqld could not be started at all.
+  void StartMySqlProcess(int firstPort);
   void WritePhpIni() const;
   void StartApache(int firstPort);
   void WaitForServers();
