@@ -1,5 +1,6 @@
 #include "E2eSupport.h"
 #include "XDriver.h"
+#include "stack/DataFolderFiles.h"
 #include "utils/WorkFolder.h"
 
 #include <algorithm>
@@ -55,11 +56,10 @@ TEST(Launcher, ShowsTheLocalSiteRunsOnceAndShutsDownOnSigterm)
   EXPECT_TRUE(WaitUntil([&] { return InstancesOf(install.Program()).empty(); }, 30s, "the launcher to end"));
   EXPECT_TRUE(WaitUntil([&] { return ProcessesBelow(install.Root()).empty(); }, 5s, "the servers to end"));
   EXPECT_FALSE(fs::exists(work));
-  // The databases stay, and so does the server's own state (its Aria log and control file).
+  // The databases stay, and so does the server's own state (its logs and InnoDB's tablespaces).
   for (const auto &entry : fs::directory_iterator(install.Path("data"))) {
     const std::string name = entry.path().filename();
-    EXPECT_TRUE(entry.is_directory() || name.rfind("aria_log", 0) == 0 || name == "mysql_upgrade_info")
-        << entry.path();
+    EXPECT_TRUE(entry.is_directory() || Corvala::IsServerStateFile(name)) << entry.path();
   }
 }
 
@@ -471,6 +471,30 @@ TEST_F(LauncherPhases, ApachesDeathIsReportedAndTheServersStartAgain)
       [&] { return HttpGet(sitePort, "/index.php").body.find("MySQL connected") != std::string::npos; }, 60s,
       "the restarted servers to serve the site"));
   EXPECT_FALSE(ProcessesBelow(install.Path("bin/Apache")).empty());
+  kill(launcher, SIGTERM);
+  ExpectAllEnded();
+}
+
+// No to the offer leaves the launcher serving what still runs, until the user ends it.
+TEST_F(LauncherPhases, MySqlsDeathIsReportedAndNoKeepsTheLauncherRunning)
+{
+  WriteStatusPage(install);
+  const pid_t launcher = Start();
+  ASSERT_TRUE(WaitUntil([&] { return !WindowNamed("^E2E MySQL connected on port", launcher).empty(); }, 90s,
+                        "a window showing the site"));
+  const std::vector<pid_t> mysqld = ProcessesBelow(install.Path("bin/mysql"));
+  ASSERT_EQ(mysqld.size(), 1u);
+  kill(mysqld[0], SIGKILL);
+  ASSERT_TRUE(
+      WaitUntil([&] { return !WindowNamed("^Warning$", launcher).empty(); }, 30s, "the launcher's box"));
+  const std::string box = VisibleWindowNamed("^Warning$");
+  ASSERT_FALSE(box.empty());
+  ActivateWindow(box);
+  PressKeys("Escape");
+  EXPECT_TRUE(WaitUntil([&] { return WindowNamed("^Warning$", launcher).empty(); }, 10s, "the box to go"));
+  EXPECT_FALSE(InstancesOf(install.Program()).empty());
+  EXPECT_FALSE(ProcessesBelow(install.Path("bin/Apache")).empty());
+  EXPECT_TRUE(ProcessesBelow(install.Path("bin/mysql")).empty()) << "the servers were started again";
   kill(launcher, SIGTERM);
   ExpectAllEnded();
 }
