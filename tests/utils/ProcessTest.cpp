@@ -101,10 +101,11 @@ protected:
 
   // Runs the child's report mode to its end and reads what it wrote.
   Report RunReport(const std::string &program, const std::string &extra = "",
-                   TShowCommand showMode = TShowCommand::Normal, const std::string &workingFolder = "")
+                   TShowCommand showMode = TShowCommand::Normal, const std::string &workingFolder = "",
+                   const StartOptions &options = {})
   {
     const fs::path file = root / ("report " + std::to_string(++reports));
-    StartProcessAndWait(program, "report " + Quoted(file) + extra, showMode, workingFolder);
+    StartProcessAndWait(program, "report " + Quoted(file) + extra, showMode, workingFolder, options);
     Report report;
     std::ifstream in(file);
     for (std::string line; std::getline(in, line);) {
@@ -229,6 +230,23 @@ TEST_F(ProcessTest, EnvironmentIsInheritedAndTheMarkerOnlyForTheRelaunch)
   }
   unsetenv(RelaunchMarkerVariable);
   unsetenv("CORVALA_TEST_MARK");
+}
+
+// Given entries replace the inherited values of their names and nothing else; an entry without
+// a name is no name at all.
+TEST_F(ProcessTest, GivenEnvironmentEntriesReplaceOnlyTheirOwnNames)
+{
+  const TestSupport::TEnvOverride replaced("CORVALA_TEST_MARK", "inherited value");
+  const TestSupport::TEnvOverride kept("CORVALA_TEST_KEEP", "kept");
+  StartOptions options;
+  options.environment = {"CORVALA_TEST_MARK=given", "CORVALA_TEST_EMPTY=", "no name", "=value"};
+  const std::vector<std::string> env =
+      All(RunReport(childProgram, "", TShowCommand::Normal, "", options), "env");
+  const auto has = [&](const std::string &entry) { return std::count(env.begin(), env.end(), entry); };
+  EXPECT_EQ(has("CORVALA_TEST_MARK=given"), 1);
+  EXPECT_EQ(has("CORVALA_TEST_MARK=inherited value"), 0);
+  EXPECT_EQ(has("CORVALA_TEST_EMPTY="), 1);
+  EXPECT_EQ(has("CORVALA_TEST_KEEP=kept"), 1) << "the rest of the environment is inherited";
 }
 
 TEST_F(ProcessTest, WaitGivesHowTheChildEndedAndWhenAskedItsStandardErrorWithoutADisplay)
