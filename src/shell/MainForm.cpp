@@ -5,6 +5,7 @@
 #include "shell/BrowserForm.h"
 #include "shell/EventPause.h"
 #include "shell/Favorites.h"
+#include "shell/PageDialogs.h"
 #include "shell/TrayIconMan.h"
 #include "shell/Vendor.h"
 #include "shell/WebBrowser.h"
@@ -76,6 +77,8 @@ TfrmMain::TfrmMain(TStackHooks hooks, QWidget *parent) : TBrowserWindow(parent),
   connect(WebBrowser1, &TWebBrowser::TitleChange, this, &SetApplicationTitle);
   connect(WebBrowser1, &TWebBrowser::NewWindow, this, &TfrmMain::WebBrowser1NewWindow);
   connect(WebBrowser1, &TWebBrowser::WindowClosing, this, &TfrmMain::CloseApplication);
+  // The splash stays on top of every window: it would cover the box's buttons.
+  connect(WebBrowser1->Dialogs(), &TPageDialogs::Opening, this, &TfrmMain::EndSplash);
 
   CreateStatusBar();
 
@@ -267,6 +270,7 @@ void TfrmMain::KeepRunningInTray()
 void TfrmMain::BeginShutdown()
 {
   shuttingDown = true;
+  TPageDialogs::CloseAll();
   hide();
   UpdateTrayIcon(false);
   QApplication::processEvents();
@@ -335,6 +339,9 @@ void TfrmMain::ExitFullScreen()
 
 void TfrmMain::CloseApplication()
 {
+  // A page's open boxes would hold the program in their waits, and a page looping on them would
+  // open the next one: all go now, and no new one shows.
+  TPageDialogs::CloseAll();
   IgnoringErrors([] { QCoreApplication::exit(0); });
 }
 
@@ -407,8 +414,13 @@ void TfrmMain::tmrCloseSplashTimer()
 {
   if (WebBrowser1->Busy() || WebBrowser1->ReadyState() != TWebBrowser::READYSTATE_COMPLETE)
     return;
-  tmrCloseSplash->stop();
   TraceMark("first page complete, splash closed");
+  EndSplash();
+}
+
+void TfrmMain::EndSplash()
+{
+  tmrCloseSplash->stop();
   if (SplashProcessId != 0 && stack.endSplash)
     IgnoringErrors([this] { stack.endSplash(); });
   // Never end it again: the id may be reused by another process.

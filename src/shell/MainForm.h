@@ -108,6 +108,7 @@ private:
 
   void WebBrowser1NewWindow(QWebEngineNewWindowRequest &request);
   void tmrCloseSplashTimer();
+  void EndSplash();
   void mnuTray_HelpClick();
   void mnuTray_WebsiteClick();
   void mnuTray_AboutClick();

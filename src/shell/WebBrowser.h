@@ -3,8 +3,13 @@
 #include <QString>
 #include <QUrl>
 #include <QWebEngineView>
+#include <functional>
 
+class QLabel;
+class QMessageBox;
 class QWebEngineNewWindowRequest;
+class TPageDialogs;
+class TPageWatch;
 
 // The page view of a browser window. Offers the navigation commands, state and events the windows
 // are written against, rendered on Qt WebEngine.
@@ -38,6 +43,12 @@ public:
 
   QString HomeAddress;
 
+  // The boxes its page's scripts open, and the watch on the renderer.
+  TPageDialogs *Dialogs() const { return dialogs; }
+  TPageWatch *Watch() const { return watch; }
+  // The panel shown instead of the page when its renderer has ended (null before the first end).
+  QWidget *StoppedPanel() const { return stoppedPanel; }
+
 signals:
   void StatusTextChange(const QString &text);
   void TitleChange(const QString &text);
@@ -46,14 +57,30 @@ signals:
   void NewWindow(QWebEngineNewWindowRequest &request);
   void WindowClosing();
 
+protected:
+  void resizeEvent(QResizeEvent *event) override;
+
 private:
   class TPage;
+
+  // Runs a navigation: leaves the page's open boxes, and when the page no longer answers, ends its
+  // renderer first, since it would never give way to the new page.
+  void Leave(const std::function<void()> &navigation);
+  void ShowStopped(int status, int exitCode);
+  void AskAboutHang();
 
   bool busy = false;
   TReadyState readyState = READYSTATE_UNINITIALIZED;
   bool silent = false;
   // Pop-ups opened since the page's last load without a user's click or key.
   int unrequestedPopups = 0;
+  TPageDialogs *dialogs;
+  TPageWatch *watch;
+  QWidget *stoppedPanel = nullptr;
+  QLabel *stoppedText = nullptr;
+  QMessageBox *notResponding = nullptr;
+  // The title says the page stopped until the next page has loaded.
+  bool titleMarkedStopped = false;
 };
 
 // How many pop-ups a page may open per load without a user's gesture; the rest are refused
@@ -64,3 +91,7 @@ constexpr int PopupsWithoutGesture = 2;
 // "http://"; a file path becomes a file address; one with "://" is taken as written. An error names
 // what cannot be an address.
 QUrl CompletedAddress(const QString &address);
+
+// Whether a page's request for a new window may be opened: never for an address the engine blocked
+// or a script address, which it cannot show in a window of its own.
+bool IsOpenableWindowAddress(const QUrl &address);
