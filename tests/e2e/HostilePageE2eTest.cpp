@@ -1,0 +1,107 @@
+#include "E2eSupport.h"
+#include "XDriver.h"
+#include "utils/WorkFolder.h"
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iostream>
+#include <sstream>
+
+using namespace E2e;
+namespace fs = std::filesystem;
+
+namespace
+{
+
+// The real launcher on a site whose first page opens alert boxes without end.
+class AlertLoop : public ::testing::Test
+{
+protected:
+  void SetUp() override
+  {
+    if (std::getenv("DISPLAY") == nullptr)
+      GTEST_SKIP() << "needs a display (the test command provides one)";
+    fs::remove(install.Path("www/index.php"));
+    std::ofstream(install.Path("www/index.html"))
+        << "<html><head><title>Alert loop</title></head><body>"
+           "<script>onload = function () { for (;;) alert('again'); };</script></body></html>";
+  }
+
+  // Starts the launcher; gives its instance once the page's box shows over its window.
+  pid_t StartUntilTheBoxShows()
+  {
+    EXPECT_EQ(StartAsUser(install.Program()), 0);
+    pid_t launcher = 0;
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+          const std::vector<pid_t> found = InstancesOf(install.Program());
+          launcher = found.empty() ? 0 : found[0];
+          // The window and its box carry the page's title.
+          std::istringstream names(launcher == 0 ? "" : WindowNamed("^Alert loop$", launcher));
+          int windows = 0;
+          for (std::string line; std::getline(names, line);)
+            ++windows;
+          return windows >= 2;
+        },
+        90s, "the window and the page's box"));
+    // A box opening ends the splash, which would cover it.
+    EXPECT_TRUE(WaitUntil([&] { return InstancesOf(install.Program(), "splash").empty(); }, 10s,
+                          "the splash to end"));
+    return launcher;
+  }
+
+  // Waits for the launcher and everything it started to end; gives how long that took.
+  std::chrono::milliseconds WaitForTheEnd()
+  {
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(WaitUntil(
+        [&] { return InstancesOf(install.Program()).empty() && ProcessesBelow(install.Root()).empty(); }, 20s,
+        "the launcher and its servers to end"));
+    EXPECT_FALSE(fs::exists(AppUtils::WorkFolderPathFor(install.Program())));
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+  }
+
+  TInstall install{CORVALA_LAUNCHER};
+};
+
+} // namespace
+
+TEST_F(AlertLoop, ASignalEndsEverythingWhileThePageKeepsOpeningBoxes)
+{
+  const pid_t launcher = StartUntilTheBoxShows();
+  ASSERT_NE(launcher, 0);
+  SaveScreenshot(CORVALA_SCREENSHOTS, "alert-loop.png");
+  kill(launcher, SIGTERM);
+  std::cout << "ended " << WaitForTheEnd().count() << " ms after SIGTERM\n";
+}
+
+TEST_F(AlertLoop, TheWindowsCloseRequestEndsTheLauncherWhileABoxIsOpen)
+{
+  const pid_t launcher = StartUntilTheBoxShows();
+  ASSERT_NE(launcher, 0);
+  // The main window is the largest of the launcher's windows; the box is small.
+  std::string mainWindow;
+  long largest = 0;
+  for (const std::string &window : VisibleWindowsOf(launcher)) {
+    std::istringstream geometry(Shell("xdotool getwindowgeometry --shell " + window));
+    long width = 0, height = 0;
+    for (std::string line; std::getline(geometry, line);) {
+      if (line.rfind("WIDTH=", 0) == 0)
+        width = std::stol(line.substr(6));
+      if (line.rfind("HEIGHT=", 0) == 0)
+        height = std::stol(line.substr(7));
+    }
+    if (width * height > largest) {
+      largest = width * height;
+      mainWindow = window;
+    }
+  }
+  ASSERT_FALSE(mainWindow.empty());
+  ASSERT_TRUE(ActivateWindow(mainWindow));
+  // The window manager's close key sends the window its close request.
+  ASSERT_TRUE(PressKeys("alt+F4"));
+  WaitForTheEnd();
+}
