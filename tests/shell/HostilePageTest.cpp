@@ -3,8 +3,11 @@
 #include "shell/BrowserForm.h"
 #include "shell/PageDialogs.h"
 #include "shell/PageWatch.h"
+#include "shell/WebEngineEnvironment.h"
 
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
@@ -201,4 +204,20 @@ TEST_F(HostilePageTest, ARendererThatDiesShowsTheStoppedPageAndReloadBringsThePa
   Browser()->StoppedPanel()->findChild<QPushButton *>("btnReloadStoppedPage")->click();
   EXPECT_TRUE(WaitUntil([&] { return form->windowTitle() == "Page 2" && Complete(); }, 60s, "Page 2 again"));
   EXPECT_FALSE(Browser()->StoppedPanel()->isVisible());
+}
+
+TEST_F(HostilePageTest, TheEnginesSharedMemoryLivesOutsideTheTemporaryFolder)
+{
+  if (!Corvala::SharedMemoryFolderUsable())
+    GTEST_SKIP() << "/dev/shm has no room here: the engine uses the temporary folder by design";
+  Visit("/p3", "Page 3");
+  const qint64 renderer = Browser()->page()->renderProcessPid();
+  ASSERT_GT(renderer, 0);
+  QFile maps(QString("/proc/%1/maps").arg(renderer));
+  ASSERT_TRUE(maps.open(QIODevice::ReadOnly));
+  const QString mapped = QString::fromUtf8(maps.readAll());
+  const QString temporary = QDir::tempPath() + "/.org.chromium";
+  // A full temporary folder, where the work folder lives, must not leave the renderer without it.
+  EXPECT_TRUE(mapped.contains("/dev/shm/.org.chromium")) << mapped.toStdString();
+  EXPECT_FALSE(mapped.contains(temporary)) << mapped.toStdString();
 }
