@@ -12,6 +12,7 @@
 #include "shell/WebEngineEnvironment.h"
 #include "stack/ServerEnvironment.h"
 #include "stack/ServerStack.h"
+#include "stack/StackTerminal.h"
 #include "utils/ExeResources.h"
 #include "utils/ExitSignals.h"
 #include "utils/Paths.h"
@@ -173,7 +174,8 @@ int RunLauncher(int argc, char **argv)
   QApplication::setQuitOnLastWindowClosed(false);
   applicationStep.reset();
   auto formStep = std::make_optional<TTraceStep>("main window and browser engine");
-  TfrmMain form(TStackHooks{[&stack] { stack.Stop(); }, [&stack] { stack.EndSplash(); }});
+  TfrmMain form(TStackHooks{[&stack] { stack.Stop(); }, [&stack] { stack.EndSplash(); },
+                            [&stack] { Corvala::OpenStackTerminal(GetAppPath(), stack.State()); }});
   form.BeginWarmUp();
   formStep.reset();
   TExitWatch exitWatch(program, exitSignals);

@@ -12,6 +12,7 @@
 #include "utils/Paths.h"
 #include "utils/StartupTrace.h"
 #include "widgets/ApplicationTitle.h"
+#include "widgets/MessageBox.h"
 #include "widgets/QuietTray.h"
 
 #include <QAction>
@@ -38,10 +39,11 @@ namespace
 
 // What a branded launcher leaves out: the favorites and rebrand buttons with their separator, and
 // every tray item but Show/Hide, the separator after it, and Exit.
-const QStringList ToolbarEntriesHiddenWhenBranded = {"ToolButton1", "btnFavorites", "btnBrand"};
-const QStringList TrayItemsHiddenWhenBranded = {"mnuTray_DownSize", "mnuTray_Settings",  "mnuTray_Separator1",
-                                                "mnuTray_Help",     "mnuTray_Email",     "mnuTray_Website",
-                                                "mnuTray_About",    "mnuTray_Separator2"};
+const QStringList ToolbarEntriesHiddenWhenBranded = {"ToolButton1", "btnFavorites", "btnBrand",
+                                                     "btnTerminal"};
+const QStringList TrayItemsHiddenWhenBranded = {
+    "mnuTray_DownSize", "mnuTray_Settings", "mnuTray_Terminal", "mnuTray_Separator1", "mnuTray_Help",
+    "mnuTray_Email",    "mnuTray_Website",  "mnuTray_About",    "mnuTray_Separator2"};
 // Kept in the tray only to exit, the window has nothing to show or hide.
 const QStringList TrayItemsHiddenWhenKeptInTray = {"mnuTray_Show", "mnuTray_Separator0"};
 
@@ -58,6 +60,7 @@ void HideMenuItems(QMenu *menu, const QStringList &names)
 TfrmMain::TfrmMain(TStackHooks hooks, QWidget *parent) : TBrowserWindow(parent), stack(std::move(hooks))
 {
   setObjectName("frmMain");
+  TPageDialogs::AllowAll();
 
   mnuMenu = new QMenu(this);
   mnuMenu->setObjectName("mnuMenu");
@@ -122,8 +125,12 @@ void TfrmMain::AddFavoritesAndRebrand()
   btnFavorites->setMenu(mnuMenu);
   btnFavorites->setPopupMode(QToolButton::MenuButtonPopup);
   QToolButton *btnBrand = AddToolButton("btnBrand", "Rebrand", look->standardIcon(QStyle::SP_DirIcon));
+  // Also in the tray menu; here too, since a desktop without a tray shows no tray menu.
+  QToolButton *btnTerminal =
+      AddToolButton("btnTerminal", "Terminal", look->standardIcon(QStyle::SP_ComputerIcon));
   connect(btnFavorites, &QToolButton::clicked, this, [this] { RunCommand([this] { OrganizeFavorites(); }); });
   connect(btnBrand, &QToolButton::clicked, this, [this] { RunCommand([this] { emit rebrandRequested(); }); });
+  connect(btnTerminal, &QToolButton::clicked, this, [this] { RunCommand([this] { OpenTerminal(); }); });
 }
 
 void TfrmMain::CreateTrayMenu()
@@ -142,6 +149,7 @@ void TfrmMain::CreateTrayMenu()
   separator("mnuTray_Separator0");
   mnuTray_DownSize = add("mnuTray_DownSize", "&Down Size...");
   mnuTray_Settings = add("mnuTray_Settings", "Server S&ettings...");
+  QAction *terminal = add("mnuTray_Terminal", "&Terminal");
   separator("mnuTray_Separator1");
   QAction *help = add("mnuTray_Help", "&Help Contents");
   QAction *email = add("mnuTray_Email", "&Contact Us");
@@ -156,6 +164,7 @@ void TfrmMain::CreateTrayMenu()
   command(show, [this] { ToggleMainWindow(); });
   command(mnuTray_DownSize, [this] { emit downSizeRequested(); });
   command(mnuTray_Settings, [this] { emit settingsRequested(); });
+  command(terminal, [this] { OpenTerminal(); });
   command(help, [this] { mnuTray_HelpClick(); });
   command(email, &OpenContactMail);
   command(website, [this] { mnuTray_WebsiteClick(); });
@@ -433,6 +442,17 @@ void TfrmMain::mnuTray_HelpClick()
   cboAddress->setEditText(localHelp ? LocalAddress() + "/help" : Vendor::Website);
   ShowMainWindow(true);
   GoToAddress();
+}
+
+void TfrmMain::OpenTerminal()
+{
+  if (!stack.openTerminal)
+    return;
+  try {
+    stack.openTerminal();
+  } catch (const std::runtime_error &error) {
+    ShowMessageBox(QString::fromStdString(error.what()), MB_OK | MB_ICONERROR);
+  }
 }
 
 void TfrmMain::mnuTray_WebsiteClick()

@@ -111,6 +111,8 @@ private:
   void EndSplash();
   void mnuTray_HelpClick();
   void mnuTray_WebsiteClick();
+  // Opens the user's terminal on the stack, or says why it cannot.
+  void OpenTerminal();
   void mnuTray_AboutClick();
   void OpenFavoriteFolder(const QString &caption);
   void OpenFavoriteAddress(const QString &caption);

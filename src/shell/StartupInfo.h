@@ -24,4 +24,6 @@ struct TStartupInfo {
 struct TStackHooks {
   std::function<void()> stopServers; // run when the main window is destroyed
   std::function<void()> endSplash;   // ends the splash process, which the stack started
+  // Opens the user's terminal on the running stack; throws std::runtime_error saying why it cannot.
+  std::function<void()> openTerminal;
 };

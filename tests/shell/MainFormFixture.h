@@ -34,6 +34,7 @@ protected:
     TStackHooks hooks;
     hooks.stopServers = [this] { ++stopCalls; };
     hooks.endSplash = endSplash;
+    hooks.openTerminal = openTerminal;
     form = std::make_unique<TfrmMain>(hooks);
     form->ApplyTitle(QString::fromStdString(info.appName), QIcon());
     form->show();
@@ -85,6 +86,7 @@ protected:
   TTestHttpServer server;
   TStartupInfo info;
   std::function<void()> endSplash;
+  std::function<void()> openTerminal;
   std::unique_ptr<TfrmMain> form;
   int stopCalls = 0;
 };

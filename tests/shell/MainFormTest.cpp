@@ -279,7 +279,7 @@ TEST_F(MainFormTest, UnbrandedWindowOffersEveryButtonAndTheFullTrayMenu)
 {
   Start();
   for (const char *name : {"btnBack", "btnForward", "btnRefresh", "btnStop", "btnHome", "ToolButton1",
-                           "btnFavorites", "btnBrand"})
+                           "btnFavorites", "btnBrand", "btnTerminal"})
     EXPECT_TRUE(Find<QWidget>(name)->isVisible()) << name;
   QStringList captions;
   for (QAction *item : form->mnuTray->actions()) {
@@ -287,8 +287,8 @@ TEST_F(MainFormTest, UnbrandedWindowOffersEveryButtonAndTheFullTrayMenu)
     captions << (item->isSeparator() ? "-" : item->text());
   }
   EXPECT_EQ(captions,
-            (QStringList{"&Show/Hide Main Window", "-", "&Down Size...", "Server S&ettings...", "-",
-                         "&Help Contents", "&Contact Us", "&Visit Website", "&About...", "-", "E&xit"}));
+            (QStringList{"&Show/Hide Main Window", "-", "&Down Size...", "Server S&ettings...", "&Terminal",
+                         "-", "&Help Contents", "&Contact Us", "&Visit Website", "&About...", "-", "E&xit"}));
   EXPECT_EQ(form->mnuTray->defaultAction(), TrayItem("mnuTray_Show"));
   EXPECT_TRUE(TrayItem("mnuTray_DownSize")->isEnabled());
   EXPECT_TRUE(TrayItem("mnuTray_Settings")->isEnabled());
@@ -306,7 +306,7 @@ TEST_F(MainFormTest, BrandedWindowHidesTheExtraButtonsAndTrayItemsAndCdModeDisab
   Start();
   for (const char *name : {"btnBack", "btnForward", "btnRefresh", "btnStop", "btnHome"})
     EXPECT_TRUE(Find<QWidget>(name)->isVisible()) << name;
-  for (const char *name : {"ToolButton1", "btnFavorites", "btnBrand"})
+  for (const char *name : {"ToolButton1", "btnFavorites", "btnBrand", "btnTerminal"})
     EXPECT_FALSE(Find<QWidget>(name)->isVisible()) << name;
   QStringList shown;
   for (QAction *item : form->mnuTray->actions())
@@ -500,4 +500,34 @@ TEST_F(MainFormTest, TheShutdownHidesEverythingFirstAndRefusesCommands)
   Find<QAction>("mnuTray_DownSize")->trigger();
   Find<QToolButton>("btnBrand")->click();
   EXPECT_EQ(commands, 1);
+}
+
+TEST_F(MainFormTest, TerminalOpensFromTheTrayAndTheToolBarOrSaysWhyItCannot)
+{
+  int opened = 0;
+  std::string failure;
+  openTerminal = [&] {
+    ++opened;
+    if (!failure.empty())
+      throw std::runtime_error(failure);
+  };
+  Start();
+  TrayItem("mnuTray_Terminal")->trigger();
+  Find<QToolButton>("btnTerminal")->click();
+  EXPECT_EQ(opened, 2);
+
+  // The reason shows in an error box; the window goes on.
+  failure = "No terminal program was found";
+  QString shown;
+  QTimer::singleShot(0, [&] {
+    ASSERT_TRUE(WaitUntil([&] { return qobject_cast<QMessageBox *>(QApplication::activeModalWidget()); }, 30s,
+                          "the error box"));
+    auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+    shown = box->text();
+    box->accept();
+  });
+  TrayItem("mnuTray_Terminal")->trigger();
+  EXPECT_EQ(opened, 3);
+  EXPECT_EQ(shown, "No terminal program was found");
+  EXPECT_TRUE(form->isVisible());
 }
