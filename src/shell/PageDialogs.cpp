@@ -61,7 +61,7 @@ bool TPageDialogs::Ask(TKind kind, const QString &text, QString &value)
   box->setWindowModality(Qt::NonModal);
   QCheckBox *stop = nullptr;
   if (auto *message = qobject_cast<QMessageBox *>(box.data()); message && boxesSinceLoad > BoxesBeforeOffer) {
-    stop = new QCheckBox("Don't let this page open more dialogs");
+    stop = new QCheckBox("Don't let this page show more dialogs");
     stop->setObjectName("chkStopPageDialogs");
     message->setCheckBox(stop);
   }
@@ -111,6 +111,11 @@ void TPageDialogs::CancelOpen() const
   for (const TOpenBox &open : std::vector(openBoxes))
     if (open.owner == this && open.box)
       open.box->reject();
+}
+
+void TPageDialogs::AllowAll()
+{
+  shutdownBegun = false;
 }
 
 void TPageDialogs::CloseAll()

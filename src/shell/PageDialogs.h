@@ -17,7 +17,7 @@ public:
   enum class TKind { Alert, Confirm, Prompt };
 
   // After this many boxes since the page's last load, each box offers to stop the page's boxes.
-  static constexpr int BoxesBeforeOffer = 2;
+  static constexpr int BoxesBeforeOffer = 1;
 
   // Page: the view the boxes block, and their owner's window.
   explicit TPageDialogs(QWidget *page);
@@ -32,8 +32,10 @@ public:
   // Cancels this page's open boxes: the page is being left.
   void CancelOpen() const;
 
-  // Cancels every open box of every page, and answers every later one at once.
+  // Cancels every open box of every page, and answers every later one at once: the program ends.
   static void CloseAll();
+  // The program's main window opens: pages may show boxes, until CloseAll().
+  static void AllowAll();
 
 signals:
   // A box is about to show: whatever covers the window (the splash) must go.
