@@ -107,7 +107,7 @@ class HandServers:
     def __init__(self, install, work):
         self.install = install
         self.folder = tempfile.mkdtemp(prefix="corvala-hand-")
-        for name in ("httpd.conf", "php.ini", "my.ini"):
+        for name in ("httpd.conf", "php.ini", "my.ini", "mysql-init.sql"):
             with open(os.path.join(work, name), "rb") as source:
                 text = source.read().replace(work.encode(), self.folder.encode())
             with open(os.path.join(self.folder, name), "wb") as target:
