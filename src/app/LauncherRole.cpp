@@ -219,8 +219,11 @@ int RunLauncher(int argc, char **argv)
   try {
     if (prepared) {
       const TTraceStep step("title and branding");
-      QObject::connect(&form, &TfrmMain::rebrandRequested, &form,
-                       [&form, brandFile = stack.State().BrandFile] { BuildDistribution(form, brandFile); });
+      QObject::connect(&form, &TfrmMain::rebrandRequested, &form, [&form, &stack] {
+        BuildDistribution(
+            form, stack.State().BrandFile,
+            {.Pause = [&stack] { stack.PauseMySql(); }, .Resume = [&stack] { stack.ResumeMySql(); }});
+      });
       form.ApplyTitle(QString::fromStdString(stack.State().AppName), QApplication::windowIcon());
       form.ApplyBranding(StartupInfoOf(stack));
     }

@@ -1,13 +1,13 @@
 #include "packaging/DistributionBuild.h"
 
 #include "packaging/CommandFailure.h"
+#include "packaging/TreeCopy.h"
 #include "utils/ExeResources.h"
 #include "utils/FileIO.h"
 #include "utils/FileTree.h"
 #include "utils/Paths.h"
 #include "utils/Process.h"
 
-#include <filesystem>
 #include <stdexcept>
 #include <sys/stat.h>
 
@@ -18,12 +18,6 @@ namespace Corvala
 
 namespace
 {
-
-void Report(const std::function<void()> &progress)
-{
-  if (progress)
-    progress();
-}
 
 void WriteLauncherResource(const std::string &programPath, const std::string &name, const std::string &file)
 {
@@ -70,12 +64,6 @@ bool ChosenFile(const std::string &path)
   return false;
 }
 
-void MakeFolder(const std::string &folder)
-{
-  std::error_code ignored;
-  std::filesystem::create_directories(folder, ignored);
-}
-
 TStringArray DataFoldersToCopy(const std::string &appPath, const std::string &dataDir)
 {
   if (DirectoryExists(dataDir))
@@ -88,15 +76,6 @@ TStringArray DataFoldersToCopy(const std::string &appPath, const std::string &da
 
 } // namespace
 
-std::string GetDefaultOutputFolder(const std::string &documentsFolder)
-{
-  if (documentsFolder.empty())
-    throw std::runtime_error("The documents folder is unknown");
-  std::string folder = documentsFolder + "/$Output$";
-  MakeFolder(folder);
-  return folder;
-}
-
 std::string ExtractCDIcon(const std::string &programPath, const std::string &workFolder)
 {
   std::string icon = workFolder + "/CD.ico";
@@ -105,60 +84,98 @@ std::string ExtractCDIcon(const std::string &programPath, const std::string &wor
 }
 
 void CopyStack(const std::string &appPath, const std::string &dataDir, const std::string &srcDir,
-               const std::string &output, const std::function<void()> &progress)
+               const std::string &output, const TBuildHooks &hooks, TCreatedPaths &created)
 {
-  auto step = [&progress] { Report(progress); };
-  step();
-  // An existing output folder receives bin under its own name; a missing one would become bin.
-  MakeFolder(output);
-  CopyFolder(appPath + "bin", output);
-  SetTreeReadOnly(output + "/bin", false);
-  // The copyright files of everything the tree carries travel with what they cover.
-  CopyFolder(appPath + "licenses", output);
-
-  step();
-  if (DirectoryExists(appPath + "data")) {
-    const std::string data = output + "/data";
-    MakeFolder(data);
-    for (const std::string &folder : DataFoldersToCopy(appPath, dataDir))
-      CopyFolder(folder, data);
-    SetTreeReadOnly(data, false);
-  }
-
-  step();
+  TTreeCopy copy(hooks, created);
+  const bool haveData = DirectoryExists(appPath + "data");
+  const TStringArray dataFolders = haveData ? DataFoldersToCopy(appPath, dataDir) : TStringArray{};
   const std::string website = DirectoryExists(srcDir) ? srcDir : appPath + "www";
+  copy.BeginStep("Counting the files to copy");
+  for (const std::string &folder : {appPath + "bin", appPath + "licenses", website})
+    copy.Count(folder);
+  for (const std::string &folder : dataFolders)
+    copy.Count(folder);
+
+  created.MakeFolder(output);
+  copy.BeginStep("Copying the programs (bin)");
+  copy.CopyInto(appPath + "bin", output);
+  // The copyright files of everything the tree carries travel with what they cover.
+  copy.CopyInto(appPath + "licenses", output);
+
+  copy.BeginStep("Copying the website (www)");
   const std::string www = output + "/www";
-  MakeFolder(www);
-  CopyFolder(website + "/*", www);
-  SetTreeReadOnly(www, false);
+  created.MakeFolder(www);
+  copy.CopyContents(website, www);
+
+  if (haveData) {
+    copy.BeginStep("Copying the databases (data)");
+    const std::string data = output + "/data";
+    created.MakeFolder(data);
+    const auto copyData = [&] {
+      for (const std::string &folder : dataFolders)
+        copy.CopyInto(folder, data);
+    };
+    if (hooks.HoldData)
+      hooks.HoldData(copyData);
+    else
+      copyData();
+  }
+  copy.BeginStep("Done");
 }
 
-std::string MakeDistribution(const TBuildSource &source, TBrandSettings &settings,
-                             const std::function<void()> &progress)
+namespace
 {
-  auto step = [&progress] { Report(progress); };
+
+void Build(const TBuildSource &source, TBrandSettings &settings, const TBuildHooks &hooks,
+           TCreatedPaths &created)
+{
+  auto step = [&hooks](const char *name) {
+    if (hooks.Cancelled && hooks.Cancelled())
+      throw TBuildCancelled();
+    if (hooks.Progress)
+      hooks.Progress(TBuildProgress{.Step = name});
+  };
   WriteBrandSettings(TConfigFile(source.BrandFile), settings);
 
-  step();
-  if (!DirectoryExists(settings.OutputDir))
-    settings.OutputDir = GetDefaultOutputFolder(source.DocumentsFolder);
-  std::string output = settings.OutputDir;
+  step("Writing runme");
+  if (!DirectoryExists(settings.OutputDir)) {
+    if (source.DocumentsFolder.empty())
+      throw std::runtime_error("The documents folder is unknown");
+    settings.OutputDir = source.DocumentsFolder + "/$Output$";
+    created.MakeFolder(settings.OutputDir);
+  }
+  const std::string output = settings.OutputDir;
   const std::string runme = output + "/runme";
+  created.Add(runme);
   CopyLauncher(source.ProgramPath, runme);
 
-  step();
+  step("Giving runme its splash image");
   if (ChosenFile(settings.SplashFileName))
     RunResourceCommand(source.ProgramPath, "/splash", runme, settings.SplashFileName);
-  step();
+  step("Giving runme its icon");
   if (!ChosenFile(settings.IconFile))
     settings.IconFile = ExtractCDIcon(source.ProgramPath, source.WorkFolder);
   RunResourceCommand(source.ProgramPath, "/icon", runme, settings.IconFile);
-  step();
+  step("Giving runme its configuration");
   RunResourceCommand(source.ProgramPath, "/config", runme, source.BrandFile);
+  created.Add(output + "/autorun.inf");
   WriteLauncherResource(source.ProgramPath, "RES_AUTORUN", output + "/autorun.inf");
 
-  CopyStack(source.AppPath, settings.DataDir, settings.SrcDir, output, progress);
-  return output;
+  CopyStack(source.AppPath, settings.DataDir, settings.SrcDir, output, hooks, created);
+}
+
+} // namespace
+
+std::string MakeDistribution(const TBuildSource &source, TBrandSettings &settings, const TBuildHooks &hooks)
+{
+  TCreatedPaths created;
+  try {
+    Build(source, settings, hooks, created);
+  } catch (...) {
+    created.RemoveAll();
+    throw;
+  }
+  return settings.OutputDir;
 }
 
 } // namespace Corvala

@@ -1,8 +1,9 @@
 #pragma once
 
 #include "packaging/BrandSettings.h"
+#include "packaging/BuildProgress.h"
+#include "packaging/CreatedPaths.h"
 
-#include <functional>
 #include <string>
 
 namespace Corvala
@@ -24,30 +25,28 @@ struct TBuildSource {
   std::string DocumentsFolder{};
 };
 
-// "$Output$" in DocumentsFolder, created (with missing parents) when missing. Throws when the
-// documents folder is unknown.
-std::string GetDefaultOutputFolder(const std::string &documentsFolder);
-
 // Writes the launcher's RES_CD to "<workFolder>/CD.ico" and gives that path.
 std::string ExtractCDIcon(const std::string &programPath, const std::string &workFolder);
 
-// The copies of a build into Output: "<appPath>bin"; when "<appPath>data" exists, its "mysql"
-// overlaid by DataDir when that folder exists, else all its folders, under "data"; the contents of
-// SrcDir (or "<appPath>www" when SrcDir is no folder) under "www". Every copied tree is made
-// writable. Reports nothing.
+// The copies of a build into Output: "<appPath>bin" and "<appPath>licenses"; when "<appPath>data"
+// exists, its "mysql" overlaid by DataDir when that folder exists, else all its folders, under
+// "data" (copied inside Hooks.HoldData); the contents of SrcDir (or "<appPath>www" when SrcDir is no
+// folder) under "www". Every copied file and folder is writable by its owner. Reports progress and
+// stops on a cancel through Hooks; throws naming the file that could not be copied and why. What
+// it creates is noted in Created (removing it is the caller's choice).
 void CopyStack(const std::string &appPath, const std::string &dataDir, const std::string &srcDir,
-               const std::string &output, const std::function<void()> &progress = {});
+               const std::string &output, const TBuildHooks &hooks, TCreatedPaths &created);
 
 // Builds the distribution the settings describe, after "Go!": writes the settings to Brand.ini;
 // decides the output folder (OutputDir when it exists, else the default output folder; stored in
 // Settings.OutputDir); writes runme as an executable byte copy of the launcher and has the
 // launcher's "/splash" (only with an existing image), "/icon" (the CD icon when no icon exists) and
 // "/config" (Brand.ini) modes change it, one child process after the other; writes autorun.inf;
-// then CopyStack. Progress runs before each step, so a window can keep painting. Gives the output
-// folder. Throws on the first failure of Brand.ini, runme, autorun.inf, the CD icon or a command
-// (with the command's own error), and for a chosen image or icon that is there but is no regular
-// file; copies report nothing.
+// then CopyStack. Gives the output folder. Throws on the first failure (with the command's own
+// error for a command), for a chosen image or icon that is there but is no regular file, and with
+// TBuildCancelled on a cancel; either way everything the build created in the output is removed
+// first, and nothing that was there before it.
 std::string MakeDistribution(const TBuildSource &source, TBrandSettings &settings,
-                             const std::function<void()> &progress = {});
+                             const TBuildHooks &hooks = {});
 
 } // namespace Corvala

@@ -251,6 +251,48 @@ void TServerStack::StartMySql(int firstPort)
     const TTraceStep step("MySQL port probe");
     state.MySqlPort = FindFreePort(firstPort, true);
   }
+void TServerStack::PauseMySql()
+{
+  if (state.MySqlProcessId == 0 || MySqlPaused)
+    return;
+  const TServerProcess mysql{state.MySqlProcessId, state.MySqlExePath, state.MySqlPort};
+  // Forgotten first: the server watch must not take this stop for an end of its own.
+  state.MySqlProcessId = 0;
+  MySqlPaused = true;
+  if (!StopStartedServers({mysql}, Opts.StopGrace, Opts.ProcessEvents)[0]) {
+    MySqlEndedUnasked = true;
+    ResumeMySql();
+    throw std::runtime_error("MySQL did not stop cleanly, so its data could not be copied");
+  }
+}
+
+void TServerStack::ResumeMySql()
+{
+  if (!MySqlPaused)
+    return;
+  MySqlPaused = false;
+  const int port = state.MySqlPort;
+  StartMySqlProcess(port);
+  // PHP learns MySQL's port from php.ini, which Apache reads only when it starts.
+  if (state.MySqlPort != port) {
+    RestartServers();
+    return;
+  }
+  const auto limit = std::chrono::steady_clock::now() + Opts.MySqlWaitLimit;
+  while (!ServerGreets(state.MySqlPort, GreetingWait)) {
+    Pump();
+    if (!ProcessExists(state.MySqlProcessId)) {
+      state.MySqlProcessId = 0;
+      throw std::runtime_error("MySQL ended during its start" +
+                               LastWordsOf({ServerOutputPath(state.WorkFolder, "mysql")}));
+    }
+    if (std::chrono::steady_clock::now() >= limit)
+      throw std::runtime_error("MySQL did not answer within " +
+                               std::to_string(Opts.MySqlWaitLimit.count() / 1000) + " seconds" +
+                               LastWordsOf({ServerOutputPath(state.WorkFolder, "mysql")}));
+  }
+}
+
   if (state.MySqlPort < 0)
     throw std::runtime_error("No free port for MySQL on 127.0.0.1 from " + std::to_string(firstPort) +
                              " to 65535");

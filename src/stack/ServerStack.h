@@ -107,6 +107,15 @@ public:
 
   std::string ReadConfigValue(const std::string &key) const;
 
+  // Stops MySQL cleanly, so that its data folder holds still and every table is closed, until
+  // ResumeMySql(); the site's pages cannot reach their databases meanwhile. Raises when MySQL did
+  // not stop cleanly (it was killed: its files are what its recovery needs). Nothing without MySQL.
+  void PauseMySql();
+  // Starts a paused MySQL again on its port and waits until it greets a client; when another
+  // program took the port meanwhile, both servers are restarted as RestartServers() does. Raises as
+  // the start does.
+  void ResumeMySql();
+
   // What the start-up found and started.
   const TStackState &State() const { return state; }
   // Ends the splash process, if it still runs, and forgets it (its id may be given to another).
@@ -146,3 +155,4 @@ private:
 };
 
 } // namespace Corvala
+  bool MySqlPaused = false;

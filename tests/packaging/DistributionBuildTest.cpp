@@ -151,7 +151,8 @@ TEST(DistributionBuild, CopyIntoAMissingOutputFolderKeepsTheLayout)
 {
   TBuildTree tree;
   const std::string output = tree.root.File("new/out");
-  CopyStack(tree.root.File("app/"), "", "", output);
+  TCreatedPaths created;
+  CopyStack(tree.root.File("app/"), "", "", output, {}, created);
   EXPECT_EQ(TestSupport::ReadBytes(output + "/bin/php/php.ini"), "[PHP]\n");
   EXPECT_EQ(TestSupport::ReadBytes(output + "/data/test/t.frm"), "test table");
   EXPECT_EQ(TestSupport::ReadBytes(output + "/www/index.php"), "<?php echo 'hello';");
@@ -196,7 +197,7 @@ TEST(DistributionBuild, AFailedCommandStopsTheBuildWithTheCommandsOwnError)
     // whose reading fails.
     const std::string runme = output + "/runme";
     bool swapped = false;
-    auto beforeEachStep = [&] {
+    auto beforeEachStep = [&](const TBuildProgress &) {
       if (!swapped && AppUtils::FileExists(runme) &&
           AppUtils::GetResourceLanguage(runme, AppUtils::RT_GROUP_ICON, AppUtils::TResName("MAINICON")) ==
               1033) {
@@ -206,7 +207,7 @@ TEST(DistributionBuild, AFailedCommandStopsTheBuildWithTheCommandsOwnError)
       }
     };
     try {
-      MakeDistribution(tree.Source(), settings, beforeEachStep);
+      MakeDistribution(tree.Source(), settings, {.Progress = beforeEachStep});
       ADD_FAILURE() << "no error";
     } catch (const std::runtime_error &error) {
       EXPECT_TRUE(std::string(error.what()).starts_with("The \"/config\" step failed: Cannot read file"))

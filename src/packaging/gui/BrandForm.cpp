@@ -4,6 +4,7 @@
 #include "packaging/gui/Pickers.h"
 #include "packaging/gui/UserFolders.h"
 #include "utils/Paths.h"
+#include "utils/Trim.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -233,6 +234,10 @@ void TfrmBrand::btnOKClick()
   entries.Loopback = cboIP->currentIndex() == 0;
   entries.Port = SpinEdit1->value();
   Corvala::ApplyBrandEntries(*this, entries);
+  const std::string typed = AppUtils::TrimBlanks(entries.OutputDir);
+  TypedOutputDir.clear();
+  if (!typed.empty() && typed != OutputDirPlaceholder && Corvala::ExistingFolderOf(typed).empty())
+    TypedOutputDir = AppUtils::ExpandFromAppDir(typed);
   accept();
 }
 

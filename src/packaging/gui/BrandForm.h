@@ -24,6 +24,10 @@ public:
   // The controls' texts for the fields; run when the dialog is shown.
   void FormShow();
 
+  // After "Go!": the folder typed as output folder when it names no existing folder (and is no
+  // placeholder), so the build says where it went instead; empty otherwise.
+  std::string TypedOutputDir;
+
   QLineEdit *edtImage;
   QPushButton *btnSelectImage;
   QLineEdit *edtTitle;

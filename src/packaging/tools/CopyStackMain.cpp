@@ -13,6 +13,7 @@ int main(int argc, char **argv)
   std::string appPath = argv[1];
   if (appPath.empty() || appPath.back() != '/')
     appPath += '/';
-  Corvala::CopyStack(appPath, "", "", argv[2]);
+  Corvala::TCreatedPaths created;
+  Corvala::CopyStack(appPath, "", "", argv[2], {}, created);
   return 0;
 }
