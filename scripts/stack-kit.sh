@@ -173,18 +173,22 @@ if [ -f "$pma_src/index.php" ]; then
   fi
   if [ -f "$pma/config.inc.php" ]; then
     cp -p "$pma/config.inc.php" "$staging/config.inc.php"
+    # Kits before the socket connected over TCP, where root may need a password.
+    sed -i "s|^\\\$cfg\['Servers'\]\[\\\$i\]\['host'\] = '127.0.0.1';|\\\$cfg['Servers'][\\\$i]['host'] = 'localhost';|" \
+      "$staging/config.inc.php"
   else
     secret=$(head -c 16 /dev/urandom | od -An -tx1 | tr -d ' \n')
     cat >"$staging/config.inc.php" <<EOF
 <?php
-// The stack's own MySQL: root without a password, on the port PHP was configured with.
+// The stack's own MySQL: root without a password, through the socket PHP was configured with
+// (which only the account running the stack reaches).
 declare(strict_types=1);
 
 \$cfg['blowfish_secret'] = '$secret';
 
 \$i = 1;
 \$cfg['Servers'][\$i]['auth_type'] = 'config';
-\$cfg['Servers'][\$i]['host'] = '127.0.0.1';
+\$cfg['Servers'][\$i]['host'] = 'localhost';
 \$cfg['Servers'][\$i]['port'] = (string) ini_get('mysqli.default_port');
 \$cfg['Servers'][\$i]['user'] = 'root';
 \$cfg['Servers'][\$i]['password'] = '';

@@ -32,7 +32,8 @@ std::string ReplaceNoCase(const std::string &text, const std::string &placeholde
   return result;
 }
 
-TBrowserSettings ReadBrowserIni(const std::string &binFolder, int apachePort)
+TBrowserSettings ReadBrowserIni(const std::string &binFolder, int apachePort,
+                                const std::string &handOverQuery)
 {
   const std::string file = binFolder + "/Browser.ini";
   TBrowserSettings settings;
@@ -42,7 +43,8 @@ TBrowserSettings ReadBrowserIni(const std::string &binFolder, int apachePort)
       ReplaceNoCase(AppUtils::ReadIniStringIfExists(file, "Browser", "BrowserPath"), "{bin}", binFolder);
   settings.parameters =
       ReplaceNoCase(AppUtils::ReadIniStringIfExists(file, "Browser", "Parameters"), "{bin}", binFolder);
-  settings.parameters = ReplaceNoCase(settings.parameters, "{url}", StartAddress(apachePort));
+  const std::string url = StartAddress(apachePort) + (handOverQuery.empty() ? "" : "/?" + handOverQuery);
+  settings.parameters = ReplaceNoCase(settings.parameters, "{url}", url);
   settings.usable = AppUtils::FileExists(settings.path);
   return settings;
 }

@@ -19,7 +19,10 @@ std::string StartAddress(int apachePort);
 // value. The replacement itself is not searched again.
 std::string ReplaceNoCase(const std::string &text, const std::string &placeholder, const std::string &value);
 
-// Reads and expands "<binFolder>/Browser.ini"; a missing file or key reads as empty text.
-TBrowserSettings ReadBrowserIni(const std::string &binFolder, int apachePort);
+// Reads and expands "<binFolder>/Browser.ini"; a missing file or key reads as empty text. A
+// HandOverQuery ("name=value") goes into "{url}" as "<start address>/?<query>": the site's key,
+// which the external browser gets once this way.
+TBrowserSettings ReadBrowserIni(const std::string &binFolder, int apachePort,
+                                const std::string &handOverQuery = {});
 
 } // namespace Corvala

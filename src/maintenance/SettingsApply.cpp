@@ -1,6 +1,7 @@
 #include "maintenance/SettingsApply.h"
 
 #include "config/ConfigFile.h"
+#include "stack/PrivateMode.h"
 #include "utils/FileText.h"
 #include "utils/Md5.h"
 #include "utils/OwnFolder.h"
@@ -121,13 +122,14 @@ std::string CopyProgramToTempFile(const std::string &programPath)
 }
 
 void ApplyServerSettings(const std::string &configFile, const std::string &ip, int port, bool innoDb,
-                         const std::string &programPath)
+                         bool privateMode, const std::string &programPath)
 {
   CheckProgramReplaceable(programPath);
   const Corvala::TConfigFile config(configFile);
   config.Write("ip", ip);
   config.Write("port", std::to_string(port));
   config.Write("innodb", innoDb ? "1" : "0");
+  config.Write(Corvala::PrivateModeKey, privateMode ? "1" : "0");
   const std::string copy = CopyProgramToTempFile(programPath);
   const std::string copiedConfig = copy + ".ini";
   CopyToNewFile(configFile, copiedConfig, 0600);

@@ -20,11 +20,11 @@ std::string GetCommandFolder(const std::string &programPath);
 std::string CopyProgramToTempFile(const std::string &programPath);
 
 // The settings change after the user confirmed it: checks that ProgramPath can be rewritten, writes
-// "ip", "port" and "innodb" ("1" or "0") into section "INI" of ConfigFile (the working Config.ini),
-// makes the command copy of ProgramPath with a copy of ConfigFile named "<copy>.ini" (mode 0600), and
-// starts the copy with "/setup "<ProgramPath>" "<copy>.ini"". The copy waits for ProgramPath to be
+// "ip", "port", "innodb" and "privatemode" ("1" or "0") into section "INI" of ConfigFile (the working
+// Config.ini), makes the command copy of ProgramPath with a copy of ConfigFile named "<copy>.ini" (mode
+// 0600), and starts the copy with "/setup "<ProgramPath>" "<copy>.ini"". The copy waits for ProgramPath to be
 // free, embeds the configuration and starts it again; the caller ends the launcher once this returns.
 // Throws, with nothing changed or started, when the program cannot be rewritten, a file cannot be
 // written or the copy cannot be started.
 void ApplyServerSettings(const std::string &configFile, const std::string &ip, int port, bool innoDb,
-                         const std::string &programPath);
+                         bool privateMode, const std::string &programPath);

@@ -1,6 +1,7 @@
 #include "stack/ApacheConfig.h"
 
 #include "config/ConfigFile.h"
+#include "stack/PrivateMode.h"
 #include "utils/FileTree.h"
 
 #include <cerrno>
@@ -44,6 +45,35 @@ std::string ApacheDocumentRoot(const TStackSetup &setup)
   return ServesWebRootCopy(setup) ? setup.workFolder + "/www" : setup.appPath + "www";
 }
 
+// What a request without the site's key is told instead of the page.
+static constexpr char KeyMissingText[] =
+    "This site is open only to the account that started it: open it from that account's launcher. "
+    "(The request carried no valid key of this start.)";
+
+std::string SiteKeyRules(const std::string &key)
+{
+  if (key.find_first_not_of("0123456789abcdef") != std::string::npos)
+    throw std::runtime_error("The site's key may hold hexadecimal digits only");
+  const std::string name = SiteKeyName;
+  const std::string inCookie = "(?:^|;\\s*)" + name + "=" + key + "(?:;|$)";
+  const std::string inQuery = "(?:^|&)" + name + "=" + key + "(?:&|$)";
+  std::string text;
+  const auto line = [&text](const std::string &directive) { text += directive + '\n'; };
+  // Server-wide rules run before any .htaccess of the site, which can therefore not lift them.
+  line("RewriteEngine On");
+  // The key handed over once in the address becomes a cookie of this browser, and the address
+  // loses it, so it stays out of the history and of what pages see.
+  line("RewriteCond %{QUERY_STRING} " + inQuery);
+  line("RewriteRule ^ %{REQUEST_URI} [R=303,QSD,L,CO=" + name + ":" + key +
+       ":%{SERVER_NAME}:0:/:false:true]");
+  line("RewriteCond %{HTTP_COOKIE} !" + inCookie);
+  line("RewriteRule ^ - [F]");
+  line("<If \"%{HTTP_COOKIE} !~ /" + inCookie + "/\">");
+  line(std::string("ErrorDocument 403 \"") + KeyMissingText);
+  line("</If>");
+  return text;
+}
+
 std::string ApacheConfigText(const TStackSetup &setup)
 {
   const std::string &work = setup.workFolder;
@@ -83,6 +113,8 @@ std::string ApacheConfigText(const TStackSetup &setup)
   line("<Directory " + documentRoot + ">");
   line("AllowOverride All");
   line("</Directory>");
+  if (!setup.siteKey.empty())
+    text += SiteKeyRules(setup.siteKey);
   return text;
 }
 

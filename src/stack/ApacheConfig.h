@@ -16,8 +16,14 @@ bool ServesWebRootCopy(const TStackSetup &setup);
 // The document root: "<work>/www" when ServesWebRootCopy, otherwise "<app>www".
 std::string ApacheDocumentRoot(const TStackSetup &setup);
 
-// The complete httpd.conf text, one directive per line, each ending in LF.
-// Throws std::runtime_error when a path cannot be written into the file (line breaks).
+// The directives that keep out every request without the site's key (hexadecimal digits): a
+// request whose address carries "<SiteKeyName>=<key>" is sent to the same path without the query
+// and the key is set as a session cookie; one without that cookie gets 403 with a page that says
+// why. Throws std::runtime_error for a key of other characters.
+std::string SiteKeyRules(const std::string &key);
+
+// The complete httpd.conf text (ending in SiteKeyRules when setup.siteKey is set), one directive per line,
+// each ending in LF. Throws std::runtime_error when a path cannot be written into the file (line breaks).
 std::string ApacheConfigText(const TStackSetup &setup);
 
 // Copies the web root into the work folder when ServesWebRootCopy (made writable), then

@@ -2,6 +2,7 @@
 
 #include "config/ConfigFile.h"
 #include "stack/MySqlSystemTables.h"
+#include "stack/PrivateMode.h"
 #include "utils/FileText.h"
 #include "utils/FileTree.h"
 #include "utils/Ini.h"
@@ -10,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
+#include <sys/stat.h>
 
 namespace Corvala
 {
@@ -61,23 +63,57 @@ TIniValues MySqlIniSettings(const TStackSetup &setup)
       // As Debian's own server configuration: a database made without a charset takes any text.
       {"character-set-server", "utf8mb4"},
       {"collation-server", "utf8mb4_general_ci"},
+      // LOAD_FILE and INTO OUTFILE act with the server's rights, which are the owner's: outside
+      // this folder they would read and write the owner's files for any client.
+      {"secure_file_priv", QuotedValue(MySqlFilesFolder(setup.workFolder))},
+      // A TCP client from 127.0.0.1 must never be taken for 'localhost', the socket's accounts,
+      // which need no password in the private mode.
+      {"skip-name-resolve", setup.privateMode ? "1" : "0"},
   };
-  if (!setup.innoDb)
-    return settings;
-  const TIniValues innoDb = {
-      // A desktop's sites fit in 16 MB of cached pages; MariaDB's 128 MB default is a server's.
-      {"innodb_buffer_pool_size", "16M"},
-      // The redo log is written in full when the data folder is made: 8 MB instead of 96 MB keeps
-      // a fresh data folder (and the CD copy of it) at about a fifth of the default's size, and
-      // still holds thousands of transactions between checkpoints.
-      {"innodb_log_file_size", "8M"},
-      // The system tablespace grows in 8 MB steps, not 64 MB ones.
-      {"innodb_autoextend_increment", "8"},
-      // A data folder made without InnoDB gets the system tables that live in InnoDB.
-      {"init-file", QuotedValue(MySqlInitFilePath(setup.workFolder))},
-  };
-  settings.insert(settings.end(), innoDb.begin(), innoDb.end());
+  if (setup.innoDb) {
+    const TIniValues innoDb = {
+        // A desktop's sites fit in 16 MB of cached pages; MariaDB's 128 MB default is a server's.
+        {"innodb_buffer_pool_size", "16M"},
+        // The redo log is written in full when the data folder is made: 8 MB instead of 96 MB keeps
+        // a fresh data folder (and the CD copy of it) at about a fifth of the default's size, and
+        // still holds thousands of transactions between checkpoints.
+        {"innodb_log_file_size", "8M"},
+        // The system tablespace grows in 8 MB steps, not 64 MB ones.
+        {"innodb_autoextend_increment", "8"},
+    };
+    settings.insert(settings.end(), innoDb.begin(), innoDb.end());
+  }
+  if (!MySqlInitSql(setup).empty())
+    settings.push_back({"init-file", QuotedValue(MySqlInitFilePath(setup.workFolder))});
   return settings;
+}
+
+// A password in single quotes for SQL; the generated ones are hexadecimal digits only.
+static std::string SqlString(const std::string &text)
+{
+  std::string quoted = "'";
+  for (const char c : text) {
+    if (c == '\\' || c == '\'')
+      quoted += '\\';
+    quoted += c;
+  }
+  return quoted + "'";
+}
+
+std::string MySqlInitSql(const TStackSetup &setup)
+{
+  std::string sql;
+  // The password statements come first: a failing statement ends the file's run.
+  if (setup.mySqlRootPassword) {
+    // Every TCP root account; 'localhost' is the socket's, which the file system guards.
+    for (const char *host : {"127.0.0.1", "::1", "%"})
+      sql += "ALTER USER IF EXISTS 'root'@'" + std::string(host) + "' IDENTIFIED BY " +
+             SqlString(*setup.mySqlRootPassword) + ";\n";
+  }
+  // A data folder made without InnoDB gets the system tables that live in InnoDB.
+  if (setup.innoDb)
+    sql += InnoDbSystemTablesSql();
+  return sql;
 }
 
 std::string WriteMySqlConfig(const TStackSetup &setup)
@@ -91,10 +127,14 @@ std::string WriteMySqlConfig(const TStackSetup &setup)
   std::vector<AppUtils::TIniEntry> entries;
   for (const auto &[key, value] : settings)
     entries.push_back({"mysqld", key, value});
-  if (setup.innoDb) {
+  const std::string folder = MySqlFilesFolder(setup.workFolder);
+  if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+    throw std::runtime_error("Cannot create folder \"" + folder + "\". " + std::strerror(errno));
+  const std::string initSql = MySqlInitSql(setup);
+  if (!initSql.empty()) {
     const std::string initFile = MySqlInitFilePath(setup.workFolder);
     const int error = AppUtils::ReplaceFileAtomically(
-        initFile, [](int fd) { return AppUtils::WriteAll(fd, InnoDbSystemTablesSql()); }, 0600,
+        initFile, [&initSql](int fd) { return AppUtils::WriteAll(fd, initSql); }, 0600,
         AppUtils::TDurability::Scratch);
     if (error != 0)
       throw std::runtime_error("Cannot create file \"" + initFile + "\". " + std::strerror(error));

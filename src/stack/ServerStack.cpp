@@ -8,6 +8,8 @@
 #include "stack/DataFolderFiles.h"
 #include "stack/MySqlConfig.h"
 #include "stack/PhpConfig.h"
+#include "stack/PrivateFiles.h"
+#include "stack/PrivateMode.h"
 #include "stack/ServerCommandLines.h"
 #include "stack/ServerEnvironment.h"
 #include "stack/ServerOutput.h"
@@ -108,6 +110,9 @@ TStackSetup TServerStack::Setup() const
   setup.copyFilesToHardDisk = IsFlagOn(ReadConfigValue("copyfilestoharddisk"));
   setup.runningAsRoot = geteuid() == 0;
   setup.innoDb = IsFlagOn(ReadConfigValue("innodb"));
+  setup.privateMode = state.PrivateMode;
+  setup.mySqlRootPassword = MySqlRootPassword;
+  setup.siteKey = state.SiteKey;
   return setup;
 }
 
@@ -135,10 +140,7 @@ TServerStack::TStartResult TServerStack::Prepare()
     const TTraceStep step("work folder");
     state.WorkFolder = GetTempWorkFolder();
     CheckWorkFolderWritable(state.WorkFolder);
-    // Run as root, Apache's workers are "nobody" and must pass through the work folder to reach
-    // the session folder; nothing in it becomes readable or writable for others.
-    if (geteuid() == 0)
-      chmod(state.WorkFolder.c_str(), 0711);
+    ShareWorkFolderWithWorkers(state.WorkFolder, geteuid() == 0);
     state.IsCdRom = IsCdRomDrive();
   }
   {
@@ -162,6 +164,7 @@ void TServerStack::StartServers()
   const TConfigFile config(state.ConfigFile);
   const int apachePort = config.ReadInteger("port");
   ApacheLocalOnly = config.ReadListenAddress("ip") == LoopbackAddress;
+  ReadPrivateMode();
   if (Opts.StartSplash) {
     const TTraceStep step("splash start");
     state.SplashProcessId =
@@ -185,6 +188,21 @@ void TServerStack::StartServerProcesses(int apachePort)
   WritePhpIni();
   CheckStop();
   StartApache(apachePort);
+}
+
+// The private mode's secrets: a key per start for the site, MySQL's root password per installation.
+// Once the mode is off again, the next start gives root over TCP back its empty password, once.
+void TServerStack::ReadPrivateMode()
+{
+  state.PrivateMode = IsPrivateModeOn(ReadConfigValue(PrivateModeKey));
+  state.MySqlRootPasswordFile = MySqlRootPasswordPath(ProgramPath);
+  if (state.PrivateMode) {
+    if (state.SiteKey.empty())
+      state.SiteKey = NewRandomKey();
+    MySqlRootPassword = ReadOrCreateMySqlRootPassword(state.MySqlRootPasswordFile);
+  } else if (FileExists(state.MySqlRootPasswordFile)) {
+    MySqlRootPassword = "";
+  }
 }
 
 void TServerStack::WritePhpIni() const
@@ -233,24 +251,6 @@ void TServerStack::RestartServers()
   MySqlEndedUnasked = false;
 }
 
-// A launcher that was killed leaves its servers behind (they also get SIGTERM when it dies, but
-// may still be shutting down). Two mysqld on one data folder must never run, so those of this
-// installation are stopped before anything is written or started.
-void TServerStack::StopLeftoverServers() const
-{
-  const std::string workBin = state.WorkFolder + "/bin";
-  for (const std::string &bin : {AppPath + "bin", workBin}) {
-    StopServerProcesses(Corvala::ApacheExePath(bin), Opts.StopGrace, Opts.ProcessEvents);
-    StopServerProcesses(Corvala::MySqlExePath(bin), Opts.StopGrace, Opts.ProcessEvents);
-  }
-}
-
-void TServerStack::StartMySql(int firstPort)
-{
-  {
-    const TTraceStep step("MySQL port probe");
-    state.MySqlPort = FindFreePort(firstPort, true);
-  }
 void TServerStack::PauseMySql()
 {
   if (state.MySqlProcessId == 0 || MySqlPaused)
@@ -293,6 +293,24 @@ void TServerStack::ResumeMySql()
   }
 }
 
+// A launcher that was killed leaves its servers behind (they also get SIGTERM when it dies, but
+// may still be shutting down). Two mysqld on one data folder must never run, so those of this
+// installation are stopped before anything is written or started.
+void TServerStack::StopLeftoverServers() const
+{
+  const std::string workBin = state.WorkFolder + "/bin";
+  for (const std::string &bin : {AppPath + "bin", workBin}) {
+    StopServerProcesses(Corvala::ApacheExePath(bin), Opts.StopGrace, Opts.ProcessEvents);
+    StopServerProcesses(Corvala::MySqlExePath(bin), Opts.StopGrace, Opts.ProcessEvents);
+  }
+}
+
+void TServerStack::StartMySql(int firstPort)
+{
+  {
+    const TTraceStep step("MySQL port probe");
+    state.MySqlPort = FindFreePort(firstPort, true);
+  }
   if (state.MySqlPort < 0)
     throw std::runtime_error("No free port for MySQL on 127.0.0.1 from " + std::to_string(firstPort) +
                              " to 65535");
@@ -301,12 +319,17 @@ void TServerStack::ResumeMySql()
     const TTraceStep step("my.ini");
     state.MySqlIniPath = WriteMySqlConfig(setup);
   }
+  // The empty password is in the init file now; the next start leaves root's password alone.
+  if (!state.PrivateMode && MySqlRootPassword)
+    DeleteFileSilently(state.MySqlRootPasswordFile);
   const TTraceStep step("MySQL process start");
   // A killed launcher has no clean stop to give: SIGTERM before MariaDB serves can hang it for good,
   // holding its data folder and port, while a kill loses no acknowledged row.
-  state.MySqlProcessId = StartProcess(
-      state.MySqlExePath, MySqlParameters(state.MySqlIniPath, setup), TShowCommand::Hide, "",
-      StartOptions{.parentDeathSignal = SIGKILL, .errorFile = ServerOutputPath(state.WorkFolder, "mysql")});
+  state.MySqlProcessId =
+      StartProcess(state.MySqlExePath, MySqlParameters(state.MySqlIniPath, setup), TShowCommand::Hide, "",
+                   StartOptions{.parentDeathSignal = SIGKILL,
+                                .environment = MySqlFileModeEnvironment(),
+                                .errorFile = ServerOutputPath(state.WorkFolder, "mysql")});
 }
 
 void TServerStack::StartMySqlProcess(int firstPort)
@@ -374,6 +397,8 @@ void TServerStack::WaitForServers()
             LastWordsOf({ServerOutputPath(state.WorkFolder, "apache"), state.WorkFolder + "/error.log"}));
       }
       apacheUp = FindProcessesByPath(state.ApacheExePath).size() >= 2;
+      if (apacheUp)
+        MakeApacheFilesPrivate(state.WorkFolder);
       if (!apacheUp && waited >= Opts.ApacheWaitLimit)
         throw std::runtime_error("Apache did not start its worker process within " +
                                  std::to_string(Opts.ApacheWaitLimit.count() / 1000) + " seconds" +
@@ -386,6 +411,8 @@ void TServerStack::WaitForServers()
                                  LastWordsOf({ServerOutputPath(state.WorkFolder, "mysql")}));
       }
       mySqlUp = ServerGreets(state.MySqlPort, GreetingWait);
+      if (mySqlUp)
+        ShareSocketWithWorkers(MySqlSocketPath(state.WorkFolder), geteuid() == 0);
       if (!mySqlUp && waited >= Opts.MySqlWaitLimit)
         throw std::runtime_error("MySQL did not answer within " +
                                  std::to_string(Opts.MySqlWaitLimit.count() / 1000) + " seconds" +
@@ -432,7 +459,8 @@ void TServerStack::WaitUntil(std::chrono::steady_clock::time_point moment) const
 void TServerStack::ReadBrowserSettings()
 {
   state.BrowserIniPath = state.BinFolder + "/Browser.ini";
-  const TBrowserSettings browser = ReadBrowserIni(state.BinFolder, state.ApachePort);
+  const TBrowserSettings browser = ReadBrowserIni(
+      state.BinFolder, state.ApachePort, state.SiteKey.empty() ? "" : SiteKeyName + ("=" + state.SiteKey));
   state.BrowserPath = browser.path;
   state.BrowserParameters = browser.parameters;
   state.UseExternalBrowser = browser.usable;

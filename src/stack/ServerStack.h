@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -33,6 +34,11 @@ struct TStackState {
   std::string BrowserParameters;
   bool UseExternalBrowser = false;
   bool IsCdRom = false;
+  // Config.ini's "only my account" mode; then the key the site wants from every request (a cookie
+  // named SiteKeyName, or once in the address) and where MySQL's root password over TCP is kept.
+  bool PrivateMode = false;
+  std::string SiteKey;
+  std::string MySqlRootPasswordFile;
 };
 
 // The GUI-free half of the launcher's start-up and its whole shutdown: configuration, environment,
@@ -101,12 +107,6 @@ public:
   // raises as the start does.
   void RestartServers();
 
-  // Stops splash, Apache and MySQL cleanly, deletes the work folder and the data folder's loose
-  // files. Safe to call more than once and after a failed Start().
-  void Stop();
-
-  std::string ReadConfigValue(const std::string &key) const;
-
   // Stops MySQL cleanly, so that its data folder holds still and every table is closed, until
   // ResumeMySql(); the site's pages cannot reach their databases meanwhile. Raises when MySQL did
   // not stop cleanly (it was killed: its files are what its recovery needs). Nothing without MySQL.
@@ -115,6 +115,12 @@ public:
   // program took the port meanwhile, both servers are restarted as RestartServers() does. Raises as
   // the start does.
   void ResumeMySql();
+
+  // Stops splash, Apache and MySQL cleanly, deletes the work folder and the data folder's loose
+  // files. Safe to call more than once and after a failed Start().
+  void Stop();
+
+  std::string ReadConfigValue(const std::string &key) const;
 
   // What the start-up found and started.
   const TStackState &State() const { return state; }
@@ -133,6 +139,7 @@ private:
   void WaitForServers();
   bool MoveServersOffTakenPorts();
   void WaitUntil(std::chrono::steady_clock::time_point moment) const;
+  void ReadPrivateMode();
   // True when MySQL stopped cleanly (or never ran), so its data folder is consistent.
   bool StopServers();
   void RemoveTemporaryFiles(bool dataFolderConsistent) const;
@@ -149,10 +156,12 @@ private:
   std::chrono::steady_clock::time_point ApacheStarted;
   // Apache listens on 127.0.0.1 only (Config.ini's "ip"), read once for its start and its moves.
   bool ApacheLocalOnly = true;
+  // Set: the TCP password the start gives MySQL's root (empty when the open default comes back).
+  std::optional<std::string> MySqlRootPassword;
   // MySQL ended on its own while it served: its data folder's files are what its recovery needs.
   bool MySqlEndedUnasked = false;
+  bool MySqlPaused = false;
   bool Stopped = false;
 };
 
 } // namespace Corvala
-  bool MySqlPaused = false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace Corvala
@@ -18,6 +19,12 @@ struct TStackSetup {
   bool runningAsRoot = false;
   // The "innodb" flag: MySQL with InnoDB as its default engine; off, the old Aria-only server.
   bool innoDb = true;
+  // The "only my account" mode: root over TCP needs a password and Apache wants the site's key.
+  bool privateMode = false;
+  // Set: the password the start gives MySQL's root over TCP (empty gives back the open default).
+  std::optional<std::string> mySqlRootPassword;
+  // The per-start key every request to the site must carry (empty: the site is open).
+  std::string siteKey;
 };
 
 } // namespace Corvala

@@ -30,6 +30,11 @@ TEST(ReadBrowserIni, ExpandsPlaceholdersAndChecksTheProgram)
   EXPECT_EQ(settings.parameters,
             "--profile " + bin + "/p --open http://127.0.0.1:8080 http://127.0.0.1:8080");
   EXPECT_TRUE(settings.usable);
+  // The site's key is handed over in the address the browser opens.
+  EXPECT_EQ(ReadBrowserIni(bin, 8080, "corvala_key=00ff").parameters,
+            "--profile " + bin +
+                "/p --open http://127.0.0.1:8080/?corvala_key=00ff "
+                "http://127.0.0.1:8080/?corvala_key=00ff");
 }
 
 TEST(ReadBrowserIni, MissingFileOrProgramIsNotUsable)

@@ -34,6 +34,8 @@ TEST(MySqlIniSettings, FixedDiskInOrderWithInnoDbAndWithout)
       {"character-sets-dir", "\"/opt/My Stack/bin/mysql/share/charsets\""},
       {"character-set-server", "utf8mb4"},
       {"collation-server", "utf8mb4_general_ci"},
+      {"secure_file_priv", "\"/tmp/w 1/mysql-files\""},
+      {"skip-name-resolve", "0"},
       {"innodb_buffer_pool_size", "16M"},
       {"innodb_log_file_size", "8M"},
       {"innodb_autoextend_increment", "8"},
@@ -44,9 +46,35 @@ TEST(MySqlIniSettings, FixedDiskInOrderWithInnoDbAndWithout)
 
   // The old server: Aria by default and nothing of InnoDB, which it does not load.
   setup.innoDb = false;
-  expected.resize(10);
+  expected.resize(12);
   expected[4].second = "Aria";
   EXPECT_EQ(MySqlIniSettings(setup), expected);
+
+  // The private mode: no name lookups, and an init file that sets root's TCP password.
+  setup.privateMode = true;
+  setup.mySqlRootPassword = "0123abcd";
+  expected[11].second = "1";
+  expected.push_back({"init-file", "\"/tmp/w 1/mysql-init.sql\""});
+  EXPECT_EQ(MySqlIniSettings(setup), expected);
+}
+
+TEST(MySqlInitSql, RootPasswordForEveryTcpAccountFirstThenInnoDbTables)
+{
+  TStackSetup setup = StackAt("/opt/s", "/tmp/w");
+  EXPECT_EQ(MySqlInitSql(setup), InnoDbSystemTablesSql());
+  setup.mySqlRootPassword = "it's\\";
+  const std::string passwords = "ALTER USER IF EXISTS 'root'@'127.0.0.1' IDENTIFIED BY 'it\\'s\\\\';\n"
+                                "ALTER USER IF EXISTS 'root'@'::1' IDENTIFIED BY 'it\\'s\\\\';\n"
+                                "ALTER USER IF EXISTS 'root'@'%' IDENTIFIED BY 'it\\'s\\\\';\n";
+  EXPECT_EQ(MySqlInitSql(setup), passwords + InnoDbSystemTablesSql());
+  // Turned off again: the empty password comes back, even without InnoDB.
+  setup.mySqlRootPassword = "";
+  setup.innoDb = false;
+  EXPECT_EQ(MySqlInitSql(setup), "ALTER USER IF EXISTS 'root'@'127.0.0.1' IDENTIFIED BY '';\n"
+                                 "ALTER USER IF EXISTS 'root'@'::1' IDENTIFIED BY '';\n"
+                                 "ALTER USER IF EXISTS 'root'@'%' IDENTIFIED BY '';\n");
+  setup.mySqlRootPassword.reset();
+  EXPECT_EQ(MySqlInitSql(setup), "");
 }
 
 TEST(MySqlIniSettings, CdUsesTheCopiesAndEscapesQuotesAndBackslashes)
@@ -56,7 +84,7 @@ TEST(MySqlIniSettings, CdUsesTheCopiesAndEscapesQuotesAndBackslashes)
   setup.isCdRom = true;
   setup.mySqlPort = 3307;
   const TIniValues settings = MySqlIniSettings(setup);
-  ASSERT_EQ(settings.size(), 14u);
+  ASSERT_EQ(settings.size(), 16u);
   EXPECT_EQ(settings[0].second, "\"/tmp/a\\\"b\\\\c/bin/mysql\"");
   EXPECT_EQ(settings[1].second, "\"/tmp/a\\\"b\\\\c/data\"");
   EXPECT_EQ(settings[3].second, "3307");
@@ -119,12 +147,15 @@ TEST(WriteMySqlConfig, NewFileInOrder)
                                        "character-sets-dir=\"{root}/My Stack/bin/mysql/share/charsets\"\r\n"
                                        "character-set-server=utf8mb4\r\n"
                                        "collation-server=utf8mb4_general_ci\r\n"
+                                       "secure_file_priv=\"{root}/work/mysql-files\"\r\n"
+                                       "skip-name-resolve=0\r\n"
                                        "innodb_buffer_pool_size=16M\r\n"
                                        "innodb_log_file_size=8M\r\n"
                                        "innodb_autoextend_increment=8\r\n"
                                        "init-file=\"{root}/work/mysql-init.sql\"\r\n"));
   EXPECT_EQ(ReadBytes(root.File("work/mysql-init.sql")), InnoDbSystemTablesSql());
   EXPECT_FALSE(fs::exists(root.File("work/data")));
+  EXPECT_EQ(fs::status(root.File("work/mysql-files")).permissions(), fs::perms::owner_all);
 }
 
 TEST(WriteMySqlConfig, WithoutInnoDbNoInitFile)
@@ -162,6 +193,8 @@ TEST(WriteMySqlConfig, OlderFileKeepsItsContentAndGetsTheKeysInPlace)
                       "character-sets-dir=\"{root}/app/bin/mysql/share/charsets\"\r\n"
                       "character-set-server=utf8mb4\r\n"
                       "collation-server=utf8mb4_general_ci\r\n"
+                      "secure_file_priv=\"{root}/work/mysql-files\"\r\n"
+                      "skip-name-resolve=0\r\n"
                       "innodb_buffer_pool_size=16M\r\n"
                       "innodb_log_file_size=8M\r\n"
                       "innodb_autoextend_increment=8\r\n"
@@ -242,4 +275,6 @@ TEST(WriteMySqlConfig, RealServerReadsThePaths)
   EXPECT_EQ(value("innodb-log-file-size"), "8388608");
   EXPECT_EQ(value("innodb-autoextend-increment"), "8");
   EXPECT_EQ(value("init-file"), setup.workFolder + "/mysql-init.sql");
+  EXPECT_EQ(value("secure-file-priv"), setup.workFolder + "/mysql-files/");
+  EXPECT_EQ(value("skip-name-resolve"), "FALSE");
 }

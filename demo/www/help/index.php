@@ -25,8 +25,10 @@ http://127.0.0.1:<?= $port ?>/.</li>
 </ul>
 
 <h2>Database</h2>
-<p>Connect to host 127.0.0.1 as user <code>root</code> with an empty password. PHP already knows
-the port: <code>new mysqli('127.0.0.1', 'root', '')</code> uses it.</p>
+<p>Connect to host <code>localhost</code> as user <code>root</code> with an empty password: PHP
+already knows the server's socket, so <code>new mysqli('localhost', 'root', '')</code> works. Host
+127.0.0.1 reaches the same server over TCP on the port PHP also knows; in the "only my account"
+mode root needs a password there (see the README).</p>
 
 <h2>Using Corvala</h2>
 <ul>

@@ -6,6 +6,7 @@
 #include "maintenance/SettingsApply.h"
 #include "maintenance/gui/DownSizeForm.h"
 #include "maintenance/gui/SettingsForm.h"
+#include "stack/PrivateMode.h"
 #include "utils/Paths.h"
 #include "utils/Process.h"
 #include "widgets/QuietTray.h"
@@ -23,12 +24,14 @@ void RunSettingsCommand(TCommandHost &host, const std::string &workFolder)
   dialog.IP = config.Read("ip");
   dialog.Port = Corvala::StrToInt(config.Read("port"));
   dialog.InnoDB = config.ReadFlag("innodb");
+  dialog.PrivateMode = Corvala::IsPrivateModeOn(config.Read(Corvala::PrivateModeKey));
   if (dialog.exec() != QDialog::Accepted)
     return;
   // The dialog goes away before the work starts.
   dialog.hide();
   QCoreApplication::processEvents();
-  ApplyServerSettings(config.Path(), dialog.IP, dialog.Port, dialog.InnoDB, GetProgramPath());
+  ApplyServerSettings(config.Path(), dialog.IP, dialog.Port, dialog.InnoDB, dialog.PrivateMode,
+                      GetProgramPath());
   host.CloseApplication();
 }
 

@@ -18,11 +18,11 @@ TfrmSettings::TfrmSettings(QWidget *parent) : QDialog(parent)
 {
   setObjectName("frmSettings");
   setWindowTitle("Server Settings");
-  SetDialogLook(this, 266, 152);
+  SetDialogLook(this, 266, 176);
 
   bvlServer = new QFrame(this);
   bvlServer->setObjectName("bvlServer");
-  bvlServer->setGeometry(8, 8, 250, 100);
+  bvlServer->setGeometry(8, 8, 250, 124);
   bvlServer->setFrameStyle(QFrame::Box | QFrame::Sunken);
 
   lblIP = new QLabel("IP address:", this);
@@ -49,12 +49,18 @@ TfrmSettings::TfrmSettings(QWidget *parent) : QDialog(parent)
   chkInnoDB->setObjectName("chkInnoDB");
   chkInnoDB->setGeometry(20, 80, 226, 20);
 
-  btnOK = MakeDialogButton(this, "btnOK", "OK", 102, 118);
-  btnCancel = MakeDialogButton(this, "btnCancel", "Cancel", 183, 118);
+  // On, MySQL's root needs a password over TCP and the site answers only this account's browser.
+  chkPrivateMode = new QCheckBox("Only my account (others kept out)", this);
+  chkPrivateMode->setObjectName("chkPrivateMode");
+  chkPrivateMode->setGeometry(20, 104, 226, 20);
+
+  btnOK = MakeDialogButton(this, "btnOK", "OK", 102, 142);
+  btnCancel = MakeDialogButton(this, "btnCancel", "Cancel", 183, 142);
 
   connect(cboIP, &QComboBox::currentIndexChanged, this, &TfrmSettings::cboIPChange);
   connect(SpinEdit1, &TSpinEdit::changed, this, &TfrmSettings::cboIPChange);
   connect(chkInnoDB, &QCheckBox::toggled, this, &TfrmSettings::cboIPChange);
+  connect(chkPrivateMode, &QCheckBox::toggled, this, &TfrmSettings::cboIPChange);
   connect(SpinEdit1, &TSpinEdit::exited, this, &TfrmSettings::SpinEdit1Exit);
   connect(btnOK, &QPushButton::clicked, this, &TfrmSettings::btnOKClick);
   connect(btnCancel, &QPushButton::clicked, this, &TfrmSettings::btnCancelClick);
@@ -80,6 +86,7 @@ void TfrmSettings::FormShow()
   cboIP->setCurrentIndex(IP == Corvala::LoopbackAddress ? 0 : 1);
   SpinEdit1->SetValue(Port);
   chkInnoDB->setChecked(InnoDB);
+  chkPrivateMode->setChecked(PrivateMode);
   btnOK->setEnabled(false);
 }
 
@@ -101,6 +108,7 @@ void TfrmSettings::btnOKClick()
   IP = cboIP->currentIndex() == 0 ? Corvala::LoopbackAddress : "all";
   Port = SpinEdit1->Value();
   InnoDB = chkInnoDB->isChecked();
+  PrivateMode = chkPrivateMode->isChecked();
   accept();
 }
 

@@ -10,8 +10,8 @@ class QLabel;
 class QPushButton;
 class TSpinEdit;
 
-// The server settings dialog: the address the servers listen on, the server port and whether MySQL
-// runs with InnoDB.
+// The server settings dialog: the address the servers listen on, the server port, whether MySQL
+// runs with InnoDB and whether other accounts of the computer are kept out.
 class TfrmSettings : public QDialog
 {
   Q_OBJECT
@@ -25,6 +25,8 @@ public:
   int Port = 0;
   // Config.ini's "innodb" flag.
   bool InnoDB = true;
+  // Config.ini's "privatemode" ("only my account").
+  bool PrivateMode = false;
 
 protected:
   void showEvent(QShowEvent *event) override;
@@ -42,6 +44,7 @@ private:
   QLabel *lblPort;
   TSpinEdit *SpinEdit1; // the Apache port
   QCheckBox *chkInnoDB;
+  QCheckBox *chkPrivateMode;
   QPushButton *btnOK;
   QPushButton *btnCancel;
 };

@@ -28,6 +28,8 @@ static void Report(const Corvala::TStackState &stack)
   std::printf("apache_port=%d\nmysql_port=%d\nwork=%s\nbin=%s\napache_pid=%u\nmysql_pid=%u\n",
               stack.ApachePort, stack.MySqlPort, stack.WorkFolder.c_str(), stack.BinFolder.c_str(),
               stack.ApacheProcessId, stack.MySqlProcessId);
+  std::printf("site_key=%s\nbrowser_parameters=%s\nmysql_password_file=%s\n", stack.SiteKey.c_str(),
+              stack.BrowserParameters.c_str(), stack.MySqlRootPasswordFile.c_str());
   std::printf("ready\n");
   std::fflush(stdout);
 }

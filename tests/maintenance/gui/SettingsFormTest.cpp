@@ -19,12 +19,13 @@ namespace
 class SettingsDialog : public ::testing::Test
 {
 protected:
-  void Open(const std::string &ip, int port, bool innoDb = true)
+  void Open(const std::string &ip, int port, bool innoDb = true, bool privateMode = false)
   {
     form = std::make_unique<TfrmSettings>();
     form->IP = ip;
     form->Port = port;
     form->InnoDB = innoDb;
+    form->PrivateMode = privateMode;
     form->show();
     form->activateWindow();
     ASSERT_TRUE(WaitUntil([this] { return form->isActiveWindow(); }, 60s, "the dialog to be active"));
@@ -33,7 +34,8 @@ protected:
     ok = form->findChild<QPushButton *>("btnOK");
     cancel = form->findChild<QPushButton *>("btnCancel");
     innoDb_ = form->findChild<QCheckBox *>("chkInnoDB");
-    ASSERT_TRUE(cboIP && port_ && ok && cancel && innoDb_);
+    private_ = form->findChild<QCheckBox *>("chkPrivateMode");
+    ASSERT_TRUE(cboIP && port_ && ok && cancel && innoDb_ && private_);
   }
 
   // Types into the port field, replacing its text, and leaves it.
@@ -52,6 +54,7 @@ protected:
   QPushButton *ok = nullptr;
   QPushButton *cancel = nullptr;
   QCheckBox *innoDb_ = nullptr;
+  QCheckBox *private_ = nullptr;
 };
 
 } // namespace
@@ -72,7 +75,8 @@ TEST_F(SettingsDialog, ShowsItsControlsWithTheirCaptionsAndLimits)
   EXPECT_EQ(ok->text(), "OK");
   EXPECT_EQ(cancel->text(), "Cancel");
   EXPECT_EQ(innoDb_->text(), "MySQL with InnoDB (transactions)");
-  // The buttons are no tab stops; the three fields are, list first.
+  EXPECT_EQ(private_->text(), "Only my account (others kept out)");
+  // The buttons are no tab stops; the four fields are, list first.
   EXPECT_FALSE(ok->focusPolicy() & Qt::TabFocus);
   EXPECT_FALSE(cancel->focusPolicy() & Qt::TabFocus);
   cboIP->setFocus();
@@ -80,6 +84,8 @@ TEST_F(SettingsDialog, ShowsItsControlsWithTheirCaptionsAndLimits)
   EXPECT_TRUE(port_->isAncestorOf(QApplication::focusWidget()) || port_->hasFocus());
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
   EXPECT_TRUE(innoDb_->hasFocus());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_TRUE(private_->hasFocus());
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
   EXPECT_TRUE(cboIP->hasFocus());
 }
@@ -115,6 +121,28 @@ TEST_F(SettingsDialog, OkIsDisabledUntilEitherControlChanges)
   Open("127.0.0.1", 80);
   QTest::mouseClick(innoDb_, Qt::LeftButton, {}, QPoint(4, innoDb_->height() / 2));
   EXPECT_TRUE(ok->isEnabled());
+
+  Open("127.0.0.1", 80);
+  QTest::mouseClick(private_, Qt::LeftButton, {}, QPoint(4, private_->height() / 2));
+  EXPECT_TRUE(ok->isEnabled());
+}
+
+TEST_F(SettingsDialog, TheOnlyMyAccountBoxShowsTheModeAndOkTakesItsState)
+{
+  Open("127.0.0.1", 80, true, false);
+  EXPECT_FALSE(private_->isChecked());
+  private_->click();
+  TBoxAnswerer yes(QMessageBox::Yes);
+  ok->click();
+  EXPECT_EQ(form->result(), QDialog::Accepted);
+  EXPECT_TRUE(form->PrivateMode);
+  EXPECT_TRUE(form->InnoDB);
+
+  Open("127.0.0.1", 80, true, true);
+  EXPECT_TRUE(private_->isChecked());
+  private_->click();
+  cancel->click();
+  EXPECT_TRUE(form->PrivateMode);
 }
 
 TEST_F(SettingsDialog, TheInnoDbBoxShowsTheFlagAndOkTakesItsState)

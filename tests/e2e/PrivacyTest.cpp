@@ -1,0 +1,316 @@
+// Who reaches the owner's database, files and site: MySQL's file functions, the modes of what the
+// launcher writes, and a second account of the computer against the default and the "only my
+// account" mode.
+#include "E2eSupport.h"
+#include "utils/Md5.h"
+#include "utils/PrivateFolder.h"
+
+#include <filesystem>
+#include <fstream>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace E2e;
+namespace fs = std::filesystem;
+
+namespace
+{
+
+constexpr char OtherUser[] = "corvala-other";
+
+std::string ConfigFor(bool privateMode)
+{
+  return "[INI]\r\nfullscreen=0\r\ntitle=Corvala\r\nport=" + std::to_string(FreePort()) +
+         "\r\nip=127.0.0.1\r\ncopyfilestoharddisk=0\r\nbrand=0" + (privateMode ? "\r\nprivatemode=1" : "");
+}
+
+// The host's MySQL client over TCP as root; its output with the errors.
+std::string TcpSql(int port, const std::string &sql, const std::string &password = {})
+{
+  return "mariadb --no-defaults --protocol=TCP -h 127.0.0.1 -P " + std::to_string(port) + " -u root " +
+         (password.empty() ? "" : "-p" + password + " ") + "-N -B -e " + Quoted(sql) + " 2>&1";
+}
+
+std::string SocketSql(const std::string &socket, const std::string &sql)
+{
+  return "mariadb --no-defaults --protocol=SOCKET -S " + Quoted(socket) + " -u root -N -B -e " + Quoted(sql) +
+         " 2>&1";
+}
+
+// The status code of a GET, with the cookie jar when one is given.
+std::string CurlStatus(const std::string &url, const std::string &jar = {})
+{
+  return "curl -s -o /dev/null -w '%{http_code}' " + (jar.empty() ? "" : "-b " + Quoted(jar) + " ") +
+         Quoted(url);
+}
+
+bool Has(const std::string &text, const std::string &part)
+{
+  return text.find(part) != std::string::npos;
+}
+
+mode_t ModeOf(const std::string &path)
+{
+  struct stat st {
+  };
+  return lstat(path.c_str(), &st) == 0 ? st.st_mode : 0;
+}
+
+// A page of the site, written as a new file (the installation's www links the kit's files).
+void WritePage(const TInstall &install, const std::string &name, const std::string &text)
+{
+  const std::string path = install.Path("www/" + name);
+  std::remove(path.c_str());
+  std::ofstream(path) << text;
+  chmod(path.c_str(), 0644);
+}
+
+// Connects as the applications of a local stack do: host "localhost", root, no password.
+constexpr char SocketPage[] = R"(<?php
+mysqli_report(MYSQLI_REPORT_OFF);
+$db = @new mysqli('localhost', 'root', '');
+echo $db->connect_errno ? "mysqli failed: $db->connect_error" : 'mysqli as ' . $db->query('SELECT CURRENT_USER()')->fetch_row()[0];
+try {
+  $pdo = new PDO('mysql:host=localhost', 'root', '');
+  echo "\npdo ", $pdo->query('SELECT 21 * 2')->fetchColumn();
+} catch (PDOException $e) {
+  echo "\npdo failed: ", $e->getMessage();
+}
+)";
+
+// Requests the site's own first page from PHP, as WordPress's health check does: with the
+// visitor's cookies when asked to, else with none (as its cron does).
+constexpr char LoopbackPage[] = R"(<?php
+$cookie = '';
+if (isset($_GET['with_cookies']))
+  foreach ($_COOKIE as $name => $value)
+    $cookie .= ($cookie === '' ? '' : '; ') . "$name=$value";
+$curl = curl_init('http://127.0.0.1:' . $_SERVER['SERVER_PORT'] . '/index.php');
+curl_setopt($curl, CURLOPT_RETURNTRANSFER, true);
+if ($cookie !== '')
+  curl_setopt($curl, CURLOPT_COOKIE, $cookie);
+curl_exec($curl);
+echo 'loopback ', curl_getinfo($curl, CURLINFO_RESPONSE_CODE);
+)";
+
+// A second, ordinary account of the computer, made for the test and removed after it.
+class TOtherAccount
+{
+public:
+  TOtherAccount()
+  {
+    if (getpwnam(OtherUser) == nullptr)
+      Shell(std::string("useradd --no-create-home --shell /bin/sh ") + OtherUser + " 2>&1");
+  }
+  ~TOtherAccount() { Shell(std::string("userdel ") + OtherUser + " 2>&1"); }
+  TOtherAccount(const TOtherAccount &) = delete;
+  TOtherAccount &operator=(const TOtherAccount &) = delete;
+
+  bool Exists() const { return getpwnam(OtherUser) != nullptr; }
+  // Runs the shell command as that account, from a folder it may enter.
+  std::string Run(const std::string &command) const
+  {
+    return Shell(std::string("cd / && runuser -u ") + OtherUser + " -- sh -c " + Quoted(command) + " 2>&1");
+  }
+};
+
+// A file only the owner reads, outside every folder of the stack: what a takeover goes for.
+class TOwnerFile
+{
+public:
+  explicit TOwnerFile(const std::string &path) : path_(path)
+  {
+    std::ofstream(path_) << "owner-only secret\n";
+    chmod(path_.c_str(), 0600);
+  }
+  ~TOwnerFile()
+  {
+    std::remove(path_.c_str());
+    std::remove((path_ + ".written").c_str());
+  }
+  TOwnerFile(const TOwnerFile &) = delete;
+  TOwnerFile &operator=(const TOwnerFile &) = delete;
+  const std::string &Path() const { return path_; }
+
+private:
+  std::string path_;
+};
+
+class PrivacyTest : public ::testing::Test
+{
+protected:
+  void Start(bool privateMode)
+  {
+    install.SetConfig(ConfigFor(privateMode));
+    WritePage(install, "socket.php", SocketPage);
+    WritePage(install, "loopback.php", LoopbackPage);
+    // An external browser, so the start gives the address it would open.
+    const std::string browserIni = install.Path("bin/Browser.ini");
+    std::remove(browserIni.c_str());
+    std::ofstream(browserIni) << "[Browser]\nBrowserPath=/bin/true\nParameters={url}\n";
+    launcher = std::make_unique<TLauncher>(install.Program());
+    ASSERT_TRUE(launcher->WaitReady()) << launcher->LastLine();
+    work = launcher->Value("work");
+    socket = work + "/mysql.sock";
+    site = "http://127.0.0.1:" + std::to_string(launcher->IntValue("apache_port"));
+    mysqlPort = launcher->IntValue("mysql_port");
+  }
+
+  void TearDown() override
+  {
+    if (launcher) {
+      EXPECT_EQ(launcher->Stop(), 0);
+    }
+  }
+
+  TInstall install;
+  std::unique_ptr<TLauncher> launcher;
+  std::string work;
+  std::string socket;
+  std::string site;
+  int mysqlPort = 0;
+};
+
+} // namespace
+
+TEST_F(PrivacyTest, MySqlFileFunctionsWorkOnlyInTheirPrivateFolder)
+{
+  Start(false);
+  const TOwnerFile outside(install.Root() + ".owner");
+  const std::string files = work + "/mysql-files";
+  EXPECT_EQ(ModeOf(files) & 07777, 0700u);
+
+  EXPECT_EQ(Shell(TcpSql(mysqlPort, "SELECT LOAD_FILE('" + outside.Path() + "') IS NULL")), "1\n");
+  const std::string written =
+      Shell(TcpSql(mysqlPort, "SELECT 'x' INTO OUTFILE '" + outside.Path() + ".written'"));
+  EXPECT_TRUE(Has(written, "ERROR 1290")) << written;
+  EXPECT_FALSE(fs::exists(outside.Path() + ".written"));
+
+  // Inside the folder all three work: a dump, reading it back whole, and loading it into a table.
+  EXPECT_EQ(Shell(TcpSql(mysqlPort, "SELECT 'inside' INTO OUTFILE '" + files + "/out.txt'")), "");
+  EXPECT_EQ(Shell(TcpSql(mysqlPort, "SELECT LOAD_FILE('" + files + "/out.txt')")), "inside\\n\n");
+  EXPECT_EQ(Shell(TcpSql(mysqlPort, "CREATE DATABASE filetest; CREATE TABLE filetest.t (v TEXT); "
+                                    "LOAD DATA INFILE '" +
+                                        files + "/out.txt' INTO TABLE filetest.t; SELECT v FROM filetest.t")),
+            "inside\n");
+  // The databases the server creates are the owner's alone.
+  EXPECT_EQ(ModeOf(install.Path("data/filetest")) & 0777, 0700u);
+  for (const auto &entry : fs::directory_iterator(install.Path("data/filetest")))
+    EXPECT_EQ(ModeOf(entry.path()) & 077, 0u) << entry.path();
+}
+
+TEST_F(PrivacyTest, WorkFolderSocketProfileAndLockAreTheOwnersOnly)
+{
+  Start(false);
+  struct stat folder {
+  };
+  ASSERT_EQ(stat(work.c_str(), &folder), 0);
+  if (geteuid() == 0) {
+    // Apache's workers (nobody, group nogroup) pass through to the sessions and the socket.
+    const group *workers = getgrnam("nogroup");
+    ASSERT_NE(workers, nullptr);
+    EXPECT_EQ(folder.st_mode & 07777, 0710u);
+    EXPECT_EQ(folder.st_gid, workers->gr_gid);
+    EXPECT_EQ(ModeOf(socket) & 0777, 0660u);
+  } else {
+    EXPECT_EQ(folder.st_mode & 07777, 0700u);
+    EXPECT_EQ(ModeOf(socket) & 0777, 0600u);
+  }
+  EXPECT_EQ(folder.st_uid, geteuid());
+  // Nothing in the work folder is open to others, and nothing is writable by them.
+  for (const auto &entry : fs::recursive_directory_iterator(work)) {
+    const mode_t mode = ModeOf(entry.path());
+    EXPECT_EQ(mode & 07, 0u) << entry.path() << " mode " << std::oct << (mode & 07777);
+    EXPECT_EQ(mode & 022 & ~(S_ISSOCK(mode) ? 020 : 0), 0u)
+        << entry.path() << " mode " << std::oct << (mode & 07777);
+  }
+  // The single-instance lock lives in the private folder, which is the owner's alone.
+  const std::string lock = AppUtils::GetPrivateFolder() + "/" + AppUtils::Md5Hex(install.Program()) + ".lock";
+  EXPECT_EQ(ModeOf(lock) & 0777, 0600u) << lock;
+  EXPECT_EQ(ModeOf(AppUtils::GetPrivateFolder()) & 0777, 0700u);
+  // As root the site is still served by the workers, PHP sessions and MySQL included.
+  const std::string page = Shell("curl -s " + Quoted(site + "/index.php"));
+  EXPECT_TRUE(Has(page, "MySQL connected")) << page;
+}
+
+TEST_F(PrivacyTest, DefaultModeKeepsASecondAccountOutOfTheOwnersFiles)
+{
+  if (geteuid() != 0)
+    GTEST_SKIP() << "needs root to make a second account";
+  const TOtherAccount other;
+  ASSERT_TRUE(other.Exists());
+  Start(false);
+  const TOwnerFile secret(install.Root() + ".owner");
+
+  // The open default: root over TCP without a password, and the site.
+  EXPECT_EQ(other.Run(TcpSql(mysqlPort, "SELECT 1")), "1\n");
+  EXPECT_EQ(other.Run(CurlStatus(site + "/index.php")), "200");
+  // Yet the server's file functions do not act for it on the owner's files.
+  EXPECT_EQ(other.Run(TcpSql(mysqlPort, "SELECT LOAD_FILE('" + secret.Path() + "') IS NULL")), "1\n");
+  const std::string written =
+      other.Run(TcpSql(mysqlPort, "SELECT 'x' INTO OUTFILE '" + secret.Path() + ".written'"));
+  EXPECT_TRUE(Has(written, "ERROR 1290")) << written;
+  EXPECT_FALSE(fs::exists(secret.Path() + ".written"));
+  // The socket and the work folder are out of its reach.
+  const std::string bySocket = other.Run(SocketSql(socket, "SELECT 1"));
+  EXPECT_TRUE(Has(bySocket, "ERROR 2002") && Has(bySocket, "(13)")) << bySocket;
+  EXPECT_TRUE(Has(other.Run("ls " + Quoted(work)), "Permission denied"));
+}
+
+TEST_F(PrivacyTest, OnlyMyAccountModeKeepsASecondAccountOutOfDatabaseAndSite)
+{
+  if (geteuid() != 0)
+    GTEST_SKIP() << "needs root to make a second account";
+  const TOtherAccount other;
+  ASSERT_TRUE(other.Exists());
+  Start(true);
+  const std::string key = launcher->Value("site_key");
+  ASSERT_EQ(key.size(), 32u);
+  const std::string passwordFile = launcher->Value("mysql_password_file");
+  EXPECT_EQ(ModeOf(passwordFile) & 0777, 0600u);
+  std::string password;
+  std::getline(std::ifstream(passwordFile), password);
+  ASSERT_EQ(password.size(), 32u);
+
+  // The second account: root over TCP, the socket, and the site, each refused.
+  const std::string overTcp = other.Run(TcpSql(mysqlPort, "SELECT 1"));
+  EXPECT_TRUE(Has(overTcp, "ERROR 1045")) << overTcp;
+  const std::string bySocket = other.Run(SocketSql(socket, "SELECT 1"));
+  EXPECT_TRUE(Has(bySocket, "ERROR 2002") && Has(bySocket, "(13)")) << bySocket;
+  EXPECT_EQ(other.Run(CurlStatus(site + "/index.php")), "403");
+  const std::string refusal = other.Run("curl -s " + Quoted(site + "/phpmyadmin/"));
+  EXPECT_TRUE(Has(refusal, "open only to the account that started it")) << refusal;
+  // A guessed key is no key.
+  EXPECT_EQ(other.Run(CurlStatus(site + "/?corvala_key=" + std::string(32, '0'))), "403");
+
+  // The owner: root over TCP with the password only, and through the socket without one.
+  EXPECT_TRUE(Has(Shell(TcpSql(mysqlPort, "SELECT 1")), "ERROR 1045"));
+  EXPECT_EQ(Shell(TcpSql(mysqlPort, "SELECT CURRENT_USER()", password)), "root@127.0.0.1\n");
+  EXPECT_EQ(Shell(SocketSql(socket, "SELECT CURRENT_USER()")), "root@localhost\n");
+
+  // The external browser's hand-over: the address it is given sets the cookie and leaves the key.
+  const std::string parameters = launcher->Value("browser_parameters");
+  const std::string handOver = site + "/?corvala_key=" + key;
+  EXPECT_TRUE(Has(parameters, handOver)) << parameters;
+  const std::string jar = install.Root() + ".cookies";
+  const std::string redirect = Shell("curl -s -o /dev/null -c " + Quoted(jar) +
+                                     " -w '%{http_code} %{redirect_url}' " + Quoted(handOver));
+  EXPECT_EQ(redirect, "303 " + site + "/") << redirect;
+  const std::string demo = Shell("curl -s -b " + Quoted(jar) + " " + Quoted(site + "/"));
+  EXPECT_TRUE(Has(demo, "MySQL connected on port " + std::to_string(mysqlPort))) << demo;
+  const std::string pma =
+      Shell("curl -s -L -b " + Quoted(jar) + " " + Quoted(site + "/phpmyadmin/index.php"));
+  EXPECT_TRUE(Has(pma, "Server version")) << pma.substr(0, 2000);
+  EXPECT_EQ(Shell("curl -s -b " + Quoted(jar) + " " + Quoted(site + "/socket.php")),
+            "mysqli as root@localhost\npdo 42");
+  // The site's own requests: with the visitor's cookies (WordPress's health check) they pass; without
+  // (WordPress's cron) they are refused like any other.
+  EXPECT_EQ(Shell("curl -s -b " + Quoted(jar) + " " + Quoted(site + "/loopback.php?with_cookies=1")),
+            "loopback 200");
+  EXPECT_EQ(Shell("curl -s -b " + Quoted(jar) + " " + Quoted(site + "/loopback.php")), "loopback 403");
+  std::remove(jar.c_str());
+  fs::remove_all(fs::path(passwordFile).parent_path());
+}
