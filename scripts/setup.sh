@@ -19,8 +19,8 @@ PACKAGES=(
   phpmyadmin dbconfig-no-thanks
   # display, window manager and tray for the GUI tests and the demo
   xvfb xdotool openbox trayer imagemagick x11-utils
-  # tools the tests and benchmarks use
-  curl procps psmisc sudo
+  # tools the tests and benchmarks use (desktop-file-validate checks the applications menu entry)
+  curl procps psmisc sudo desktop-file-utils
   # the checks beside the tests (scripts/check.sh)
   shellcheck
 )

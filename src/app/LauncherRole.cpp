@@ -3,6 +3,7 @@
 #include "config/BrowserIni.h"
 #include "config/ConfigFile.h"
 #include "maintenance/gui/MaintenanceCommands.h"
+#include "packaging/gui/DesktopEntryCommand.h"
 #include "packaging/gui/RebrandCommand.h"
 #include "shell/ErrorReport.h"
 #include "shell/EventPause.h"
@@ -21,6 +22,7 @@
 #include "utils/StartupTrace.h"
 #include "widgets/MessageBox.h"
 
+#include <QMenu>
 #include <QPixmap>
 #include <QTimer>
 #include <cstdio>
@@ -224,6 +226,14 @@ int RunLauncher(int argc, char **argv)
             form, stack.State().BrandFile,
             {.Pause = [&stack] { stack.PauseMySql(); }, .Resume = [&stack] { stack.ResumeMySql(); }});
       });
+      // The menu's entry says what choosing it will do, looked up each time the menu opens.
+      QAction *desktopEntry = form.findChild<QAction *>("mnuTray_DesktopEntry");
+      QObject::connect(form.findChild<QMenu *>("mnuTray"), &QMenu::aboutToShow, desktopEntry,
+                       [desktopEntry, title = stack.State().AppName, program] {
+                         desktopEntry->setText(DesktopEntryCaption(title, program));
+                       });
+      QObject::connect(&form, &TfrmMain::desktopEntryRequested, &form,
+                       [title = stack.State().AppName, program] { RunDesktopEntryCommand(title, program); });
       form.ApplyTitle(QString::fromStdString(stack.State().AppName), QApplication::windowIcon());
       form.ApplyBranding(StartupInfoOf(stack));
     }

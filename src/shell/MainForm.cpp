@@ -155,6 +155,7 @@ void TfrmMain::CreateTrayMenu()
   QAction *email = add("mnuTray_Email", "&Contact Us");
   QAction *website = add("mnuTray_Website", "&Visit Website");
   QAction *about = add("mnuTray_About", "&About...");
+  QAction *desktopEntry = add("mnuTray_DesktopEntry", "Add to Applications &Menu");
   separator("mnuTray_Separator2");
   QAction *exit = add("mnuTray_Exit", "E&xit");
 
@@ -169,6 +170,7 @@ void TfrmMain::CreateTrayMenu()
   command(email, &OpenContactMail);
   command(website, [this] { mnuTray_WebsiteClick(); });
   command(about, [this] { mnuTray_AboutClick(); });
+  command(desktopEntry, [this] { emit desktopEntryRequested(); });
   command(exit, [this] { CloseApplication(); });
 }
 

@@ -89,6 +89,8 @@ signals:
   void downSizeRequested();
   void settingsRequested();
   void rebrandRequested();
+  // The tray menu's applications-menu entry was chosen.
+  void desktopEntryRequested();
   void trayNotificationsChanged(bool enabled);
 
 protected:
