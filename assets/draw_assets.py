@@ -198,6 +198,11 @@ CONFIG_INI = "\r\n".join(["[INI]", "fullscreen=0", "title=Corvala", "port=80", "
 AUTORUN_INF = "".join(line + "\r\n" for line in ["[autorun]", "icon=runme", "open=runme"]).encode("ascii")
 
 
+# 6 bytes of header, 16 per directory entry, and per image a 40-byte header, 4 bytes a pixel and a
+# 1-bit mask of rows padded to 4 bytes.
+MAINICON_SIZE = 6 + sum(16 + 40 + 4 * n * n + n * ((n + 31) // 32 * 4) for n in (32, 16, 48, 64, 128, 256))
+
+
 def main():
     out = Path(sys.argv[1] if len(sys.argv) > 1 else ".")
     out.mkdir(parents=True, exist_ok=True)
@@ -205,7 +210,8 @@ def main():
         "config.ini": (CONFIG_INI, 89),
         "autorun.inf": (AUTORUN_INF, 35),
         "splash.bmp": (splash_bmp(), 64002),
-        "mainicon.ico": (icon_file([(32, 32), (16, 32)]), 5430),
+        # The small sizes first and as they always were; then the sizes a desktop's menus and docks use.
+        "mainicon.ico": (icon_file([(32, 32), (16, 32), (48, 32), (64, 32), (128, 32), (256, 32)]), MAINICON_SIZE),
         "cd.ico": (icon_file([(32, 4), (16, 4), (48, 8), (32, 8), (16, 8), (48, 32), (32, 32), (16, 32)]), 23558),
     }
     for name, (data, size) in files.items():

@@ -1,6 +1,7 @@
 # corvala_embed_resources(target): after each link, appends the shipped resources to the target's
 # file with corvala-res: RES_CONFIG_INI, RES_SPLASH, RES_AUTORUN and RES_CD (RCDATA, language 0)
-# and MAINICON (icon group with images 1 and 2, language 2052). The assets are drawn by assets/.
+# and MAINICON (icon group with images 1 to 6: 32, 16, 48, 64, 128 and 256 px; language 2052).
+# The assets are drawn by assets/.
 set(CORVALA_ASSETS_DIR ${CMAKE_BINARY_DIR}/assets)
 
 function(corvala_embed_resources target)

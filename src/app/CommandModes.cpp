@@ -3,11 +3,13 @@
 #include "app/ModeErrorReport.h"
 #include "app/ResourceCommands.h"
 #include "app/SplashRole.h"
+#include "corvala/Version.h"
 #include "maintenance/DownSize.h"
 #include "utils/Paths.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <exception>
 #include <stdexcept>
 #include <string>
@@ -51,9 +53,42 @@ bool EmbeddingSwitch(const std::string &mode, const TStringArray &args, const ch
   return mode == name && args.size() >= 3 && RegularFileExists(args[1]) && RegularFileExists(args[2]);
 }
 
+constexpr char HelpText[] =
+    "Usage: corvala [MODE ARGUMENTS...]\n"
+    "Without arguments: starts the web stack beside the program (bin, data, www) and shows its site.\n"
+    "\n"
+    "Modes:\n"
+    "  /config TARGET FILE     embeds FILE as the configuration of the program copy TARGET\n"
+    "  /icon TARGET FILE       replaces the icon of the program copy TARGET by the icon file FILE\n"
+    "  /splash TARGET FILE     replaces the splash image of the program copy TARGET by FILE\n"
+    "  /setup TARGET [CONFIG [ICON [IMAGE [NOSTART]]]]\n"
+    "                          runs /config, /icon and /splash on TARGET, then starts it unless\n"
+    "                          NOSTART is given\n"
+    "  downsize F1 ... F15     deletes the stack's components whose flag is 1 (the Down Size dialog's\n"
+    "                          work)\n"
+    "  splash IMAGE            shows IMAGE as the start-up splash window (used by the launcher)\n"
+    "  --help                  prints this text\n"
+    "  --version               prints the product name and version\n"
+    "Any other arguments: nothing happens.\n";
+
+// The two modes that only print; true when Mode was one of them.
+bool PrintedInformation(const std::string &mode)
+{
+  if (mode == "--help")
+    std::fputs(HelpText, stdout);
+  else if (mode == "--version")
+    std::printf("Corvala %s\n", CorvalaVersion);
+  else
+    return false;
+  std::fflush(stdout);
+  return true;
+}
+
 int RunMode(const TStringArray &args, int argc, char **argv)
 {
   const std::string mode = ModeWord(args[0]);
+  if (PrintedInformation(mode))
+    return 0;
   if (mode == "downsize" && args.size() >= 7) {
     RunDownSizeMode(args);
     return 0;

@@ -28,7 +28,10 @@ std::vector<std::array<uint32_t, 3>> IconFormats(const std::string &icon)
   std::vector<std::array<uint32_t, 3>> formats;
   for (size_t i = 0; i < IconImageCount(icon); ++i) {
     const size_t entry = 6 + 16 * i;
-    formats.push_back({Field(icon, entry, 1), Field(icon, entry + 1, 1), Field(icon, entry + 6, 2)});
+    // A directory entry's width and height byte 0 stands for 256.
+    auto side = [](uint32_t byte) { return byte == 0 ? 256u : byte; };
+    formats.push_back(
+        {side(Field(icon, entry, 1)), side(Field(icon, entry + 1, 1)), Field(icon, entry + 6, 2)});
     // Each image is a DIB whose header agrees with its entry and whose height covers the mask.
     const std::string image = IconFileImage(icon, i);
     EXPECT_EQ(Field(image, 0, 4), 40u);
@@ -47,11 +50,15 @@ TEST(ShippedResources, TheEmbeddedProgramRunsAndListsThem)
   EXPECT_EQ(run.ExitCode, 0);
   EXPECT_EQ(run.Output, "3 1 2052 4264\n"
                         "3 2 2052 1128\n"
+                        "3 3 2052 9640\n"
+                        "3 4 2052 16936\n"
+                        "3 5 2052 67624\n"
+                        "3 6 2052 270376\n"
                         "10 RES_AUTORUN 0 35\n"
                         "10 RES_CD 0 23558\n"
                         "10 RES_CONFIG_INI 0 89\n"
                         "10 RES_SPLASH 0 64002\n"
-                        "14 MAINICON 2052 34\n");
+                        "14 MAINICON 2052 90\n");
 }
 
 TEST(ShippedResources, TextResourcesAreExact)
@@ -92,19 +99,21 @@ TEST(ShippedResources, CdIconHoldsEightImages)
                                                {16, 16, 32}}));
 }
 
-TEST(ShippedResources, MainIconIsATwoImageGroupInLanguage2052)
+TEST(ShippedResources, MainIconKeepsItsSmallImagesAndAddsTheDesktopSizesInLanguage2052)
 {
   const std::string group = ReadResource(Probe, RT_GROUP_ICON, "MAINICON").value_or("");
-  ASSERT_EQ(group.size(), 6u + 14 * 2);
-  EXPECT_EQ(IconGroupIds(group), (std::vector<uint16_t>{1, 2}));
+  ASSERT_EQ(group.size(), 6u + 14 * 6);
+  EXPECT_EQ(IconGroupIds(group), (std::vector<uint16_t>{1, 2, 3, 4, 5, 6}));
   EXPECT_EQ(GetResourceLanguage(Probe, RT_GROUP_ICON, "mainicon"), 2052);
-  EXPECT_EQ(GetResourceLanguage(Probe, RT_ICON, 1), 2052);
-  EXPECT_EQ(GetResourceLanguage(Probe, RT_ICON, 2), 2052);
+  for (uint16_t id = 1; id <= 6; ++id)
+    EXPECT_EQ(GetResourceLanguage(Probe, RT_ICON, id), 2052) << id;
   const std::optional<std::string> icon = ReadIconResource(Probe, "MAINICON");
   ASSERT_TRUE(icon.has_value());
   ASSERT_TRUE(IsValidIconFile(icon->data(), icon->size()));
   using F = std::array<uint32_t, 3>;
-  EXPECT_EQ(IconFormats(*icon), (std::vector<F>{{32, 32, 32}, {16, 16, 32}}));
+  EXPECT_EQ(IconFormats(*icon),
+            (std::vector<F>{
+                {32, 32, 32}, {16, 16, 32}, {48, 48, 32}, {64, 64, 32}, {128, 128, 32}, {256, 256, 32}}));
 }
 
 TEST(ShippedResources, ToolReportsFailuresWithExitCodeOne)
