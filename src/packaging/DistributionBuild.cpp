@@ -2,6 +2,7 @@
 
 #include "packaging/CommandFailure.h"
 #include "packaging/TreeCopy.h"
+#include "stack/DataFolderFiles.h"
 #include "utils/ExeResources.h"
 #include "utils/FileIO.h"
 #include "utils/FileTree.h"
@@ -74,6 +75,25 @@ TStringArray DataFoldersToCopy(const std::string &appPath, const std::string &da
   return folders;
 }
 
+// The database server's own files beside the data folders: InnoDB's system tablespace and redo
+// log, the Aria log. Without them the tables of a distribution's databases do not open.
+TStringArray ServerStateFiles(const std::string &appPath)
+{
+  TStringArray files;
+  for (const std::string &name : ListEntryNames(appPath + "data"))
+    if (IsServerStateFile(name) && RegularFileExists(appPath + "data/" + name))
+      files.push_back(appPath + "data/" + name);
+  return files;
+}
+
+TStringArray DataToCopy(const std::string &appPath, const std::string &dataDir)
+{
+  TStringArray paths = ServerStateFiles(appPath);
+  for (const std::string &folder : DataFoldersToCopy(appPath, dataDir))
+    paths.push_back(folder);
+  return paths;
+}
+
 } // namespace
 
 std::string ExtractCDIcon(const std::string &programPath, const std::string &workFolder)
@@ -88,7 +108,7 @@ void CopyStack(const std::string &appPath, const std::string &dataDir, const std
 {
   TTreeCopy copy(hooks, created);
   const bool haveData = DirectoryExists(appPath + "data");
-  const TStringArray dataFolders = haveData ? DataFoldersToCopy(appPath, dataDir) : TStringArray{};
+  const TStringArray dataFolders = haveData ? DataToCopy(appPath, dataDir) : TStringArray{};
   const std::string website = DirectoryExists(srcDir) ? srcDir : appPath + "www";
   copy.BeginStep("Counting the files to copy");
   for (const std::string &folder : {appPath + "bin", appPath + "licenses", website})
@@ -146,7 +166,10 @@ void Build(const TBuildSource &source, TBrandSettings &settings, const TBuildHoo
   }
   const std::string output = settings.OutputDir;
   const std::string runme = output + "/runme";
-  created.Add(runme);
+  // A file there is replaced (so a half-written one goes with the rest); a folder in the way is not
+  // the build's to remove.
+  if (!DirectoryExists(runme))
+    created.Add(runme);
   CopyLauncher(source.ProgramPath, runme);
 
   step("Giving runme its splash image");
@@ -158,7 +181,8 @@ void Build(const TBuildSource &source, TBrandSettings &settings, const TBuildHoo
   RunResourceCommand(source.ProgramPath, "/icon", runme, settings.IconFile);
   step("Giving runme its configuration");
   RunResourceCommand(source.ProgramPath, "/config", runme, source.BrandFile);
-  created.Add(output + "/autorun.inf");
+  if (!DirectoryExists(output + "/autorun.inf"))
+    created.Add(output + "/autorun.inf");
   WriteLauncherResource(source.ProgramPath, "RES_AUTORUN", output + "/autorun.inf");
 
   CopyStack(source.AppPath, settings.DataDir, settings.SrcDir, output, hooks, created);

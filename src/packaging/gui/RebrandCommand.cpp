@@ -76,7 +76,8 @@ bool RunBuild(TBuildRun &run, QWidget *owner)
 
 } // namespace
 
-void BuildDistribution(TCommandHost &host, const std::string &brandFile, const TDataHold &hold)
+void BuildDistribution(TCommandHost &host, const std::string &brandFile, const TDataHold &hold,
+                       const std::string &launcherPath)
 {
   const TQuietTray quiet(host);
   TfrmBrand dialog(host.DialogOwner());
@@ -87,8 +88,8 @@ void BuildDistribution(TCommandHost &host, const std::string &brandFile, const T
   dialog.hide();
   std::optional<std::string> failure;
   try {
-    const Corvala::TBuildSource source{GetProgramPath(), GetAppPath(), GetTempWorkFolder(), brandFile,
-                                       GetMyDocumentsFolder()};
+    const Corvala::TBuildSource source{launcherPath.empty() ? GetProgramPath() : launcherPath, GetAppPath(),
+                                       GetTempWorkFolder(), brandFile, GetMyDocumentsFolder()};
     TBuildRun run(source, dialog, hold);
     if (!RunBuild(run, host.DialogOwner()) || run.WasCancelled)
       return;

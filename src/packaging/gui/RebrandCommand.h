@@ -12,5 +12,7 @@ class TCommandHost;
 // its data is copied. The command runs until the build has ended: a request to end the program
 // meanwhile cancels the build first. A finished build is named in a message that offers to open
 // its folder; a failure is shown in one "Error" box. The tray's notifications are off while the
-// command runs and on again on every way out.
-void BuildDistribution(TCommandHost &host, const std::string &brandFile, const TDataHold &hold = {});
+// command runs and on again on every way out. LauncherPath is the launcher the distribution copies
+// and runs for its resource commands; empty: this program.
+void BuildDistribution(TCommandHost &host, const std::string &brandFile, const TDataHold &hold = {},
+                       const std::string &launcherPath = {});
