@@ -9,8 +9,10 @@
 #include "shell/EventPause.h"
 #include "shell/ExitWatch.h"
 #include "shell/MainForm.h"
+#include "shell/SiteKeyCookie.h"
 #include "shell/WebBrowser.h"
 #include "shell/WebEngineEnvironment.h"
+#include "stack/PrivateMode.h"
 #include "stack/ServerEnvironment.h"
 #include "stack/ServerStack.h"
 #include "stack/StackTerminal.h"
@@ -25,6 +27,7 @@
 #include <QMenu>
 #include <QPixmap>
 #include <QTimer>
+#include <QWebEnginePage>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -248,6 +251,9 @@ int RunLauncher(int argc, char **argv)
         form.KeepRunningInTray();
     } else {
       const TTraceStep step("favorites, pause, first navigation");
+      if (!stack.State().SiteKey.empty())
+        SetSiteKeyCookie(form.Browser()->page()->profile(), stack.State().ApachePort, Corvala::SiteKeyName,
+                         stack.State().SiteKey);
       form.CompleteStartup(StartupInfoOf(stack));
     }
   } catch (const TServerStack::TStartStopped &) {

@@ -1,0 +1,104 @@
+// The launcher in the "only my account" mode: its own browser and an external one reach the site,
+// which refuses everything else.
+#include "E2eSupport.h"
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <regex>
+
+using namespace E2e;
+namespace fs = std::filesystem;
+
+namespace
+{
+
+std::string PrivateConfig()
+{
+  return "[INI]\r\nfullscreen=0\r\ntitle=Corvala\r\nport=" + std::to_string(FreePort()) +
+         "\r\nip=127.0.0.1\r\ncopyfilestoharddisk=0\r\nbrand=0\r\nprivatemode=1";
+}
+
+// The first page names in its title what the database said to host "localhost", root, no password.
+void WritePrivatePage(const TInstall &install)
+{
+  const std::string path = install.Path("www/index.php");
+  std::remove(path.c_str());
+  std::ofstream(path) << R"(<?php
+mysqli_report(MYSQLI_REPORT_OFF);
+$db = @new mysqli('localhost', 'root', '');
+$status = $db->connect_errno ? 'no database' : 'database as ' . $db->query('SELECT CURRENT_USER()')->fetch_row()[0];
+?><html><head><title>E2E private site, <?= $status ?>, port <?= $_SERVER['SERVER_PORT'] ?></title></head><body>private</body></html>
+)";
+}
+
+// The site's port, read from the window's title.
+int PortIn(const std::string &title)
+{
+  std::smatch match;
+  return std::regex_search(title, match, std::regex("port ([0-9]+)")) ? std::stoi(match[1]) : 0;
+}
+
+void EndLauncher(const TInstall &install)
+{
+  for (const pid_t launcher : InstancesOf(install.Program()))
+    kill(launcher, SIGTERM);
+  EXPECT_TRUE(WaitUntil([&] { return InstancesOf(install.Program()).empty(); }, 30s, "the launcher to end"));
+  EXPECT_TRUE(WaitUntil([&] { return ProcessesBelow(install.Root()).empty(); }, 5s, "the servers to end"));
+}
+
+} // namespace
+
+TEST(PrivateLauncher, ItsOwnBrowserCarriesTheKeyAndOthersAreRefused)
+{
+  if (std::getenv("DISPLAY") == nullptr)
+    GTEST_SKIP() << "needs a display (the test command provides one)";
+  TInstall install(CORVALA_LAUNCHER);
+  install.SetConfig(PrivateConfig());
+  WritePrivatePage(install);
+
+  EXPECT_EQ(StartAsUser(install.Program()), 0);
+  std::string title;
+  ASSERT_TRUE(WaitUntil([&] { return !(title = WindowNamed("^E2E private site")).empty(); }, 90s,
+                        "a window showing the site"));
+  EXPECT_NE(title.find("database as root@localhost"), std::string::npos) << title;
+  // The same address without the launcher's cookie is refused.
+  const THttpReply other = HttpGet(PortIn(title), "/");
+  EXPECT_EQ(other.status, 403) << title;
+  EXPECT_NE(other.body.find("open only to the account that started it"), std::string::npos) << other.body;
+  EndLauncher(install);
+}
+
+TEST(PrivateLauncher, TheExternalBrowserGetsTheKeyOnceInTheAddressAndReachesTheSite)
+{
+  if (std::getenv("DISPLAY") == nullptr)
+    GTEST_SKIP() << "needs a display (the test command provides one)";
+  TInstall install(CORVALA_LAUNCHER);
+  install.SetConfig(PrivateConfig());
+  WritePrivatePage(install);
+  // The stand-in browser opens the address it is given as a browser does: it follows the redirect
+  // with the cookie it set, and then asks for the first page again with the cookie alone.
+  const std::string out = install.Root() + ".browser";
+  const std::string browser = install.Path("bin/browser");
+  std::ofstream(browser) << "#!/bin/sh\njar=\"" << out << ".jar\"\n"
+                         << "curl -s -L -c \"$jar\" -b \"$jar\" \"$1\" > \"" << out << ".first\"\n"
+                         << "curl -s -b \"$jar\" \"${1%%\\?*}\" > \"" << out << ".tmp\"\n"
+                         << "mv \"" << out << ".tmp\" \"" << out << "\"\n";
+  fs::permissions(browser, fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+  std::ofstream(install.Path("bin/Browser.ini"))
+      << "[Browser]\r\nBrowserPath={BIN}/browser\r\nParameters={url}\r\n";
+
+  EXPECT_EQ(StartAsUser(install.Program()), 0);
+  ASSERT_TRUE(WaitUntil([&] { return fs::exists(out); }, 90s, "the stand-in browser's pages"));
+  std::ifstream first(out + ".first");
+  const std::string firstPage((std::istreambuf_iterator<char>(first)), std::istreambuf_iterator<char>());
+  std::ifstream again(out);
+  const std::string secondPage((std::istreambuf_iterator<char>(again)), std::istreambuf_iterator<char>());
+  EXPECT_NE(firstPage.find("database as root@localhost"), std::string::npos) << firstPage;
+  EXPECT_NE(secondPage.find("database as root@localhost"), std::string::npos) << secondPage;
+  EXPECT_EQ(HttpGet(PortIn(secondPage), "/").status, 403);
+  EndLauncher(install);
+  for (const char *suffix : {"", ".first", ".jar"})
+    std::remove((out + suffix).c_str());
+}
