@@ -20,6 +20,7 @@ namespace
 {
 
 constexpr char OtherUser[] = "corvala-other";
+constexpr char OwnerUser[] = "corvala-owner";
 
 std::string ConfigFor(bool privateMode)
 {
@@ -96,35 +97,44 @@ curl_exec($curl);
 echo 'loopback ', curl_getinfo($curl, CURLINFO_RESPONSE_CODE);
 )";
 
-// A second, ordinary account of the computer, made for the test and removed after it.
-class TOtherAccount
+// An ordinary account of the computer, made for the test and removed after it.
+class TAccount
 {
 public:
-  TOtherAccount()
+  explicit TAccount(std::string name) : name_(std::move(name))
   {
-    if (getpwnam(OtherUser) == nullptr)
-      Shell(std::string("useradd --no-create-home --shell /bin/sh ") + OtherUser + " 2>&1");
+    if (getpwnam(name_.c_str()) == nullptr)
+      Shell("useradd --no-create-home --shell /bin/sh " + name_ + " 2>&1");
   }
-  ~TOtherAccount() { Shell(std::string("userdel ") + OtherUser + " 2>&1"); }
-  TOtherAccount(const TOtherAccount &) = delete;
-  TOtherAccount &operator=(const TOtherAccount &) = delete;
+  ~TAccount() { Shell("userdel " + name_ + " 2>&1"); }
+  TAccount(const TAccount &) = delete;
+  TAccount &operator=(const TAccount &) = delete;
 
-  bool Exists() const { return getpwnam(OtherUser) != nullptr; }
+  uid_t Uid() const
+  {
+    const passwd *account = getpwnam(name_.c_str());
+    return account != nullptr ? account->pw_uid : static_cast<uid_t>(-1);
+  }
   // Runs the shell command as that account, from a folder it may enter.
   std::string Run(const std::string &command) const
   {
-    return Shell(std::string("cd / && runuser -u ") + OtherUser + " -- sh -c " + Quoted(command) + " 2>&1");
+    return Shell("cd / && runuser -u " + name_ + " -- sh -c " + Quoted(command) + " 2>&1");
   }
+
+private:
+  std::string name_;
 };
 
 // A file only the owner reads, outside every folder of the stack: what a takeover goes for.
 class TOwnerFile
 {
 public:
-  explicit TOwnerFile(const std::string &path) : path_(path)
+  TOwnerFile(const std::string &path, uid_t owner) : path_(path)
   {
     std::ofstream(path_) << "owner-only secret\n";
     chmod(path_.c_str(), 0600);
+    if (chown(path_.c_str(), owner, static_cast<gid_t>(-1)) != 0)
+      ADD_FAILURE() << "cannot give " << path_ << " to its owner";
   }
   ~TOwnerFile()
   {
@@ -142,8 +152,11 @@ private:
 class PrivacyTest : public ::testing::Test
 {
 protected:
-  void Start(bool privateMode)
+  // Starts the stack as this process's user, or as the ordinary account Owner, with a temporary
+  // and a home folder of its own.
+  void Start(bool privateMode, const TAccount *owner = nullptr)
   {
+    owner_ = owner;
     install.SetConfig(ConfigFor(privateMode));
     WritePage(install, "socket.php", SocketPage);
     WritePage(install, "loopback.php", LoopbackPage);
@@ -151,7 +164,18 @@ protected:
     const std::string browserIni = install.Path("bin/Browser.ini");
     std::remove(browserIni.c_str());
     std::ofstream(browserIni) << "[Browser]\nBrowserPath=/bin/true\nParameters={url}\n";
-    launcher = std::make_unique<TLauncher>(install.Program());
+    std::map<std::string, std::string> environment;
+    if (owner != nullptr) {
+      install.GiveTo(owner->Uid(), 65534);
+      for (const char *folder : {".tmp", ".home"}) {
+        fs::create_directory(install.Root() + folder);
+        chmod((install.Root() + folder).c_str(), 0700);
+        EXPECT_EQ(chown((install.Root() + folder).c_str(), owner->Uid(), 65534), 0);
+      }
+      environment = {{"TMPDIR", install.Root() + ".tmp"}, {"HOME", install.Root() + ".home"}};
+    }
+    launcher = std::make_unique<TLauncher>(install.Program(), environment,
+                                           owner != nullptr ? owner->Uid() : static_cast<uid_t>(-1));
     ASSERT_TRUE(launcher->WaitReady()) << launcher->LastLine();
     work = launcher->Value("work");
     socket = work + "/mysql.sock";
@@ -164,7 +188,16 @@ protected:
     if (launcher) {
       EXPECT_EQ(launcher->Stop(), 0);
     }
+    for (const char *folder : {".tmp", ".home"})
+      fs::remove_all(install.Root() + folder);
   }
+
+  // Runs the shell command as the stack's owner.
+  std::string AsOwner(const std::string &command) const
+  {
+    return owner_ != nullptr ? owner_->Run(command) : Shell(command);
+  }
+  uid_t OwnerUid() const { return owner_ != nullptr ? owner_->Uid() : geteuid(); }
 
   TInstall install;
   std::unique_ptr<TLauncher> launcher;
@@ -172,6 +205,33 @@ protected:
   std::string socket;
   std::string site;
   int mysqlPort = 0;
+  const TAccount *owner_ = nullptr;
+};
+
+// The second account's tests, with root as the stack's owner and with an ordinary account.
+class SecondAccount : public PrivacyTest, public ::testing::WithParamInterface<bool>
+{
+protected:
+  void SetUp() override
+  {
+    if (geteuid() != 0)
+      GTEST_SKIP() << "needs root to make the accounts";
+    other = std::make_unique<TAccount>(OtherUser);
+    ASSERT_NE(other->Uid(), static_cast<uid_t>(-1));
+    if (GetParam()) {
+      ordinaryOwner = std::make_unique<TAccount>(OwnerUser);
+      ASSERT_NE(ordinaryOwner->Uid(), static_cast<uid_t>(-1));
+    }
+  }
+  void TearDown() override
+  {
+    PrivacyTest::TearDown();
+    ordinaryOwner.reset();
+    other.reset();
+  }
+
+  std::unique_ptr<TAccount> other;
+  std::unique_ptr<TAccount> ordinaryOwner;
 };
 
 } // namespace
@@ -179,7 +239,7 @@ protected:
 TEST_F(PrivacyTest, MySqlFileFunctionsWorkOnlyInTheirPrivateFolder)
 {
   Start(false);
-  const TOwnerFile outside(install.Root() + ".owner");
+  const TOwnerFile outside(install.Root() + ".owner", geteuid());
   const std::string files = work + "/mysql-files";
   EXPECT_EQ(ModeOf(files) & 07777, 0700u);
 
@@ -236,81 +296,83 @@ TEST_F(PrivacyTest, WorkFolderSocketProfileAndLockAreTheOwnersOnly)
   EXPECT_TRUE(Has(page, "MySQL connected")) << page;
 }
 
-TEST_F(PrivacyTest, DefaultModeKeepsASecondAccountOutOfTheOwnersFiles)
+TEST_P(SecondAccount, DefaultModeKeepsItOutOfTheOwnersFiles)
 {
-  if (geteuid() != 0)
-    GTEST_SKIP() << "needs root to make a second account";
-  const TOtherAccount other;
-  ASSERT_TRUE(other.Exists());
-  Start(false);
-  const TOwnerFile secret(install.Root() + ".owner");
+  Start(false, ordinaryOwner.get());
+  const TOwnerFile secret(install.Root() + ".owner", OwnerUid());
 
   // The open default: root over TCP without a password, and the site.
-  EXPECT_EQ(other.Run(TcpSql(mysqlPort, "SELECT 1")), "1\n");
-  EXPECT_EQ(other.Run(CurlStatus(site + "/index.php")), "200");
+  EXPECT_EQ(other->Run(TcpSql(mysqlPort, "SELECT 1")), "1\n");
+  EXPECT_EQ(other->Run(CurlStatus(site + "/index.php")), "200");
   // Yet the server's file functions do not act for it on the owner's files.
-  EXPECT_EQ(other.Run(TcpSql(mysqlPort, "SELECT LOAD_FILE('" + secret.Path() + "') IS NULL")), "1\n");
+  EXPECT_EQ(other->Run(TcpSql(mysqlPort, "SELECT LOAD_FILE('" + secret.Path() + "') IS NULL")), "1\n");
   const std::string written =
-      other.Run(TcpSql(mysqlPort, "SELECT 'x' INTO OUTFILE '" + secret.Path() + ".written'"));
+      other->Run(TcpSql(mysqlPort, "SELECT 'x' INTO OUTFILE '" + secret.Path() + ".written'"));
   EXPECT_TRUE(Has(written, "ERROR 1290")) << written;
   EXPECT_FALSE(fs::exists(secret.Path() + ".written"));
   // The socket and the work folder are out of its reach.
-  const std::string bySocket = other.Run(SocketSql(socket, "SELECT 1"));
+  const std::string bySocket = other->Run(SocketSql(socket, "SELECT 1"));
   EXPECT_TRUE(Has(bySocket, "ERROR 2002") && Has(bySocket, "(13)")) << bySocket;
-  EXPECT_TRUE(Has(other.Run("ls " + Quoted(work)), "Permission denied"));
+  EXPECT_TRUE(Has(other->Run("ls " + Quoted(work)), "Permission denied"));
+  // The owner reaches both.
+  EXPECT_EQ(AsOwner(SocketSql(socket, "SELECT CURRENT_USER()")), "root@localhost\n");
 }
 
-TEST_F(PrivacyTest, OnlyMyAccountModeKeepsASecondAccountOutOfDatabaseAndSite)
+TEST_P(SecondAccount, OnlyMyAccountModeKeepsItOutOfDatabaseAndSite)
 {
-  if (geteuid() != 0)
-    GTEST_SKIP() << "needs root to make a second account";
-  const TOtherAccount other;
-  ASSERT_TRUE(other.Exists());
-  Start(true);
+  Start(true, ordinaryOwner.get());
   const std::string key = launcher->Value("site_key");
   ASSERT_EQ(key.size(), 32u);
   const std::string passwordFile = launcher->Value("mysql_password_file");
-  EXPECT_EQ(ModeOf(passwordFile) & 0777, 0600u);
-  std::string password;
-  std::getline(std::ifstream(passwordFile), password);
-  ASSERT_EQ(password.size(), 32u);
+  struct stat password {
+  };
+  ASSERT_EQ(stat(passwordFile.c_str(), &password), 0) << passwordFile;
+  EXPECT_EQ(password.st_mode & 0777, 0600u);
+  EXPECT_EQ(password.st_uid, OwnerUid());
+  std::string rootPassword;
+  std::getline(std::ifstream(passwordFile), rootPassword);
+  ASSERT_EQ(rootPassword.size(), 32u);
 
   // The second account: root over TCP, the socket, and the site, each refused.
-  const std::string overTcp = other.Run(TcpSql(mysqlPort, "SELECT 1"));
+  const std::string overTcp = other->Run(TcpSql(mysqlPort, "SELECT 1"));
   EXPECT_TRUE(Has(overTcp, "ERROR 1045")) << overTcp;
-  const std::string bySocket = other.Run(SocketSql(socket, "SELECT 1"));
+  const std::string bySocket = other->Run(SocketSql(socket, "SELECT 1"));
   EXPECT_TRUE(Has(bySocket, "ERROR 2002") && Has(bySocket, "(13)")) << bySocket;
-  EXPECT_EQ(other.Run(CurlStatus(site + "/index.php")), "403");
-  const std::string refusal = other.Run("curl -s " + Quoted(site + "/phpmyadmin/"));
+  EXPECT_EQ(other->Run(CurlStatus(site + "/index.php")), "403");
+  const std::string refusal = other->Run("curl -s " + Quoted(site + "/phpmyadmin/"));
   EXPECT_TRUE(Has(refusal, "open only to the account that started it")) << refusal;
+  EXPECT_TRUE(Has(other->Run("cat " + Quoted(passwordFile)), "Permission denied"));
   // A guessed key is no key.
-  EXPECT_EQ(other.Run(CurlStatus(site + "/?corvala_key=" + std::string(32, '0'))), "403");
+  EXPECT_EQ(other->Run(CurlStatus(site + "/?corvala_key=" + std::string(32, '0'))), "403");
 
   // The owner: root over TCP with the password only, and through the socket without one.
-  EXPECT_TRUE(Has(Shell(TcpSql(mysqlPort, "SELECT 1")), "ERROR 1045"));
-  EXPECT_EQ(Shell(TcpSql(mysqlPort, "SELECT CURRENT_USER()", password)), "root@127.0.0.1\n");
-  EXPECT_EQ(Shell(SocketSql(socket, "SELECT CURRENT_USER()")), "root@localhost\n");
+  EXPECT_TRUE(Has(AsOwner(TcpSql(mysqlPort, "SELECT 1")), "ERROR 1045"));
+  EXPECT_EQ(AsOwner(TcpSql(mysqlPort, "SELECT CURRENT_USER()", rootPassword)), "root@127.0.0.1\n");
+  EXPECT_EQ(AsOwner(SocketSql(socket, "SELECT CURRENT_USER()")), "root@localhost\n");
 
   // The external browser's hand-over: the address it is given sets the cookie and leaves the key.
   const std::string parameters = launcher->Value("browser_parameters");
   const std::string handOver = site + "/?corvala_key=" + key;
   EXPECT_TRUE(Has(parameters, handOver)) << parameters;
   const std::string jar = install.Root() + ".cookies";
-  const std::string redirect = Shell("curl -s -o /dev/null -c " + Quoted(jar) +
-                                     " -w '%{http_code} %{redirect_url}' " + Quoted(handOver));
+  const std::string redirect = AsOwner("curl -s -o /dev/null -c " + Quoted(jar) +
+                                       " -w '%{http_code} %{redirect_url}' " + Quoted(handOver));
   EXPECT_EQ(redirect, "303 " + site + "/") << redirect;
-  const std::string demo = Shell("curl -s -b " + Quoted(jar) + " " + Quoted(site + "/"));
+  const std::string withCookie = "curl -s -b " + Quoted(jar) + " ";
+  const std::string demo = AsOwner(withCookie + Quoted(site + "/"));
   EXPECT_TRUE(Has(demo, "MySQL connected on port " + std::to_string(mysqlPort))) << demo;
-  const std::string pma =
-      Shell("curl -s -L -b " + Quoted(jar) + " " + Quoted(site + "/phpmyadmin/index.php"));
+  const std::string pma = AsOwner(withCookie + "-L " + Quoted(site + "/phpmyadmin/index.php"));
   EXPECT_TRUE(Has(pma, "Server version")) << pma.substr(0, 2000);
-  EXPECT_EQ(Shell("curl -s -b " + Quoted(jar) + " " + Quoted(site + "/socket.php")),
-            "mysqli as root@localhost\npdo 42");
-  // The site's own requests: with the visitor's cookies (WordPress's health check) they pass; without
-  // (WordPress's cron) they are refused like any other.
-  EXPECT_EQ(Shell("curl -s -b " + Quoted(jar) + " " + Quoted(site + "/loopback.php?with_cookies=1")),
-            "loopback 200");
-  EXPECT_EQ(Shell("curl -s -b " + Quoted(jar) + " " + Quoted(site + "/loopback.php")), "loopback 403");
+  EXPECT_EQ(AsOwner(withCookie + Quoted(site + "/socket.php")), "mysqli as root@localhost\npdo 42");
+  // The site's own requests: with the visitor's cookies (WordPress's health check) they pass;
+  // without (WordPress's cron) they are refused like any other.
+  EXPECT_EQ(AsOwner(withCookie + Quoted(site + "/loopback.php?with_cookies=1")), "loopback 200");
+  EXPECT_EQ(AsOwner(withCookie + Quoted(site + "/loopback.php")), "loopback 403");
   std::remove(jar.c_str());
   fs::remove_all(fs::path(passwordFile).parent_path());
 }
+
+INSTANTIATE_TEST_SUITE_P(Owners, SecondAccount, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool> &owner) {
+                           return owner.param ? "OrdinaryOwner" : "RootOwner";
+                         });
