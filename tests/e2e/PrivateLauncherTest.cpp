@@ -1,6 +1,7 @@
 // The launcher in the "only my account" mode: its own browser and an external one reach the site,
 // which refuses everything else.
 #include "E2eSupport.h"
+#include "stack/PrivateMode.h"
 
 #include <csignal>
 #include <filesystem>
@@ -40,12 +41,14 @@ int PortIn(const std::string &title)
   return std::regex_search(title, match, std::regex("port ([0-9]+)")) ? std::stoi(match[1]) : 0;
 }
 
+// Ends the launcher and removes the MySQL password its start kept for the installation.
 void EndLauncher(const TInstall &install)
 {
   for (const pid_t launcher : InstancesOf(install.Program()))
     kill(launcher, SIGTERM);
   EXPECT_TRUE(WaitUntil([&] { return InstancesOf(install.Program()).empty(); }, 30s, "the launcher to end"));
   EXPECT_TRUE(WaitUntil([&] { return ProcessesBelow(install.Root()).empty(); }, 5s, "the servers to end"));
+  fs::remove_all(fs::path(Corvala::MySqlRootPasswordPath(install.Program())).parent_path());
 }
 
 } // namespace
