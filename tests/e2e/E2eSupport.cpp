@@ -209,6 +209,23 @@ int TLauncher::IntValue(const std::string &key) const
   return std::atoi(Value(key).c_str());
 }
 
+bool TLauncher::Request(const std::string &line, const std::string &key)
+{
+  const std::string request = line + "\n";
+  if (write(toChild_, request.data(), request.size()) != static_cast<ssize_t>(request.size()))
+    return false;
+  for (std::string reply; ReadLine(reply);) {
+    lastLine_ = reply;
+    const size_t equals = reply.find('=');
+    if (equals == std::string::npos)
+      continue;
+    values_[reply.substr(0, equals)] = reply.substr(equals + 1);
+    if (reply.substr(0, equals) == key)
+      return true;
+  }
+  return false;
+}
+
 int TLauncher::Stop()
 {
   // A launcher that has already ended closed its end of the pipe; that is no reason to die here.

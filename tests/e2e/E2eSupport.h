@@ -60,6 +60,8 @@ public:
   std::string Value(const std::string &key) const;
   int IntValue(const std::string &key) const;
   const std::string &LastLine() const { return lastLine_; }
+  // Sends a request line and reads report lines until one for Key; false when none came.
+  bool Request(const std::string &line, const std::string &key);
   // Asks for the clean stop and waits for the exit; gives the exit code.
   int Stop();
   // SIGKILL, as when the launcher dies without any clean-up.

@@ -1,10 +1,14 @@
 // A launcher without a window, for the end-to-end tests and the benchmarks: it runs the server
 // stack's start-up, reports what it started on stdout, and stops the stack when it reads a line
-// on stdin, when stdin closes, or at SIGTERM, SIGINT or SIGHUP.
+// on stdin, when stdin closes, or at SIGTERM, SIGINT or SIGHUP. The line "build OUTPUT" copies the
+// stack into OUTPUT as the distribution build does, MySQL paused for the copy of its data, and
+// reports "copy_clock=" (when the data's copy began) and "built=" or "build_error=".
 // With CORVALA_DRIVER_TAKE_PORTS=mysql,apache (or one of them) it binds the ports those servers were
 // just started on, before they bind them themselves, as another program may, and holds them until
 // the stop.
+#include "packaging/DistributionBuild.h"
 #include "stack/ServerStack.h"
+#include "utils/Paths.h"
 #include "utils/PortHolder.h"
 
 #include <cerrno>
@@ -34,18 +38,37 @@ static void Report(const Corvala::TStackState &stack)
   std::fflush(stdout);
 }
 
-static void WaitForStopRequest()
+// The next line on stdin; empty at its end or at a signal.
+static std::string WaitForRequest(int signalFd)
+{
+  pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {signalFd, POLLIN, 0}};
+  std::string line;
+  for (;;) {
+    // Either source means stop; only an interrupted wait is retried.
+    if (poll(fds, 2, -1) < 0) {
+      if (errno == EINTR)
+        continue;
+      return {};
+    }
+    if (fds[1].revents != 0)
+      return {};
+    char c = 0;
+    if (read(STDIN_FILENO, &c, 1) != 1)
+      return {};
+    if (c == '\n')
+      return line;
+    line += c;
+  }
+}
+
+static int StopSignals()
 {
   sigset_t signals;
   sigemptyset(&signals);
   for (const int signal : {SIGTERM, SIGINT, SIGHUP})
     sigaddset(&signals, signal);
   sigprocmask(SIG_BLOCK, &signals, nullptr);
-  const int signalFd = signalfd(-1, &signals, SFD_CLOEXEC);
-  pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {signalFd, POLLIN, 0}};
-  // Either source means stop; only an interrupted wait is retried.
-  while (poll(fds, 2, -1) < 0 && errno == EINTR)
-    continue;
+  return signalfd(-1, &signals, SFD_CLOEXEC);
 }
 
 // Takes the ports of the servers named in Which ("mysql", "apache" or both; Apache's at every
@@ -76,6 +99,25 @@ static long long MonotonicNanoseconds()
   return now.tv_sec * 1000000000LL + now.tv_nsec;
 }
 
+static void BuildCopy(TServerStack &stack, const std::string &output)
+{
+  Corvala::TCreatedPaths created;
+  try {
+    const Corvala::TBuildHooks hooks{.HoldData = [&stack](const std::function<void()> &copy) {
+      stack.PauseMySql();
+      std::printf("copy_clock=%lld\n", MonotonicNanoseconds());
+      std::fflush(stdout);
+      copy();
+      stack.ResumeMySql();
+    }};
+    Corvala::CopyStack(AppUtils::GetAppPath(), "", "", output, hooks, created);
+    std::printf("built=%s\n", output.c_str());
+  } catch (const std::exception &error) {
+    std::printf("build_error=%s\n", error.what());
+  }
+  std::fflush(stdout);
+}
+
 int main()
 {
   std::printf("start_clock=%lld\n", MonotonicNanoseconds());
@@ -102,7 +144,10 @@ int main()
     return 2;
   }
   Report(stack.State());
-  WaitForStopRequest();
+  const int signalFd = StopSignals();
+  for (std::string request = WaitForRequest(signalFd); request.starts_with("build ");
+       request = WaitForRequest(signalFd))
+    BuildCopy(stack, request.substr(6));
   const long long stopBegin = MonotonicNanoseconds();
   stack.Stop();
   std::printf("stop_ms=%.1f\nstopped\n", (MonotonicNanoseconds() - stopBegin) / 1e6);
