@@ -5,6 +5,7 @@
 #include "maintenance/gui/MaintenanceCommands.h"
 #include "packaging/gui/DesktopEntryCommand.h"
 #include "packaging/gui/RebrandCommand.h"
+#include "shell/BrowserProfile.h"
 #include "shell/ErrorReport.h"
 #include "shell/EventPause.h"
 #include "shell/ExitWatch.h"
@@ -99,6 +100,9 @@ TStartupInfo StartupInfoOf(const TServerStack &servers)
   info.showStatusBar = IsFlagOn(servers.ReadConfigValue("statusbar"));
   info.fullScreen = IsFlagOn(servers.ReadConfigValue("fullscreen"));
   info.isCdRom = stack.IsCdRom;
+  // A distribution's customer gets no developer tools unless its maker keeps them on.
+  const std::string developerTools = servers.ReadConfigValue("devtools");
+  info.developerTools = developerTools.empty() ? !info.brand : IsFlagOn(developerTools);
   info.binFolder = stack.BinFolder;
   info.favoritesFile = GetAppPath() + "bin/Favorites.ini";
   info.splashProcessId = stack.SplashProcessId;
@@ -173,11 +177,20 @@ int RunLauncher(int argc, char **argv)
 
   auto applicationStep = std::make_optional<TTraceStep>("application");
   TCorvalaApplication application(argc, argv);
-  QApplication::setApplicationName("Corvala");
+  // The class of every window, by which task bars group and name them: a distribution's own title.
+  QApplication::setApplicationName(prepared && !stack.State().AppName.empty()
+                                       ? QString::fromStdString(stack.State().AppName)
+                                       : QString("Corvala"));
   // Every window, pop-ups and boxes included, carries the program's icon.
   QApplication::setWindowIcon(MainIcon());
   QApplication::setQuitOnLastWindowClosed(false);
   applicationStep.reset();
+  try {
+    BrowserProfile::Open(program);
+  } catch (const std::exception &error) {
+    // The pages still work, with a profile that forgets them at the end.
+    std::fprintf(stderr, "corvala: %s\n", error.what());
+  }
   auto formStep = std::make_optional<TTraceStep>("main window and browser engine");
   TfrmMain form(TStackHooks{[&stack] { stack.Stop(); }, [&stack] { stack.EndSplash(); },
                             [&stack] { Corvala::OpenStackTerminal(GetAppPath(), stack.State()); }});

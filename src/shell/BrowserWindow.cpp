@@ -1,6 +1,8 @@
 #include "shell/BrowserWindow.h"
 
 #include "shell/AddressHistory.h"
+#include "shell/DeveloperTools.h"
+#include "shell/FindBar.h"
 #include "shell/WebBrowser.h"
 #include "utils/Trim.h"
 
@@ -22,6 +24,8 @@
 
 namespace
 {
+
+bool developerToolsAllowed = true;
 
 QFont Tahoma8()
 {
@@ -178,8 +182,91 @@ void TBrowserWindow::AttachChrome()
           &TBrowserWindow::WebBrowser1CommandStateChange);
   connect(WebBrowser1, &TWebBrowser::ProgressChange, this, &TBrowserWindow::WebBrowser1ProgressChange);
 
-  // Key preview: F5 refreshes wherever the focus is in this window, the page included.
+  // Under the page, over the status bar.
+  findBar = new TFindBar(WebBrowser1, centralWidget());
+  clientColumn->addWidget(findBar);
+
+  // Key preview: the window's keys work wherever the focus is in this window, the page included.
   qApp->installEventFilter(this);
+}
+
+void TBrowserWindow::SetDeveloperToolsAllowed(bool allowed)
+{
+  developerToolsAllowed = allowed;
+}
+
+bool TBrowserWindow::DeveloperToolsAllowed()
+{
+  return developerToolsAllowed;
+}
+
+void TBrowserWindow::ToggleFullScreen()
+{
+  if (isFullScreen())
+    showNormal();
+  else
+    showFullScreen();
+}
+
+void TBrowserWindow::SelectAddressBox()
+{
+  if (!cboAddress->isVisible())
+    return;
+  cboAddress->setFocus(Qt::ShortcutFocusReason);
+  cboAddress->lineEdit()->selectAll();
+}
+
+bool TBrowserWindow::HandleWindowKey(const QKeyEvent &event)
+{
+  const int key = event.key();
+  const Qt::KeyboardModifiers modifiers =
+      event.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier);
+  const bool none = modifiers == Qt::NoModifier;
+  const bool ctrl =
+      modifiers == Qt::ControlModifier || modifiers == (Qt::ControlModifier | Qt::ShiftModifier);
+  const bool alt = modifiers == Qt::AltModifier;
+  if ((ctrl && key == Qt::Key_L) || (alt && key == Qt::Key_D) || (none && key == Qt::Key_F6)) {
+    SelectAddressBox();
+    return true;
+  }
+  if (alt && (key == Qt::Key_Left || key == Qt::Key_Right)) {
+    IgnoringErrors([this, key] { key == Qt::Key_Left ? WebBrowser1->GoBack() : WebBrowser1->GoForward(); });
+    return true;
+  }
+  if ((none && key == Qt::Key_F5) || (ctrl && key == Qt::Key_R)) {
+    IgnoringErrors([this] { WebBrowser1->Refresh(); });
+    return true;
+  }
+  // Esc stops a load; otherwise it belongs to the page.
+  if (none && key == Qt::Key_Escape && WebBrowser1->Busy()) {
+    WebBrowser1->Stop();
+    return true;
+  }
+  if (ctrl && key == Qt::Key_F) {
+    findBar->Open();
+    return true;
+  }
+  if (ctrl && (key == Qt::Key_Plus || key == Qt::Key_Equal)) {
+    WebBrowser1->ZoomIn();
+    return true;
+  }
+  if (ctrl && (key == Qt::Key_Minus || key == Qt::Key_Underscore)) {
+    WebBrowser1->ZoomOut();
+    return true;
+  }
+  if (ctrl && key == Qt::Key_0) {
+    WebBrowser1->ZoomReset();
+    return true;
+  }
+  if (none && key == Qt::Key_F11) {
+    ToggleFullScreen();
+    return true;
+  }
+  if (none && key == Qt::Key_F12 && developerToolsAllowed) {
+    OpenDeveloperTools(WebBrowser1);
+    return true;
+  }
+  return false;
 }
 
 void TBrowserWindow::ClearProgress()
@@ -219,10 +306,8 @@ bool TBrowserWindow::eventFilter(QObject *watched, QEvent *event)
       return true;
   }
   auto *widget = qobject_cast<QWidget *>(watched);
-  if (key == Qt::Key_F5 && widget && widget->window() == this) {
-    IgnoringErrors([this] { WebBrowser1->Refresh(); });
+  if (widget && widget->window() == this && HandleWindowKey(*static_cast<QKeyEvent *>(event)))
     return true;
-  }
   return QMainWindow::eventFilter(watched, event);
 }
 

@@ -12,7 +12,9 @@ class QProgressBar;
 class QStatusBar;
 class QToolBar;
 class QToolButton;
+class QKeyEvent;
 class QVBoxLayout;
+class TFindBar;
 class TWebBrowser;
 
 // What the main window and the pop-up windows share: a page view under a tool band (Back, Forward,
@@ -29,12 +31,19 @@ public:
   void GoToAddress();
 
   TWebBrowser *Browser() const { return WebBrowser1; }
+  TFindBar *FindBar() const { return findBar; }
+
+  // Whether F12 and the page's "Inspect" open the engine's developer tools (for every window).
+  static void SetDeveloperToolsAllowed(bool allowed);
+  static bool DeveloperToolsAllowed();
 
 protected:
   explicit TBrowserWindow(QWidget *parent = nullptr);
 
   // Where "Home" goes.
   virtual QString HomePage() const = 0;
+  // F11: full screen and back.
+  virtual void ToggleFullScreen();
 
   // Builds CoolBar1; AddMoreButtons puts the window's own tool buttons after Home.
   void CreateToolBand(const std::function<void()> &addMoreButtons = {});
@@ -72,6 +81,9 @@ protected:
   QProgressBar *ProgressBar1 = nullptr; // the load progress, over status panel 1
 
 private:
+  // The keys of a browser window, wherever the focus is in it: gives true when Key was one.
+  bool HandleWindowKey(const QKeyEvent &key);
+  void SelectAddressBox();
   // Whether Event, delivered to Watched, picks an item of the address list.
   bool IsListPick(QObject *watched, QEvent *event) const;
   void PlaceProgressBar();
@@ -81,4 +93,5 @@ private:
   void btnHomeClick();
 
   bool pickingFromList = false;
+  TFindBar *findBar = nullptr;
 };

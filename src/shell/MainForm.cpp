@@ -6,6 +6,7 @@
 #include "shell/EventPause.h"
 #include "shell/Favorites.h"
 #include "shell/PageDialogs.h"
+#include "shell/PageWatch.h"
 #include "shell/TrayIconMan.h"
 #include "shell/Vendor.h"
 #include "shell/WebBrowser.h"
@@ -31,6 +32,7 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QWebEnginePage>
 
 using namespace AppUtils;
 
@@ -44,7 +46,11 @@ const QStringList ToolbarEntriesHiddenWhenBranded = {"ToolButton1", "btnFavorite
 const QStringList TrayItemsHiddenWhenBranded = {
     "mnuTray_DownSize", "mnuTray_Settings", "mnuTray_Terminal", "mnuTray_Separator1", "mnuTray_Help",
     "mnuTray_Email",    "mnuTray_Website",  "mnuTray_About",    "mnuTray_Separator2"};
-// Kept in the tray only to exit, the window has nothing to show or hide.
+// How long a close waits for a page that neither agrees nor asks (a busy or slow renderer).
+constexpr int UnloadAnswerLimit = 3000;
+
+// Kept in the tray only to exit, the window has nothing to show or hide; without a tray icon, hiding
+// the window would leave no way back.
 const QStringList TrayItemsHiddenWhenKeptInTray = {"mnuTray_Show", "mnuTray_Separator0"};
 
 // Hides the menu's items whose object names are listed.
@@ -80,22 +86,28 @@ TfrmMain::TfrmMain(TStackHooks hooks, QWidget *parent) : TBrowserWindow(parent),
   connect(WebBrowser1, &TWebBrowser::TitleChange, this, &SetApplicationTitle);
   connect(WebBrowser1, &TWebBrowser::NewWindow, this, &TfrmMain::WebBrowser1NewWindow);
   connect(WebBrowser1, &TWebBrowser::WindowClosing, this, &TfrmMain::CloseApplication);
+  // "Stay" ends the close; "Leave" comes back as the page's close request.
+  connect(WebBrowser1->Dialogs(), &TPageDialogs::OpenChanged, this, [this](bool open) {
+    if (!open)
+      closeAsked = false;
+  });
   // The splash stays on top of every window: it would cover the box's buttons.
   connect(WebBrowser1->Dialogs(), &TPageDialogs::Opening, this, &TfrmMain::EndSplash);
 
   CreateStatusBar();
 
   CreateTrayMenu();
+  btnMenu->setMenu(mnuTray);
 
   tmrCloseSplash = new QTimer(this);
   tmrCloseSplash->setObjectName("tmrCloseSplash");
   connect(tmrCloseSplash, &QTimer::timeout, this, &TfrmMain::tmrCloseSplashTimer);
 
-  // A tray may appear after the start: looked for until the icon is up.
+  // A tray may appear after the start, and go away again (a panel restarts): watched all along.
   tmrTray = new QTimer(this);
   tmrTray->setObjectName("tmrTray");
   tmrTray->setInterval(500);
-  connect(tmrTray, &QTimer::timeout, this, [this] { UpdateTrayIcon(ShowTrayIcon); });
+  connect(tmrTray, &QTimer::timeout, this, &TfrmMain::WatchTray);
 
   connect(this, &TfrmMain::newWindowRequested, this,
           [this](QWebEngineNewWindowRequest &request, const QString &homeAddress) {
@@ -131,6 +143,10 @@ void TfrmMain::AddFavoritesAndRebrand()
   connect(btnFavorites, &QToolButton::clicked, this, [this] { RunCommand([this] { OrganizeFavorites(); }); });
   connect(btnBrand, &QToolButton::clicked, this, [this] { RunCommand([this] { emit rebrandRequested(); }); });
   connect(btnTerminal, &QToolButton::clicked, this, [this] { RunCommand([this] { OpenTerminal(); }); });
+
+  // Without a tray the tray menu's commands are here, at the end of the tool bar.
+  btnMenu = AddToolButton("btnMenu", "Menu", look->standardIcon(QStyle::SP_TitleBarMenuButton));
+  btnMenu->setPopupMode(QToolButton::InstantPopup);
 }
 
 void TfrmMain::CreateTrayMenu()
@@ -171,7 +187,7 @@ void TfrmMain::CreateTrayMenu()
   command(website, [this] { mnuTray_WebsiteClick(); });
   command(about, [this] { mnuTray_AboutClick(); });
   command(desktopEntry, [this] { emit desktopEntryRequested(); });
-  command(exit, [this] { CloseApplication(); });
+  command(exit, [this] { RequestClose(); });
 }
 
 QString TfrmMain::LocalAddress() const
@@ -213,6 +229,7 @@ void TfrmMain::ApplyBranding(const TStartupInfo &info)
     HideMenuItems(mnuTray, TrayItemsHiddenWhenBranded);
   }
 
+  SetDeveloperToolsAllowed(info.developerTools);
   ShowTrayIcon = info.showTrayIcon;
   ShowToolbar = info.showToolbar;
   ShowStatusBar = info.showStatusBar;
@@ -266,16 +283,42 @@ void TfrmMain::CompleteStartup(const TStartupInfo &info)
 void TfrmMain::PutUpTrayIcon()
 {
   UpdateTrayIcon(ShowTrayIcon);
-  if (ShowTrayIcon && !TrayIconMan)
+  if (ShowTrayIcon)
     tmrTray->start();
+  UpdateWindowMenu();
 }
 
 void TfrmMain::KeepRunningInTray()
 {
   // The only way out is the tray's Exit, so the icon is there whatever "trayicon" says.
   ShowTrayIcon = true;
-  HideMenuItems(mnuTray, TrayItemsHiddenWhenKeptInTray);
+  keptInTray = true;
   PutUpTrayIcon();
+}
+
+void TfrmMain::WatchTray()
+{
+  if (TrayIconMan && !QSystemTrayIcon::isSystemTrayAvailable()) {
+    // The tray went away (its panel ended): a hidden window would be out of reach.
+    IgnoringErrors([this] { delete TrayIconMan; });
+    TrayIconMan = nullptr;
+    if (Started && !keptInTray && !shuttingDown && isHidden())
+      ShowMainWindow(true);
+  }
+  UpdateTrayIcon(ShowTrayIcon);
+  UpdateWindowMenu();
+}
+
+void TfrmMain::UpdateWindowMenu()
+{
+  const bool trayShown = TrayIconMan != nullptr;
+  for (QAction *entry : tlbToolbar->actions())
+    if (tlbToolbar->widgetForAction(entry) == btnMenu)
+      entry->setVisible(!trayShown);
+  // Show/Hide needs an icon to come back by; with an external browser there is no window at all.
+  for (QAction *item : mnuTray->actions())
+    if (TrayItemsHiddenWhenKeptInTray.contains(item->objectName()))
+      item->setVisible(trayShown && !keptInTray);
 }
 
 void TfrmMain::BeginShutdown()
@@ -303,13 +346,13 @@ void TfrmMain::UpdateTrayIcon(bool enable)
   TrayIconMan = new TTrayIconMan(this);
   TrayIconMan->AddIcon(
       MainIcon, AppName, [this] { RunCommand([this] { ToggleMainWindow(); }); }, mnuTray);
-  tmrTray->stop();
 }
 
 void TfrmMain::HideToTrayIfMinimised()
 {
   // Only with an icon to come back by: without one the window would be out of reach.
-  if (!(Started && ShowTrayIcon && TrayIconMan && isMinimized() && isVisible()))
+  if (!(Started && ShowTrayIcon && TrayIconMan && QSystemTrayIcon::isSystemTrayAvailable() && isMinimized() &&
+        isVisible()))
     return;
   // Withdrawn while still iconic, the window would be iconified again by the window manager when it
   // is next shown.
@@ -346,6 +389,14 @@ void TfrmMain::ExitFullScreen()
     if (wasVisible)
       show();
   });
+}
+
+void TfrmMain::ToggleFullScreen()
+{
+  if (windowFlags() & Qt::FramelessWindowHint)
+    ExitFullScreen();
+  else
+    EnterFullScreen();
 }
 
 void TfrmMain::CloseApplication()
@@ -412,8 +463,27 @@ bool TfrmMain::event(QEvent *event)
 
 void TfrmMain::closeEvent(QCloseEvent *event)
 {
-  CloseApplication();
-  event->accept();
+  // The window stays until the page has let it go.
+  event->ignore();
+  RequestClose();
+}
+
+void TfrmMain::RequestClose()
+{
+  TPageDialogs *dialogs = WebBrowser1->Dialogs();
+  // A page that holds a box open or does not answer has nothing to say about its end.
+  if (shuttingDown || dialogs->Open() || WebBrowser1->Watch()->NotAnswering()) {
+    CloseApplication();
+    return;
+  }
+  closeAsked = true;
+  // Without a beforeunload handler the page agrees at once, and windowCloseRequested ends the
+  // program; with one, its box asks.
+  WebBrowser1->page()->triggerAction(QWebEnginePage::RequestClose);
+  QTimer::singleShot(UnloadAnswerLimit, this, [this] {
+    if (closeAsked && !WebBrowser1->Dialogs()->Open())
+      CloseApplication();
+  });
 }
 
 void TfrmMain::WebBrowser1NewWindow(QWebEngineNewWindowRequest &request)

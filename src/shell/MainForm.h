@@ -13,6 +13,7 @@
 class QAction;
 class QMenu;
 class QTimer;
+class QToolButton;
 class QWebEngineNewWindowRequest;
 class TTrayIconMan;
 
@@ -51,6 +52,9 @@ public:
   void ExitFullScreen();
   // Ends the message loop; destroying the window then stops the servers.
   void CloseApplication() override;
+  // The user's close (the close box, the tray's Exit): the page may first ask to stay, as a
+  // browser's does before unsaved work is lost; then CloseApplication().
+  void RequestClose();
   void ShowMainWindow(bool show);
   void ToggleMainWindow();
   void SetTrayNotifications(bool enabled) override;
@@ -95,6 +99,7 @@ signals:
 
 protected:
   QString HomePage() const override { return LocalAddress(); }
+  void ToggleFullScreen() override;
   bool event(QEvent *event) override;
   void closeEvent(QCloseEvent *event) override;
 
@@ -107,6 +112,10 @@ private:
   // Where pop-ups may go: the screen this window is on.
   TPopupArea PopupArea() const;
   void HideToTrayIfMinimised();
+  // The tray's comings and goings: its icon, the window brought back, the window's menu button.
+  void WatchTray();
+  // The tool bar's menu button stands in for a tray icon that is not shown.
+  void UpdateWindowMenu();
 
   void WebBrowser1NewWindow(QWebEngineNewWindowRequest &request);
   void tmrCloseSplashTimer();
@@ -127,4 +136,9 @@ private:
   bool commandRunning = false;
   QTimer *tmrTray;
   bool trayFinished = false;
+  // A close waits for the page's answer.
+  bool closeAsked = false;
+  // Running for an external browser: the tray icon is the only way to the program.
+  bool keptInTray = false;
+  QToolButton *btnMenu = nullptr;
 };

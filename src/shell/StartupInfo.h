@@ -7,16 +7,17 @@
 
 // What the start-up sequence hands to the main window once the servers run.
 struct TStartupInfo {
-  std::string appName;       // the configured title, as read (may be empty)
-  int apachePort = 0;        // the HTTP port in use
-  bool brand = true;         // "brand" is not "0": branded distribution
-  bool showTrayIcon = true;  // "trayicon" is not "0"
-  bool showToolbar = true;   // "toolbar" is not "0"
-  bool showStatusBar = true; // "statusbar" is not "0"
-  bool fullScreen = false;   // "fullscreen" is not "0"
-  bool isCdRom = false;      // the program runs from a CD-ROM
-  std::string binFolder;     // the bin folder in use
-  std::string favoritesFile; // where Favorites.ini is looked for
+  std::string appName;        // the configured title, as read (may be empty)
+  int apachePort = 0;         // the HTTP port in use
+  bool brand = true;          // "brand" is not "0": branded distribution
+  bool showTrayIcon = true;   // "trayicon" is not "0"
+  bool showToolbar = true;    // "toolbar" is not "0"
+  bool showStatusBar = true;  // "statusbar" is not "0"
+  bool fullScreen = false;    // "fullscreen" is not "0"
+  bool isCdRom = false;       // the program runs from a CD-ROM
+  bool developerTools = true; // F12 and "Inspect" open the engine's developer tools
+  std::string binFolder;      // the bin folder in use
+  std::string favoritesFile;  // where Favorites.ini is looked for
   AppUtils::TProcessId splashProcessId = 0;
 };
 

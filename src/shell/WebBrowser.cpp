@@ -1,12 +1,18 @@
 #include "shell/WebBrowser.h"
 
+#include "shell/BrowserProfile.h"
+#include "shell/BrowserWindow.h"
+#include "shell/DeveloperTools.h"
 #include "shell/PageDialogs.h"
 #include "shell/PageWatch.h"
 #include "shell/PopupFeatures.h"
 
 #include <QAction>
+#include <QContextMenuEvent>
 #include <QFrame>
+#include <QHash>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QResizeEvent>
@@ -16,6 +22,7 @@
 #include <QWebEngineNewWindowRequest>
 #include <QWebEnginePage>
 #include <QWebEngineRegisterProtocolHandlerRequest>
+#include <iterator>
 #include <stdexcept>
 #include <utility>
 
@@ -54,6 +61,16 @@ QString EndReason(int status)
   }
 }
 
+// The zoom steps browsers offer, and each site's zoom for this session.
+constexpr qreal ZoomSteps[] = {0.25, 0.33, 0.5,  0.67, 0.75, 0.8, 0.9, 1.0, 1.1,
+                               1.25, 1.5,  1.75, 2.0,  2.5,  3.0, 4.0, 5.0};
+QHash<QString, qreal> siteZoom;
+
+QString SiteOf(const QUrl &address)
+{
+  return address.host() + ':' + QString::number(address.port());
+}
+
 } // namespace
 
 // A page that drops script error reports while its browser is silent, and learns the features of
@@ -61,7 +78,10 @@ QString EndReason(int status)
 class TWebBrowser::TPage : public QWebEnginePage
 {
 public:
-  explicit TPage(TWebBrowser *browser) : QWebEnginePage(browser), windowOpens(this), owner(browser) {}
+  explicit TPage(TWebBrowser *browser)
+      : QWebEnginePage(BrowserProfile::Current(), browser), windowOpens(this), owner(browser)
+  {
+  }
 
   TWindowOpenReports windowOpens;
 
@@ -116,6 +136,8 @@ TWebBrowser::TWebBrowser(QWidget *parent) : QWebEngineView(parent), dialogs(new 
   });
   connect(watch, &TPageWatch::Ended, this, &TWebBrowser::ShowStopped);
   connect(ownPage, &QWebEnginePage::loadFinished, dialogs, &TPageDialogs::PageLoaded);
+  connect(ownPage, &QWebEnginePage::urlChanged, this,
+          [this](const QUrl &address) { setZoomFactor(siteZoom.value(SiteOf(address), 1.0)); });
 
   // The sites are local and the launcher has no place to ask: what a page asks for is refused at
   // once rather than left pending for ever.
@@ -196,6 +218,35 @@ void TWebBrowser::Refresh()
   Leave([this] { reload(); });
 }
 
+void TWebBrowser::ZoomIn()
+{
+  for (const qreal step : ZoomSteps)
+    if (step > zoomFactor() + 0.001) {
+      SetSiteZoom(step);
+      return;
+    }
+}
+
+void TWebBrowser::ZoomOut()
+{
+  for (auto step = std::rbegin(ZoomSteps); step != std::rend(ZoomSteps); ++step)
+    if (*step < zoomFactor() - 0.001) {
+      SetSiteZoom(*step);
+      return;
+    }
+}
+
+void TWebBrowser::ZoomReset()
+{
+  SetSiteZoom(1.0);
+}
+
+void TWebBrowser::SetSiteZoom(qreal factor)
+{
+  siteZoom.insert(SiteOf(url()), factor);
+  setZoomFactor(factor);
+}
+
 void TWebBrowser::Leave(const std::function<void()> &navigation)
 {
   dialogs->CancelOpen();
@@ -265,6 +316,26 @@ void TWebBrowser::ShowStopped(int status, int exitCode)
   readyState = READYSTATE_COMPLETE;
   emit ProgressChange(0, 100);
   emit TitleChange(title().isEmpty() ? "Page stopped working" : title() + " (stopped working)");
+}
+
+void TWebBrowser::contextMenuEvent(QContextMenuEvent *event)
+{
+  QMenu *menu = createStandardContextMenu();
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  // The engine's own entry needs tools that are already open; ours opens them.
+  menu->removeAction(pageAction(QWebEnginePage::InspectElement));
+  if (TBrowserWindow::DeveloperToolsAllowed()) {
+    menu->addSeparator();
+    QAction *inspect = menu->addAction("Inspect");
+    inspect->setObjectName("mnuInspect");
+    connect(inspect, &QAction::triggered, this, [this] {
+      OpenDeveloperTools(this);
+      // The tools select the element the menu was opened on.
+      page()->triggerAction(QWebEnginePage::InspectElement);
+    });
+  }
+  emit ContextMenuOpening(menu);
+  menu->popup(event->globalPos());
 }
 
 void TWebBrowser::resizeEvent(QResizeEvent *event)

@@ -6,6 +6,7 @@
 #include <functional>
 
 class QLabel;
+class QMenu;
 class QMessageBox;
 class QWebEngineNewWindowRequest;
 class TPageDialogs;
@@ -33,6 +34,11 @@ public:
   void Stop();
   // Navigates to HomeAddress (when one is set).
   void GoHome();
+  // Zoom in and out by the usual steps, or back to 100 %; kept for the page's site (host and port)
+  // for this session, and taken up again by every page of that site.
+  void ZoomIn();
+  void ZoomOut();
+  void ZoomReset();
 
   bool Busy() const { return busy; }
   TReadyState ReadyState() const { return readyState; }
@@ -50,6 +56,8 @@ public:
   QWidget *StoppedPanel() const { return stoppedPanel; }
 
 signals:
+  // The page's context menu is about to show: its owners may add their entries.
+  void ContextMenuOpening(QMenu *menu);
   void StatusTextChange(const QString &text);
   void TitleChange(const QString &text);
   void CommandStateChange(int command, bool enable);
@@ -59,6 +67,7 @@ signals:
 
 protected:
   void resizeEvent(QResizeEvent *event) override;
+  void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
   class TPage;
@@ -67,6 +76,7 @@ private:
   // renderer first, since it would never give way to the new page.
   void Leave(const std::function<void()> &navigation);
   void ShowStopped(int status, int exitCode);
+  void SetSiteZoom(qreal factor);
   void AskAboutHang();
 
   bool busy = false;
