@@ -375,3 +375,29 @@ INSTANTIATE_TEST_SUITE_P(Owners, SecondAccount, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool> &owner) {
                            return owner.param ? "OrdinaryOwner" : "RootOwner";
                          });
+
+TEST_F(PrivacyTest, TurningTheModeOffGivesRootOverTcpItsEmptyPasswordBackOnce)
+{
+  const std::string tcpRootPassword =
+      "SELECT authentication_string FROM mysql.user WHERE User = 'root' AND Host = '127.0.0.1'";
+  Start(true);
+  const std::string passwordFile = launcher->Value("mysql_password_file");
+  EXPECT_TRUE(Has(Shell(TcpSql(mysqlPort, "SELECT 1")), "ERROR 1045"));
+  EXPECT_NE(Shell(SocketSql(socket, tcpRootPassword)), "\n");
+  EXPECT_EQ(launcher->Stop(), 0);
+  launcher.reset();
+
+  Start(false);
+  EXPECT_EQ(Shell(TcpSql(mysqlPort, "SELECT 1")), "1\n");
+  EXPECT_EQ(Shell(SocketSql(socket, tcpRootPassword)), "\n");
+  EXPECT_FALSE(fs::exists(passwordFile));
+  // Once given back, a password the user sets is the user's: the next start leaves it alone.
+  EXPECT_EQ(Shell(SocketSql(socket, "ALTER USER 'root'@'127.0.0.1' IDENTIFIED BY 'mine'")), "");
+  const std::string mine = Shell(SocketSql(socket, tcpRootPassword));
+  EXPECT_EQ(launcher->Stop(), 0);
+  launcher.reset();
+  Start(false);
+  EXPECT_EQ(Shell(SocketSql(socket, tcpRootPassword)), mine);
+  EXPECT_NE(mine, "\n");
+  fs::remove_all(fs::path(passwordFile).parent_path());
+}
