@@ -166,7 +166,7 @@ std::string WriteDesktopEntry(const TDesktopProgram &program)
   const std::string data = DesktopDataFolder();
   // One entry per program path: another tree of the same title gets its own.
   const std::string id = FilePrefix + Md5Hex(program.ProgramPath).substr(0, 12);
-  const std::string desktopFile = data + "/applications/" + id + ".desktop";
+  std::string desktopFile = data + "/applications/" + id + ".desktop";
   std::vector<std::string> written;
   try {
     for (const auto &[size, png] : program.Icons) {
