@@ -262,7 +262,7 @@ TEST_F(PrivacyTest, MySqlFileFunctionsWorkOnlyInTheirPrivateFolder)
     EXPECT_EQ(ModeOf(entry.path()) & 077, 0u) << entry.path();
 }
 
-TEST_F(PrivacyTest, WorkFolderSocketProfileAndLockAreTheOwnersOnly)
+TEST_F(PrivacyTest, WorkFolderSocketAndLockAreTheOwnersOnly)
 {
   Start(false);
   struct stat folder {

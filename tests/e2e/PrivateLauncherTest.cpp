@@ -2,12 +2,14 @@
 // which refuses everything else.
 #include "E2eSupport.h"
 #include "stack/PrivateMode.h"
+#include "utils/Md5.h"
 
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <regex>
+#include <sys/stat.h>
 
 using namespace E2e;
 namespace fs = std::filesystem;
@@ -41,6 +43,15 @@ int PortIn(const std::string &title)
   return std::regex_search(title, match, std::regex("port ([0-9]+)")) ? std::stoi(match[1]) : 0;
 }
 
+// The launcher's browser profile: "<data>/corvala/profiles/<MD5 of the program's path>".
+std::string ProfileFolder(const std::string &program)
+{
+  const char *data = std::getenv("XDG_DATA_HOME");
+  const std::string root =
+      data != nullptr && data[0] == '/' ? data : std::string(std::getenv("HOME")) + "/.local/share";
+  return root + "/corvala/profiles/" + AppUtils::Md5Hex(program);
+}
+
 // Ends the launcher and removes the MySQL password its start kept for the installation.
 void EndLauncher(const TInstall &install)
 {
@@ -70,7 +81,13 @@ TEST(PrivateLauncher, ItsOwnBrowserCarriesTheKeyAndOthersAreRefused)
   const THttpReply other = HttpGet(PortIn(title), "/");
   EXPECT_EQ(other.status, 403) << title;
   EXPECT_NE(other.body.find("open only to the account that started it"), std::string::npos) << other.body;
+  // The browser's profile, which keeps the cookie, is the owner's alone.
+  struct stat profile {
+  };
+  ASSERT_EQ(stat(ProfileFolder(install.Program()).c_str(), &profile), 0);
+  EXPECT_EQ(profile.st_mode & 0777, 0700u);
   EndLauncher(install);
+  fs::remove_all(ProfileFolder(install.Program()));
 }
 
 TEST(PrivateLauncher, TheExternalBrowserGetsTheKeyOnceInTheAddressAndReachesTheSite)
