@@ -1,0 +1,190 @@
+#include "MainFormFixture.h"
+#include "OutDir.h"
+#include "shell/FindBar.h"
+#include "shell/PageDialogs.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+#include <QWebEngineView>
+
+namespace
+{
+
+// The keys, find bar, zoom, developer tools and close of the browser window, as a user meets them.
+class BrowserHabitsTest : public MainFormTest
+{
+protected:
+  void SetUp() override
+  {
+    server.SetPage("/needles", TitledPage("Needles", "needle one, needle two, needle three"));
+  }
+
+  void TearDown() override
+  {
+    for (QWidget *widget : QApplication::topLevelWidgets())
+      if (widget->objectName() == "frmDeveloperTools")
+        widget->deleteLater();
+  }
+
+  // A key pressed where the focus is in the window (the page, unless a key moved it).
+  void PressInWindow(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+  {
+    QWidget *focus = QApplication::focusWidget();
+    QWidget *target = focus && focus->window() == form.get() ? focus : Browser()->focusProxy();
+    QKeyEvent press(QEvent::KeyPress, key, modifiers);
+    QApplication::sendEvent(target, &press);
+  }
+
+  // Focus in the page, as after a click into it.
+  void FocusThePage()
+  {
+    form->activateWindow();
+    Browser()->setFocus();
+    ASSERT_TRUE(WaitUntil([&] { return Browser()->focusProxy() && Browser()->focusProxy()->hasFocus(); }, 10s,
+                          "the focus in the page"));
+  }
+
+  bool AddressSelected() const
+  {
+    return Address()->lineEdit()->hasFocus() &&
+           Address()->lineEdit()->selectedText() == Address()->currentText();
+  }
+};
+
+} // namespace
+
+TEST_F(BrowserHabitsTest, AddressHistoryReloadAndStopKeysWorkFromThePage)
+{
+  Start();
+  Visit("/p1", "Page 1");
+  Visit("/p2", "Page 2");
+  for (const auto &[key, modifiers] : std::vector<std::pair<int, Qt::KeyboardModifiers>>{
+           {Qt::Key_L, Qt::ControlModifier}, {Qt::Key_D, Qt::AltModifier}, {Qt::Key_F6, Qt::NoModifier}}) {
+    FocusThePage();
+    PressInWindow(key, modifiers);
+    EXPECT_TRUE(AddressSelected()) << key;
+  }
+
+  FocusThePage();
+  PressInWindow(Qt::Key_Left, Qt::AltModifier);
+  EXPECT_TRUE(
+      WaitUntil([&] { return form->windowTitle() == "Page 1" && Complete(); }, 30s, "back to Page 1"));
+  FocusThePage();
+  PressInWindow(Qt::Key_Right, Qt::AltModifier);
+  EXPECT_TRUE(
+      WaitUntil([&] { return form->windowTitle() == "Page 2" && Complete(); }, 30s, "forward to Page 2"));
+
+  const int before = server.Requests("/p2");
+  FocusThePage();
+  PressInWindow(Qt::Key_R, Qt::ControlModifier);
+  EXPECT_TRUE(
+      WaitUntil([&] { return server.Requests("/p2") == before + 1 && Complete(); }, 30s, "the reload"));
+}
+
+TEST_F(BrowserHabitsTest, TheFindBarCountsAndWalksTheMatchesAndEscClosesIt)
+{
+  Start();
+  Visit("/needles", "Needles");
+  FocusThePage();
+  PressInWindow(Qt::Key_F, Qt::ControlModifier);
+  TFindBar *bar = form->FindBar();
+  ASSERT_TRUE(bar->isVisible());
+  auto *text = bar->findChild<QLineEdit *>("edtFind");
+  ASSERT_TRUE(text->hasFocus());
+  text->setText("needle");
+  emit text->textEdited("needle");
+  EXPECT_TRUE(WaitUntil([&] { return bar->MatchText() == "1 of 3"; }, 30s, "the first of three matches"));
+  QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  QApplication::sendEvent(text, &enter);
+  EXPECT_TRUE(WaitUntil([&] { return bar->MatchText() == "2 of 3"; }, 30s, "the second match"));
+  QKeyEvent back(QEvent::KeyPress, Qt::Key_Return, Qt::ShiftModifier);
+  QApplication::sendEvent(text, &back);
+  EXPECT_TRUE(WaitUntil([&] { return bar->MatchText() == "1 of 3"; }, 30s, "the first match again"));
+  SaveScreenshot("find-bar.png");
+
+  text->setText("haystack");
+  emit text->textEdited("haystack");
+  EXPECT_TRUE(WaitUntil([&] { return bar->MatchText() == "No matches"; }, 30s, "no match"));
+  QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QApplication::sendEvent(text, &escape);
+  EXPECT_FALSE(bar->isVisible());
+}
+
+TEST_F(BrowserHabitsTest, ZoomKeysStepAndTheSiteKeepsItsZoomForTheSession)
+{
+  Start();
+  Visit("/p1", "Page 1");
+  FocusThePage();
+  PressInWindow(Qt::Key_Plus, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_DOUBLE_EQ(Browser()->zoomFactor(), 1.1);
+  PressInWindow(Qt::Key_Equal, Qt::ControlModifier);
+  EXPECT_DOUBLE_EQ(Browser()->zoomFactor(), 1.25);
+  // Another page of the same site keeps the zoom.
+  Visit("/p2", "Page 2");
+  EXPECT_TRUE(
+      WaitUntil([&] { return qFuzzyCompare(Browser()->zoomFactor(), 1.25); }, 10s, "the site's zoom"));
+  FocusThePage();
+  PressInWindow(Qt::Key_Minus, Qt::ControlModifier);
+  PressInWindow(Qt::Key_Minus, Qt::ControlModifier);
+  PressInWindow(Qt::Key_Minus, Qt::ControlModifier);
+  EXPECT_DOUBLE_EQ(Browser()->zoomFactor(), 0.9);
+  PressInWindow(Qt::Key_0, Qt::ControlModifier);
+  EXPECT_DOUBLE_EQ(Browser()->zoomFactor(), 1.0);
+}
+
+TEST_F(BrowserHabitsTest, F11TogglesFullScreenAndF12OpensTheDeveloperTools)
+{
+  Start();
+  FocusThePage();
+  PressInWindow(Qt::Key_F11);
+  EXPECT_TRUE(form->windowFlags() & Qt::FramelessWindowHint);
+  PressInWindow(Qt::Key_F11);
+  EXPECT_FALSE(form->windowFlags() & Qt::FramelessWindowHint);
+
+  PressInWindow(Qt::Key_F12);
+  QWidget *tools = nullptr;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        for (QWidget *widget : QApplication::topLevelWidgets())
+          if (widget->objectName() == "frmDeveloperTools" && widget->isVisible())
+            tools = widget;
+        return tools != nullptr;
+      },
+      30s, "the developer tools' window"));
+  EXPECT_EQ(Browser()->page()->devToolsPage(),
+            tools->findChild<QWebEngineView *>("DeveloperToolsView")->page());
+  // Asked again, the same window comes forward.
+  PressInWindow(Qt::Key_F12);
+  int windows = 0;
+  for (QWidget *widget : QApplication::topLevelWidgets())
+    windows += widget->objectName() == "frmDeveloperTools" ? 1 : 0;
+  EXPECT_EQ(windows, 1);
+}
+
+TEST_F(BrowserHabitsTest, ABrandWithoutDeveloperToolsIgnoresF12)
+{
+  info.brand = true;
+  info.developerTools = false;
+  Start();
+  FocusThePage();
+  PressInWindow(Qt::Key_F12);
+  EXPECT_EQ(Browser()->page()->devToolsPage(), nullptr);
+}
+
+TEST_F(BrowserHabitsTest, WithoutATrayIconTheToolBarCarriesTheTrayMenu)
+{
+  info.showTrayIcon = false;
+  Start();
+  auto *menuButton = Find<QToolButton>("btnMenu");
+  EXPECT_TRUE(menuButton->isVisible());
+  EXPECT_EQ(menuButton->menu(), form->mnuTray);
+  // Hiding the window there would leave no way back to it.
+  EXPECT_FALSE(TrayItem("mnuTray_Show")->isVisible());
+  EXPECT_TRUE(TrayItem("mnuTray_Settings")->isVisible());
+  EXPECT_TRUE(TrayItem("mnuTray_About")->isVisible());
+  EXPECT_TRUE(TrayItem("mnuTray_Exit")->isVisible());
+}
