@@ -15,27 +15,32 @@ using namespace AppUtils;
 namespace
 {
 
-// The square images of the program's main icon as PNG files by size.
+// The square images of the program's main icon as PNG files by size; of several images of a size
+// the one with the most colours (the later one when the reader gives them alike: icon files list
+// a size's deeper images after its shallower ones).
 std::map<int, std::string> MainIconImages(const std::string &program)
 {
+  std::map<int, QImage> best;
+  if (const auto icon = ReadIconResource(program, TResName("MAINICON"))) {
+    QByteArray bytes = QByteArray::fromStdString(*icon);
+    QBuffer buffer(&bytes);
+    QImageReader reader(&buffer, "ico");
+    for (int index = 0; index < reader.imageCount() && reader.jumpToImage(index); ++index) {
+      const QImage image = reader.read();
+      if (image.isNull() || image.width() != image.height())
+        continue;
+      const auto kept = best.find(image.width());
+      if (kept == best.end() || image.bitPlaneCount() >= kept->second.bitPlaneCount())
+        best[image.width()] = image;
+    }
+  }
   std::map<int, std::string> images;
-  const auto icon = ReadIconResource(program, TResName("MAINICON"));
-  if (!icon)
-    return images;
-  QByteArray bytes = QByteArray::fromStdString(*icon);
-  QBuffer buffer(&bytes);
-  QImageReader reader(&buffer, "ico");
-  for (int index = 0; index < reader.imageCount(); ++index) {
-    if (!reader.jumpToImage(index))
-      break;
-    const QImage image = reader.read();
-    if (image.isNull() || image.width() != image.height() || images.contains(image.width()))
-      continue;
+  for (const auto &[size, image] : best) {
     QByteArray png;
     QBuffer out(&png);
     out.open(QIODevice::WriteOnly);
     if (image.save(&out, "PNG"))
-      images[image.width()] = png.toStdString();
+      images[size] = png.toStdString();
   }
   return images;
 }

@@ -2,6 +2,7 @@
 #include "packaging/gui/DesktopEntryCommand.h"
 
 #include "ModalWatcher.h"
+#include "packaging/BuildTree.h"
 #include "utils/TestSupport.h"
 
 #include <QImage>
@@ -158,4 +159,36 @@ TEST_F(DesktopEntry, AMovedTreeIsNoticedAndItsEntryUpdatedWhenTheUserAgrees)
   EXPECT_EQ(DesktopEntryCaption(Title, launcher), "Remove from Applications &Menu");
   RunDesktopEntryCommand(Title, launcher);
   EXPECT_EQ(Files(), before);
+}
+
+// A distribution's entry: its title, its runme, and its icon (the CD icon here) at each size it
+// carries, the deepest image of each.
+TEST_F(DesktopEntry, ADistributionsEntryStartsItsRunmeUnderItsTitleWithItsIcon)
+{
+  TBuildTree tree;
+  Corvala::TBrandSettings settings = tree.Settings();
+  settings.Title = "Acme Shop";
+  const std::string runme = Corvala::MakeDistribution(tree.Source(), settings) + "/runme";
+  RunDesktopEntryCommand(settings.Title, runme);
+
+  ASSERT_EQ(OwnEntries().size(), 1u);
+  const std::string desktopFile = OwnEntries()[0];
+  const auto validation = RunCommand("desktop-file-validate " + ShellQuoted(desktopFile));
+  EXPECT_EQ(validation.ExitCode, 0) << validation.Output;
+  EXPECT_EQ(ExecProgram(desktopFile), runme);
+  EXPECT_NE(TestSupport::ReadBytes(desktopFile).find("\nName=Acme Shop\n"), std::string::npos);
+  const std::string id = fs::path(desktopFile).stem().string();
+  for (const int size : {16, 32, 48}) {
+    const QImage image(root.File("data/icons/hicolor/" + std::to_string(size) + "x" + std::to_string(size) +
+                                 "/apps/" + id + ".png")
+                           .c_str());
+    EXPECT_EQ(image.size(), QSize(size, size));
+    // The 4-bit image of a size has at most 16 colours and transparency.
+    std::set<QRgb> colours;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x)
+        colours.insert(image.pixel(x, y));
+    EXPECT_GT(colours.size(), 17u) << size << " px is not the deepest image";
+  }
+  EXPECT_FALSE(fs::exists(root.File("data/icons/hicolor/64x64")));
 }
