@@ -5,6 +5,7 @@
 #include "utils/FileTree.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <stdexcept>
@@ -50,7 +51,51 @@ static constexpr char KeyMissingText[] =
     "This site is open only to the account that started it: open it from that account's launcher. "
     "(The request carried no valid key of this start.)";
 
-std::string SiteKeyRules(const std::string &key)
+// A text as one single-quoted shell word.
+static std::string ShellQuoted(const std::string &text)
+{
+  std::string word = "'";
+  for (const char c : text)
+    word += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return word + "'";
+}
+
+std::string ServerPeerScript(const std::string &apacheExePath, int apachePort)
+{
+  // /proc/net/tcp gives each socket's addresses as little-endian hexadecimal IPv4 and big-endian
+  // hexadecimal port, and its inode in the tenth column; the process holding that inode has it
+  // among its descriptors.
+  char server[32];
+  std::snprintf(server, sizeof server, "0100007F:%04X", apachePort);
+  return "#!/bin/sh\n"
+         "# For each client port of a loopback connection to the site, one a line: \"server\" when "
+         "the client is\n"
+         "# a process of this site's Apache (its PHP requesting its own address), else \"none\".\n"
+         "apache=$(readlink -f " +
+         ShellQuoted(apacheExePath) +
+         ")\n"
+         "while read -r port; do\n"
+         "  answer=none\n"
+         "  client=$(printf '0100007F:%04X' \"$port\" 2>/dev/null)\n"
+         "  inode=$(awk -v c=\"$client\" '$2 == c && $3 == \"" +
+         server +
+         "\" { print $10; exit }' /proc/net/tcp)\n"
+         "  if [ -n \"$inode\" ]; then\n"
+         "    for pid in $(find /proc/[0-9]*/fd -lname \"socket:\\[$inode\\]\" 2>/dev/null | cut -d/ -f3); "
+         "do\n"
+         "      [ \"$(readlink \"/proc/$pid/exe\")\" = \"$apache\" ] && answer=server\n"
+         "    done\n"
+         "  fi\n"
+         "  echo \"$answer\"\n"
+         "done\n";
+}
+
+std::string ServerPeerScriptPath(const std::string &workFolder)
+{
+  return workFolder + "/server-peer.sh";
+}
+
+std::string SiteKeyRules(const std::string &key, const std::string &workFolder)
 {
   if (key.find_first_not_of("0123456789abcdef") != std::string::npos)
     throw std::runtime_error("The site's key may hold hexadecimal digits only");
@@ -66,7 +111,19 @@ std::string SiteKeyRules(const std::string &key)
   line("RewriteCond %{QUERY_STRING} " + inQuery);
   line("RewriteRule ^ %{REQUEST_URI} [R=303,QSD,L,CO=" + name + ":" + key +
        ":%{SERVER_NAME}:0:/:false:true]");
+  // The site's own PHP requests its own address without the visitor's cookies (WordPress's cron):
+  // a loopback client that is one of Apache's own processes is let in.
+  // Apache splits the program's command line as a shell would, quotes grouping.
+  std::string script;
+  for (const char c : ServerPeerScriptPath(workFolder)) {
+    if (c == '"' || c == '\'')
+      script += '\\';
+    script += c;
+  }
+  line("RewriteMap corvala_peer " + QuotedArgument("prg:/bin/sh \"" + script + "\""));
   line("RewriteCond %{HTTP_COOKIE} !" + inCookie);
+  line("RewriteCond %{REMOTE_ADDR} !=127.0.0.1 [OR]");
+  line("RewriteCond ${corvala_peer:%{REMOTE_PORT}} !=server");
   line("RewriteRule ^ - [F]");
   line("<If \"%{HTTP_COOKIE} !~ /" + inCookie + "/\">");
   line(std::string("ErrorDocument 403 \"") + KeyMissingText);
@@ -114,7 +171,7 @@ std::string ApacheConfigText(const TStackSetup &setup)
   line("AllowOverride All");
   line("</Directory>");
   if (!setup.siteKey.empty())
-    text += SiteKeyRules(setup.siteKey);
+    text += SiteKeyRules(setup.siteKey, setup.workFolder);
   return text;
 }
 
@@ -152,6 +209,9 @@ std::string WriteApacheConfig(const TStackSetup &setup)
     AppUtils::CopyFolder(setup.appPath + "www", setup.workFolder);
     AppUtils::SetTreeReadOnly(setup.workFolder + "/www", false);
   }
+  if (!setup.siteKey.empty())
+    WriteWholeFile(ServerPeerScriptPath(setup.workFolder),
+                   ServerPeerScript(setup.binFolder + "/Apache/Apache", setup.apachePort));
   WriteWholeFile(path, ApacheConfigText(setup));
   return path;
 }

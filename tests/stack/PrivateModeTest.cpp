@@ -3,10 +3,21 @@
 
 #include "utils/TestSupport.h"
 
+#include <arpa/inet.h>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <spawn.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
 
 using namespace Corvala;
 using namespace TestSupport;
@@ -71,9 +82,88 @@ TEST(PrivateMode, ApacheWantsTheKeyOnlyWhenOneIsSet)
   const std::string open = ApacheConfigText(setup);
   EXPECT_EQ(open.find("corvala_key"), std::string::npos);
   setup.siteKey = "0123456789abcdef0123456789abcdef";
-  const std::string rules = SiteKeyRules(setup.siteKey);
+  const std::string rules = SiteKeyRules(setup.siteKey, setup.workFolder);
   EXPECT_EQ(ApacheConfigText(setup), open + rules);
   EXPECT_NE(rules.find("RewriteRule ^ - [F]"), std::string::npos);
+  // The program's path is grouped by quotes, as Apache splits its command line.
+  EXPECT_NE(SiteKeyRules(setup.siteKey, "/tmp/a b")
+                .find("RewriteMap corvala_peer \"prg:/bin/sh \\\"/tmp/a b/server-peer.sh\\\"\""),
+            std::string::npos);
   EXPECT_NE(rules.find("CO=corvala_key:" + setup.siteKey + ":"), std::string::npos);
-  EXPECT_THROW(SiteKeyRules("0123 \" x"), std::runtime_error);
+  EXPECT_THROW(SiteKeyRules("0123 \" x", "/tmp/w"), std::runtime_error);
+}
+
+namespace
+{
+// A loopback listener on a port of the system's choice.
+int Listen(int &port)
+{
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 || listen(fd, 5) != 0 ||
+      getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+    return -1;
+  port = ntohs(address.sin_port);
+  return fd;
+}
+
+// Accepts the next connection and gives the client's port.
+int AcceptedClientPort(int listener, int &connection)
+{
+  sockaddr_in peer{};
+  socklen_t length = sizeof peer;
+  connection = accept4(listener, reinterpret_cast<sockaddr *>(&peer), &length, SOCK_CLOEXEC);
+  return connection < 0 ? -1 : ntohs(peer.sin_port);
+}
+} // namespace
+
+// The real script over the kernel's tables: a client running the server's program is the server's
+// own; another process's connection, the test's own here, is not, and neither is a port nobody uses.
+TEST(ServerPeerScript, KnowsTheServersOwnClientsByTheirProgram)
+{
+  const std::string program = "/usr/bin/curl";
+  if (access(program.c_str(), X_OK) != 0)
+    GTEST_SKIP() << "curl is not installed";
+  TScratchFolder root;
+  int port = 0;
+  const int listener = Listen(port);
+  ASSERT_GE(listener, 0);
+  const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/";
+  const char *arguments[] = {"curl", "-s", "-m", "60", url.c_str(), nullptr};
+  pid_t client = 0;
+  ASSERT_EQ(posix_spawn(&client, program.c_str(), nullptr, nullptr, const_cast<char **>(arguments), environ),
+            0);
+  int programConnection = -1;
+  const int programPort = AcceptedClientPort(listener, programConnection);
+  const int own = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  ASSERT_EQ(connect(own, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+  int ownConnection = -1;
+  const int ownPort = AcceptedClientPort(listener, ownConnection);
+  ASSERT_GT(programPort, 0);
+  ASSERT_GT(ownPort, 0);
+
+  const std::string script = root.File("server-peer.sh");
+  std::ofstream(script) << ServerPeerScript(program, port);
+  const std::string command = "printf '%s\\n' " + std::to_string(programPort) + " " +
+                              std::to_string(ownPort) + " 1 x | /bin/sh '" + script + "'";
+  FILE *pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string answers;
+  char buffer[256];
+  while (fgets(buffer, sizeof buffer, pipe) != nullptr)
+    answers += buffer;
+  pclose(pipe);
+  EXPECT_EQ(answers, "server\nnone\nnone\nnone\n");
+
+  kill(client, SIGTERM);
+  waitpid(client, nullptr, 0);
+  for (const int fd : {programConnection, ownConnection, own, listener})
+    close(fd);
 }
