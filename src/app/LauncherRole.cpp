@@ -19,9 +19,11 @@
 #include "stack/StackTerminal.h"
 #include "utils/ExeResources.h"
 #include "utils/ExitSignals.h"
+#include "utils/Md5.h"
 #include "utils/Paths.h"
 #include "utils/Process.h"
 #include "utils/ProcessFamily.h"
+#include "utils/SingleInstance.h"
 #include "utils/StartupTrace.h"
 #include "widgets/MessageBox.h"
 
@@ -47,6 +49,8 @@ constexpr auto ExternalBrowserFirstPause = std::chrono::milliseconds(5000);
 constexpr auto ExternalBrowserPoll = std::chrono::milliseconds(330);
 // How often the launcher looks whether its servers still run.
 constexpr auto ServerWatchInterval = std::chrono::milliseconds(2000);
+// How often the window looks for a later start's request to come forward.
+constexpr auto ShowRequestInterval = std::chrono::milliseconds(300);
 
 QIcon MainIcon()
 {
@@ -166,8 +170,13 @@ int RunLauncher(int argc, char **argv)
   std::exception_ptr startFailure;
   bool prepared = false;
   try {
-    if (stack.Prepare() == TServerStack::TStartResult::AlreadyRunning)
+    if (stack.Prepare() == TServerStack::TStartResult::AlreadyRunning) {
+      // A second start brings the running instance's window forward, as desktop programs do.
+      RequestShow(Md5Hex(program));
       TerminateCurrentProcess();
+    }
+    // One left by a start that came while no instance ran would show the window for nothing.
+    TakeShowRequest(Md5Hex(program));
     prepared = true;
     const TTraceStep step("servers started");
     stack.StartServers();
@@ -283,13 +292,20 @@ int RunLauncher(int argc, char **argv)
   form.EndWarmUp();
   // A request that arrived while nothing read events is seen here.
   QCoreApplication::processEvents();
+  QTimer showRequests;
   if (runLoop && !exitRequest.requested) {
     if (showWindow) {
       const TTraceStep step("window shown");
       form.show();
+      QObject::connect(&showRequests, &QTimer::timeout, [&form, name = Md5Hex(program)] {
+        if (TakeShowRequest(name) && !form.ShuttingDown())
+          form.ShowMainWindow(true);
+      });
+      showRequests.start(ShowRequestInterval);
     }
     exitCode = QApplication::exec();
   }
+  showRequests.stop();
   serverWatch.stop();
   form.BeginShutdown();
   stack.Stop();

@@ -3,6 +3,7 @@
 #include "corvala/Version.h"
 #include "shell/AboutForm.h"
 #include "shell/BrowserForm.h"
+#include "shell/BrowserProfile.h"
 #include "shell/EventPause.h"
 #include "shell/Favorites.h"
 #include "shell/PageDialogs.h"
@@ -166,6 +167,7 @@ void TfrmMain::CreateTrayMenu()
   mnuTray_DownSize = add("mnuTray_DownSize", "&Down Size...");
   mnuTray_Settings = add("mnuTray_Settings", "Server S&ettings...");
   QAction *terminal = add("mnuTray_Terminal", "&Terminal");
+  QAction *clearData = add("mnuTray_ClearBrowsingData", "Clear &Browsing Data...");
   separator("mnuTray_Separator1");
   QAction *help = add("mnuTray_Help", "&Help Contents");
   QAction *email = add("mnuTray_Email", "&Contact Us");
@@ -182,6 +184,7 @@ void TfrmMain::CreateTrayMenu()
   command(mnuTray_DownSize, [this] { emit downSizeRequested(); });
   command(mnuTray_Settings, [this] { emit settingsRequested(); });
   command(terminal, [this] { OpenTerminal(); });
+  command(clearData, [this] { ClearBrowsingData(); });
   command(help, [this] { mnuTray_HelpClick(); });
   command(email, &OpenContactMail);
   command(website, [this] { mnuTray_WebsiteClick(); });
@@ -514,6 +517,16 @@ void TfrmMain::mnuTray_HelpClick()
   cboAddress->setEditText(localHelp ? LocalAddress() + "/help" : Vendor::Website);
   ShowMainWindow(true);
   GoToAddress();
+}
+
+void TfrmMain::ClearBrowsingData()
+{
+  const TQuietTray quiet(*this);
+  if (ShowMessageBox(ConfirmationText, ConfirmationFlags) != IDYES)
+    return;
+  BrowserProfile::Clear();
+  ShowMessageBox("Cookies and the cache are cleared. The sites' stored data is removed at the next start.",
+                 MB_OK | MB_ICONINFORMATION);
 }
 
 void TfrmMain::OpenTerminal()

@@ -122,6 +122,8 @@ private:
   void EndSplash();
   void mnuTray_HelpClick();
   void mnuTray_WebsiteClick();
+  // Clears the browser profile's cookies, cache and the sites' stored data, once confirmed.
+  void ClearBrowsingData();
   // Opens the user's terminal on the stack, or says why it cannot.
   void OpenTerminal();
   void mnuTray_AboutClick();

@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace AppUtils
 {
@@ -49,6 +50,26 @@ bool IsFirstInstance(const std::string &name)
   // Never closed: the guard lasts as long as the process.
   fd.release();
   return true;
+}
+
+bool RequestShow(const std::string &name)
+{
+  try {
+    const TUniqueFd fd(open((GetPrivateFolder() + "/" + name + ".show").c_str(),
+                            O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    return static_cast<bool>(fd);
+  } catch (const std::runtime_error &) {
+    return false;
+  }
+}
+
+bool TakeShowRequest(const std::string &name)
+{
+  try {
+    return unlink((GetPrivateFolder() + "/" + name + ".show").c_str()) == 0;
+  } catch (const std::runtime_error &) {
+    return false;
+  }
 }
 
 } // namespace AppUtils

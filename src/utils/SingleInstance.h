@@ -13,4 +13,11 @@ namespace AppUtils
 // instance runs".
 bool IsFirstInstance(const std::string &name);
 
+// A later start asks the running instance of Name to bring its window to the front: it leaves the
+// request "<GetPrivateFolder()>/<Name>.show" (mode 0600) behind, which the instance takes. False
+// when it cannot be left.
+bool RequestShow(const std::string &name);
+// Takes a request left by RequestShow: true when there was one, which is gone then.
+bool TakeShowRequest(const std::string &name);
+
 } // namespace AppUtils

@@ -286,9 +286,10 @@ TEST_F(MainFormTest, UnbrandedWindowOffersEveryButtonAndTheFullTrayMenu)
     EXPECT_TRUE(item->isVisible());
     captions << (item->isSeparator() ? "-" : item->text());
   }
-  EXPECT_EQ(captions, (QStringList{"&Show/Hide Main Window", "-", "&Down Size...", "Server S&ettings...",
-                                   "&Terminal", "-", "&Help Contents", "&Contact Us", "&Visit Website",
-                                   "&About...", "Add to Applications &Menu", "-", "E&xit"}));
+  EXPECT_EQ(captions,
+            (QStringList{"&Show/Hide Main Window", "-", "&Down Size...", "Server S&ettings...", "&Terminal",
+                         "Clear &Browsing Data...", "-", "&Help Contents", "&Contact Us", "&Visit Website",
+                         "&About...", "Add to Applications &Menu", "-", "E&xit"}));
   EXPECT_EQ(form->mnuTray->defaultAction(), TrayItem("mnuTray_Show"));
   EXPECT_TRUE(TrayItem("mnuTray_DownSize")->isEnabled());
   EXPECT_TRUE(TrayItem("mnuTray_Settings")->isEnabled());
@@ -312,8 +313,8 @@ TEST_F(MainFormTest, BrandedWindowHidesTheExtraButtonsAndTrayItemsAndCdModeDisab
   for (QAction *item : form->mnuTray->actions())
     if (item->isVisible())
       shown << item->objectName();
-  EXPECT_EQ(shown,
-            (QStringList{"mnuTray_Show", "mnuTray_Separator0", "mnuTray_DesktopEntry", "mnuTray_Exit"}));
+  EXPECT_EQ(shown, (QStringList{"mnuTray_Show", "mnuTray_Separator0", "mnuTray_ClearBrowsingData",
+                                "mnuTray_DesktopEntry", "mnuTray_Exit"}));
   EXPECT_FALSE(TrayItem("mnuTray_DownSize")->isEnabled());
   EXPECT_FALSE(TrayItem("mnuTray_Settings")->isEnabled());
 }

@@ -104,6 +104,12 @@ TfrmBrand::TfrmBrand(QWidget *owner) : QDialog(owner)
   layout->addWidget(CreateOutputGroup());
   layout->addWidget(
       new QLabel("NOTE: Click GO! button to immediately get rebranded software. (Y=Yes, N=No)"));
+  // The dialog's fields and Brand.ini stay as they are; the distribution's Config.ini holds the choice.
+  auto *lblDeveloperTools = new QLabel("The distribution opens no developer tools (F12, Inspect) unless its "
+                                       "Config.ini says devtools=1 (runme /config).");
+  lblDeveloperTools->setObjectName("lblDeveloperTools");
+  lblDeveloperTools->setWordWrap(true);
+  layout->addWidget(lblDeveloperTools);
   btnOK = Button("Go!", "btnOK");
   btnCancel = Button("Cancel", "btnCancel");
   auto *buttons = new QHBoxLayout;
