@@ -3,6 +3,7 @@
 #include "config/ConfigFile.h"
 #include "stack/PrivateMode.h"
 #include "utils/FileTree.h"
+#include "utils/Quoting.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -22,13 +23,7 @@ static std::string QuotedArgument(const std::string &path)
 {
   if (path.find_first_of("\r\n") != std::string::npos || path.find("${") != std::string::npos)
     throw std::runtime_error("The path \"" + path + "\" cannot be used in the Apache configuration");
-  std::string quoted = "\"";
-  for (const char c : path) {
-    if (c == '"' || c == '\\')
-      quoted += '\\';
-    quoted += c;
-  }
-  return quoted + '"';
+  return AppUtils::BackslashQuoted(path, '"');
 }
 
 std::string ApacheListenAddress(const std::string &ip)

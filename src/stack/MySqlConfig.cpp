@@ -7,6 +7,7 @@
 #include "utils/FileTree.h"
 #include "utils/Ini.h"
 #include "utils/Paths.h"
+#include "utils/Quoting.h"
 
 #include <cerrno>
 #include <cstring>
@@ -19,13 +20,7 @@ namespace Corvala
 // The server's option files unescape "\\" and "\"" inside a quoted value.
 static std::string QuotedValue(const std::string &text)
 {
-  std::string quoted = "\"";
-  for (const char c : text) {
-    if (c == '\\' || c == '"')
-      quoted += '\\';
-    quoted += c;
-  }
-  return quoted + '"';
+  return AppUtils::BackslashQuoted(text, '"');
 }
 
 std::string MySqlSocketPath(const std::string &workFolder)
@@ -91,13 +86,7 @@ TIniValues MySqlIniSettings(const TStackSetup &setup)
 // A password in single quotes for SQL; the generated ones are hexadecimal digits only.
 static std::string SqlString(const std::string &text)
 {
-  std::string quoted = "'";
-  for (const char c : text) {
-    if (c == '\\' || c == '\'')
-      quoted += '\\';
-    quoted += c;
-  }
-  return quoted + "'";
+  return AppUtils::BackslashQuoted(text, '\'');
 }
 
 std::string MySqlInitSql(const TStackSetup &setup)
