@@ -1,4 +1,5 @@
 #include "E2eSupport.h"
+#include "TrayMenu.h"
 #include "XDriver.h"
 
 #include <csignal>
@@ -116,4 +117,22 @@ TEST_F(BrowserProfileE2e, ASecondStartBringsTheHiddenWindowBack)
                         "the running instance's window to come back"));
   EXPECT_EQ(InstancesOf(first.Program()), std::vector<pid_t>{launcher});
   Stop(first, launcher);
+}
+
+TEST_F(BrowserProfileE2e, ClearBrowsingDataEmptiesTheProfile)
+{
+  Stop(first, StartShowing(first, "^kept cookie=no stored=no$"));
+  const pid_t launcher = StartShowing(first, "^kept cookie=yes stored=yes$");
+  const std::string confirm = OpenFromTray(launcher, "b", "Confirm");
+  ASSERT_FALSE(confirm.empty());
+  ASSERT_TRUE(ActivateWindow(confirm));
+  ASSERT_TRUE(PressKeys("Return"));
+  std::string done;
+  ASSERT_TRUE(WaitUntil([&] { return !(done = VisibleWindowNamed("^Information$")).empty(); }, 30s,
+                        "the message that the data is cleared"));
+  SaveScreenshot(CORVALA_SCREENSHOTS, "browsing-data-cleared.png");
+  ASSERT_TRUE(ActivateWindow(done));
+  ASSERT_TRUE(PressKeys("Return"));
+  Stop(first, launcher);
+  Stop(first, StartShowing(first, "^kept cookie=no stored=no$"));
 }
