@@ -3,6 +3,7 @@
 #include "shell/BrowserProfile.h"
 #include "shell/BrowserWindow.h"
 #include "shell/DeveloperTools.h"
+#include "shell/Downloads.h"
 #include "shell/PageDialogs.h"
 #include "shell/PageWatch.h"
 #include "shell/PopupFeatures.h"
@@ -127,6 +128,7 @@ TWebBrowser::TWebBrowser(QWidget *parent) : QWebEngineView(parent), dialogs(new 
   setObjectName("WebBrowser1");
   auto *ownPage = new TPage(this);
   setPage(ownPage);
+  WatchDownloads(this);
   watch = new TPageWatch(ownPage);
   connect(dialogs, &TPageDialogs::OpenChanged, watch, &TPageWatch::SetPaused);
   connect(watch, &TPageWatch::Unresponsive, this, &TWebBrowser::AskAboutHang);

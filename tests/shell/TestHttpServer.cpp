@@ -2,6 +2,7 @@
 
 #include <QTcpSocket>
 #include <stdexcept>
+#include <utility>
 
 TTestHttpServer::TTestHttpServer()
 {
@@ -20,6 +21,19 @@ void TTestHttpServer::SetPage(const QString &path, const QString &html)
   pages[path] = html.toUtf8();
 }
 
+void TTestHttpServer::SetDownload(const QString &path, const QByteArray &body, const QString &fileName,
+                                  qint64 sendFirst)
+{
+  downloads[path] = {body, fileName, sendFirst};
+}
+
+void TTestHttpServer::CutHeldDownloads()
+{
+  for (QTcpSocket *socket : std::exchange(held, {}))
+    socket->abort();
+  downloads.removeIf([](const auto &download) { return download.value().sendFirst >= 0; });
+}
+
 QString TTestHttpServer::Address(const QString &path) const
 {
   return QString("http://127.0.0.1:%1%2").arg(Port()).arg(path);
@@ -34,6 +48,21 @@ void TTestHttpServer::Answer(QTcpSocket *socket)
   socket->setProperty("request", QByteArray());
   const QString path = QString::fromLatin1(request.split(' ').value(1));
   ++requests[path];
+  if (downloads.contains(path)) {
+    const TDownload &download = downloads[path];
+    socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
+                  "Content-Disposition: attachment; filename=\"" +
+                  download.fileName.toUtf8() +
+                  "\"\r\nContent-Length: " + QByteArray::number(download.body.size()) + "\r\n\r\n");
+    if (download.sendFirst < 0) {
+      socket->write(download.body);
+      return;
+    }
+    socket->write(download.body.left(download.sendFirst));
+    held.append(socket);
+    QObject::connect(socket, &QObject::destroyed, [this, socket] { held.removeAll(socket); });
+    return;
+  }
   const bool known = pages.contains(path);
   const QByteArray body = known ? pages[path] : QByteArray("<html><body>not found</body></html>");
   socket->write((known ? "HTTP/1.1 200 OK\r\n" : "HTTP/1.1 404 Not Found\r\n") +

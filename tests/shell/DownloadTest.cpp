@@ -1,0 +1,207 @@
+#include "MainFormFixture.h"
+#include "OutDir.h"
+#include "shell/DownloadPanel.h"
+#include "shell/Downloads.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWebEngineView>
+
+namespace
+{
+
+constexpr qint64 Megabyte = 1024 * 1024;
+
+// 20 MB that differ from block to block, so that a misplaced block shows.
+QByteArray LargeBody()
+{
+  QByteArray body;
+  body.reserve(20 * Megabyte);
+  for (qint64 block = 0; body.size() < 20 * Megabyte; ++block)
+    body += QByteArray::number(block).rightJustified(16, '0');
+  return body;
+}
+
+// Downloads from pages of the main window, saved where the save dialog is told.
+class DownloadTest : public MainFormTest
+{
+protected:
+  void SetUp() override
+  {
+    ASSERT_TRUE(folder.isValid() && settings.isValid());
+    // The user's download folder, as the desktop names it; not there yet.
+    downloads = settings.filePath("my downloads");
+    QFile names(settings.filePath("user-dirs.dirs"));
+    ASSERT_TRUE(names.open(QIODevice::WriteOnly));
+    names.write("XDG_DOWNLOAD_DIR=\"" + downloads.toUtf8() + "\"\n");
+    names.close();
+    oldSettings = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", settings.path().toUtf8());
+
+    body = LargeBody();
+    server.SetDownload("/files/big.zip", body, "big.zip");
+    server.SetDownload("/files/held.zip", body, "held.zip", 4 * Megabyte);
+    server.SetPage("/links", TitledPage("Links", "<a id='big' href='/files/big.zip'>big</a>"
+                                                 "<a id='held' href='/files/held.zip'>held</a>"));
+    ASSERT_NO_FATAL_FAILURE(Start());
+    Visit("/links", "Links");
+  }
+
+  void TearDown() override
+  {
+    server.CutHeldDownloads();
+    qputenv("XDG_CONFIG_HOME", oldSettings);
+  }
+
+  // Answers the next save dialog, from inside the wait the engine's request runs: the dialog's
+  // folder and proposed name are noted, Path is chosen, and replacing a file is confirmed.
+  void AnswerSaveDialog(const QString &path)
+  {
+    answerer = std::make_unique<QTimer>();
+    answerer->setInterval(20);
+    QObject::connect(answerer.get(), &QTimer::timeout, [this, path] {
+      for (QWidget *widget : QApplication::topLevelWidgets()) {
+        auto *confirm = qobject_cast<QMessageBox *>(widget);
+        if (confirm && confirm->isVisible() && confirm->parent() &&
+            confirm->parent()->objectName() == "dlgSaveDownload") {
+          confirm->button(QMessageBox::Yes)->click();
+          return;
+        }
+      }
+      auto *dialog = form->findChild<QFileDialog *>("dlgSaveDownload");
+      if (!dialog || !dialog->isVisible() || answered)
+        return;
+      answered = true;
+      proposed = dialog->selectedFiles().value(0);
+      dialog->selectFile(path);
+      // Not in this timer's own call: a box asking to replace the file waits inside it, and the
+      // timer must answer that too.
+      QTimer::singleShot(0, dialog, [dialog] { static_cast<QDialog *>(dialog)->accept(); });
+    });
+    answered = false;
+    answerer->start();
+  }
+
+  void ClickLink(const char *id)
+  {
+    Browser()->page()->runJavaScript(QString("document.getElementById('%1').click()").arg(id));
+  }
+
+  // The download's panel while it is shown.
+  TDownloadPanel *Panel() const
+  {
+    for (TDownloadPanel *panel : form->findChildren<TDownloadPanel *>("DownloadPanel"))
+      if (!panel->isHidden())
+        return panel;
+    return nullptr;
+  }
+  QString PanelText() const
+  {
+    return Panel() ? Panel()->findChild<QLabel *>("lblDownload")->text() : QString();
+  }
+  QStringList FolderEntries() const { return Entries(folder.path()); }
+  static QStringList Entries(const QString &path)
+  {
+    return QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+  }
+
+  QTemporaryDir folder;
+  QTemporaryDir settings;
+  QString downloads;
+  QByteArray oldSettings;
+  QByteArray body;
+  std::unique_ptr<QTimer> answerer;
+  bool answered = false;
+  QString proposed;
+};
+
+} // namespace
+
+TEST(DownloadFiles, APartialFileLiesBesideItsTargetUnderAFreeName)
+{
+  QTemporaryDir folder;
+  ASSERT_TRUE(folder.isValid());
+  const QString target = folder.filePath("a b.zip");
+  EXPECT_EQ(PartialFileFor(target), target + ".part");
+  QFile taken(target + ".part");
+  ASSERT_TRUE(taken.open(QIODevice::WriteOnly));
+  EXPECT_EQ(PartialFileFor(target), target + ".1.part");
+}
+
+TEST_F(DownloadTest, AnAttachmentIsSavedWhereTheUserChoseAndCanBeOpened)
+{
+  const QString target = folder.filePath("chosen name.zip");
+  AnswerSaveDialog(target);
+  ClickLink("big");
+  ASSERT_TRUE(WaitUntil([&] { return PanelText().contains("downloaded"); }, 120s, "the download complete"))
+      << PanelText().toStdString();
+  // The dialog started in the download folder, made for it, with the server's name for the file.
+  EXPECT_EQ(proposed, downloads + "/big.zip");
+  EXPECT_EQ(Entries(downloads), QStringList{});
+
+  QFile saved(target);
+  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+  EXPECT_EQ(saved.size(), 20 * Megabyte);
+  EXPECT_TRUE(saved.readAll() == body);
+  EXPECT_EQ(FolderEntries(), QStringList{"chosen name.zip"});
+  EXPECT_EQ(PanelText(), "chosen name.zip downloaded (20.0 MiB)");
+  EXPECT_TRUE(Panel()->findChild<QPushButton *>("btnOpenDownload")->isVisible());
+  EXPECT_TRUE(Panel()->findChild<QPushButton *>("btnShowDownloadFolder")->isVisible());
+  EXPECT_FALSE(Panel()->findChild<QPushButton *>("btnCancelDownload")->isVisible());
+
+  Panel()->findChild<QPushButton *>("btnCloseDownload")->click();
+  EXPECT_TRUE(WaitUntil([&] { return Panel() == nullptr; }, 10s, "the panel gone"));
+}
+
+TEST_F(DownloadTest, ACancelledDownloadLeavesNothingAndTheFileItWouldReplaceStaysWhole)
+{
+  const QString target = folder.filePath("held.zip");
+  {
+    QFile old(target);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("the user's old file");
+  }
+  AnswerSaveDialog(target);
+  ClickLink("held");
+  ASSERT_TRUE(
+      WaitUntil([&] { return PanelText().contains("4.0 MiB of 20.0 MiB"); }, 120s, "the first 4 MB received"))
+      << PanelText().toStdString();
+  auto *progress = Panel()->findChild<QProgressBar *>("DownloadProgress");
+  EXPECT_EQ(progress->value(), 200);
+  EXPECT_TRUE(Panel()->isVisible());
+  // Until complete, the download is written in the download folder.
+  EXPECT_FALSE(Entries(downloads).isEmpty());
+  SaveScreenshot("download-progress.png");
+
+  Panel()->findChild<QPushButton *>("btnCancelDownload")->click();
+  ASSERT_TRUE(WaitUntil([&] { return Panel() == nullptr; }, 30s, "the cancelled download's panel gone"));
+  EXPECT_TRUE(WaitUntil([&] { return Entries(downloads).isEmpty(); }, 10s, "nothing left of it"))
+      << Entries(downloads).join(", ").toStdString();
+  EXPECT_EQ(FolderEntries(), QStringList{"held.zip"});
+  QFile old(target);
+  ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+  EXPECT_EQ(old.readAll(), "the user's old file");
+}
+
+TEST_F(DownloadTest, SavePageWritesThePageToTheChosenFile)
+{
+  const QString target = folder.filePath("links.mhtml");
+  AnswerSaveDialog(target);
+  Browser()->page()->triggerAction(QWebEnginePage::SavePage);
+  ASSERT_TRUE(WaitUntil([&] { return PanelText().contains("downloaded"); }, 60s, "the page saved"))
+      << PanelText().toStdString();
+  QFile saved(target);
+  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+  const QByteArray text = saved.readAll();
+  EXPECT_TRUE(text.contains("Links")) << text.left(400).toStdString();
+  EXPECT_TRUE(text.contains("held.zip")) << text.left(400).toStdString();
+  EXPECT_EQ(FolderEntries(), QStringList{"links.mhtml"});
+}
