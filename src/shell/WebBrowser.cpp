@@ -5,6 +5,7 @@
 #include "shell/DeveloperTools.h"
 #include "shell/Downloads.h"
 #include "shell/PageDialogs.h"
+#include "shell/PagePrinting.h"
 #include "shell/PageWatch.h"
 #include "shell/PopupFeatures.h"
 
@@ -129,6 +130,7 @@ TWebBrowser::TWebBrowser(QWidget *parent) : QWebEngineView(parent), dialogs(new 
   auto *ownPage = new TPage(this);
   setPage(ownPage);
   WatchDownloads(this);
+  AttachPrinting(this);
   watch = new TPageWatch(ownPage);
   connect(dialogs, &TPageDialogs::OpenChanged, watch, &TPageWatch::SetPaused);
   connect(watch, &TPageWatch::Unresponsive, this, &TWebBrowser::AskAboutHang);
