@@ -36,6 +36,11 @@ QDialog *CreateBox(TPageDialogs::TKind kind, const QString &text, const QString 
   auto *box = new QMessageBox(
       kind == TPageDialogs::TKind::Alert ? QMessageBox::Information : QMessageBox::Question, caption, text,
       kind == TPageDialogs::TKind::Alert ? QMessageBox::Ok : QMessageBox::Ok | QMessageBox::Cancel, owner);
+  // The engine asks before a page with unsaved work is left through a confirm of its own text.
+  if (kind == TPageDialogs::TKind::Confirm && text.startsWith("Are you sure you want to leave this page?")) {
+    box->button(QMessageBox::Ok)->setText("Leave");
+    box->button(QMessageBox::Cancel)->setText("Stay");
+  }
   return box;
 }
 

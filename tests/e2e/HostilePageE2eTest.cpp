@@ -105,3 +105,84 @@ TEST_F(AlertLoop, TheWindowsCloseRequestEndsTheLauncherWhileABoxIsOpen)
   ASSERT_TRUE(PressKeys("alt+F4"));
   WaitForTheEnd();
 }
+
+namespace
+{
+
+// The real launcher on a page with unsaved work: a page that asks before it is left.
+class UnsavedWork : public ::testing::Test
+{
+protected:
+  void SetUp() override
+  {
+    if (std::getenv("DISPLAY") == nullptr)
+      GTEST_SKIP() << "needs a display (the test command provides one)";
+    fs::remove(install.Path("www/index.php"));
+    std::ofstream(install.Path("www/index.html"))
+        << "<html><head><title>Draft</title></head><body style='height:2000px'><script>"
+           "onclick = function () { document.title = 'Draft edited'; };"
+           "onbeforeunload = function (e) { e.preventDefault(); e.returnValue = ''; };"
+           "</script></body></html>";
+  }
+
+  TInstall install{CORVALA_LAUNCHER};
+};
+
+} // namespace
+
+TEST_F(UnsavedWork, TheCloseRequestAsksThePageAndStayKeepsTheLauncherRunning)
+{
+  ASSERT_EQ(StartAsUser(install.Program()), 0);
+  std::string window;
+  ASSERT_TRUE(WaitUntil([&] { return !(window = VisibleWindowNamed("^Draft$")).empty(); }, 90s, "the page"));
+  const pid_t launcher = InstancesOf(install.Program()).at(0);
+  // The splash lies over the window's middle until the page is complete.
+  ASSERT_TRUE(
+      WaitUntil([&] { return InstancesOf(install.Program(), "splash").empty(); }, 30s, "the splash to end"));
+  // The engine asks only for a page the user has worked in.
+  // A window just shown may still be settling (mapped, maximised) and miss a click: the user clicks
+  // again until the page has seen one.
+  auto lastClick = std::chrono::steady_clock::now() - 1h;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        if (!VisibleWindowNamed("^Draft edited$").empty())
+          return true;
+        if (std::chrono::steady_clock::now() - lastClick > 1s) {
+          ActivateWindow(window);
+          ClickIn(window, 400, 400);
+          lastClick = std::chrono::steady_clock::now();
+        }
+        return false;
+      },
+      60s, "a click in the page"));
+
+  // The page's question carries the page's title, as the window does: it is the other window of that name.
+  auto question = [&] {
+    std::istringstream ids(Shell("xdotool search --all --onlyvisible --pid " + std::to_string(launcher) +
+                                 " --name '^Draft edited$'"));
+    for (std::string id; std::getline(ids, id);)
+      if (!id.empty() && id != window)
+        return id;
+    return std::string();
+  };
+  std::string box;
+  ASSERT_TRUE(ActivateWindow(window));
+  ASSERT_TRUE(PressKeys("alt+F4"));
+  ASSERT_TRUE(WaitUntil([&] { return !(box = question()).empty(); }, 30s, "the page's question"));
+  SaveScreenshot(CORVALA_SCREENSHOTS, "leave-page.png");
+  // Escape answers Stay.
+  ASSERT_TRUE(ActivateWindow(box));
+  ASSERT_TRUE(PressKeys("Escape"));
+  ASSERT_TRUE(WaitUntil([&] { return question().empty(); }, 30s, "the question to go"));
+  EXPECT_EQ(InstancesOf(install.Program()), std::vector<pid_t>{launcher});
+
+  // Asked again, Leave (the default answer) ends everything.
+  ASSERT_TRUE(ActivateWindow(window));
+  ASSERT_TRUE(PressKeys("alt+F4"));
+  ASSERT_TRUE(WaitUntil([&] { return !(box = question()).empty(); }, 30s, "the page's question again"));
+  ASSERT_TRUE(ActivateWindow(box));
+  ASSERT_TRUE(PressKeys("Return"));
+  EXPECT_TRUE(WaitUntil(
+      [&] { return InstancesOf(install.Program()).empty() && ProcessesBelow(install.Root()).empty(); }, 30s,
+      "the launcher and its servers to end"));
+}
