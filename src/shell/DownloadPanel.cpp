@@ -134,7 +134,8 @@ void TDownloadPanel::Abandon()
 
 void TDownloadPanel::ShowProgress()
 {
-  if (!download || download->isFinished())
+  // A download cut off is not finished for the engine, which may resume it; its panel says why.
+  if (!download || download->state() != QWebEngineDownloadRequest::DownloadInProgress)
     return;
   const qint64 received = download->receivedBytes();
   const qint64 total = download->totalBytes();

@@ -191,6 +191,31 @@ TEST_F(DownloadTest, ACancelledDownloadLeavesNothingAndTheFileItWouldReplaceStay
   EXPECT_EQ(old.readAll(), "the user's old file");
 }
 
+TEST_F(DownloadTest, ADownloadCutOffSaysItFailedAndLeavesNothing)
+{
+  AnswerSaveDialog(folder.filePath("held.zip"));
+  ClickLink("held");
+  ASSERT_TRUE(WaitUntil([&] { return PanelText().contains("4.0 MiB of"); }, 120s, "the first 4 MB received"));
+  server.CutHeldDownloads();
+  ASSERT_TRUE(WaitUntil([&] { return PanelText().startsWith("Download of held.zip failed"); }, 60s,
+                        "the failure reported"))
+      << PanelText().toStdString();
+  EXPECT_TRUE(WaitUntil([&] { return Entries(downloads).isEmpty(); }, 10s, "no file left"))
+      << Entries(downloads).join(", ").toStdString();
+  EXPECT_TRUE(FolderEntries().isEmpty()) << FolderEntries().join(", ").toStdString();
+}
+
+TEST_F(DownloadTest, ADownloadWhoseWindowClosesLeavesNothing)
+{
+  AnswerSaveDialog(folder.filePath("held.zip"));
+  ClickLink("held");
+  ASSERT_TRUE(WaitUntil([&] { return PanelText().contains("4.0 MiB of"); }, 120s, "the first 4 MB received"));
+  form.reset();
+  EXPECT_TRUE(WaitUntil([&] { return Entries(downloads).isEmpty(); }, 10s, "no file left"))
+      << Entries(downloads).join(", ").toStdString();
+  EXPECT_TRUE(FolderEntries().isEmpty()) << FolderEntries().join(", ").toStdString();
+}
+
 TEST_F(DownloadTest, SavePageWritesThePageToTheChosenFile)
 {
   const QString target = folder.filePath("links.mhtml");
