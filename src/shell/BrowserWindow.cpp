@@ -3,6 +3,7 @@
 #include "shell/AddressHistory.h"
 #include "shell/DeveloperTools.h"
 #include "shell/FindBar.h"
+#include "shell/PagePrinting.h"
 #include "shell/WebBrowser.h"
 #include "utils/Trim.h"
 
@@ -244,6 +245,10 @@ bool TBrowserWindow::HandleWindowKey(const QKeyEvent &event)
   }
   if (ctrl && key == Qt::Key_F) {
     findBar->Open();
+    return true;
+  }
+  if (ctrl && key == Qt::Key_P) {
+    PrintPage(WebBrowser1);
     return true;
   }
   if (ctrl && (key == Qt::Key_Plus || key == Qt::Key_Equal)) {

@@ -188,3 +188,18 @@ TEST_F(BrowserHabitsTest, WithoutATrayIconTheToolBarCarriesTheTrayMenu)
   EXPECT_TRUE(TrayItem("mnuTray_About")->isVisible());
   EXPECT_TRUE(TrayItem("mnuTray_Exit")->isVisible());
 }
+
+TEST_F(BrowserHabitsTest, CtrlPOpensThePrintDialog)
+{
+  Start();
+  FocusThePage();
+  PressInWindow(Qt::Key_P, Qt::ControlModifier);
+  QDialog *dialog = nullptr;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        dialog = form->findChild<QDialog *>("dlgPrint");
+        return dialog && dialog->isVisible();
+      },
+      30s, "the print dialog"));
+  dialog->reject();
+}
