@@ -1,11 +1,13 @@
 #include "MainFormFixture.h"
 #include "OutDir.h"
+#include "shell/BrowserForm.h"
 #include "shell/DownloadPanel.h"
 #include "shell/Downloads.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -76,7 +78,10 @@ protected:
           return;
         }
       }
-      auto *dialog = form->findChild<QFileDialog *>("dlgSaveDownload");
+      QFileDialog *dialog = nullptr;
+      for (QWidget *widget : QApplication::topLevelWidgets())
+        if (widget->objectName() == "dlgSaveDownload" && widget->isVisible())
+          dialog = qobject_cast<QFileDialog *>(widget);
       if (!dialog || !dialog->isVisible() || answered)
         return;
       answered = true;
@@ -96,9 +101,10 @@ protected:
   }
 
   // The download's panel while it is shown.
-  TDownloadPanel *Panel() const
+  TDownloadPanel *Panel() const { return PanelOf(form.get()); }
+  static TDownloadPanel *PanelOf(const QWidget *window)
   {
-    for (TDownloadPanel *panel : form->findChildren<TDownloadPanel *>("DownloadPanel"))
+    for (TDownloadPanel *panel : window->findChildren<TDownloadPanel *>("DownloadPanel"))
       if (!panel->isHidden())
         return panel;
     return nullptr;
@@ -214,6 +220,31 @@ TEST_F(DownloadTest, ADownloadWhoseWindowClosesLeavesNothing)
   EXPECT_TRUE(WaitUntil([&] { return Entries(downloads).isEmpty(); }, 10s, "no file left"))
       << Entries(downloads).join(", ").toStdString();
   EXPECT_TRUE(FolderEntries().isEmpty()) << FolderEntries().join(", ").toStdString();
+}
+
+TEST_F(DownloadTest, ADownloadShowsInTheWindowWhosePageStartedIt)
+{
+  Browser()->page()->runJavaScript("window.open('/links', '', 'width=700,height=500'); 1");
+  TfrmBrowser *popup = nullptr;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        for (QWidget *widget : QApplication::topLevelWidgets())
+          if (auto *found = qobject_cast<TfrmBrowser *>(widget); found && found->isVisible())
+            popup = found;
+        return popup && popup->windowTitle() == "Links" && !popup->Browser()->Busy();
+      },
+      60s, "the pop-up with its page"));
+  const std::unique_ptr<TfrmBrowser> closing(popup);
+  AnswerSaveDialog(folder.filePath("big.zip"));
+  popup->Browser()->page()->runJavaScript("document.getElementById('big').click()");
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        TDownloadPanel *panel = PanelOf(popup);
+        return panel && panel->findChild<QLabel *>("lblDownload")->text().contains("downloaded");
+      },
+      120s, "the download complete in the pop-up"));
+  EXPECT_EQ(Panel(), nullptr);
+  EXPECT_EQ(QFileInfo(folder.filePath("big.zip")).size(), 20 * Megabyte);
 }
 
 TEST_F(DownloadTest, SavePageWritesThePageToTheChosenFile)
