@@ -4,6 +4,7 @@
 #include "shell/DownloadPanel.h"
 #include "shell/Downloads.h"
 
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -31,6 +32,18 @@ QByteArray LargeBody()
     body += QByteArray::number(block).rightJustified(16, '0');
   return body;
 }
+
+// Takes the files the desktop would be asked to open.
+class TOpenedFiles : public QObject
+{
+  Q_OBJECT
+
+public:
+  QList<QUrl> files;
+
+public slots:
+  void Open(const QUrl &file) { files.append(file); }
+};
 
 // Downloads from pages of the main window, saved where the save dialog is told.
 class DownloadTest : public MainFormTest
@@ -162,6 +175,12 @@ TEST_F(DownloadTest, AnAttachmentIsSavedWhereTheUserChoseAndCanBeOpened)
   EXPECT_TRUE(Panel()->findChild<QPushButton *>("btnOpenDownload")->isVisible());
   EXPECT_TRUE(Panel()->findChild<QPushButton *>("btnShowDownloadFolder")->isVisible());
   EXPECT_FALSE(Panel()->findChild<QPushButton *>("btnCancelDownload")->isVisible());
+  TOpenedFiles opened;
+  QDesktopServices::setUrlHandler("file", &opened, "Open");
+  Panel()->findChild<QPushButton *>("btnOpenDownload")->click();
+  Panel()->findChild<QPushButton *>("btnShowDownloadFolder")->click();
+  QDesktopServices::unsetUrlHandler("file");
+  EXPECT_EQ(opened.files, (QList<QUrl>{QUrl::fromLocalFile(target), QUrl::fromLocalFile(folder.path())}));
 
   Panel()->findChild<QPushButton *>("btnCloseDownload")->click();
   EXPECT_TRUE(WaitUntil([&] { return Panel() == nullptr; }, 10s, "the panel gone"));
@@ -261,3 +280,5 @@ TEST_F(DownloadTest, SavePageWritesThePageToTheChosenFile)
   EXPECT_TRUE(text.contains("held.zip")) << text.left(400).toStdString();
   EXPECT_EQ(FolderEntries(), QStringList{"links.mhtml"});
 }
+
+#include "DownloadTest.moc"
