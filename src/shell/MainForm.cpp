@@ -146,7 +146,7 @@ void TfrmMain::AddFavoritesAndRebrand()
   connect(btnTerminal, &QToolButton::clicked, this, [this] { RunCommand([this] { OpenTerminal(); }); });
 
   // Without a tray the tray menu's commands are here, at the end of the tool bar.
-  btnMenu = AddToolButton("btnMenu", "Menu", look->standardIcon(QStyle::SP_TitleBarMenuButton));
+  btnMenu = AddToolButton("btnMenu", "Menu", look->standardIcon(QStyle::SP_FileDialogDetailedView));
   btnMenu->setPopupMode(QToolButton::InstantPopup);
 }
 

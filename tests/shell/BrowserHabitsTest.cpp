@@ -187,6 +187,11 @@ TEST_F(BrowserHabitsTest, WithoutATrayIconTheToolBarCarriesTheTrayMenu)
   EXPECT_TRUE(TrayItem("mnuTray_Settings")->isVisible());
   EXPECT_TRUE(TrayItem("mnuTray_About")->isVisible());
   EXPECT_TRUE(TrayItem("mnuTray_Exit")->isVisible());
+  // As the user sees it: the menu open under its button.
+  form->mnuTray->popup(menuButton->mapToGlobal(QPoint(0, menuButton->height())));
+  ASSERT_TRUE(WaitUntil([this] { return form->mnuTray->isVisible(); }, 10s, "the menu open"));
+  SaveScreenshot("window-menu.png");
+  form->mnuTray->close();
 }
 
 TEST_F(BrowserHabitsTest, CtrlPOpensThePrintDialog)
