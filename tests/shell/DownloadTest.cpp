@@ -266,6 +266,18 @@ TEST_F(DownloadTest, ADownloadShowsInTheWindowWhosePageStartedIt)
   EXPECT_EQ(QFileInfo(folder.filePath("big.zip")).size(), 20 * Megabyte);
 }
 
+TEST_F(DownloadTest, AHiddenStatusBarShowsWhileTheWindowHasDownloads)
+{
+  // As a brand without a status bar has it.
+  form->statusBar()->hide();
+  AnswerSaveDialog(folder.filePath("big.zip"));
+  ClickLink("big");
+  ASSERT_TRUE(WaitUntil([&] { return PanelText().contains("downloaded"); }, 120s, "the download complete"));
+  EXPECT_TRUE(form->statusBar()->isVisible());
+  Panel()->findChild<QPushButton *>("btnCloseDownload")->click();
+  EXPECT_TRUE(form->statusBar()->isHidden());
+}
+
 TEST_F(DownloadTest, SavePageWritesThePageToTheChosenFile)
 {
   const QString target = folder.filePath("links.mhtml");
