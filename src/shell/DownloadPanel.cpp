@@ -87,12 +87,13 @@ TDownloadPanel::TDownloadPanel(QWebEngineDownloadRequest *download, const QStrin
 
 TDownloadPanel::~TDownloadPanel()
 {
-  // The window goes before the download ended: nothing of it stays.
+  // The window goes before the download reached its target: nothing of it stays.
   if (download && !download->isFinished()) {
     download->disconnect(this);
     download->cancel();
-    RemovePartial();
   }
+  if (!delivered)
+    RemovePartial();
 }
 
 void TDownloadPanel::Follow(QWebEngineDownloadRequest *request)
@@ -194,6 +195,7 @@ void TDownloadPanel::Deliver()
     Fail(QString::fromStdString(error.message()));
     return;
   }
+  delivered = true;
   text->setText(QString("%1 downloaded (%2)").arg(name, Size(QFileInfo(target).size())));
   progress->hide();
   cancel->hide();

@@ -48,6 +48,8 @@ private:
   QString partial;
   QString target;
   QStatusBar *bar;
+  // The file is at its target.
+  bool delivered = false;
   QLabel *text;
   QProgressBar *progress;
   QPushButton *cancel;

@@ -241,6 +241,18 @@ TEST_F(DownloadTest, ADownloadWhoseWindowClosesLeavesNothing)
   EXPECT_TRUE(FolderEntries().isEmpty()) << FolderEntries().join(", ").toStdString();
 }
 
+TEST_F(DownloadTest, ADownloadCompleteBeforeTheUserChoseWaitsAndGoesWithItsWindow)
+{
+  // The save dialog stays unanswered.
+  ClickLink("big");
+  ASSERT_TRUE(WaitUntil([&] { return PanelText() == "big.zip downloaded; where to save it?"; }, 120s,
+                        "the download complete, waiting for the choice"))
+      << PanelText().toStdString();
+  EXPECT_FALSE(Entries(downloads).isEmpty());
+  form.reset();
+  EXPECT_TRUE(Entries(downloads).isEmpty()) << Entries(downloads).join(", ").toStdString();
+}
+
 TEST_F(DownloadTest, ADownloadShowsInTheWindowWhosePageStartedIt)
 {
   Browser()->page()->runJavaScript("window.open('/links', '', 'width=700,height=500'); 1");
