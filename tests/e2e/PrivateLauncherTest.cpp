@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <regex>
 #include <sys/stat.h>
 
 using namespace E2e;
@@ -39,8 +38,14 @@ $status = $db->connect_errno ? 'no database' : 'database as ' . $db->query('SELE
 // The site's port, read from the window's title.
 int PortIn(const std::string &title)
 {
-  std::smatch match;
-  return std::regex_search(title, match, std::regex("port ([0-9]+)")) ? std::stoi(match[1]) : 0;
+  const size_t at = title.find("port ");
+  if (at == std::string::npos)
+    return 0;
+  const size_t digits = at + 5;
+  const size_t end = title.find_first_not_of("0123456789", digits);
+  const std::string number =
+      title.substr(digits, end == std::string::npos ? std::string::npos : end - digits);
+  return number.empty() ? 0 : std::stoi(number);
 }
 
 // The launcher's browser profile: "<data>/corvala/profiles/<MD5 of the program's path>".
