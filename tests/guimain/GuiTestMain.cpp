@@ -4,6 +4,8 @@
 #include "shell/ErrorReport.h"
 #include "shell/WebEngineEnvironment.h"
 
+#include "SanitizerGl.h"
+
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
@@ -44,6 +46,7 @@ void RunInsideATestDisplay(char **argv)
 
 int main(int argc, char **argv)
 {
+  KeepSoftwareGlDriverLoaded();
   const char *display = getenv("DISPLAY");
   if ((!display || !*display) && !ListsTestsOnly(argc, argv)) {
     RunInsideATestDisplay(argv);

@@ -2,12 +2,15 @@
 // title the boxes show as their caption.
 #include "widgets/ApplicationTitle.h"
 
+#include "SanitizerGl.h"
+
 #include <QApplication>
 #include <cstdlib>
 #include <gtest/gtest.h>
 
 int main(int argc, char **argv)
 {
+  KeepSoftwareGlDriverLoaded();
   ::testing::InitGoogleTest(&argc, argv);
   if (GTEST_FLAG_GET(list_tests))
     return RUN_ALL_TESTS();
