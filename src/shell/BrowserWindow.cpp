@@ -310,7 +310,12 @@ bool TBrowserWindow::eventFilter(QObject *watched, QEvent *event)
     if (MoveInAddressHistory(cboAddress, key))
       return true;
   }
-  auto *widget = qobject_cast<QWidget *>(watched);
+  // A key goes first to the widget with the focus (the page's own, for the page). Key events also
+  // reach the page's items while they are destroyed, so Watched is only compared, never called.
+  QWidget *focus = QApplication::focusWidget();
+  QWidget *widget = watched == focus                       ? focus
+                    : watched == WebBrowser1->focusProxy() ? WebBrowser1->focusProxy()
+                                                           : nullptr;
   if (widget && widget->window() == this && HandleWindowKey(*static_cast<QKeyEvent *>(event)))
     return true;
   return QMainWindow::eventFilter(watched, event);
