@@ -148,6 +148,8 @@ int RunLauncher(int argc, char **argv)
   // The marker belongs to this instance alone; no child may inherit it.
   unsetenv(RelaunchMarkerVariable);
   const std::string program = GetProgramPath();
+  // The name of this installation's single instance and of the requests to show its window.
+  const std::string instanceName = Md5Hex(program);
   // Before the first thread starts: setenv may not run while another thread reads the environment.
   Corvala::SetServerEnvironment(program);
   Corvala::PrepareWebEngineEnvironment();
@@ -172,11 +174,11 @@ int RunLauncher(int argc, char **argv)
   try {
     if (stack.Prepare() == TServerStack::TStartResult::AlreadyRunning) {
       // A second start brings the running instance's window forward, as desktop programs do.
-      RequestShow(Md5Hex(program));
+      RequestShow(instanceName);
       TerminateCurrentProcess();
     }
     // One left by a start that came while no instance ran would show the window for nothing.
-    TakeShowRequest(Md5Hex(program));
+    TakeShowRequest(instanceName);
     prepared = true;
     const TTraceStep step("servers started");
     stack.StartServers();
@@ -297,8 +299,8 @@ int RunLauncher(int argc, char **argv)
     if (showWindow) {
       const TTraceStep step("window shown");
       form.show();
-      QObject::connect(&showRequests, &QTimer::timeout, [&form, name = Md5Hex(program)] {
-        if (TakeShowRequest(name) && !form.ShuttingDown())
+      QObject::connect(&showRequests, &QTimer::timeout, [&form, &instanceName] {
+        if (TakeShowRequest(instanceName) && !form.ShuttingDown())
           form.ShowMainWindow(true);
       });
       showRequests.start(ShowRequestInterval);

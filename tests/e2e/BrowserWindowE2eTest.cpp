@@ -26,13 +26,13 @@ protected:
     data = fs::path(first.Root()).parent_path() / (fs::path(first.Root()).filename().string() + ".data");
     fs::create_directories(data);
     for (const TInstall *install : {&first, &second}) {
-      fs::remove(install->Path("www/index.php"));
-      std::ofstream(install->Path("www/index.html"))
-          << "<html><head><title>loading</title></head><body><script>"
-             "document.title = 'kept cookie=' + (document.cookie.indexOf('kept=1') >= 0 ? 'yes' : 'no') +"
-             " ' stored=' + (localStorage.getItem('kept') || 'no');"
-             "document.cookie = 'kept=1; max-age=86400'; localStorage.setItem('kept', 'yes');"
-             "</script></body></html>";
+      WriteFirstPage(
+          *install,
+          "<html><head><title>loading</title></head><body><script>"
+          "document.title = 'kept cookie=' + (document.cookie.indexOf('kept=1') >= 0 ? 'yes' : 'no') +"
+          " ' stored=' + (localStorage.getItem('kept') || 'no');"
+          "document.cookie = 'kept=1; max-age=86400'; localStorage.setItem('kept', 'yes');"
+          "</script></body></html>");
     }
   }
 

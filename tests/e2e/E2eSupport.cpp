@@ -89,6 +89,12 @@ void TInstall::SetConfig(const std::string &iniText) const
   std::remove(iniFile.c_str());
 }
 
+void WriteFirstPage(const TInstall &install, const std::string &html)
+{
+  std::filesystem::remove(install.Path("www/index.php"));
+  std::ofstream(install.Path("www/index.html")) << html;
+}
+
 void WriteStatusPage(const TInstall &install)
 {
   static constexpr char page[] = R"(<?php

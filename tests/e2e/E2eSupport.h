@@ -43,6 +43,9 @@ private:
 // connected on port N" or "E2E MySQL not available", then ", site port P" with Apache's port.
 void WriteStatusPage(const TInstall &install);
 
+// Replaces the site's first page with a static page of the given HTML.
+void WriteFirstPage(const TInstall &install, const std::string &html);
+
 // The driver running as a child; its report lines are parsed into values.
 class TLauncher
 {

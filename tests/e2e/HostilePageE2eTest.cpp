@@ -24,10 +24,9 @@ protected:
   {
     if (std::getenv("DISPLAY") == nullptr)
       GTEST_SKIP() << "needs a display (the test command provides one)";
-    fs::remove(install.Path("www/index.php"));
-    std::ofstream(install.Path("www/index.html"))
-        << "<html><head><title>Alert loop</title></head><body>"
-           "<script>onload = function () { for (;;) alert('again'); };</script></body></html>";
+    WriteFirstPage(install,
+                   "<html><head><title>Alert loop</title></head><body>"
+                   "<script>onload = function () { for (;;) alert('again'); };</script></body></html>");
   }
 
   // Starts the launcher; gives its instance once the page's box shows over its window.
@@ -117,12 +116,10 @@ protected:
   {
     if (std::getenv("DISPLAY") == nullptr)
       GTEST_SKIP() << "needs a display (the test command provides one)";
-    fs::remove(install.Path("www/index.php"));
-    std::ofstream(install.Path("www/index.html"))
-        << "<html><head><title>Draft</title></head><body style='height:2000px'><script>"
-           "onclick = function () { document.title = 'Draft edited'; };"
-           "onbeforeunload = function (e) { e.preventDefault(); e.returnValue = ''; };"
-           "</script></body></html>";
+    WriteFirstPage(install, "<html><head><title>Draft</title></head><body style='height:2000px'><script>"
+                            "onclick = function () { document.title = 'Draft edited'; };"
+                            "onbeforeunload = function (e) { e.preventDefault(); e.returnValue = ''; };"
+                            "</script></body></html>");
   }
 
   TInstall install{CORVALA_LAUNCHER};
