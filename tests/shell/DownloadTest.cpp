@@ -10,6 +10,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -98,13 +99,23 @@ protected:
       if (!dialog || !dialog->isVisible() || answered)
         return;
       answered = true;
-      proposed = dialog->selectedFiles().value(0);
+      if (proposed.isEmpty())
+        proposed = dialog->selectedFiles().value(0);
+      // The folder goes through selectFile, the name is typed: selectFile leaves the name box
+      // alone once it has the focus, which the window manager gives it at its own time.
       dialog->selectFile(path);
+      dialog->findChild<QLineEdit *>("fileNameEdit")->setText(QFileInfo(path).fileName());
       // Not in this timer's own call: a box asking to replace the file waits inside it, and the
-      // timer must answer that too.
-      QTimer::singleShot(0, dialog, [dialog] { static_cast<QDialog *>(dialog)->accept(); });
+      // timer must answer that too. Taken again at the next tick if the dialog changed the choice.
+      QTimer::singleShot(0, dialog, [this, dialog, path] {
+        if (dialog->selectedFiles().value(0) == path)
+          static_cast<QDialog *>(dialog)->accept();
+        else
+          answered = false;
+      });
     });
     answered = false;
+    proposed.clear();
     answerer->start();
   }
 
