@@ -1,15 +1,16 @@
 // Icon file validation and ReplaceMainIcon on arbitrary icon files, and on arbitrary old groups,
 // each against a fresh copy of a small program file with a store.
-#include "utils/ExeResources.h"
-#include "utils/FileIO.h"
-#include "utils/IconFile.h"
+#include "files/FileIO.h"
+#include "resources/ExeResources.h"
+#include "resources/IconFile.h"
 
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
 #include <unistd.h>
 
-using namespace AppUtils;
+using namespace Files;
+using namespace Resources;
 
 namespace
 {

@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the INI reader as a file and checks that a write reads back as written
 // and leaves every other key of the section alone.
-#include "utils/Ini.h"
+#include "ini/Ini.h"
 
 #include <algorithm>
 #include <cctype>
@@ -14,7 +14,8 @@
 #include <stdexcept>
 #include <string>
 
-using namespace AppUtils;
+using namespace Base;
+using namespace Ini;
 
 namespace
 {

@@ -1,12 +1,12 @@
 // The resource store reader on arbitrary bytes, and a write-then-read round trip of resources
 // derived from the same bytes.
-#include "utils/ResourceStore.h"
+#include "resources/ResourceStore.h"
 
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
-using namespace AppUtils;
+using namespace Resources;
 
 static bool Same(const TResourceList &a, const TResourceList &b)
 {

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The checks CI enforces beside the tests: formatting of every C++ source, shellcheck of the
-# scripts, clang-tidy of the GUI-free libraries (utils, config, stack, and maintenance and
-# packaging without their gui folders) and a short run of each fuzzer over its committed seed
-# corpus. Exits non-zero at the first check that fails.
+# scripts, clang-tidy of the GUI-free libraries (base, files, process, ini, resources, digest,
+# tree, config, stack, and maintenance and packaging without their gui folders) and a short run of
+# each fuzzer over its committed seed corpus. Exits non-zero at the first check that fails.
 # Usage: scripts/check.sh [BUILD-DIR] [FUZZ-SECONDS]; BUILD-DIR is configured here for its
 # compile_commands.json (default build, 30 seconds per fuzzer).
 set -euo pipefail
@@ -19,7 +19,8 @@ shellcheck scripts/*.sh
 
 echo "== clang-tidy (GUI-free libraries)"
 cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-find src/utils src/config src/stack src/maintenance src/packaging -path '*/gui' -prune -o -name '*.cpp' -print0 |
+find src/base src/files src/process src/ini src/resources src/digest src/tree src/config src/stack \
+  src/maintenance src/packaging -path '*/gui' -prune -o -name '*.cpp' -print0 |
   xargs -0 -n 1 -P "$jobs" clang-tidy -p "$dir" --quiet 2>/dev/null
 
 echo "== fuzzers, ${seconds} s each over fuzz/corpus"

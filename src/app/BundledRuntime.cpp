@@ -1,6 +1,6 @@
 #include "app/BundledRuntime.h"
 
-#include "utils/Paths.h"
+#include "files/Paths.h"
 
 #include <QResource>
 #include <cstdio>
@@ -9,7 +9,7 @@ extern const unsigned char BundledQtConf[];
 
 void UseBundledQtRuntime(const std::string &appPath)
 {
-  if (AppUtils::DirectoryExists(appPath + "bin/qt"))
+  if (Files::DirectoryExists(appPath + "bin/qt"))
     QResource::registerResource(BundledQtConf);
 }
 

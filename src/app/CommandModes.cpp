@@ -4,8 +4,8 @@
 #include "app/ResourceCommands.h"
 #include "app/SplashRole.h"
 #include "corvala/Version.h"
+#include "files/Paths.h"
 #include "maintenance/DownSize.h"
-#include "utils/Paths.h"
 
 #include <algorithm>
 #include <cctype>
@@ -14,8 +14,8 @@
 #include <stdexcept>
 #include <string>
 
-using AppUtils::RegularFileExists;
-using AppUtils::TStringArray;
+using Base::TStringArray;
+using Files::RegularFileExists;
 
 namespace
 {

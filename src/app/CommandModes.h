@@ -1,12 +1,12 @@
 #pragma once
 
-#include "utils/Types.h"
+#include "base/Types.h"
 
 #include <functional>
 
 // The work of the "downsize" mode. It receives exactly 15 flags: arguments 2 to 16 of the command
 // line, positions the command line does not give filled with "0" (keep the component).
-using TDownSizeRunner = std::function<void(const AppUtils::TStringArray &flags)>;
+using TDownSizeRunner = std::function<void(const Base::TStringArray &flags)>;
 
 // Registers the down-size work for the "downsize" mode; the program does this before it hands
 // its command line over. Without a runner the mode fails with an error.

@@ -1,30 +1,31 @@
 #include "app/LauncherRole.h"
 
+#include "app/CorvalaApplication.h"
+#include "app/ExitWatch.h"
+#include "base/StartupTrace.h"
+#include "browser/BrowserProfile.h"
+#include "browser/SiteKeyCookie.h"
+#include "browser/WebBrowser.h"
+#include "browser/WebEngineEnvironment.h"
 #include "config/BrowserIni.h"
 #include "config/ConfigFile.h"
+#include "digest/Md5.h"
+#include "files/Paths.h"
 #include "maintenance/gui/MaintenanceCommands.h"
 #include "packaging/gui/DesktopEntryCommand.h"
 #include "packaging/gui/RebrandCommand.h"
-#include "shell/BrowserProfile.h"
-#include "shell/ErrorReport.h"
+#include "process/ExitSignals.h"
+#include "process/Process.h"
+#include "process/ProcessFamily.h"
+#include "resources/ExeResources.h"
 #include "shell/EventPause.h"
-#include "shell/ExitWatch.h"
 #include "shell/MainForm.h"
-#include "shell/SiteKeyCookie.h"
-#include "shell/WebBrowser.h"
-#include "shell/WebEngineEnvironment.h"
 #include "stack/PrivateMode.h"
 #include "stack/ServerEnvironment.h"
 #include "stack/ServerStack.h"
 #include "stack/StackTerminal.h"
-#include "utils/ExeResources.h"
-#include "utils/ExitSignals.h"
-#include "utils/Md5.h"
-#include "utils/Paths.h"
-#include "utils/Process.h"
-#include "utils/ProcessFamily.h"
-#include "utils/SingleInstance.h"
-#include "utils/StartupTrace.h"
+#include "stack/host/SingleInstance.h"
+#include "widgets/ErrorReport.h"
 #include "widgets/MessageBox.h"
 
 #include <QMenu>
@@ -38,7 +39,13 @@
 #include <stdexcept>
 #include <unistd.h>
 
-using namespace AppUtils;
+using namespace Base;
+using namespace Files;
+using namespace Process;
+using namespace Resources;
+using namespace Digest;
+using namespace Host;
+using namespace Widgets;
 using Corvala::IsFlagOn;
 using Corvala::TServerStack;
 

@@ -1,6 +1,6 @@
 #include "app/ModeErrorReport.h"
 
-#include "utils/CommandError.h"
+#include "process/CommandError.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -24,7 +24,7 @@ bool DisplayNamed()
 
 void ShowBox(const std::string &message)
 {
-  QMessageBox box(QMessageBox::Critical, AppUtils::CommandErrorCaption, QString::fromStdString(message),
+  QMessageBox box(QMessageBox::Critical, Process::CommandErrorCaption, QString::fromStdString(message),
                   QMessageBox::Ok);
   box.setObjectName("ApplicationError");
   box.exec();
@@ -62,7 +62,7 @@ void ShowBoxInChild(const std::string &message)
 
 void ReportModeError(const std::string &message)
 {
-  std::fprintf(stderr, "%s\n", AppUtils::CommandErrorLine(message).c_str());
+  std::fprintf(stderr, "%s\n", Process::CommandErrorLine(message).c_str());
   std::fflush(stderr);
   if (!DisplayNamed())
     return;

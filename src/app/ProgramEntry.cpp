@@ -3,10 +3,10 @@
 #include "app/BundledRuntime.h"
 #include "app/CommandModes.h"
 #include "app/LauncherRole.h"
+#include "base/StartupTrace.h"
+#include "files/Paths.h"
 #include "maintenance/DownSize.h"
-#include "utils/Paths.h"
-#include "utils/Process.h"
-#include "utils/StartupTrace.h"
+#include "process/Process.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,7 +14,9 @@
 #include <string>
 #include <unistd.h>
 
-using namespace AppUtils;
+using namespace Base;
+using namespace Files;
+using namespace Process;
 
 namespace
 {

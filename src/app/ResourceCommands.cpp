@@ -1,17 +1,20 @@
 #include "app/ResourceCommands.h"
 
-#include "utils/ExeResources.h"
-#include "utils/FileIO.h"
-#include "utils/FileLock.h"
-#include "utils/Paths.h"
-#include "utils/Process.h"
-#include "utils/ReadOnly.h"
+#include "files/FileIO.h"
+#include "files/FileLock.h"
+#include "files/Paths.h"
+#include "files/ReadOnly.h"
+#include "process/Process.h"
+#include "resources/ExeResources.h"
 
 #include <QCoreApplication>
 #include <exception>
 #include <thread>
 
-using namespace AppUtils;
+using namespace Base;
+using namespace Files;
+using namespace Process;
+using namespace Resources;
 
 namespace
 {

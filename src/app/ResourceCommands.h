@@ -1,6 +1,6 @@
 #pragma once
 
-#include "utils/Types.h"
+#include "base/Types.h"
 
 #include <chrono>
 #include <string>
@@ -26,4 +26,4 @@ void RunIconCommand(const std::string &target, const std::string &iconFile);
 // icon and image files and one more argument of any content. Waits for the target with pauses,
 // runs "/config", "/icon" and "/splash" for the files that exist, each as a child process of this
 // program, then starts the target unless that extra argument is given. Never fails.
-void RunSetupCommand(const AppUtils::TStringArray &arguments);
+void RunSetupCommand(const Base::TStringArray &arguments);

@@ -1,8 +1,8 @@
 #include "app/SplashRole.h"
 
 #include "app/SplashForm.h"
-#include "utils/ExeResources.h"
-#include "utils/Ini.h"
+#include "ini/Ini.h"
+#include "resources/ExeResources.h"
 
 #include <QApplication>
 #include <stdexcept>
@@ -12,7 +12,7 @@ namespace
 
 QByteArray ReadSplashResource()
 {
-  const auto bytes = AppUtils::ReadOwnResource(AppUtils::RT_RCDATA, "RES_SPLASH");
+  const auto bytes = Resources::ReadOwnResource(Resources::RT_RCDATA, "RES_SPLASH");
   if (!bytes)
     throw std::runtime_error("Resource RES_SPLASH not found");
   return QByteArray(bytes->data(), static_cast<qsizetype>(bytes->size()));
@@ -22,7 +22,7 @@ QByteArray ReadSplashResource()
 
 int RunSplashRole(const std::string &configFile, int argc, char **argv)
 {
-  if (AppUtils::ReadIniString(configFile, "INI", "showsplash") == "0")
+  if (Ini::ReadIniString(configFile, "INI", "showsplash") == "0")
     return 0;
   QApplication application(argc, argv);
   QApplication::setApplicationName("Corvala");

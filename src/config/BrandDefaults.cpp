@@ -1,7 +1,7 @@
 #include "config/BrandDefaults.h"
 
 #include "config/ConfigFile.h"
-#include "utils/Ini.h"
+#include "ini/Ini.h"
 
 #include <stdexcept>
 #include <vector>
@@ -14,7 +14,7 @@ std::string WriteBrandDefaults(const std::string &workFolder)
   if (workFolder.empty())
     throw std::runtime_error("No work folder for Brand.ini");
   std::string path = workFolder + "/Brand.ini";
-  const std::vector<AppUtils::TIniEntry> defaults = {
+  const std::vector<Ini::TIniEntry> defaults = {
       {"INI", "splashfilename", ""},
       {"INI", "title", "\"My Program\""},
       {"INI", "iconfile", ""},
@@ -30,7 +30,7 @@ std::string WriteBrandDefaults(const std::string &workFolder)
       {"INI", "copyfilestoharddisk", "0"},
       {"INI", "brand", "1"},
   };
-  AppUtils::WriteGeneratedIni(path, defaults);
+  Ini::WriteGeneratedIni(path, defaults);
   return path;
 }
 

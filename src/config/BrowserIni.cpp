@@ -1,7 +1,7 @@
 #include "config/BrowserIni.h"
 
-#include "utils/Ini.h"
-#include "utils/Paths.h"
+#include "files/Paths.h"
+#include "ini/Ini.h"
 
 #include <algorithm>
 #include <cctype>
@@ -37,15 +37,15 @@ TBrowserSettings ReadBrowserIni(const std::string &binFolder, int apachePort,
 {
   const std::string file = binFolder + "/Browser.ini";
   TBrowserSettings settings;
-  if (!AppUtils::FileExists(file))
+  if (!Files::FileExists(file))
     return settings;
   settings.path =
-      ReplaceNoCase(AppUtils::ReadIniStringIfExists(file, "Browser", "BrowserPath"), "{bin}", binFolder);
+      ReplaceNoCase(Ini::ReadIniStringIfExists(file, "Browser", "BrowserPath"), "{bin}", binFolder);
   settings.parameters =
-      ReplaceNoCase(AppUtils::ReadIniStringIfExists(file, "Browser", "Parameters"), "{bin}", binFolder);
+      ReplaceNoCase(Ini::ReadIniStringIfExists(file, "Browser", "Parameters"), "{bin}", binFolder);
   const std::string url = StartAddress(apachePort) + (handOverQuery.empty() ? "" : "/?" + handOverQuery);
   settings.parameters = ReplaceNoCase(settings.parameters, "{url}", url);
-  settings.usable = AppUtils::FileExists(settings.path);
+  settings.usable = Files::FileExists(settings.path);
   return settings;
 }
 

@@ -1,8 +1,8 @@
 #include "config/ConfigFile.h"
 
 #include "config/IntegerValue.h"
-#include "utils/ExeResources.h"
-#include "utils/Ini.h"
+#include "ini/Ini.h"
+#include "resources/ExeResources.h"
 
 #include <arpa/inet.h>
 #include <stdexcept>
@@ -16,7 +16,7 @@ std::string PrepareConfigFile(const std::string &workFolder)
   if (workFolder.empty())
     throw std::runtime_error("No work folder for Config.ini");
   std::string path = workFolder + "/Config.ini";
-  AppUtils::ExtractResourceToFile("res_Config_ini", path);
+  Resources::ExtractResourceToFile("res_Config_ini", path);
   return path;
 }
 
@@ -27,7 +27,7 @@ bool IsFlagOn(const std::string &value)
 
 std::string TConfigFile::Read(const std::string &key) const
 {
-  return AppUtils::ReadIniString(path_, "INI", key);
+  return Ini::ReadIniString(path_, "INI", key);
 }
 
 // A wrong value is reported with where it came from: the user fixes it there (in Server Settings, or
@@ -64,7 +64,7 @@ std::string TConfigFile::ReadListenAddress(const std::string &key) const
 
 void TConfigFile::Write(const std::string &key, const std::string &value) const
 {
-  AppUtils::WriteIniString(path_, "INI", key, value);
+  Ini::WriteIniString(path_, "INI", key, value);
 }
 
 } // namespace Corvala

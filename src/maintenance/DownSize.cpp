@@ -1,17 +1,19 @@
 #include "maintenance/DownSize.h"
 
-#include "stack/TreeLibraries.h"
-#include "utils/FileTree.h"
-#include "utils/Ini.h"
-#include "utils/Paths.h"
-#include "utils/Process.h"
-#include "utils/ProcessList.h"
+#include "files/FileTree.h"
+#include "files/Paths.h"
+#include "ini/Ini.h"
+#include "process/Process.h"
+#include "process/ProcessList.h"
+#include "tree/TreeLibraries.h"
 
 #include <chrono>
 #include <exception>
 #include <thread>
 
-using namespace AppUtils;
+using namespace Files;
+using namespace Process;
+using namespace Ini;
 
 namespace
 {

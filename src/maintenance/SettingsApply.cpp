@@ -1,15 +1,15 @@
 #include "maintenance/SettingsApply.h"
 
+#include "base/UniqueFd.h"
 #include "config/ConfigFile.h"
+#include "digest/Md5.h"
+#include "files/FileText.h"
+#include "files/OwnFolder.h"
+#include "files/Paths.h"
+#include "files/PrivateFolder.h"
+#include "files/TempFolder.h"
+#include "process/Process.h"
 #include "stack/PrivateMode.h"
-#include "utils/FileText.h"
-#include "utils/Md5.h"
-#include "utils/OwnFolder.h"
-#include "utils/Paths.h"
-#include "utils/PrivateFolder.h"
-#include "utils/Process.h"
-#include "utils/TempFolder.h"
-#include "utils/UniqueFd.h"
 
 #include <cerrno>
 #include <cstring>
@@ -19,7 +19,10 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
-using namespace AppUtils;
+using namespace Base;
+using namespace Files;
+using namespace Process;
+using namespace Digest;
 
 namespace
 {

@@ -1,9 +1,9 @@
 #include "packaging/BrandSettings.h"
 
+#include "base/Trim.h"
 #include "config/ConfigFile.h"
 #include "config/IntegerValue.h"
-#include "utils/Paths.h"
-#include "utils/Trim.h"
+#include "files/Paths.h"
 
 namespace Corvala
 {
@@ -23,10 +23,10 @@ const char *FlagValue(bool yes)
 
 std::string ExistingPath(const std::string &text, bool (*exists)(const std::string &))
 {
-  const std::string trimmed = AppUtils::TrimBlanks(text);
+  const std::string trimmed = Base::TrimBlanks(text);
   if (trimmed.empty())
     return {};
-  const std::string path = AppUtils::ExpandFromAppDir(trimmed);
+  const std::string path = Files::ExpandFromAppDir(trimmed);
   return exists(path) ? path : std::string();
 }
 
@@ -41,12 +41,12 @@ void TakeExisting(std::string &field, const std::string &text, bool (*exists)(co
 
 std::string ExistingFileOf(const std::string &text)
 {
-  return ExistingPath(text, AppUtils::RegularFileExists);
+  return ExistingPath(text, Files::RegularFileExists);
 }
 
 std::string ExistingFolderOf(const std::string &text)
 {
-  return ExistingPath(text, AppUtils::DirectoryExists);
+  return ExistingPath(text, Files::DirectoryExists);
 }
 
 TBrandSettings ReadBrandSettings(const TConfigFile &brandFile)
@@ -87,9 +87,9 @@ void WriteBrandSettings(const TConfigFile &brandFile, const TBrandSettings &s)
 
 void ApplyBrandEntries(TBrandSettings &s, const TBrandEntries &e)
 {
-  TakeExisting(s.SplashFileName, e.Image, AppUtils::RegularFileExists);
-  s.Title = AppUtils::TrimBlanks(e.Title);
-  TakeExisting(s.IconFile, e.Icon, AppUtils::RegularFileExists);
+  TakeExisting(s.SplashFileName, e.Image, Files::RegularFileExists);
+  s.Title = Base::TrimBlanks(e.Title);
+  TakeExisting(s.IconFile, e.Icon, Files::RegularFileExists);
   s.Toolbar = FlagValue(e.Toolbar);
   s.StatusBar = FlagValue(e.StatusBar);
   s.TrayIcon = FlagValue(e.TrayIcon);
@@ -97,19 +97,19 @@ void ApplyBrandEntries(TBrandSettings &s, const TBrandEntries &e)
   s.CopyFilesToHardDisk = FlagValue(e.CopyFilesToHardDisk);
   s.IP = e.Loopback ? LoopbackAddress : "all";
   s.Port = e.Port;
-  TakeExisting(s.DataDir, e.DataDir, AppUtils::DirectoryExists);
-  TakeExisting(s.SrcDir, e.SrcDir, AppUtils::DirectoryExists);
-  TakeExisting(s.OutputDir, e.OutputDir, AppUtils::DirectoryExists);
+  TakeExisting(s.DataDir, e.DataDir, Files::DirectoryExists);
+  TakeExisting(s.SrcDir, e.SrcDir, Files::DirectoryExists);
+  TakeExisting(s.OutputDir, e.OutputDir, Files::DirectoryExists);
 }
 
 std::string FileFieldText(const std::string &path, const std::string &placeholder)
 {
-  return AppUtils::RegularFileExists(path) ? path : placeholder;
+  return Files::RegularFileExists(path) ? path : placeholder;
 }
 
 std::string FolderFieldText(const std::string &path, const std::string &placeholder)
 {
-  return AppUtils::DirectoryExists(path) ? path : placeholder;
+  return Files::DirectoryExists(path) ? path : placeholder;
 }
 
 int FlagItem(const std::string &value)

@@ -1,6 +1,6 @@
 #include "packaging/CreatedPaths.h"
 
-#include "utils/FileTree.h"
+#include "files/FileTree.h"
 
 #include <cerrno>
 #include <stdexcept>
@@ -31,7 +31,7 @@ void TCreatedPaths::MakeFolder(const std::string &folder)
 void TCreatedPaths::RemoveAll()
 {
   for (auto path = paths.rbegin(); path != paths.rend(); ++path)
-    AppUtils::ShellDelete(*path);
+    Files::ShellDelete(*path);
   paths.clear();
 }
 

@@ -1,9 +1,9 @@
 #include "packaging/DesktopEntry.h"
 
-#include "utils/FileIO.h"
-#include "utils/FileTree.h"
-#include "utils/Md5.h"
-#include "utils/Paths.h"
+#include "digest/Md5.h"
+#include "files/FileIO.h"
+#include "files/FileTree.h"
+#include "files/Paths.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -15,7 +15,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using namespace AppUtils;
+using namespace Files;
+using namespace Digest;
 
 namespace Corvala
 {

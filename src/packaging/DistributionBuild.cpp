@@ -1,18 +1,21 @@
 #include "packaging/DistributionBuild.h"
 
+#include "files/FileIO.h"
+#include "files/FileTree.h"
+#include "files/Paths.h"
 #include "packaging/CommandFailure.h"
 #include "packaging/TreeCopy.h"
+#include "process/Process.h"
+#include "resources/ExeResources.h"
 #include "stack/DataFolderFiles.h"
-#include "utils/ExeResources.h"
-#include "utils/FileIO.h"
-#include "utils/FileTree.h"
-#include "utils/Paths.h"
-#include "utils/Process.h"
 
 #include <stdexcept>
 #include <sys/stat.h>
 
-using namespace AppUtils;
+using namespace Base;
+using namespace Files;
+using namespace Process;
+using namespace Resources;
 
 namespace Corvala
 {

@@ -1,8 +1,8 @@
 #include "packaging/TreeCopy.h"
 
-#include "utils/FileText.h"
-#include "utils/FolderEntries.h"
-#include "utils/UniqueFd.h"
+#include "base/UniqueFd.h"
+#include "files/FileText.h"
+#include "files/FolderEntries.h"
 
 #include <cerrno>
 #include <climits>
@@ -44,7 +44,7 @@ bool CopyByReading(int in, int out, size_t limit, size_t &copied)
       continue;
     if (got <= 0)
       return got == 0;
-    if (!AppUtils::WriteAll(out, std::string_view(buffer.data(), static_cast<size_t>(got))))
+    if (!Files::WriteAll(out, std::string_view(buffer.data(), static_cast<size_t>(got))))
       return false;
     copied += static_cast<size_t>(got);
   }
@@ -60,7 +60,7 @@ void TTreeCopy::Count(const std::string &path)
   if (lstat(path.c_str(), &st) != 0)
     return;
   if (S_ISDIR(st.st_mode)) {
-    for (const auto &name : AppUtils::ReadEntryNames(path))
+    for (const auto &name : Files::ReadEntryNames(path))
       Count(path + "/" + name);
   } else if (S_ISREG(st.st_mode)) {
     ++Progress.FilesTotal;
@@ -123,7 +123,7 @@ void TTreeCopy::CopyContents(const std::string &source, const std::string &destF
 
 void TTreeCopy::CopyFolderEntries(const std::string &source, const std::string &target, bool inCreatedFolder)
 {
-  for (const auto &name : AppUtils::ReadEntryNames(source))
+  for (const auto &name : Files::ReadEntryNames(source))
     CopyEntry(source + "/" + name, target + "/" + name, inCreatedFolder);
 }
 
@@ -187,10 +187,10 @@ void TTreeCopy::CopyEntry(const std::string &source, const std::string &target, 
 
 void TTreeCopy::CopyFile(const std::string &source, const struct stat &st, const std::string &target)
 {
-  AppUtils::TUniqueFd in(open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  Base::TUniqueFd in(open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
   if (!in)
     Fail("read", source);
-  AppUtils::TUniqueFd out(
+  Base::TUniqueFd out(
       open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, (st.st_mode & 0777) | S_IWUSR));
   if (!out)
     Fail("create", target);

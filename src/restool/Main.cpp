@@ -1,8 +1,8 @@
 // corvala-res: lists, reads and writes the resource store of a file.
 #include "Listing.h"
-#include "utils/ExeResources.h"
-#include "utils/FileIO.h"
-#include "utils/IconFile.h"
+#include "files/FileIO.h"
+#include "resources/ExeResources.h"
+#include "resources/IconFile.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -14,7 +14,8 @@
 #include <unistd.h>
 #include <vector>
 
-using namespace AppUtils;
+using namespace Files;
+using namespace Resources;
 
 namespace
 {

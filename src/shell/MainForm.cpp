@@ -1,18 +1,18 @@
 #include "shell/MainForm.h"
 
+#include "base/StartupTrace.h"
+#include "browser/BrowserForm.h"
+#include "browser/BrowserProfile.h"
+#include "browser/PageDialogs.h"
+#include "browser/PageWatch.h"
+#include "browser/WebBrowser.h"
+#include "config/Favorites.h"
 #include "corvala/Version.h"
+#include "files/Paths.h"
 #include "shell/AboutForm.h"
-#include "shell/BrowserForm.h"
-#include "shell/BrowserProfile.h"
 #include "shell/EventPause.h"
-#include "shell/Favorites.h"
-#include "shell/PageDialogs.h"
-#include "shell/PageWatch.h"
 #include "shell/TrayIconMan.h"
 #include "shell/Vendor.h"
-#include "shell/WebBrowser.h"
-#include "utils/Paths.h"
-#include "utils/StartupTrace.h"
 #include "widgets/ApplicationTitle.h"
 #include "widgets/MessageBox.h"
 #include "widgets/QuietTray.h"
@@ -35,7 +35,9 @@
 #include <QVBoxLayout>
 #include <QWebEnginePage>
 
-using namespace AppUtils;
+using namespace Base;
+using namespace Files;
+using namespace Widgets;
 
 namespace
 {

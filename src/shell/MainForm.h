@@ -1,7 +1,7 @@
 #pragma once
 
-#include "shell/BrowserForm.h"
-#include "shell/BrowserWindow.h"
+#include "browser/BrowserForm.h"
+#include "browser/BrowserWindow.h"
 #include "shell/StartupInfo.h"
 #include "widgets/CommandHost.h"
 
@@ -84,7 +84,7 @@ public:
   bool Started = false;
   // The tray icon while it is up; null before, and after shutdown removed it.
   TTrayIconMan *TrayIconMan = nullptr;
-  AppUtils::TProcessId SplashProcessId = 0;
+  Base::TProcessId SplashProcessId = 0;
   std::string FavoritesPath;
 
 signals:

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "utils/Types.h"
+#include "base/Types.h"
 
 #include <functional>
 #include <string>
@@ -18,7 +18,7 @@ struct TStartupInfo {
   bool developerTools = true; // F12 and "Inspect" open the engine's developer tools
   std::string binFolder;      // the bin folder in use
   std::string favoritesFile;  // where Favorites.ini is looked for
-  AppUtils::TProcessId splashProcessId = 0;
+  Base::TProcessId splashProcessId = 0;
 };
 
 // How the main window reaches the server stack, which it does not own.

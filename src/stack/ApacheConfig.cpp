@@ -1,9 +1,9 @@
 #include "stack/ApacheConfig.h"
 
+#include "base/Quoting.h"
 #include "config/ConfigFile.h"
+#include "files/FileTree.h"
 #include "stack/PrivateMode.h"
-#include "utils/FileTree.h"
-#include "utils/Quoting.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -23,7 +23,7 @@ static std::string QuotedArgument(const std::string &path)
 {
   if (path.find_first_of("\r\n") != std::string::npos || path.find("${") != std::string::npos)
     throw std::runtime_error("The path \"" + path + "\" cannot be used in the Apache configuration");
-  return AppUtils::BackslashQuoted(path, '"');
+  return Base::BackslashQuoted(path, '"');
 }
 
 std::string ApacheListenAddress(const std::string &ip)
@@ -201,8 +201,8 @@ std::string WriteApacheConfig(const TStackSetup &setup)
 {
   std::string path = setup.workFolder + "/httpd.conf";
   if (ServesWebRootCopy(setup)) {
-    AppUtils::CopyFolder(setup.appPath + "www", setup.workFolder);
-    AppUtils::SetTreeReadOnly(setup.workFolder + "/www", false);
+    Files::CopyFolder(setup.appPath + "www", setup.workFolder);
+    Files::SetTreeReadOnly(setup.workFolder + "/www", false);
   }
   if (!setup.siteKey.empty())
     WriteWholeFile(ServerPeerScriptPath(setup.workFolder),

@@ -1,9 +1,9 @@
 #include "stack/BinFolder.h"
 
+#include "files/FileTree.h"
+#include "files/FolderEntries.h"
 #include "stack/CommandLineTools.h"
-#include "stack/TreeLibraries.h"
-#include "utils/FileTree.h"
-#include "utils/FolderEntries.h"
+#include "tree/TreeLibraries.h"
 
 #include <filesystem>
 #include <set>
@@ -21,7 +21,7 @@ namespace
 void CopyEntriesLeavingOut(const std::string &source, const std::string &destination,
                            const std::string &relative, const std::set<std::string> &skipped)
 {
-  for (const std::string &name : AppUtils::ReadEntryNames(source)) {
+  for (const std::string &name : Files::ReadEntryNames(source)) {
     const std::string path = relative.empty() ? name : relative + "/" + name;
     if (skipped.contains(path))
       continue;
@@ -31,7 +31,7 @@ void CopyEntriesLeavingOut(const std::string &source, const std::string &destina
       std::filesystem::create_directories(destination + "/" + name, ignored);
       CopyEntriesLeavingOut(source + "/" + name, destination + "/" + name, path, skipped);
     } else {
-      AppUtils::CopyFolder(source + "/" + name, destination);
+      Files::CopyFolder(source + "/" + name, destination);
     }
   }
 }
@@ -61,8 +61,8 @@ std::string PrepareBinFolder(const std::string &appPath, const std::string &work
     skipped.insert(BelowBin(tool));
   CopyEntriesLeavingOut(bin, copy, "", skipped);
   for (const std::string &name : NeededLibraries(libraries, ElfFilesBelow(copy, {"lib"})))
-    AppUtils::CopyFolder(libraries + "/" + name, copiedLibraries);
-  AppUtils::SetTreeReadOnly(copy, false);
+    Files::CopyFolder(libraries + "/" + name, copiedLibraries);
+  Files::SetTreeReadOnly(copy, false);
   return copy;
 }
 

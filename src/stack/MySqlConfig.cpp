@@ -1,13 +1,13 @@
 #include "stack/MySqlConfig.h"
 
+#include "base/Quoting.h"
 #include "config/ConfigFile.h"
+#include "files/FileText.h"
+#include "files/FileTree.h"
+#include "files/Paths.h"
+#include "ini/Ini.h"
 #include "stack/MySqlSystemTables.h"
 #include "stack/PrivateMode.h"
-#include "utils/FileText.h"
-#include "utils/FileTree.h"
-#include "utils/Ini.h"
-#include "utils/Paths.h"
-#include "utils/Quoting.h"
 
 #include <cerrno>
 #include <cstring>
@@ -20,7 +20,7 @@ namespace Corvala
 // The server's option files unescape "\\" and "\"" inside a quoted value.
 static std::string QuotedValue(const std::string &text)
 {
-  return AppUtils::BackslashQuoted(text, '"');
+  return Base::BackslashQuoted(text, '"');
 }
 
 std::string MySqlSocketPath(const std::string &workFolder)
@@ -86,7 +86,7 @@ TIniValues MySqlIniSettings(const TStackSetup &setup)
 // A password in single quotes for SQL; the generated ones are hexadecimal digits only.
 static std::string SqlString(const std::string &text)
 {
-  return AppUtils::BackslashQuoted(text, '\'');
+  return Base::BackslashQuoted(text, '\'');
 }
 
 std::string MySqlInitSql(const TStackSetup &setup)
@@ -109,11 +109,11 @@ std::string WriteMySqlConfig(const TStackSetup &setup)
 {
   std::string path = setup.workFolder + "/my.ini";
   const TIniValues settings = MySqlIniSettings(setup);
-  if (setup.isCdRom && !AppUtils::DirectoryExists(setup.workFolder + "/data")) {
-    AppUtils::CopyFolder(setup.appPath + "data", setup.workFolder);
-    AppUtils::SetTreeReadOnly(setup.workFolder + "/data", false);
+  if (setup.isCdRom && !Files::DirectoryExists(setup.workFolder + "/data")) {
+    Files::CopyFolder(setup.appPath + "data", setup.workFolder);
+    Files::SetTreeReadOnly(setup.workFolder + "/data", false);
   }
-  std::vector<AppUtils::TIniEntry> entries;
+  std::vector<Ini::TIniEntry> entries;
   for (const auto &[key, value] : settings)
     entries.push_back({"mysqld", key, value});
   const std::string folder = MySqlFilesFolder(setup.workFolder);
@@ -122,13 +122,13 @@ std::string WriteMySqlConfig(const TStackSetup &setup)
   const std::string initSql = MySqlInitSql(setup);
   if (!initSql.empty()) {
     const std::string initFile = MySqlInitFilePath(setup.workFolder);
-    const int error = AppUtils::ReplaceFileAtomically(
-        initFile, [&initSql](int fd) { return AppUtils::WriteAll(fd, initSql); }, 0600,
-        AppUtils::TDurability::Scratch);
+    const int error = Files::ReplaceFileAtomically(
+        initFile, [&initSql](int fd) { return Files::WriteAll(fd, initSql); }, 0600,
+        Files::TDurability::Scratch);
     if (error != 0)
       throw std::runtime_error("Cannot create file \"" + initFile + "\". " + std::strerror(error));
   }
-  AppUtils::WriteGeneratedIni(path, entries);
+  Ini::WriteGeneratedIni(path, entries);
   return path;
 }
 

@@ -2,8 +2,8 @@
 
 #include "stack/MySqlConfig.h"
 
-#include "utils/Ini.h"
-#include "utils/Paths.h"
+#include "files/Paths.h"
+#include "ini/Ini.h"
 
 #include <algorithm>
 #include <cctype>
@@ -116,10 +116,10 @@ static int LoadRank(const std::string &name)
   return static_cast<int>(found - bases.begin());
 }
 
-AppUtils::TStringArray PhpExtensionLines(const AppUtils::TStringArray &soFiles,
-                                         const AppUtils::TStringArray &alreadyLoaded)
+Base::TStringArray PhpExtensionLines(const Base::TStringArray &soFiles,
+                                     const Base::TStringArray &alreadyLoaded)
 {
-  AppUtils::TStringArray files;
+  Base::TStringArray files;
   for (const auto &file : soFiles) {
     const std::string name = Lower(fs::path(file).stem().string());
     const bool loaded = std::find(alreadyLoaded.begin(), alreadyLoaded.end(), name) != alreadyLoaded.end();
@@ -138,7 +138,7 @@ AppUtils::TStringArray PhpExtensionLines(const AppUtils::TStringArray &soFiles,
     const std::string nameB = Lower(fs::path(b).stem().string());
     return std::pair(LoadRank(nameA), nameA) < std::pair(LoadRank(nameB), nameB);
   });
-  AppUtils::TStringArray lines;
+  Base::TStringArray lines;
   for (const auto &file : files)
     lines.push_back("extension=" + file);
   return lines;
@@ -153,9 +153,9 @@ static std::string Trimmed(const std::string &text)
 }
 
 // Names of the extensions an active extension= or zend_extension= line of the file loads.
-static AppUtils::TStringArray LoadedExtensions(const std::string &iniPath)
+static Base::TStringArray LoadedExtensions(const std::string &iniPath)
 {
-  AppUtils::TStringArray names;
+  Base::TStringArray names;
   std::ifstream in(iniPath);
   for (std::string line; std::getline(in, line);) {
     const size_t equals = line.find('=');
@@ -177,9 +177,9 @@ static AppUtils::TStringArray LoadedExtensions(const std::string &iniPath)
   return names;
 }
 
-static AppUtils::TStringArray ExtensionFiles(const std::string &extFolder)
+static Base::TStringArray ExtensionFiles(const std::string &extFolder)
 {
-  AppUtils::TStringArray files;
+  Base::TStringArray files;
   std::error_code error;
   for (const auto &entry : fs::directory_iterator(extFolder, error))
     if (entry.is_regular_file(error))
@@ -187,7 +187,7 @@ static AppUtils::TStringArray ExtensionFiles(const std::string &extFolder)
   return files;
 }
 
-static void AppendExtensionLines(const std::string &iniPath, const AppUtils::TStringArray &lines)
+static void AppendExtensionLines(const std::string &iniPath, const Base::TStringArray &lines)
 {
   if (lines.empty())
     return;
@@ -230,18 +230,18 @@ std::string WritePhpConfig(const TStackSetup &setup)
   fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write, ignored);
 
   // A missing mail program is named as empty, as its short name would be.
-  const std::string sendmail = AppUtils::ExpandFromAppDir(setup.binFolder + "/Apache/sendmail");
+  const std::string sendmail = Files::ExpandFromAppDir(setup.binFolder + "/Apache/sendmail");
   std::vector<TPhpIniSetting> settings =
-      PhpIniSettings(setup, AppUtils::FileExists(sendmail) ? sendmail : std::string());
+      PhpIniSettings(setup, Files::FileExists(sendmail) ? sendmail : std::string());
   // Without opcache (a down-sized tree) every request compiles its scripts again, as before.
   const std::string opcache = php + "/ext/opcache.so";
-  if (AppUtils::FileExists(opcache)) {
-    const AppUtils::TStringArray loaded = LoadedExtensions(path);
+  if (Files::FileExists(opcache)) {
+    const Base::TStringArray loaded = LoadedExtensions(path);
     const bool loadLine = std::find(loaded.begin(), loaded.end(), "opcache") == loaded.end();
     for (const auto &setting : OpcacheSettings(opcache, loadLine))
       settings.push_back(setting);
   }
-  AppUtils::WriteGeneratedIni(path, settings);
+  Ini::WriteGeneratedIni(path, settings);
 
   PrepareSessionFolder(setup);
   AppendExtensionLines(path, PhpExtensionLines(ExtensionFiles(php + "/ext"), LoadedExtensions(path)));

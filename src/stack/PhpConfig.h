@@ -1,8 +1,8 @@
 #pragma once
 
+#include "base/Types.h"
+#include "ini/Ini.h"
 #include "stack/StackSetup.h"
-#include "utils/Ini.h"
-#include "utils/Types.h"
 
 #include <string>
 #include <vector>
@@ -10,7 +10,7 @@
 namespace Corvala
 {
 
-using TPhpIniSetting = AppUtils::TIniEntry;
+using TPhpIniSetting = Ini::TIniEntry;
 
 // A php.ini double-quoted value: '\', '"' and '$' escaped as PHP unescapes them.
 std::string PhpQuoted(const std::string &text);
@@ -36,8 +36,8 @@ std::vector<TPhpIniSetting> OpcacheSettings(const std::string &opcacheFile, bool
 // loads every extension after the ones it needs: mysqlnd, pdo and xml first, then by name. Left
 // out: readline (command line only), the Zend extensions opcache and xdebug, names other than
 // letters, digits, '_', '-' and '.', and names in alreadyLoaded (as "mysqli").
-AppUtils::TStringArray PhpExtensionLines(const AppUtils::TStringArray &soFiles,
-                                         const AppUtils::TStringArray &alreadyLoaded);
+Base::TStringArray PhpExtensionLines(const Base::TStringArray &soFiles,
+                                     const Base::TStringArray &alreadyLoaded);
 
 // Copies "<bin>/php/php.ini" into "<work>/php.ini" (mode 0600; a missing template leaves
 // whatever is there), writes the settings with WriteIniString (sendmail_path names

@@ -42,7 +42,7 @@ void MakeApacheFilesPrivate(const std::string &workFolder)
     chmod((workFolder + name).c_str(), 0600);
 }
 
-AppUtils::TStringArray MySqlFileModeEnvironment()
+Base::TStringArray MySqlFileModeEnvironment()
 {
   return {"UMASK=0600", "UMASK_DIR=0700"};
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "utils/Types.h"
+#include "base/Types.h"
 
 #include <string>
 
@@ -26,6 +26,6 @@ void MakeApacheFilesPrivate(const std::string &workFolder);
 // The environment entries that make mysqld create its files 0600 and its folders 0700 (it reads
 // UMASK and UMASK_DIR as octal modes and sets its umask from them; its default gives files to the
 // group as well). INTO OUTFILE sets its file's mode itself (0644): the folder keeps those private.
-AppUtils::TStringArray MySqlFileModeEnvironment();
+Base::TStringArray MySqlFileModeEnvironment();
 
 } // namespace Corvala

@@ -1,9 +1,9 @@
 #include "stack/PrivateMode.h"
 
-#include "utils/FileText.h"
-#include "utils/Md5.h"
-#include "utils/OwnFolder.h"
-#include "utils/PrivateFolder.h"
+#include "digest/Md5.h"
+#include "files/FileText.h"
+#include "files/OwnFolder.h"
+#include "files/PrivateFolder.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -50,12 +50,12 @@ static std::string StateFolder()
   const char *home = std::getenv("HOME");
   if (home != nullptr && home[0] == '/')
     return std::string(home) + "/.config/corvala";
-  return AppUtils::GetPrivateFolder();
+  return Files::GetPrivateFolder();
 }
 
 std::string MySqlRootPasswordPath(const std::string &programPath)
 {
-  return StateFolder() + "/" + AppUtils::Md5Hex(programPath) + "/mysql-root-password";
+  return StateFolder() + "/" + Digest::Md5Hex(programPath) + "/mysql-root-password";
 }
 
 std::string ReadOrCreateMySqlRootPassword(const std::string &path)
@@ -64,8 +64,8 @@ std::string ReadOrCreateMySqlRootPassword(const std::string &path)
   const std::string stateFolder = folder.substr(0, folder.rfind('/'));
   // The user's configuration folder may not exist yet on a fresh account.
   mkdir(stateFolder.substr(0, stateFolder.rfind('/')).c_str(), 0700);
-  AppUtils::EnsureOwnFolder(stateFolder, "Private folder", true);
-  AppUtils::EnsureOwnFolder(folder, "Private folder", true);
+  Files::EnsureOwnFolder(stateFolder, "Private folder", true);
+  Files::EnsureOwnFolder(folder, "Private folder", true);
   {
     std::ifstream in(path);
     std::string password;
@@ -73,9 +73,9 @@ std::string ReadOrCreateMySqlRootPassword(const std::string &path)
       return password;
   }
   std::string password = NewRandomKey();
-  const int error = AppUtils::ReplaceFileAtomically(
-      path, [&password](int fd) { return AppUtils::WriteAll(fd, password + "\n"); }, 0600,
-      AppUtils::TDurability::Durable);
+  const int error = Files::ReplaceFileAtomically(
+      path, [&password](int fd) { return Files::WriteAll(fd, password + "\n"); }, 0600,
+      Files::TDurability::Durable);
   if (error != 0)
     throw std::runtime_error("Cannot create file \"" + path + "\". " + std::strerror(error));
   return password;

@@ -1,10 +1,10 @@
 #include "stack/ServerEnvironment.h"
 
 #include "corvala/Version.h"
-#include "utils/Environment.h"
-#include "utils/WorkFolder.h"
+#include "stack/host/Environment.h"
+#include "stack/host/WorkFolder.h"
 
-using namespace AppUtils;
+using namespace Host;
 
 namespace Corvala
 {

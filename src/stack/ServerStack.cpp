@@ -1,8 +1,14 @@
 #include "stack/ServerStack.h"
 
+#include "base/StartupTrace.h"
 #include "config/BrandDefaults.h"
 #include "config/BrowserIni.h"
 #include "config/ConfigFile.h"
+#include "digest/Md5.h"
+#include "files/FileTree.h"
+#include "files/Paths.h"
+#include "process/Process.h"
+#include "process/ProcessList.h"
 #include "stack/ApacheConfig.h"
 #include "stack/BinFolder.h"
 #include "stack/DataFolderFiles.h"
@@ -14,16 +20,10 @@
 #include "stack/ServerEnvironment.h"
 #include "stack/ServerOutput.h"
 #include "stack/ServerStop.h"
-#include "utils/CdRom.h"
-#include "utils/FileTree.h"
-#include "utils/Md5.h"
-#include "utils/Paths.h"
-#include "utils/Ports.h"
-#include "utils/Process.h"
-#include "utils/ProcessList.h"
-#include "utils/SingleInstance.h"
-#include "utils/StartupTrace.h"
-#include "utils/WorkFolder.h"
+#include "stack/host/CdRom.h"
+#include "stack/host/Ports.h"
+#include "stack/host/SingleInstance.h"
+#include "stack/host/WorkFolder.h"
 
 #include <algorithm>
 #include <csignal>
@@ -32,7 +32,11 @@
 #include <thread>
 #include <unistd.h>
 
-using namespace AppUtils;
+using namespace Base;
+using namespace Files;
+using namespace Process;
+using namespace Digest;
+using namespace Host;
 
 namespace Corvala
 {

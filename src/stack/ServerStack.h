@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/Types.h"
 #include "stack/StackSetup.h"
-#include "utils/Types.h"
 
 #include <chrono>
 #include <functional>
@@ -23,12 +23,12 @@ struct TStackState {
   std::string MySqlExePath;
   int MySqlPort = 0;
   std::string MySqlIniPath;
-  AppUtils::TProcessId MySqlProcessId = 0;
+  Base::TProcessId MySqlProcessId = 0;
   int ApachePort = 0;
   std::string HttpdConfPath;
   std::string ApacheExePath;
-  AppUtils::TProcessId ApacheProcessId = 0;
-  AppUtils::TProcessId SplashProcessId = 0;
+  Base::TProcessId ApacheProcessId = 0;
+  Base::TProcessId SplashProcessId = 0;
   std::string BrowserIniPath;
   std::string BrowserPath;
   std::string BrowserParameters;

@@ -1,14 +1,16 @@
 #include "stack/ServerStop.h"
 
-#include "utils/Ports.h"
-#include "utils/Process.h"
-#include "utils/ProcessList.h"
+#include "process/Process.h"
+#include "process/ProcessList.h"
+#include "stack/host/Ports.h"
 
 #include <algorithm>
 #include <csignal>
 #include <thread>
 
-using namespace AppUtils;
+using namespace Base;
+using namespace Process;
+using namespace Host;
 
 namespace Corvala
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "utils/Types.h"
+#include "base/Types.h"
 
 #include <chrono>
 #include <functional>
@@ -13,7 +13,7 @@ namespace Corvala
 // A server the launcher started: the id it got and the executable it ran, which also finds the
 // workers the server started itself (Apache's).
 struct TServerProcess {
-  AppUtils::TProcessId id = 0;
+  Base::TProcessId id = 0;
   std::string exePath;
   // A port on which the server greets a client once it is up (0: none to wait for).
   int readyPort = 0;

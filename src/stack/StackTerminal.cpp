@@ -1,9 +1,9 @@
 #include "stack/StackTerminal.h"
 
+#include "files/FileText.h"
+#include "files/Paths.h"
+#include "process/Process.h"
 #include "stack/MySqlConfig.h"
-#include "utils/FileText.h"
-#include "utils/Paths.h"
-#include "utils/Process.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -13,7 +13,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using namespace AppUtils;
+using namespace Base;
+using namespace Files;
+using namespace Process;
 
 namespace Corvala
 {

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "base/Types.h"
 #include "stack/CommandLineTools.h"
 #include "stack/ServerStack.h"
-#include "utils/Types.h"
 
 #include <string>
 
@@ -26,6 +26,6 @@ std::string WriteTerminalClientOptions(const std::string &workFolder, int mySqlP
 // and mariadb-dump reach this stack without options. AppPath has its trailing '/'. Gives the
 // terminal's process id. Throws std::runtime_error with the reason when no terminal is found, the
 // application folder cannot lead PATH (it holds a ':'), or the terminal does not start.
-AppUtils::TProcessId OpenStackTerminal(const std::string &appPath, const TStackState &state);
+Base::TProcessId OpenStackTerminal(const std::string &appPath, const TStackState &state);
 
 } // namespace Corvala

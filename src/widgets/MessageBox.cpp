@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-namespace AppUtils
+namespace Widgets
 {
 
 namespace
@@ -92,4 +92,4 @@ int ShowMessageBox(const QString &text, int flags)
   return IDCANCEL;
 }
 
-} // namespace AppUtils
+} // namespace Widgets

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace AppUtils
+namespace Widgets
 {
 
 // Style bits of a message box, as the maintenance and packaging dialogs pass them.
@@ -40,4 +40,4 @@ QString MessageBoxCaption(int flags);
 // MessageBoxCaption(Flags), owned by the active window; gives the identifier of the button pressed.
 int ShowMessageBox(const QString &text, int flags);
 
-} // namespace AppUtils
+} // namespace Widgets

@@ -3,7 +3,7 @@
 // as the real program by the end-to-end tests).
 #include "app/CommandModes.h"
 
-#include "utils/ExeResources.h"
+#include "resources/ExeResources.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -15,7 +15,7 @@
 #include <unistd.h>
 #include <vector>
 
-using AppUtils::TStringArray;
+using Base::TStringArray;
 
 namespace
 {
@@ -116,11 +116,11 @@ TEST_F(CommandLine, EmbeddingSwitchesClearReadOnlyAndEmbedTheFile)
   };
   ASSERT_EQ(stat(target.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0644u);
-  EXPECT_EQ(AppUtils::ReadResource(target, AppUtils::RT_RCDATA, "RES_CONFIG_INI"), "[INI]\r\ntitle=T");
+  EXPECT_EQ(Resources::ReadResource(target, Resources::RT_RCDATA, "RES_CONFIG_INI"), "[INI]\r\ntitle=T");
 
   EXPECT_EQ(Run({"/SPLASH", target, Write("splash.bmp", "BM picture")}), 0);
-  EXPECT_EQ(AppUtils::ReadResource(target, AppUtils::RT_RCDATA, "RES_SPLASH"), "BM picture");
-  EXPECT_EQ(AppUtils::ReadResource(target, AppUtils::RT_RCDATA, "RES_CONFIG_INI"), "[INI]\r\ntitle=T");
+  EXPECT_EQ(Resources::ReadResource(target, Resources::RT_RCDATA, "RES_SPLASH"), "BM picture");
+  EXPECT_EQ(Resources::ReadResource(target, Resources::RT_RCDATA, "RES_CONFIG_INI"), "[INI]\r\ntitle=T");
 }
 
 TEST_F(CommandLine, ErrorsEscapingAnEmbeddingSwitchGiveExitCodeOne)
@@ -129,5 +129,5 @@ TEST_F(CommandLine, ErrorsEscapingAnEmbeddingSwitchGiveExitCodeOne)
   EXPECT_EQ(Run({"/config", target, "/proc/self/mem"}), 1);
   EXPECT_EQ(Run({"/icon", target, Write("icon.ico", "MZ")}), 1);
   EXPECT_EQ(Run({"/icon", target, Write("empty.ico", std::string(6, '\0'))}), 1) << "target without MAINICON";
-  EXPECT_FALSE(AppUtils::ReadResource(target, AppUtils::RT_RCDATA, "RES_CONFIG_INI").has_value());
+  EXPECT_FALSE(Resources::ReadResource(target, Resources::RT_RCDATA, "RES_CONFIG_INI").has_value());
 }

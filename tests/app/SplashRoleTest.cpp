@@ -1,6 +1,6 @@
 #include "app/SplashRole.h"
 
-#include "utils/TestSupport.h"
+#include "support/TestSupport.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>

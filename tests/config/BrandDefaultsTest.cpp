@@ -1,7 +1,7 @@
 #include "config/BrandDefaults.h"
 #include "config/ConfigFile.h"
 
-#include "utils/TestSupport.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 

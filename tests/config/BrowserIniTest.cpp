@@ -1,6 +1,6 @@
 #include "config/BrowserIni.h"
 
-#include "utils/TestSupport.h"
+#include "support/TestSupport.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

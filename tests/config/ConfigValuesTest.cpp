@@ -1,7 +1,7 @@
 #include "config/ConfigFile.h"
 #include "config/IntegerValue.h"
 
-#include "utils/TestSupport.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "E2eSupport.h"
 #include "stack/StackTerminal.h"
-#include "utils/TestSupport.h"
+#include "support/TestSupport.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "E2eSupport.h"
+#include "ini/Ini.h"
 #include "maintenance/DownSize.h"
-#include "utils/Ini.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -33,8 +33,8 @@ TEST(DownSizeStack, AfterRemovingMySqlTheNextStartRunsWithoutIt)
   EXPECT_EQ(launcher.IntValue("mysql_port"), 0);
   EXPECT_EQ(launcher.IntValue("mysql_pid"), 0);
   const std::string phpIni = launcher.Value("work") + "/php.ini";
-  EXPECT_EQ(AppUtils::ReadIniString(phpIni, "MySQL", "mysql.default_port"), "0");
-  EXPECT_EQ(AppUtils::ReadIniString(phpIni, "MySQLi", "mysqli.default_port"), "0");
+  EXPECT_EQ(Ini::ReadIniString(phpIni, "MySQL", "mysql.default_port"), "0");
+  EXPECT_EQ(Ini::ReadIniString(phpIni, "MySQLi", "mysqli.default_port"), "0");
   const THttpReply page = HttpGet(launcher.IntValue("apache_port"), "/index.php");
   EXPECT_EQ(page.status, 200);
   EXPECT_NE(page.body.find("MySQL not available"), std::string::npos) << page.body;

@@ -1,6 +1,6 @@
 #include "E2eSupport.h"
 
-#include "utils/Screenshot.h"
+#include "support/Screenshot.h"
 
 #include <arpa/inet.h>
 #include <array>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "utils/PortHolder.h"
-#include "utils/WaitUntil.h"
+#include "support/PortHolder.h"
+#include "support/WaitUntil.h"
 
 #include <map>
 #include <string>

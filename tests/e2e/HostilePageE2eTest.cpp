@@ -1,6 +1,6 @@
 #include "E2eSupport.h"
 #include "XDriver.h"
-#include "utils/WorkFolder.h"
+#include "stack/host/WorkFolder.h"
 
 #include <chrono>
 #include <csignal>
@@ -59,7 +59,7 @@ protected:
     EXPECT_TRUE(WaitUntil(
         [&] { return InstancesOf(install.Program()).empty() && ProcessesBelow(install.Root()).empty(); }, 20s,
         "the launcher and its servers to end"));
-    EXPECT_FALSE(fs::exists(AppUtils::WorkFolderPathFor(install.Program())));
+    EXPECT_FALSE(fs::exists(Host::WorkFolderPathFor(install.Program())));
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
   }
 

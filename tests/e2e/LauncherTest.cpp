@@ -1,7 +1,7 @@
 #include "E2eSupport.h"
 #include "XDriver.h"
 #include "stack/DataFolderFiles.h"
-#include "utils/WorkFolder.h"
+#include "stack/host/WorkFolder.h"
 
 #include <algorithm>
 #include <csignal>
@@ -22,7 +22,7 @@ TEST(Launcher, ShowsTheLocalSiteRunsOnceAndShutsDownOnSigterm)
     GTEST_SKIP() << "needs a display (the test command provides one)";
   TInstall install(CORVALA_LAUNCHER);
   WriteStatusPage(install);
-  const std::string work = AppUtils::WorkFolderPathFor(install.Program());
+  const std::string work = Host::WorkFolderPathFor(install.Program());
 
   // The first start relaunches itself once, marked, and ends.
   EXPECT_EQ(StartAsUser(install.Program()), 0);
@@ -137,7 +137,7 @@ TEST(Launcher, WithAnExternalBrowserTheStackRunsUntilThatBrowserEnds)
   fs::copy_file("/bin/sleep", install.Path("bin/browser"));
   std::ofstream(install.Path("bin/Browser.ini"))
       << "[Browser]\r\nBrowserPath={BIN}/browser\r\nParameters=8\r\n";
-  const std::string work = AppUtils::WorkFolderPathFor(install.Program());
+  const std::string work = Host::WorkFolderPathFor(install.Program());
 
   EXPECT_EQ(StartAsUser(install.Program()), 0);
   ASSERT_TRUE(WaitUntil(
@@ -200,7 +200,7 @@ protected:
         WaitUntil([&] { return ProcessesBelow(install.Path("bin/mysql")).empty(); }, 5s, "mysqld to end"));
     EXPECT_TRUE(
         WaitUntil([&] { return ProcessesBelow(install.Path("bin/Apache")).empty(); }, 5s, "Apache to end"));
-    EXPECT_FALSE(fs::exists(AppUtils::WorkFolderPathFor(install.Program())));
+    EXPECT_FALSE(fs::exists(Host::WorkFolderPathFor(install.Program())));
   }
 
   // Apache replaced by a stand-in that never starts a worker, so the start waits for it.
@@ -260,7 +260,7 @@ TEST_F(LauncherPhases, TheSplashAndTheServersDieWithAKilledLauncher)
   // The SIGTERM a dying launcher leaves its servers stops MariaDB only once it serves: one that
   // arrives while it still starts (its socket already open) makes it hang for good, and only the
   // next start's clean-up of leftover servers ends it.
-  const std::string socket = AppUtils::WorkFolderPathFor(install.Program()) + "/mysql.sock";
+  const std::string socket = Host::WorkFolderPathFor(install.Program()) + "/mysql.sock";
   ASSERT_TRUE(WaitUntil([&] { return MySqlServes(socket); }, 60s, "MySQL to serve"));
   kill(launcher, SIGKILL);
   EXPECT_TRUE(

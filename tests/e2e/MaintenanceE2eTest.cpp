@@ -4,9 +4,9 @@
 #include "E2eSupport.h"
 #include "TrayMenu.h"
 #include "XDriver.h"
-#include "utils/ExeResources.h"
-#include "utils/Ini.h"
-#include "utils/WorkFolder.h"
+#include "ini/Ini.h"
+#include "resources/ExeResources.h"
+#include "stack/host/WorkFolder.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -65,8 +65,8 @@ bool Contains(const std::vector<std::string> &items, const std::string &item)
 
 std::vector<std::string> SectionKeys(const std::string &file, const std::string &section)
 {
-  AppUtils::TStringArray keys;
-  AppUtils::ReadIniSectionKeys(file, section, keys);
+  Base::TStringArray keys;
+  Ini::ReadIniSectionKeys(file, section, keys);
   return keys;
 }
 
@@ -172,14 +172,14 @@ TEST_F(MaintenanceE2e, ASettingsChangeRestartsTheLauncherOnTheNewPortWithTheConf
   EXPECT_NE(page.body.find("MySQL connected on port"), std::string::npos) << page.body;
 
   // The program file itself carries the new configuration; the rest of it is kept.
-  const auto config = AppUtils::ReadResource(install->Program(), 10, "RES_CONFIG_INI");
+  const auto config = Resources::ReadResource(install->Program(), 10, "RES_CONFIG_INI");
   ASSERT_TRUE(config.has_value());
   const std::string configFile = install->Root() + " resource.ini";
   std::ofstream(configFile, std::ios::binary) << *config;
-  EXPECT_EQ(AppUtils::ReadIniString(configFile, "INI", "port"), std::to_string(port));
-  EXPECT_EQ(AppUtils::ReadIniString(configFile, "INI", "ip"), "127.0.0.1");
-  EXPECT_EQ(AppUtils::ReadIniString(configFile, "INI", "innodb"), "1");
-  EXPECT_EQ(AppUtils::ReadIniString(configFile, "INI", "title"), "Corvala");
+  EXPECT_EQ(Ini::ReadIniString(configFile, "INI", "port"), std::to_string(port));
+  EXPECT_EQ(Ini::ReadIniString(configFile, "INI", "ip"), "127.0.0.1");
+  EXPECT_EQ(Ini::ReadIniString(configFile, "INI", "innodb"), "1");
+  EXPECT_EQ(Ini::ReadIniString(configFile, "INI", "title"), "Corvala");
   fs::remove(configFile);
 
   StopLauncher(second);
@@ -207,9 +207,9 @@ TEST_F(MaintenanceE2e, DownSizingMySqlRestartsTheLauncherWithoutTheDatabaseServe
   EXPECT_TRUE(Contains(SectionKeys(favorites, "DIRS"), "Web site"));
   EXPECT_TRUE(fs::exists(install->Path("www/phpmyadmin")));
   EXPECT_FALSE(Contains(ProgramNamesBelow(install->Root()), "mysqld"));
-  const std::string work = AppUtils::WorkFolderPathFor(install->Program());
+  const std::string work = Host::WorkFolderPathFor(install->Program());
   EXPECT_FALSE(Contains(ProgramNamesBelow(work), "mysqld"));
-  EXPECT_EQ(AppUtils::ReadIniString(work + "/php.ini", "MySQLi", "mysqli.default_port"), "0");
+  EXPECT_EQ(Ini::ReadIniString(work + "/php.ini", "MySQLi", "mysqli.default_port"), "0");
 
   StopLauncher(second);
 }

@@ -7,10 +7,10 @@
 #include "XDriver.h"
 #include "config/BrandDefaults.h"
 #include "config/ConfigFile.h"
+#include "digest/Md5.h"
+#include "ini/Ini.h"
 #include "packaging/BrandSettings.h"
 #include "packaging/DistributionBuild.h"
-#include "utils/Ini.h"
-#include "utils/Md5.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -124,7 +124,7 @@ protected:
 
   std::string WorkFolder(const std::string &program) const
   {
-    return root->Path() + "/tmp/" + AppUtils::Md5Hex(program);
+    return root->Path() + "/tmp/" + Digest::Md5Hex(program);
   }
 
   // Every ELF file of the tree (its launcher and bin) finds all its libraries inside the root.
@@ -222,7 +222,7 @@ TEST_F(MinRoot, ADistributionBuiltOnTheHostRunsInTheRoot)
   ASSERT_NE(launcher, 0);
   EXPECT_GE(ApachePort(runme), 8088);
   // runme carries the brand's configuration, which the launcher writes into its work folder.
-  EXPECT_EQ(AppUtils::ReadIniString(WorkFolder(runme) + "/Config.ini", "INI", "title"), "Acme Shop");
+  EXPECT_EQ(Ini::ReadIniString(WorkFolder(runme) + "/Config.ini", "INI", "title"), "Acme Shop");
 
   ExpectCleanStop(launcher, settings.OutputDir, runme);
 }

@@ -2,8 +2,8 @@
 // launcher writes, and a second account of the computer against the default and the "only my
 // account" mode.
 #include "E2eSupport.h"
-#include "utils/Md5.h"
-#include "utils/PrivateFolder.h"
+#include "digest/Md5.h"
+#include "files/PrivateFolder.h"
 
 #include <filesystem>
 #include <fstream>
@@ -287,9 +287,9 @@ TEST_F(PrivacyTest, WorkFolderSocketAndLockAreTheOwnersOnly)
     EXPECT_EQ(mode & 077 & ~groupAllowed, 0u) << entry.path() << " mode " << std::oct << (mode & 07777);
   }
   // The single-instance lock lives in the private folder, which is the owner's alone.
-  const std::string lock = AppUtils::GetPrivateFolder() + "/" + AppUtils::Md5Hex(install.Program()) + ".lock";
+  const std::string lock = Files::GetPrivateFolder() + "/" + Digest::Md5Hex(install.Program()) + ".lock";
   EXPECT_EQ(ModeOf(lock) & 0777, 0600u) << lock;
-  EXPECT_EQ(ModeOf(AppUtils::GetPrivateFolder()) & 0777, 0700u);
+  EXPECT_EQ(ModeOf(Files::GetPrivateFolder()) & 0777, 0700u);
   // As root the site is still served by the workers, PHP sessions and MySQL included.
   const std::string page = Shell("curl -s " + Quoted(site + "/index.php"));
   EXPECT_TRUE(Has(page, "MySQL connected")) << page;

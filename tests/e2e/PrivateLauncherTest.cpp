@@ -1,8 +1,8 @@
 // The launcher in the "only my account" mode: its own browser and an external one reach the site,
 // which refuses everything else.
 #include "E2eSupport.h"
+#include "digest/Md5.h"
 #include "stack/PrivateMode.h"
-#include "utils/Md5.h"
 
 #include <csignal>
 #include <filesystem>
@@ -54,7 +54,7 @@ std::string ProfileFolder(const std::string &program)
   const char *data = std::getenv("XDG_DATA_HOME");
   const std::string root =
       data != nullptr && data[0] == '/' ? data : std::string(std::getenv("HOME")) + "/.local/share";
-  return root + "/corvala/profiles/" + AppUtils::Md5Hex(program);
+  return root + "/corvala/profiles/" + Digest::Md5Hex(program);
 }
 
 // Ends the launcher and removes the MySQL password its start kept for the installation.

@@ -1,5 +1,5 @@
 #include "E2eSupport.h"
-#include "utils/TestSupport.h"
+#include "support/TestSupport.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Start failures of the server stack, driven by the window-less launcher: each says what failed and
 // why, and leaves nothing of the installation running.
 #include "E2eSupport.h"
-#include "utils/WorkFolder.h"
+#include "stack/host/WorkFolder.h"
 
 #include <chrono>
 #include <csignal>
@@ -55,7 +55,7 @@ protected:
 // Anything but an IPv4 address is refused; it once made Apache listen on every address.
 TEST_F(StartFailure, ConfigValuesThatAreNoAddressOrPortAreRefusedNamingFileAndKey)
 {
-  const std::string work = AppUtils::WorkFolderPathFor(install.Program());
+  const std::string work = Host::WorkFolderPathFor(install.Program());
   install.SetConfig("[INI]\r\nport=8080\r\nip=not-an-address\r\n");
   EXPECT_EQ(StartError().rfind("Config.ini, key \"ip\": 'not-an-address' is not a valid IPv4 address", 0),
             0u);
@@ -68,7 +68,7 @@ TEST_F(StartFailure, ConfigValuesThatAreNoAddressOrPortAreRefusedNamingFileAndKe
 
 TEST_F(StartFailure, AMissingWebRootGivesApachesOwnReason)
 {
-  const std::string work = AppUtils::WorkFolderPathFor(install.Program());
+  const std::string work = Host::WorkFolderPathFor(install.Program());
   fs::remove_all(install.Path("www"));
   const std::string error = StartError();
   EXPECT_EQ(error.rfind("Apache ended during its start:", 0), 0u) << error;
@@ -80,7 +80,7 @@ TEST_F(StartFailure, AMissingWebRootGivesApachesOwnReason)
 // mysqld once ended without a word here, and pages got "Connection refused".
 TEST_F(StartFailure, AMissingOrReadOnlyDataFolderGivesMySqlsOwnReason)
 {
-  const std::string work = AppUtils::WorkFolderPathFor(install.Program());
+  const std::string work = Host::WorkFolderPathFor(install.Program());
   const std::string data = install.Path("data");
   fs::rename(data, data + ".away");
   std::string error = StartError();
@@ -135,7 +135,7 @@ TEST_F(StartFailure, AWorkFolderNameTakenByAnotherAccountSaysHowToStartAnyway)
   const std::string tmp = install.Root() + ".tmp";
   fs::create_directory(tmp);
   const std::string work =
-      tmp + "/" + fs::path(AppUtils::WorkFolderPathFor(install.Program())).filename().string();
+      tmp + "/" + fs::path(Host::WorkFolderPathFor(install.Program())).filename().string();
   fs::create_directory(work);
   ASSERT_EQ(chown(work.c_str(), 65534, 65534), 0);
   const std::string error = StartError({{"TMPDIR", tmp}});

@@ -2,7 +2,7 @@
 
 #include "E2eSupport.h"
 #include "XDriver.h"
-#include "utils/XWindowPlace.h"
+#include "support/XWindowPlace.h"
 
 #include <gtest/gtest.h>
 #include <optional>

@@ -10,8 +10,8 @@
 //                                 client came before the greeting), "greets", and on SIGTERM
 //                                 "stopped before greeting" or "stopped after greeting"
 // Files are written under a temporary name and renamed, so a reader never sees half of one.
-#include "utils/Paths.h"
-#include "utils/Process.h"
+#include "files/Paths.h"
+#include "process/Process.h"
 
 #include <arpa/inet.h>
 #include <csignal>
@@ -77,7 +77,7 @@ static int Report(int argc, char **argv, const std::string &file)
 
 static int Spawn(const std::string &file, const char *seconds)
 {
-  const std::string self = AppUtils::GetProgramPath();
+  const std::string self = Files::GetProgramPath();
   const pid_t child = fork();
   if (child == 0) {
     execl(self.c_str(), self.c_str(), "sleep", seconds, static_cast<char *>(nullptr));
@@ -91,9 +91,9 @@ static int Spawn(const std::string &file, const char *seconds)
 
 static int Intermediate(bool dieWithParent, const std::string &file)
 {
-  const AppUtils::TProcessId child =
-      AppUtils::StartProcess(AppUtils::GetProgramPath(), "sleep 60", AppUtils::TShowCommand::Hide, "",
-                             {.parentDeathSignal = dieWithParent ? SIGTERM : 0});
+  const Base::TProcessId child =
+      Process::StartProcess(Files::GetProgramPath(), "sleep 60", Process::TShowCommand::Hide, "",
+                            {.parentDeathSignal = dieWithParent ? SIGTERM : 0});
   WriteFileAtomically(file, std::to_string(child));
   return 0;
 }

@@ -2,9 +2,9 @@
 #include "HelperRole.h"
 #include "MaintenanceTestSupport.h"
 #include "StackTreeCopy.h"
-#include "utils/Ini.h"
-#include "utils/Process.h"
-#include "utils/WaitUntil.h"
+#include "ini/Ini.h"
+#include "process/Process.h"
+#include "support/WaitUntil.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -13,7 +13,7 @@ using TestSupport::WaitUntil;
 using namespace std::chrono_literals;
 
 namespace fs = std::filesystem;
-using AppUtils::ReadIniStringIfExists;
+using Ini::ReadIniStringIfExists;
 
 namespace
 {
@@ -187,22 +187,21 @@ TEST(RunDownSize, WaitsForTheLauncherDeletesAndStartsItAgain)
   ASSERT_TRUE(Exists(tree, "bin/mysql"));
   ASSERT_NE(ReadIniStringIfExists(favorites, "DIRS", "MySQL data directory"), "");
 
-  const AppUtils::TProcessId old =
-      AppUtils::StartProcess(launcher, "hold", AppUtils::TShowCommand::Normal, "");
+  const Base::TProcessId old = Process::StartProcess(launcher, "hold", Process::TShowCommand::Normal, "");
   ASSERT_NE(old, 0u);
-  const AppUtils::TProcessId command = AppUtils::StartProcess(
-      launcher, "downsize -1 0 0 0 0 0 0 0 0 0 0 0 -1 0 0", AppUtils::TShowCommand::Normal, "");
+  const Base::TProcessId command = Process::StartProcess(launcher, "downsize -1 0 0 0 0 0 0 0 0 0 0 0 -1 0 0",
+                                                         Process::TShowCommand::Normal, "");
   ASSERT_NE(command, 0u);
   // While the old process runs, nothing may be touched: the command is seen pausing in its wait.
   ASSERT_TRUE(WaitUntil([&] { return TestSupport::IsPausing(static_cast<pid_t>(command)); }, 60s,
                         "the command to wait for the launcher"));
-  EXPECT_TRUE(AppUtils::ProcessExists(command));
+  EXPECT_TRUE(Process::ProcessExists(command));
   EXPECT_TRUE(Exists(tree, "bin/mysql"));
   EXPECT_TRUE(Exists(tree, "www/phpmyadmin"));
-  AppUtils::KillProcess(old);
+  Process::KillProcess(old);
 
-  ASSERT_TRUE(WaitUntil([&] { return AppUtils::FileExists(record) && !AppUtils::ProcessExists(command); },
-                        60s, "the command to restart the launcher and end"));
+  ASSERT_TRUE(WaitUntil([&] { return Files::FileExists(record) && !Process::ProcessExists(command); }, 60s,
+                        "the command to restart the launcher and end"));
   EXPECT_EQ(ReadLines(record), std::vector<std::string>{launcher});
   EXPECT_FALSE(Exists(tree, "bin/mysql"));
   EXPECT_FALSE(Exists(tree, "data"));

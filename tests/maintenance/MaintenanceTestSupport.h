@@ -1,7 +1,7 @@
 #pragma once
 
-#include "utils/Paths.h"
-#include "utils/TestSupport.h"
+#include "files/Paths.h"
+#include "support/TestSupport.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -17,7 +17,7 @@ using TestSupport::TEnvOverride;
 inline std::string CopyTestProgram(const std::string &path)
 {
   std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  std::filesystem::copy_file(AppUtils::GetProgramPath(), path);
+  std::filesystem::copy_file(Files::GetProgramPath(), path);
   std::filesystem::permissions(path, std::filesystem::perms::owner_all);
   return path;
 }

@@ -1,9 +1,9 @@
 #include "maintenance/SettingsApply.h"
 #include "HelperRole.h"
 #include "MaintenanceTestSupport.h"
-#include "utils/Ini.h"
-#include "utils/Md5.h"
-#include "utils/WaitUntil.h"
+#include "digest/Md5.h"
+#include "ini/Ini.h"
+#include "support/WaitUntil.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -39,7 +39,7 @@ protected:
     fs::create_directories(tmp);
   }
 
-  std::string CommandFolder() const { return tmp + "/corvala/" + AppUtils::Md5Hex(launcher); }
+  std::string CommandFolder() const { return tmp + "/corvala/" + Digest::Md5Hex(launcher); }
 
   TestFolder temp{"corvala-settings"};
   std::string tmp;
@@ -59,14 +59,14 @@ TEST_F(SettingsApply, WritesTheValuesAndStartsTheCommandCopyWithSetup)
 {
   ApplyServerSettings(config, "all", 8080, false, true, launcher);
 
-  EXPECT_EQ(AppUtils::ReadIniString(config, "INI", "ip"), "all");
-  EXPECT_EQ(AppUtils::ReadIniString(config, "INI", "port"), "8080");
-  EXPECT_EQ(AppUtils::ReadIniString(config, "INI", "innodb"), "0");
-  EXPECT_EQ(AppUtils::ReadIniString(config, "INI", "privatemode"), "1");
-  EXPECT_EQ(AppUtils::ReadIniString(config, "INI", "title"), "Corvala");
+  EXPECT_EQ(Ini::ReadIniString(config, "INI", "ip"), "all");
+  EXPECT_EQ(Ini::ReadIniString(config, "INI", "port"), "8080");
+  EXPECT_EQ(Ini::ReadIniString(config, "INI", "innodb"), "0");
+  EXPECT_EQ(Ini::ReadIniString(config, "INI", "privatemode"), "1");
+  EXPECT_EQ(Ini::ReadIniString(config, "INI", "title"), "Corvala");
 
   const std::string copy = CommandFolder() + "/ruzu_cmd0.tmp";
-  ASSERT_TRUE(WaitUntil([&] { return AppUtils::FileExists(record); }, 60s, "the restart's record"));
+  ASSERT_TRUE(WaitUntil([&] { return Files::FileExists(record); }, 60s, "the restart's record"));
   EXPECT_EQ(ReadLines(record), (std::vector<std::string>{copy, "/setup", launcher, copy + ".ini"}));
   EXPECT_EQ(TestSupport::ReadBytes(copy), TestSupport::ReadBytes(launcher));
   EXPECT_EQ(TestSupport::ReadBytes(copy + ".ini"), TestSupport::ReadBytes(config));
@@ -85,10 +85,10 @@ TEST_F(SettingsApply, ReplacesWhatStandsAtAnUnusedCopyNameWithoutWritingThroughI
   fs::create_symlink(elsewhere, CommandFolder() + "/ruzu_cmd0.tmp.ini");
 
   ApplyServerSettings(config, "127.0.0.1", 81, true, false, launcher);
-  EXPECT_EQ(AppUtils::ReadIniString(config, "INI", "innodb"), "1");
-  EXPECT_EQ(AppUtils::ReadIniString(config, "INI", "privatemode"), "0");
+  EXPECT_EQ(Ini::ReadIniString(config, "INI", "innodb"), "1");
+  EXPECT_EQ(Ini::ReadIniString(config, "INI", "privatemode"), "0");
 
-  ASSERT_TRUE(WaitUntil([&] { return AppUtils::FileExists(record); }, 60s, "the restart's record"));
+  ASSERT_TRUE(WaitUntil([&] { return Files::FileExists(record); }, 60s, "the restart's record"));
   EXPECT_EQ(TestSupport::ReadBytes(elsewhere), "keep me");
   EXPECT_FALSE(fs::is_symlink(CommandFolder() + "/ruzu_cmd0.tmp"));
   EXPECT_EQ(TestSupport::ReadBytes(CommandFolder() + "/ruzu_cmd0.tmp.ini"), TestSupport::ReadBytes(config));
@@ -118,7 +118,7 @@ TEST_F(SettingsApply, CommandFolderIsMadePrivateAndAnUntrustedOneIsRefused)
   EXPECT_TRUE(fs::is_empty(temp.File("decoy")));
 
   fs::remove(CommandFolder());
-  temp.Write("tmp/corvala/" + AppUtils::Md5Hex(launcher), "a file");
+  temp.Write("tmp/corvala/" + Digest::Md5Hex(launcher), "a file");
   EXPECT_THROW(GetCommandFolder(launcher), std::runtime_error);
 
   if (geteuid() == 0) {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "utils/FileTree.h"
-#include "utils/TestSupport.h"
+#include "files/FileTree.h"
+#include "support/TestSupport.h"
 
 #include <string>
 
@@ -17,7 +17,7 @@ public:
     for (const char *part : {"bin", "www"})
       TestSupport::RunCommand("cp -al " + TestSupport::ShellQuoted(kit + "/" + part) + " " +
                               TestSupport::ShellQuoted(Path().string()));
-    AppUtils::CopyFolder(kit + "/data", Path().string());
+    Files::CopyFolder(kit + "/data", Path().string());
   }
   std::string AppPath() const { return Path().string() + "/"; }
 };

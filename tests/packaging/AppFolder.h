@@ -1,7 +1,7 @@
 #pragma once
 
-#include "utils/FileTree.h"
-#include "utils/Paths.h"
+#include "files/FileTree.h"
+#include "files/Paths.h"
 
 #include <filesystem>
 #include <string>
@@ -17,13 +17,13 @@ public:
   ~TAppFolderEntries()
   {
     for (const std::string &top : made)
-      AppUtils::ShellDelete(AppUtils::GetAppPath() + top);
+      Files::ShellDelete(Files::GetAppPath() + top);
   }
 
   // Makes "<app folder>/<relative>" and gives its full path.
   std::string Make(const std::string &relative)
   {
-    const std::string path = AppUtils::GetAppPath() + relative;
+    const std::string path = Files::GetAppPath() + relative;
     std::filesystem::create_directories(path);
     made.push_back(relative.substr(0, relative.find('/')));
     return path;

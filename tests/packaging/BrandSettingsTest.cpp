@@ -2,7 +2,7 @@
 
 #include "AppFolder.h"
 #include "config/BrandDefaults.h"
-#include "utils/TestSupport.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 #include "packaging/DistributionBuild.h"
 
 #include "BuildTree.h"
-#include "utils/Paths.h"
+#include "files/Paths.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -67,9 +67,9 @@ TEST(BuildCancel, ACancelRemovesWhatTheBuildMadeAndKeepsWhatWasThere)
                             .Cancelled = [&] { return bytesAtCancel >= (8u << 20); }};
     EXPECT_THROW(MakeDistribution(tree.Source(), settings, hooks), TBuildCancelled);
     EXPECT_GE(bytesAtCancel, 8u << 20);
-    EXPECT_FALSE(AppUtils::FileExists(tree.DefaultOutput()));
+    EXPECT_FALSE(Files::FileExists(tree.DefaultOutput()));
     // The documents folder was made for the output: it goes too.
-    EXPECT_FALSE(AppUtils::FileExists(tree.root.File("Documents")));
+    EXPECT_FALSE(Files::FileExists(tree.root.File("Documents")));
   }
   {
     SCOPED_TRACE("into an existing folder holding files of its own");
@@ -117,9 +117,9 @@ TEST(BuildCancel, TheDataIsCopiedWhileTheServerHoldsStillAndOnlyThen)
   bool dataAfter = false;
   const TBuildHooks hooks{.HoldData = [&](const std::function<void()> &copy) {
     ++holds;
-    dataBefore = AppUtils::FileExists(settings.OutputDir + "/data/mysql/user.frm");
+    dataBefore = Files::FileExists(settings.OutputDir + "/data/mysql/user.frm");
     copy();
-    dataAfter = AppUtils::FileExists(settings.OutputDir + "/data/mysql/user.frm");
+    dataAfter = Files::FileExists(settings.OutputDir + "/data/mysql/user.frm");
   }};
   MakeDistribution(tree.Source(), settings, hooks);
   EXPECT_EQ(holds, 1);

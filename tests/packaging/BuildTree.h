@@ -2,7 +2,7 @@
 
 #include "config/BrandDefaults.h"
 #include "packaging/DistributionBuild.h"
-#include "utils/TestSupport.h"
+#include "support/TestSupport.h"
 
 #include <filesystem>
 #include <string>

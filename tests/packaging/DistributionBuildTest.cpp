@@ -1,9 +1,9 @@
 #include "packaging/DistributionBuild.h"
 
 #include "BuildTree.h"
-#include "utils/ExeResources.h"
-#include "utils/FileTree.h"
-#include "utils/Paths.h"
+#include "files/FileTree.h"
+#include "files/Paths.h"
+#include "resources/ExeResources.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -41,7 +41,7 @@ TEST(DistributionBuild, DefaultsGiveTheStackCopyInOutputUnderTheDocumentsFolder)
   EXPECT_EQ(TestSupport::ReadBytes(output + "/www/img/logo.png"), "logo");
   EXPECT_TRUE(OwnerCanWrite(output + "/www/index.php"));
   EXPECT_EQ(settings.IconFile, tree.root.File("work/CD.ico"));
-  EXPECT_TRUE(AppUtils::FileExists(settings.IconFile));
+  EXPECT_TRUE(Files::FileExists(settings.IconFile));
   // The choices went back to Brand.ini before the build, the output folder as it was then.
   EXPECT_EQ(TConfigFile(tree.brandFile).Read("title"), "My Program");
   EXPECT_EQ(TConfigFile(tree.brandFile).Read("outputdir"), "");
@@ -62,18 +62,18 @@ TEST(DistributionBuild, ChosenDatabaseFolderOverlaysTheLaunchersMysqlAndNothingE
   EXPECT_EQ(TestSupport::ReadBytes(data + "/mysql/user.frm"), "chosen user");
   EXPECT_EQ(TestSupport::ReadBytes(data + "/mysql/shop.frm"), "chosen shop");
   EXPECT_EQ(TestSupport::ReadBytes(data + "/mysql/db.frm"), "launcher db");
-  EXPECT_FALSE(AppUtils::DirectoryExists(data + "/test"));
+  EXPECT_FALSE(Files::DirectoryExists(data + "/test"));
   EXPECT_EQ(TConfigFile(tree.brandFile).Read("datadir"), settings.DataDir);
 }
 
 TEST(DistributionBuild, WithoutADataFolderTheOutputHasNone)
 {
   TBuildTree tree;
-  AppUtils::ShellDelete(tree.root.File("app/data"));
+  Files::ShellDelete(tree.root.File("app/data"));
   TBrandSettings settings = tree.Settings();
   const std::string output = MakeDistribution(tree.Source(), settings);
-  EXPECT_FALSE(AppUtils::DirectoryExists(output + "/data"));
-  EXPECT_TRUE(AppUtils::DirectoryExists(output + "/bin"));
+  EXPECT_FALSE(Files::DirectoryExists(output + "/data"));
+  EXPECT_TRUE(Files::DirectoryExists(output + "/bin"));
 }
 
 TEST(DistributionBuild, WebsiteFolderFilesLandDirectlyUnderWww)
@@ -86,8 +86,8 @@ TEST(DistributionBuild, WebsiteFolderFilesLandDirectlyUnderWww)
   const std::string output = MakeDistribution(tree.Source(), settings);
   EXPECT_EQ(TestSupport::ReadBytes(output + "/www/home.html"), "<h1>Acme</h1>");
   EXPECT_EQ(TestSupport::ReadBytes(output + "/www/css/a.css"), "body{}");
-  EXPECT_FALSE(AppUtils::DirectoryExists(output + "/www/my site"));
-  EXPECT_FALSE(AppUtils::FileExists(output + "/www/index.php"));
+  EXPECT_FALSE(Files::DirectoryExists(output + "/www/my site"));
+  EXPECT_FALSE(Files::FileExists(output + "/www/index.php"));
 }
 
 TEST(DistributionBuild, SecondBuildOverwritesAndMergesIntoTheSameFolder)
@@ -117,8 +117,8 @@ TEST(DistributionBuild, RunmeThatCannotBeWrittenStopsTheBuildWithTheFileError)
               0u)
         << error.what();
   }
-  EXPECT_FALSE(AppUtils::FileExists(settings.OutputDir + "/autorun.inf"));
-  EXPECT_FALSE(AppUtils::DirectoryExists(settings.OutputDir + "/bin"));
+  EXPECT_FALSE(Files::FileExists(settings.OutputDir + "/autorun.inf"));
+  EXPECT_FALSE(Files::DirectoryExists(settings.OutputDir + "/bin"));
 }
 
 TEST(DistributionBuild, NoOutputFolderAndNoDocumentsFolderStopsTheBuildBeforeRunme)
@@ -144,7 +144,7 @@ TEST(DistributionBuild, PathWithADoubleQuoteIsNotHandedToACommand)
   TBrandSettings settings = tree.Settings();
   settings.SplashFileName = image;
   EXPECT_THROW(MakeDistribution(tree.Source(), settings), std::runtime_error);
-  EXPECT_FALSE(AppUtils::FileExists(tree.DefaultOutput() + "/autorun.inf"));
+  EXPECT_FALSE(Files::FileExists(tree.DefaultOutput() + "/autorun.inf"));
 }
 
 TEST(DistributionBuild, CopyIntoAMissingOutputFolderKeepsTheLayout)
@@ -164,8 +164,8 @@ namespace
 // Output that only a finished build writes: its absence shows the build stopped at the failure.
 void ExpectStopped(const std::string &output)
 {
-  EXPECT_FALSE(AppUtils::FileExists(output + "/autorun.inf"));
-  EXPECT_FALSE(AppUtils::DirectoryExists(output + "/www"));
+  EXPECT_FALSE(Files::FileExists(output + "/autorun.inf"));
+  EXPECT_FALSE(Files::DirectoryExists(output + "/www"));
 }
 
 } // namespace
@@ -198,8 +198,8 @@ TEST(DistributionBuild, AFailedCommandStopsTheBuildWithTheCommandsOwnError)
     const std::string runme = output + "/runme";
     bool swapped = false;
     auto beforeEachStep = [&](const TBuildProgress &) {
-      if (!swapped && AppUtils::FileExists(runme) &&
-          AppUtils::GetResourceLanguage(runme, AppUtils::RT_GROUP_ICON, AppUtils::TResName("MAINICON")) ==
+      if (!swapped && Files::FileExists(runme) &&
+          Resources::GetResourceLanguage(runme, Resources::RT_GROUP_ICON, Resources::TResName("MAINICON")) ==
               1033) {
         std::filesystem::remove(tree.brandFile);
         std::filesystem::create_symlink("/proc/self/mem", tree.brandFile);

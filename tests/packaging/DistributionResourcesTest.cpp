@@ -2,29 +2,29 @@
 #include "packaging/DistributionBuild.h"
 
 #include "BuildTree.h"
-#include "utils/ExeResources.h"
-#include "utils/Md5.h"
+#include "digest/Md5.h"
+#include "resources/ExeResources.h"
 
 #include <QImage>
 #include <gtest/gtest.h>
 
 using namespace Corvala;
-using AppUtils::ReadResource;
-using AppUtils::RT_GROUP_ICON;
-using AppUtils::RT_RCDATA;
+using Resources::ReadResource;
+using Resources::RT_GROUP_ICON;
+using Resources::RT_RCDATA;
 
 namespace
 {
 
 // A short stand-in for resource bytes in failure messages; "missing" when there are none.
-std::string Digest(const std::optional<std::string> &data)
+std::string DigestOf(const std::optional<std::string> &data)
 {
-  return data ? AppUtils::Md5Hex(*data) : "missing";
+  return data ? Digest::Md5Hex(*data) : "missing";
 }
 
 int IconImageCount(const std::string &file)
 {
-  const auto icon = AppUtils::ReadIconResource(file, "MAINICON");
+  const auto icon = Resources::ReadIconResource(file, "MAINICON");
   if (!icon || icon->size() < 6)
     return -1;
   return static_cast<unsigned char>((*icon)[4]) | static_cast<unsigned char>((*icon)[5]) << 8;
@@ -46,9 +46,9 @@ TEST(DistributionResources, DefaultsGiveTheCdIconTheLaunchersSplashAndBrandIniAs
   TBrandSettings settings = tree.Settings();
   const std::string runme = MakeDistribution(tree.Source(), settings) + "/runme";
 
-  EXPECT_EQ(Digest(ReadResource(runme, RT_RCDATA, "RES_SPLASH")),
-            Digest(ReadResource(CORVALA_LAUNCHER, RT_RCDATA, "RES_SPLASH")));
-  EXPECT_EQ(AppUtils::GetResourceLanguage(runme, RT_GROUP_ICON, "MAINICON"), 1033);
+  EXPECT_EQ(DigestOf(ReadResource(runme, RT_RCDATA, "RES_SPLASH")),
+            DigestOf(ReadResource(CORVALA_LAUNCHER, RT_RCDATA, "RES_SPLASH")));
+  EXPECT_EQ(Resources::GetResourceLanguage(runme, RT_GROUP_ICON, "MAINICON"), 1033);
   EXPECT_EQ(IconImageCount(runme), 8);
   const auto config = ReadResource(runme, RT_RCDATA, "RES_CONFIG_INI");
   ASSERT_TRUE(config);
@@ -68,8 +68,8 @@ TEST(DistributionResources, ChosenImageAndIconAreEmbedded)
   settings.Port = 8088;
   const std::string runme = MakeDistribution(tree.Source(), settings) + "/runme";
 
-  EXPECT_EQ(Digest(ReadResource(runme, RT_RCDATA, "RES_SPLASH")),
-            Digest(TestSupport::ReadBytes(settings.SplashFileName)));
+  EXPECT_EQ(DigestOf(ReadResource(runme, RT_RCDATA, "RES_SPLASH")),
+            DigestOf(TestSupport::ReadBytes(settings.SplashFileName)));
   EXPECT_EQ(IconImageCount(runme), 1);
   const auto config = ReadResource(runme, RT_RCDATA, "RES_CONFIG_INI");
   ASSERT_TRUE(config);
@@ -83,7 +83,7 @@ TEST(DistributionResources, MissingImageSkipsTheSplashStep)
   TBrandSettings settings = tree.Settings();
   settings.SplashFileName = tree.root.File("gone.png");
   const std::string runme = MakeDistribution(tree.Source(), settings) + "/runme";
-  EXPECT_EQ(Digest(ReadResource(runme, RT_RCDATA, "RES_SPLASH")),
-            Digest(ReadResource(CORVALA_LAUNCHER, RT_RCDATA, "RES_SPLASH")));
+  EXPECT_EQ(DigestOf(ReadResource(runme, RT_RCDATA, "RES_SPLASH")),
+            DigestOf(ReadResource(CORVALA_LAUNCHER, RT_RCDATA, "RES_SPLASH")));
   EXPECT_EQ(TConfigFile(tree.brandFile).Read("splashfilename"), tree.root.File("gone.png"));
 }

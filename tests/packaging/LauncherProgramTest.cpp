@@ -2,7 +2,7 @@
 // without debug information, in the tree and in every runme.
 #include "BuildTree.h"
 #include "corvala/Version.h"
-#include "utils/ExeResources.h"
+#include "resources/ExeResources.h"
 
 #include <gtest/gtest.h>
 
@@ -55,6 +55,6 @@ TEST(LauncherProgram, TheLauncherAndRunmeCarryNoDebugInformationButTheirResource
   const std::string runme = Corvala::MakeDistribution(tree.Source(), settings) + "/runme";
   EXPECT_FALSE(HasDebugInformation(runme));
   EXPECT_TRUE(
-      AppUtils::ReadResource(runme, AppUtils::RT_RCDATA, AppUtils::TResName("RES_SPLASH")).has_value());
-  EXPECT_TRUE(AppUtils::ReadIconResource(runme, AppUtils::TResName("MAINICON")).has_value());
+      Resources::ReadResource(runme, Resources::RT_RCDATA, Resources::TResName("RES_SPLASH")).has_value());
+  EXPECT_TRUE(Resources::ReadIconResource(runme, Resources::TResName("MAINICON")).has_value());
 }

@@ -1,7 +1,7 @@
 #include "shell/AboutForm.h"
-#include "GuiWait.h"
 #include "OutDir.h"
 #include "shell/Vendor.h"
+#include "support/GuiWait.h"
 
 #include <QApplication>
 #include <QDesktopServices>

@@ -1,10 +1,10 @@
-#include "shell/BrowserForm.h"
-#include "GuiWait.h"
+#include "browser/BrowserForm.h"
 #include "OutDir.h"
 #include "TestHttpServer.h"
 #include "WindowManagerView.h"
+#include "browser/WebBrowser.h"
 #include "shell/MainForm.h"
-#include "shell/WebBrowser.h"
+#include "support/GuiWait.h"
 
 #include <QApplication>
 #include <QComboBox>

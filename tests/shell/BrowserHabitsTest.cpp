@@ -1,7 +1,7 @@
 #include "MainFormFixture.h"
 #include "OutDir.h"
-#include "shell/FindBar.h"
-#include "shell/PageDialogs.h"
+#include "browser/FindBar.h"
+#include "browser/PageDialogs.h"
 
 #include <QLabel>
 #include <QLineEdit>

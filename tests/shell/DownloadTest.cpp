@@ -1,8 +1,8 @@
 #include "MainFormFixture.h"
 #include "OutDir.h"
-#include "shell/BrowserForm.h"
-#include "shell/DownloadPanel.h"
-#include "shell/Downloads.h"
+#include "browser/BrowserForm.h"
+#include "browser/DownloadPanel.h"
+#include "browser/Downloads.h"
 
 #include <QDesktopServices>
 #include <QDir>

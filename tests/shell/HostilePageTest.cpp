@@ -1,9 +1,9 @@
 #include "MainFormFixture.h"
 #include "OutDir.h"
-#include "shell/BrowserForm.h"
-#include "shell/PageDialogs.h"
-#include "shell/PageWatch.h"
-#include "shell/WebEngineEnvironment.h"
+#include "browser/BrowserForm.h"
+#include "browser/PageDialogs.h"
+#include "browser/PageWatch.h"
+#include "browser/WebEngineEnvironment.h"
 
 #include <QCheckBox>
 #include <QDir>

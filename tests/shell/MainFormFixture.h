@@ -1,9 +1,9 @@
 #pragma once
 
-#include "GuiWait.h"
 #include "TestHttpServer.h"
+#include "browser/WebBrowser.h"
 #include "shell/MainForm.h"
-#include "shell/WebBrowser.h"
+#include "support/GuiWait.h"
 
 #include <QAction>
 #include <QApplication>

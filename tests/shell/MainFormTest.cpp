@@ -1,9 +1,9 @@
 #include "MainFormFixture.h"
 #include "OutDir.h"
 #include "WindowManagerView.h"
+#include "browser/BrowserForm.h"
+#include "files/Paths.h"
 #include "shell/AboutForm.h"
-#include "shell/BrowserForm.h"
-#include "utils/Paths.h"
 #include "widgets/ApplicationTitle.h"
 #include "widgets/MessageBox.h"
 
@@ -242,8 +242,8 @@ TEST_F(MainFormTest, EveryWindowShowsItsOwnCaptionAndTheApplicationIconToTheWind
   });
   closer.start(10);
   TrayItem("mnuTray_About")->trigger();
-  AppUtils::ShowMessageBox("Something failed", AppUtils::MB_OK | AppUtils::MB_ICONERROR);
-  AppUtils::ShowMessageBox("Plain", AppUtils::MB_OK);
+  Widgets::ShowMessageBox("Something failed", Widgets::MB_OK | Widgets::MB_ICONERROR);
+  Widgets::ShowMessageBox("Plain", Widgets::MB_OK);
   EXPECT_EQ(seen, QStringList({"About+icon", "Error+icon", "Local Site+icon"}));
   QApplication::setWindowIcon(QIcon());
 }
@@ -374,7 +374,7 @@ TEST_F(MainFormTest, ActivationClosesTheSplashProcessOnceThePageIsComplete)
     ++ends;
     kill(splash, SIGKILL);
   };
-  info.splashProcessId = static_cast<AppUtils::TProcessId>(splash);
+  info.splashProcessId = static_cast<Base::TProcessId>(splash);
   Start();
   form->activateWindow();
   ASSERT_TRUE(WaitUntil([&] { return ends > 0; }, 60s, "the splash process to be ended"));
@@ -410,7 +410,7 @@ TEST_F(MainFormTest, HelpOpensTheLocalHelpWhenPresentElseTheWebsiteAndShowsTheWi
   EXPECT_TRUE(form->isVisible());
   EXPECT_EQ(Address()->currentText(), "https://www.corvala.example/");
 
-  const std::filesystem::path help = AppUtils::GetAppDir() + "/www/help";
+  const std::filesystem::path help = Files::GetAppDir() + "/www/help";
   std::filesystem::create_directories(help);
   QFile(QString::fromStdString((help / "index.php").string())).open(QIODevice::WriteOnly);
   server.SetPage("/help", TitledPage("Help"));

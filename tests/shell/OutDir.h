@@ -1,7 +1,7 @@
 #pragma once
 
-#include "GuiWait.h"
-#include "utils/Screenshot.h"
+#include "support/GuiWait.h"
+#include "support/Screenshot.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,5 +1,5 @@
 #include "MainFormFixture.h"
-#include "shell/PagePrinting.h"
+#include "browser/PagePrinting.h"
 
 #include <QComboBox>
 #include <QFile>

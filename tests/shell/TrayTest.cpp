@@ -1,12 +1,12 @@
 // The tray icon is driven for real: xdotool clicks the icon's own window inside the display's tray.
-#include "GuiWait.h"
 #include "OutDir.h"
 #include "TestHttpServer.h"
 #include "WindowManagerView.h"
 #include "shell/MainForm.h"
 #include "shell/StartupInfo.h"
 #include "shell/TrayIconMan.h"
-#include "utils/XWindowPlace.h"
+#include "support/GuiWait.h"
+#include "support/XWindowPlace.h"
 
 #include <QAction>
 #include <QApplication>

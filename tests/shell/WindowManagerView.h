@@ -1,6 +1,6 @@
 #pragma once
 
-#include "utils/XWindowPlace.h"
+#include "support/XWindowPlace.h"
 
 #include <QProcess>
 #include <QRect>

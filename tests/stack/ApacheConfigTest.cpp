@@ -1,9 +1,9 @@
 #include "stack/ApacheConfig.h"
 #include "stack/ServerCommandLines.h"
 
-#include "utils/Ports.h"
-#include "utils/TestSupport.h"
-#include "utils/WaitUntil.h"
+#include "stack/host/Ports.h"
+#include "support/TestSupport.h"
+#include "support/WaitUntil.h"
 
 #include <arpa/inet.h>
 #include <csignal>
@@ -258,7 +258,7 @@ TEST(WriteApacheConfig, RealApacheServesPhpAndHtaccessRules)
   // As root the workers run as nobody and must reach the site.
   fs::permissions(root.Path(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
   TStackSetup setup = LinkedStackIn(root);
-  setup.apachePort = AppUtils::FindFreePort(18080, true);
+  setup.apachePort = Host::FindFreePort(18080, true);
   ASSERT_GT(setup.apachePort, 0);
   root.Write("www/index.php", "<?php echo 'sum=' . (2 + 3);");
   root.Write("www/sub/page.php", "<?php echo 'rewritten';");

@@ -1,7 +1,7 @@
 #include "stack/DataFolderFiles.h"
 
-#include "utils/TestSupport.h"
-#include "utils/WaitUntil.h"
+#include "support/TestSupport.h"
+#include "support/WaitUntil.h"
 
 #include <algorithm>
 #include <csignal>

@@ -2,8 +2,8 @@
 #include "stack/MySqlSystemTables.h"
 #include "stack/ServerCommandLines.h"
 
-#include "utils/Ini.h"
-#include "utils/TestSupport.h"
+#include "ini/Ini.h"
+#include "support/TestSupport.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -165,8 +165,8 @@ TEST(WriteMySqlConfig, WithoutInnoDbNoInitFile)
   setup.innoDb = false;
   fs::create_directories(setup.workFolder);
   const std::string path = WriteMySqlConfig(setup);
-  EXPECT_EQ(AppUtils::ReadIniString(path, "mysqld", "default-storage-engine"), "Aria");
-  EXPECT_EQ(AppUtils::ReadIniString(path, "mysqld", "init-file"), "");
+  EXPECT_EQ(Ini::ReadIniString(path, "mysqld", "default-storage-engine"), "Aria");
+  EXPECT_EQ(Ini::ReadIniString(path, "mysqld", "init-file"), "");
   EXPECT_FALSE(fs::exists(root.File("work/mysql-init.sql")));
 }
 
@@ -211,7 +211,7 @@ TEST(WriteMySqlConfig, CdCopiesTheDataFolderWritable)
   fs::permissions(root.File("cd/data/mysql/user.MAI"), fs::perms::owner_read);
   fs::permissions(root.File("cd/data/mysql"), fs::perms::owner_read | fs::perms::owner_exec);
   const std::string path = WriteMySqlConfig(setup);
-  EXPECT_EQ(AppUtils::ReadIniString(path, "mysqld", "datadir"), root.File("work/data"));
+  EXPECT_EQ(Ini::ReadIniString(path, "mysqld", "datadir"), root.File("work/data"));
   EXPECT_EQ(ReadBytes(root.File("work/data/mysql/user.MAI")), "rows");
   EXPECT_NE(fs::status(root.File("work/data/mysql/user.MAI")).permissions() & fs::perms::owner_write,
             fs::perms::none);
@@ -221,7 +221,7 @@ TEST(WriteMySqlConfig, CdCopiesTheDataFolderWritable)
   root.Write("work/data/mysql/user.MAI", "changed by the server");
   setup.mySqlPort = 3307;
   WriteMySqlConfig(setup);
-  EXPECT_EQ(AppUtils::ReadIniString(path, "mysqld", "port"), "3307");
+  EXPECT_EQ(Ini::ReadIniString(path, "mysqld", "port"), "3307");
   EXPECT_EQ(ReadBytes(root.File("work/data/mysql/user.MAI")), "changed by the server");
   fs::permissions(root.File("cd/data/mysql"), fs::perms::owner_all);
 }

@@ -1,7 +1,7 @@
 #include "stack/PhpConfig.h"
 
-#include "utils/Ini.h"
-#include "utils/TestSupport.h"
+#include "ini/Ini.h"
+#include "support/TestSupport.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -58,15 +58,15 @@ TEST(PhpIniSettings, InOrderWithPortAndWorkFolderPaths)
 
 TEST(PhpExtensionLines, DependenciesFirstZendAndCliOnlyLeftOut)
 {
-  const AppUtils::TStringArray files = {"pdo_mysql.so", "mysqli.so",   "gd.so",  "opcache.so",
-                                        "README",       "readline.so", "pdo.so", "xdebug.so",
-                                        "mysqlnd.so",   "dom.so",      "xml.so", "pdo_sqlite.so"};
-  const AppUtils::TStringArray expected = {
+  const Base::TStringArray files = {"pdo_mysql.so", "mysqli.so",   "gd.so",  "opcache.so",
+                                    "README",       "readline.so", "pdo.so", "xdebug.so",
+                                    "mysqlnd.so",   "dom.so",      "xml.so", "pdo_sqlite.so"};
+  const Base::TStringArray expected = {
       "extension=mysqlnd.so", "extension=pdo.so",    "extension=xml.so",       "extension=dom.so",
       "extension=gd.so",      "extension=mysqli.so", "extension=pdo_mysql.so", "extension=pdo_sqlite.so"};
   EXPECT_EQ(PhpExtensionLines(files, {}), expected);
   EXPECT_EQ(PhpExtensionLines({"gd.so", "mysqli.so", "mysqlnd.so"}, {"mysqlnd", "gd"}),
-            AppUtils::TStringArray{"extension=mysqli.so"});
+            Base::TStringArray{"extension=mysqli.so"});
   EXPECT_TRUE(PhpExtensionLines({}, {}).empty());
   EXPECT_TRUE(PhpExtensionLines({"x.so\nauto_prepend_file=/tmp/a.so", "my ext.so", "a\"b.so"}, {}).empty());
 }
@@ -223,7 +223,7 @@ TEST_F(WritePhpConfigTest, MissingTemplateUpdatesTheOlderCopy)
       text.rfind("[PHP]\r\nshort_open_tag=On\r\nextension_dir=\"" + setup.binFolder + "/php/ext\"\r\n", 0),
       0u)
       << text;
-  EXPECT_EQ(AppUtils::ReadIniString(older, "MySQL", "mysql.default_port"), "3306");
+  EXPECT_EQ(Ini::ReadIniString(older, "MySQL", "mysql.default_port"), "3306");
 }
 
 // The real PHP, when installed, must load every extension without a complaint and see our values.

@@ -1,7 +1,7 @@
 #include "stack/PrivateMode.h"
 #include "stack/ApacheConfig.h"
 
-#include "utils/TestSupport.h"
+#include "support/TestSupport.h"
 
 #include <arpa/inet.h>
 #include <csignal>

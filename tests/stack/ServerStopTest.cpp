@@ -1,9 +1,9 @@
 // The stop of the started servers, against a real child process that plays the server.
 #include "stack/ServerStop.h"
 
-#include "utils/Process.h"
-#include "utils/TestSupport.h"
-#include "utils/WaitUntil.h"
+#include "process/Process.h"
+#include "support/TestSupport.h"
+#include "support/WaitUntil.h"
 
 #include <chrono>
 #include <csignal>
@@ -21,8 +21,8 @@ TEST(StopStartedServers, AsksAServerToStopOnlyOnceItGreetsItsClients)
 {
   TScratchFolder folder;
   const std::string state = folder.File("state");
-  const AppUtils::TProcessId server = AppUtils::StartProcess(CORVALA_TEST_CHILD, "greeter \"" + state + "\"",
-                                                             AppUtils::TShowCommand::Hide, "");
+  const Base::TProcessId server =
+      Process::StartProcess(CORVALA_TEST_CHILD, "greeter \"" + state + "\"", Process::TShowCommand::Hide, "");
   ASSERT_NE(server, 0u);
   ASSERT_TRUE(
       WaitUntil([&] { return ReadBytes(state).starts_with("listening "); }, 60s, "the server to listen"));
@@ -51,19 +51,19 @@ TEST(StopStartedServers, KillsWhatOutlivedAServerAtOnce)
   const std::string program = folder.File("server");
   std::filesystem::copy_file(CORVALA_TEST_CHILD, program);
   const std::string workerFile = folder.File("worker");
-  const AppUtils::TProcessId parent =
-      AppUtils::StartProcess(program, "spawn \"" + workerFile + "\" 600", AppUtils::TShowCommand::Hide, "");
+  const Base::TProcessId parent =
+      Process::StartProcess(program, "spawn \"" + workerFile + "\" 600", Process::TShowCommand::Hide, "");
   ASSERT_NE(parent, 0u);
   ASSERT_TRUE(WaitUntil([&] { return !ReadBytes(workerFile).empty(); }, 60s, "the worker to start"));
-  const auto worker = static_cast<AppUtils::TProcessId>(std::stoi(ReadBytes(workerFile)));
+  const auto worker = static_cast<Base::TProcessId>(std::stoi(ReadBytes(workerFile)));
   kill(static_cast<pid_t>(parent), SIGKILL);
-  ASSERT_TRUE(WaitUntil([&] { return !AppUtils::ProcessExists(parent); }, 60s, "the parent to end"));
-  ASSERT_TRUE(AppUtils::ProcessExists(worker));
+  ASSERT_TRUE(WaitUntil([&] { return !Process::ProcessExists(parent); }, 60s, "the parent to end"));
+  ASSERT_TRUE(Process::ProcessExists(worker));
 
   const auto grace = std::chrono::minutes(10);
   const auto begin = std::chrono::steady_clock::now();
   const std::vector<bool> stoppedCleanly = Corvala::StopStartedServers({{parent, program, 0}}, grace, {});
   EXPECT_LT(std::chrono::steady_clock::now() - begin, grace) << "the stop waited the grace";
-  EXPECT_FALSE(AppUtils::ProcessExists(worker));
+  EXPECT_FALSE(Process::ProcessExists(worker));
   EXPECT_EQ(stoppedCleanly, std::vector<bool>{false});
 }

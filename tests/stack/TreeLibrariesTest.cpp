@@ -1,9 +1,9 @@
-#include "stack/TreeLibraries.h"
+#include "tree/TreeLibraries.h"
 #include "stack/BinFolder.h"
 #include "stack/CommandLineTools.h"
-#include "utils/ElfNeeded.h"
+#include "tree/ElfNeeded.h"
 
-#include "utils/TestSupport.h"
+#include "support/TestSupport.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -22,7 +22,7 @@ std::set<std::string> LibrariesIn(const std::string &folder)
 {
   std::set<std::string> names;
   for (const auto &entry : fs::directory_iterator(folder))
-    if (entry.is_regular_file() && AppUtils::IsElfFile(entry.path().string()))
+    if (entry.is_regular_file() && Tree::IsElfFile(entry.path().string()))
       names.insert(entry.path().filename().string());
   return names;
 }
@@ -49,29 +49,29 @@ bool Contains(const std::vector<std::string> &names, const std::string &name)
 
 TEST(ReadNeededLibraries, GivesTheDependenciesOfRealProgramsAndRefusesDamagedFiles)
 {
-  const auto mysqld = AppUtils::ReadNeededLibraries(Kit + "/bin/mysql/bin/mysqld");
+  const auto mysqld = Tree::ReadNeededLibraries(Kit + "/bin/mysql/bin/mysqld");
   ASSERT_TRUE(mysqld.has_value());
   EXPECT_TRUE(Contains(*mysqld, "libssl.so.3"));
   EXPECT_TRUE(Contains(*mysqld, "libc.so.6"));
-  const auto self = AppUtils::ReadNeededLibraries("/proc/self/exe");
+  const auto self = Tree::ReadNeededLibraries("/proc/self/exe");
   ASSERT_TRUE(self.has_value());
   EXPECT_TRUE(Contains(*self, "libstdc++.so.6"));
 
   TScratchFolder scratch;
-  EXPECT_FALSE(AppUtils::ReadNeededLibraries(scratch.Write("text.so", "not a library")).has_value());
-  EXPECT_FALSE(AppUtils::ReadNeededLibraries(scratch.File("missing.so")).has_value());
-  EXPECT_FALSE(AppUtils::ReadNeededLibraries(scratch.File("")).has_value()) << "a folder is no ELF file";
+  EXPECT_FALSE(Tree::ReadNeededLibraries(scratch.Write("text.so", "not a library")).has_value());
+  EXPECT_FALSE(Tree::ReadNeededLibraries(scratch.File("missing.so")).has_value());
+  EXPECT_FALSE(Tree::ReadNeededLibraries(scratch.File("")).has_value()) << "a folder is no ELF file";
   // Cut after the headers: the dynamic section lies past the end.
   const std::string whole = ReadBytes(Kit + "/bin/lib/libcurl.so.4");
-  EXPECT_FALSE(AppUtils::ReadNeededLibraries(scratch.Write("cut.so", whole.substr(0, 4096))).has_value());
+  EXPECT_FALSE(Tree::ReadNeededLibraries(scratch.Write("cut.so", whole.substr(0, 4096))).has_value());
   // A string table offset past the table's end.
   std::string damaged = whole;
-  const auto dynamicEntries = AppUtils::ReadNeededLibraries(Kit + "/bin/lib/libcurl.so.4");
+  const auto dynamicEntries = Tree::ReadNeededLibraries(Kit + "/bin/lib/libcurl.so.4");
   ASSERT_TRUE(dynamicEntries.has_value() && !dynamicEntries->empty());
   const size_t name = damaged.find(dynamicEntries->front() + '\0');
   ASSERT_NE(name, std::string::npos);
   damaged.replace(name, dynamicEntries->front().size(), dynamicEntries->front().size(), 'x');
-  const auto renamed = AppUtils::ReadNeededLibraries(scratch.Write("renamed.so", damaged));
+  const auto renamed = Tree::ReadNeededLibraries(scratch.Write("renamed.so", damaged));
   ASSERT_TRUE(renamed.has_value());
   EXPECT_EQ(renamed->front(), std::string(dynamicEntries->front().size(), 'x'));
 }

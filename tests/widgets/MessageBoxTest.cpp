@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace AppUtils;
+using namespace Widgets;
 
 TEST(MessageBoxCaption, IconBitsChooseTheCaptionInTheirOrder)
 {

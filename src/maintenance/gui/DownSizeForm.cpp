@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-using namespace AppUtils;
+using namespace Widgets;
 
 namespace
 {

@@ -2,19 +2,20 @@
 
 #include "config/ConfigFile.h"
 #include "config/IntegerValue.h"
+#include "files/Paths.h"
 #include "maintenance/DownSize.h"
 #include "maintenance/SettingsApply.h"
 #include "maintenance/gui/DownSizeForm.h"
 #include "maintenance/gui/SettingsForm.h"
+#include "process/Process.h"
 #include "stack/PrivateMode.h"
-#include "utils/Paths.h"
-#include "utils/Process.h"
 #include "widgets/QuietTray.h"
 
 #include <QCoreApplication>
 #include <stdexcept>
 
-using namespace AppUtils;
+using namespace Files;
+using namespace Process;
 
 void RunSettingsCommand(TCommandHost &host, const std::string &workFolder)
 {

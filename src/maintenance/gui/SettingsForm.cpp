@@ -12,7 +12,7 @@
 #include <QPushButton>
 #include <QShowEvent>
 
-using namespace AppUtils;
+using namespace Widgets;
 
 TfrmSettings::TfrmSettings(QWidget *parent) : QDialog(parent)
 {

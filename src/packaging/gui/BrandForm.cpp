@@ -1,10 +1,10 @@
 #include "packaging/gui/BrandForm.h"
 
+#include "base/Trim.h"
 #include "config/ConfigFile.h"
+#include "files/Paths.h"
 #include "packaging/gui/Pickers.h"
 #include "packaging/gui/UserFolders.h"
-#include "utils/Paths.h"
-#include "utils/Trim.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -17,7 +17,9 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-using namespace AppUtils;
+using namespace Base;
+using namespace Files;
+using namespace Corvala;
 
 namespace
 {
@@ -240,10 +242,10 @@ void TfrmBrand::btnOKClick()
   entries.Loopback = cboIP->currentIndex() == 0;
   entries.Port = SpinEdit1->value();
   Corvala::ApplyBrandEntries(*this, entries);
-  const std::string typed = AppUtils::TrimBlanks(entries.OutputDir);
+  const std::string typed = Base::TrimBlanks(entries.OutputDir);
   TypedOutputDir.clear();
   if (!typed.empty() && typed != OutputDirPlaceholder && Corvala::ExistingFolderOf(typed).empty())
-    TypedOutputDir = AppUtils::ExpandFromAppDir(typed);
+    TypedOutputDir = Files::ExpandFromAppDir(typed);
   accept();
 }
 

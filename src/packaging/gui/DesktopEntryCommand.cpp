@@ -1,7 +1,7 @@
 #include "packaging/gui/DesktopEntryCommand.h"
 
 #include "packaging/DesktopEntry.h"
-#include "utils/ExeResources.h"
+#include "resources/ExeResources.h"
 #include "widgets/MessageBox.h"
 
 #include <QBuffer>
@@ -10,7 +10,8 @@
 #include <QImageReader>
 #include <exception>
 
-using namespace AppUtils;
+using namespace Resources;
+using namespace Widgets;
 
 namespace
 {

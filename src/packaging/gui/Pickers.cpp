@@ -1,11 +1,13 @@
 #include "packaging/gui/Pickers.h"
 
-#include "utils/Paths.h"
+#include "files/Paths.h"
 
 #include <QApplication>
 #include <QFileDialog>
 
-namespace AppUtils
+using namespace Files;
+
+namespace Corvala
 {
 
 namespace
@@ -69,4 +71,4 @@ bool BrowseForFolder(std::string &folder, const std::string &caption, QWidget *o
   return true;
 }
 
-} // namespace AppUtils
+} // namespace Corvala

@@ -4,7 +4,7 @@
 
 class QWidget;
 
-namespace AppUtils
+namespace Corvala
 {
 
 // An open-file dialog for an existing file. The name is preset to FileName when that file exists,
@@ -22,4 +22,4 @@ bool SelectFileFiltered(std::string &fileName, const std::string &defaultExt, co
 // the result is true. Only existing file-system folders can be chosen, and a path can be typed.
 bool BrowseForFolder(std::string &folder, const std::string &caption, QWidget *owner = nullptr);
 
-} // namespace AppUtils
+} // namespace Corvala

@@ -1,10 +1,10 @@
 #include "packaging/gui/RebrandCommand.h"
 
+#include "files/Paths.h"
 #include "packaging/gui/BrandForm.h"
 #include "packaging/gui/BuildProgressForm.h"
 #include "packaging/gui/UserFolders.h"
-#include "utils/Paths.h"
-#include "utils/WorkFolder.h"
+#include "stack/host/WorkFolder.h"
 #include "widgets/ApplicationTitle.h"
 #include "widgets/CommandHost.h"
 #include "widgets/MessageBox.h"
@@ -17,7 +17,10 @@
 #include <QPushButton>
 #include <QUrl>
 
-using namespace AppUtils;
+using namespace Files;
+using namespace Host;
+using namespace Corvala;
+using namespace Widgets;
 
 namespace
 {

@@ -2,7 +2,7 @@
 
 #include <QStandardPaths>
 
-namespace AppUtils
+namespace Corvala
 {
 
 namespace
@@ -25,4 +25,4 @@ std::string GetMyDocumentsFolder()
   return WritableLocation(QStandardPaths::DocumentsLocation);
 }
 
-} // namespace AppUtils
+} // namespace Corvala

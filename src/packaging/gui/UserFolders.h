@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace AppUtils
+namespace Corvala
 {
 
 // The user's desktop and documents folders as the desktop's user-dirs settings name them;
@@ -10,4 +10,4 @@ namespace AppUtils
 std::string GetDesktopFolder();
 std::string GetMyDocumentsFolder();
 
-} // namespace AppUtils
+} // namespace Corvala

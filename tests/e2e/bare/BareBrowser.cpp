@@ -1,7 +1,7 @@
 // The baseline of the launcher's measurements: a bare QWebEngineView that loads one address, with
 // the same Qt WebEngine settings as the launcher. Prints the monotonic clock when the page has loaded
 // ("loaded_clock=<ns>"), then stays idle until it is ended.
-#include "shell/WebEngineEnvironment.h"
+#include "browser/WebEngineEnvironment.h"
 
 #include <QApplication>
 #include <QWebEngineView>

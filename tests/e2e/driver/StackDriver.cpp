@@ -6,10 +6,10 @@
 // With CORVALA_DRIVER_TAKE_PORTS=mysql,apache (or one of them) it binds the ports those servers were
 // just started on, before they bind them themselves, as another program may, and holds them until
 // the stop.
+#include "files/Paths.h"
 #include "packaging/DistributionBuild.h"
 #include "stack/ServerStack.h"
-#include "utils/Paths.h"
-#include "utils/PortHolder.h"
+#include "support/PortHolder.h"
 
 #include <cerrno>
 #include <csignal>
@@ -110,7 +110,7 @@ static void BuildCopy(TServerStack &stack, const std::string &output)
       copy();
       stack.ResumeMySql();
     }};
-    Corvala::CopyStack(AppUtils::GetAppPath(), "", "", output, hooks, created);
+    Corvala::CopyStack(Files::GetAppPath(), "", "", output, hooks, created);
     std::printf("built=%s\n", output.c_str());
   } catch (const std::exception &error) {
     std::printf("build_error=%s\n", error.what());

@@ -1,6 +1,6 @@
 #include "ModesSupport.h"
 
-#include "utils/ExeResources.h"
+#include "resources/ExeResources.h"
 
 #include <cerrno>
 #include <csignal>
@@ -150,15 +150,15 @@ void CopyFile(const std::string &from, const std::string &to)
   std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing);
 }
 
-AppUtils::TResourceList Resources(const std::string &file)
+Resources::TResourceList ResourcesOf(const std::string &file)
 {
-  return AppUtils::ReadResourceStore(file).Resources;
+  return Resources::ReadResourceStore(file).Resources;
 }
 
-std::string ResourceData(const std::string &file, uint16_t type, const AppUtils::TResName &name,
+std::string ResourceData(const std::string &file, uint16_t type, const Resources::TResName &name,
                          uint16_t language)
 {
-  for (const AppUtils::TResource &r : Resources(file))
+  for (const Resources::TResource &r : ResourcesOf(file))
     if (r.Type == type && r.Name == name && r.Language == language)
       return r.Data;
   return "<missing>";
@@ -167,7 +167,7 @@ std::string ResourceData(const std::string &file, uint16_t type, const AppUtils:
 std::vector<uint16_t> LanguagesOfType(const std::string &file, uint16_t type)
 {
   std::vector<uint16_t> languages;
-  for (const AppUtils::TResource &r : Resources(file))
+  for (const Resources::TResource &r : ResourcesOf(file))
     if (r.Type == type)
       languages.push_back(r.Language);
   return languages;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "utils/ResourceStore.h"
+#include "resources/ResourceStore.h"
 
 #include <map>
 #include <string>
@@ -56,9 +56,9 @@ std::string Shell(const std::string &command);
 
 std::string ReadFile(const std::string &path);
 void CopyFile(const std::string &from, const std::string &to);
-AppUtils::TResourceList Resources(const std::string &file);
+Resources::TResourceList ResourcesOf(const std::string &file);
 // The data of a resource in exactly that language; "<missing>" when there is none.
-std::string ResourceData(const std::string &file, uint16_t type, const AppUtils::TResName &name,
+std::string ResourceData(const std::string &file, uint16_t type, const Resources::TResName &name,
                          uint16_t language);
 // Languages of every resource of that type, whatever its name.
 std::vector<uint16_t> LanguagesOfType(const std::string &file, uint16_t type);

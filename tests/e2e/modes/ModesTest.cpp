@@ -2,8 +2,8 @@
 // folder; the target is a small program that reports the resources it finds when it runs.
 #include "ModesSupport.h"
 
-#include "utils/Md5.h"
-#include "utils/WaitUntil.h"
+#include "digest/Md5.h"
+#include "support/WaitUntil.h"
 
 #include <climits>
 #include <csignal>
@@ -17,9 +17,9 @@
 using namespace Modes;
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-using AppUtils::RT_GROUP_ICON;
-using AppUtils::RT_ICON;
-using AppUtils::RT_RCDATA;
+using Resources::RT_GROUP_ICON;
+using Resources::RT_ICON;
+using Resources::RT_RCDATA;
 
 namespace
 {
@@ -52,7 +52,7 @@ protected:
 std::string MarkerLine(const std::string &type, const std::string &name, const std::string &language,
                        const std::string &data)
 {
-  return type + " " + name + " " + language + " " + AppUtils::Md5Hex(data) + "\n";
+  return type + " " + name + " " + language + " " + Digest::Md5Hex(data) + "\n";
 }
 
 mode_t ModeOf(const std::string &path)
@@ -301,7 +301,7 @@ TEST_F(CommandModes, DamagedStoreInTheTargetNeverCrashesAMode)
     SCOPED_TRACE(what);
     folder.Write("target", bytes);
     ASSERT_EQ(chmod(folder.Target().c_str(), 0755), 0);
-    ASSERT_TRUE(Resources(folder.Target()).empty());
+    ASSERT_TRUE(ResourcesOf(folder.Target()).empty());
     const TRun icon = RunMode({"/icon", folder.Target(), Icon({40})});
     EXPECT_EQ(icon.exitCode, 1);
     EXPECT_EQ(icon.output, "Application Error: Resource update error: FindResource failed (1)(2)\n");

@@ -1,7 +1,7 @@
 #include "maintenance/gui/DownSizeForm.h"
 #include "maintenance/MaintenanceTestSupport.h"
 #include "maintenance/StackTreeCopy.h"
-#include "shell/GuiWait.h"
+#include "support/GuiWait.h"
 #include "widgets/BoxAnswerer.h"
 
 #include <QCheckBox>

@@ -1,5 +1,5 @@
 #include "maintenance/gui/SettingsForm.h"
-#include "shell/GuiWait.h"
+#include "support/GuiWait.h"
 #include "widgets/BoxAnswerer.h"
 
 #include <QCheckBox>

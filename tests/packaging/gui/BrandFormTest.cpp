@@ -3,9 +3,9 @@
 #include "ModalWatcher.h"
 #include "config/BrandDefaults.h"
 #include "packaging/AppFolder.h"
-#include "shell/GuiWait.h"
 #include "shell/OutDir.h"
-#include "utils/TestSupport.h"
+#include "support/GuiWait.h"
+#include "support/TestSupport.h"
 
 #include <QComboBox>
 #include <QFileDialog>

@@ -3,10 +3,10 @@
 #include "packaging/DistributionBuild.h"
 
 #include "config/BrandDefaults.h"
-#include "shell/GuiWait.h"
+#include "process/Process.h"
 #include "shell/OutDir.h"
-#include "utils/Process.h"
-#include "utils/TestSupport.h"
+#include "support/GuiWait.h"
+#include "support/TestSupport.h"
 
 #include <QFont>
 #include <QImage>
@@ -49,7 +49,7 @@ std::vector<pid_t> ProcessesIn(const std::string &folder)
     const pid_t pid = std::atoi(entry->d_name);
     std::error_code error;
     const auto exe = std::filesystem::read_symlink("/proc/" + std::to_string(pid) + "/exe", error);
-    if (pid > 0 && !error && exe.parent_path() == folder && AppUtils::ProcessExists(pid))
+    if (pid > 0 && !error && exe.parent_path() == folder && Process::ProcessExists(pid))
       found.push_back(pid);
   }
   if (proc)
@@ -163,8 +163,7 @@ TEST(BrandedLauncher, RunmeFromAFolderWithABlankServesTheCopiedStackUnderItsBran
   std::filesystem::rename(settings.OutputDir, folder);
   const std::string runme = folder + "/runme";
   TStopDistribution stop{folder, runme};
-  const AppUtils::TProcessId first =
-      AppUtils::StartProcess(runme, "", AppUtils::TShowCommand::Normal, folder);
+  const Base::TProcessId first = Process::StartProcess(runme, "", Process::TShowCommand::Normal, folder);
   ASSERT_NE(first, 0u);
 
   // The first process hands over to a marked instance of itself and ends.
@@ -191,7 +190,7 @@ TEST(BrandedLauncher, RunmeFromAFolderWithABlankServesTheCopiedStackUnderItsBran
       },
       120s, "the launcher's window under the brand's title, and the site serving");
   ASSERT_TRUE(served) << "launcher " << launcher << ", window " << titledWindow;
-  EXPECT_FALSE(AppUtils::ProcessExists(first));
+  EXPECT_FALSE(Process::ProcessExists(first));
   // The servers answering are the distribution's own copies.
   EXPECT_FALSE(ProcessesIn(folder + "/bin/mysql/bin").empty());
   EXPECT_FALSE(ProcessesIn(folder + "/bin/Apache").empty());

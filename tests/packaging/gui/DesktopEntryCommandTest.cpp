@@ -3,7 +3,7 @@
 
 #include "ModalWatcher.h"
 #include "packaging/BuildTree.h"
-#include "utils/TestSupport.h"
+#include "support/TestSupport.h"
 
 #include <QImage>
 #include <QMessageBox>

@@ -6,7 +6,7 @@
 #include "packaging/gui/BrandForm.h"
 #include "packaging/gui/BuildProgressForm.h"
 #include "shell/MainForm.h"
-#include "utils/TestSupport.h"
+#include "support/TestSupport.h"
 
 #include <QAbstractButton>
 #include <QAction>

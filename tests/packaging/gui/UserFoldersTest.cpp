@@ -2,7 +2,7 @@
 // default output place.
 #include "packaging/gui/UserFolders.h"
 
-#include "utils/TestSupport.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -14,11 +14,11 @@ TEST(UserFolders, TheUserDirsSettingsNameThemElseTheHomeHoldsThem)
   const std::string home = root.Path().string();
   const TEnvOverride homeVariable("HOME", home);
   const TEnvOverride configVariable("XDG_CONFIG_HOME", root.File("config"));
-  EXPECT_EQ(AppUtils::GetDesktopFolder(), home + "/Desktop");
-  EXPECT_EQ(AppUtils::GetMyDocumentsFolder(), home + "/Documents");
+  EXPECT_EQ(Corvala::GetDesktopFolder(), home + "/Desktop");
+  EXPECT_EQ(Corvala::GetMyDocumentsFolder(), home + "/Documents");
 
   root.Write("config/user-dirs.dirs",
              "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\nXDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n");
-  EXPECT_EQ(AppUtils::GetDesktopFolder(), home + "/Schreibtisch");
-  EXPECT_EQ(AppUtils::GetMyDocumentsFolder(), home + "/Dokumente");
+  EXPECT_EQ(Corvala::GetDesktopFolder(), home + "/Schreibtisch");
+  EXPECT_EQ(Corvala::GetMyDocumentsFolder(), home + "/Dokumente");
 }

@@ -1,0 +1,16 @@
+#include "browser/SiteKeyCookie.h"
+
+#include <QNetworkCookie>
+#include <QUrl>
+#include <QWebEngineCookieStore>
+#include <QWebEngineProfile>
+
+void SetSiteKeyCookie(QWebEngineProfile *profile, int apachePort, const std::string &name,
+                      const std::string &key)
+{
+  QNetworkCookie cookie(QByteArray::fromStdString(name), QByteArray::fromStdString(key));
+  cookie.setPath("/");
+  cookie.setHttpOnly(true);
+  // No domain: a host-only cookie, as the server's own hand-over sets it.
+  profile->cookieStore()->setCookie(cookie, QUrl("http://127.0.0.1:" + QString::number(apachePort) + "/"));
+}
