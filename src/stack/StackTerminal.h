@@ -1,7 +1,7 @@
 #pragma once
 
 #include "stack/CommandLineTools.h"
-#include "stack/ServerStack.h"
+#include "stack/StackState.h"
 #include "utils/Types.h"
 
 #include <string>
