@@ -78,6 +78,14 @@ int TFakePorts::FindFree(int first, bool)
   return -1;
 }
 
+bool TFakePorts::Greets(int port, std::chrono::milliseconds wait)
+{
+  if (Greeting && Taken.count(port) == 0)
+    return true;
+  Clock.Sleep(wait);
+  return false;
+}
+
 AppUtils::TStringArray TFakeFiles::FileNames(const std::string &folder)
 {
   AppUtils::TStringArray names;

@@ -58,19 +58,6 @@ private:
   AppUtils::TProcessId NextId = 1000;
 };
 
-class TFakePorts final : public Corvala::TStackPorts
-{
-public:
-  int FindFree(int first, bool localOnly) override;
-  bool InUse(int port, bool) override { return Taken.count(port) != 0; }
-  bool Greets(int port, std::chrono::milliseconds) override { return Greeting && Taken.count(port) == 0; }
-
-  // Ports other programs hold.
-  std::set<int> Taken;
-  // MySQL greets its clients.
-  bool Greeting = true;
-};
-
 class TFakeClock final : public Corvala::TStackClock
 {
 public:
@@ -78,6 +65,24 @@ public:
   void Sleep(std::chrono::milliseconds duration) override { Moment += duration; }
 
   std::chrono::steady_clock::time_point Moment{std::chrono::hours(1000)};
+};
+
+class TFakePorts final : public Corvala::TStackPorts
+{
+public:
+  explicit TFakePorts(TFakeClock &clock) : Clock(clock) {}
+  int FindFree(int first, bool localOnly) override;
+  bool InUse(int port, bool) override { return Taken.count(port) != 0; }
+  // A look that gets no greeting takes its whole wait.
+  bool Greets(int port, std::chrono::milliseconds wait) override;
+
+  // Ports other programs hold.
+  std::set<int> Taken;
+  // MySQL greets its clients.
+  bool Greeting = true;
+
+private:
+  TFakeClock &Clock;
 };
 
 class TFakeFiles final : public Corvala::TStackFiles
@@ -134,8 +139,8 @@ public:
 
   TestSupport::TScratchFolder Scratch;
   TFakeProcesses Processes;
-  TFakePorts Ports;
   TFakeClock Clock;
+  TFakePorts Ports{Clock};
   TFakeFiles Files;
   TFakeInstallation Installation{Scratch};
 };

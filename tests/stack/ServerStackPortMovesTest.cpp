@@ -103,3 +103,25 @@ TEST(StackPortMoves, APortTakenAtEveryStartEndsTheStartAfterTwentyMoves)
   EXPECT_EQ(machine.Processes.IdsOf(machine.ApacheExe()).size(), 21u);
   EXPECT_EQ(stack.State().ApachePort, 8100);
 }
+
+// Another program took MySQL's port while it was paused: it resumes on the next one, and Apache is
+// started again for PHP to learn it.
+TEST(StackPortMoves, MySqlResumedAfterItsPortWasTakenMovesUpAndApacheIsStartedAgain)
+{
+  TFakeMachine machine;
+  TServerStack stack(machine.Options());
+  ASSERT_EQ(stack.Start(), TServerStack::TStartResult::Started);
+  stack.PauseMySql();
+  machine.Ports.Taken.insert(3306);
+  stack.ResumeMySql();
+
+  EXPECT_EQ(stack.State().MySqlPort, 3307);
+  EXPECT_EQ(machine.WorkSetting("php.ini", "mysqli.default_port"), "3307");
+  const auto apaches = machine.Processes.IdsOf(machine.ApacheExe());
+  ASSERT_EQ(apaches.size(), 2u);
+  EXPECT_EQ(stack.State().ApacheProcessId, apaches[1]);
+  EXPECT_EQ(stack.State().ApachePort, 8080);
+  const auto mysqls = machine.Processes.IdsOf(machine.MySqlExe());
+  EXPECT_EQ(stack.State().MySqlProcessId, mysqls.back());
+  EXPECT_EQ(machine.Processes.Running, (std::set<AppUtils::TProcessId>{mysqls.back(), apaches[1]}));
+}
