@@ -9,6 +9,8 @@
 namespace Corvala
 {
 
+// How a server stack runs: what it starts, how it waits and for how long, and what it reaches the
+// system through (TServerStack::Options).
 struct TStackOptions {
   // Start the splash process ("splash" role of ProgramPath) before the servers.
   bool StartSplash = false;

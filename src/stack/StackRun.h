@@ -33,9 +33,11 @@ struct TStackRun {
   std::string ReadConfigValue(const std::string &key) const;
   // What the configuration writers are given, as the start has it now.
   TStackSetup Setup() const;
+  // Lets the caller's events through (Opts.ProcessEvents).
   void Pump() const;
   // Raises TStackStartStopped when a stop was requested.
   void CheckStop() const;
+  // Raises that Program could not be started, and why.
   [[noreturn]] void CannotStart(const std::string &program) const;
 };
 
