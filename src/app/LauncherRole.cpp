@@ -87,8 +87,10 @@ bool RunExternalBrowser(TServerStack &stack, const TExitRequest &exitRequest)
     throw std::runtime_error("The browser \"" + stack.State().BrowserPath + "\" named in " +
                              stack.State().BrowserIniPath + " could not be started: " + LastStartError());
   TProcessFamily family(browser, ExpandFromAppDir(stack.State().BrowserPath));
+  // A browser that hands the page to one already running ends within the first pause; once it
+  // has, there is nothing left to wait for.
   const auto firstLook = std::chrono::steady_clock::now() + ExternalBrowserFirstPause;
-  while (!exitRequest.requested && std::chrono::steady_clock::now() < firstLook)
+  while (!exitRequest.requested && family.Alive() && std::chrono::steady_clock::now() < firstLook)
     PauseWithEvents(ExternalBrowserPoll);
   if (exitRequest.requested)
     return true;

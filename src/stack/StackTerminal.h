@@ -2,7 +2,7 @@
 
 #include "base/Types.h"
 #include "stack/CommandLineTools.h"
-#include "stack/ServerStack.h"
+#include "stack/StackState.h"
 
 #include <string>
 

@@ -121,35 +121,6 @@ TEST_F(StackTest, BusyPortsMoveBothServersUpAndPhpFollows)
   EXPECT_EQ(launcher.Stop(), 0);
 }
 
-// Another program binds a server's port after its probe, before the server binds it: the server
-// moves to the next port, and PHP follows MySQL. MySQL binds its port some 40 ms after its start
-// and Apache some 10 ms after; the driver takes them at once.
-TEST_F(StackTest, PortsTakenBeforeTheServersBindThemMoveTheServersUp)
-{
-  const int first = FreePortRun(22080);
-  install.SetConfig(ConfigWithPort(first));
-  for (const std::string servers : {"apache", "mysql,apache"}) {
-    SCOPED_TRACE(servers);
-    TLauncher launcher(install.Program(), {{"CORVALA_DRIVER_TAKE_PORTS", servers}});
-    ASSERT_TRUE(launcher.WaitReady()) << launcher.LastLine();
-    ASSERT_EQ(launcher.Value("take_failed"), "") << "the server bound its port before the driver took it";
-    EXPECT_EQ(launcher.IntValue("taken_apache_port"), first);
-    EXPECT_EQ(launcher.IntValue("apache_port"), first + 1);
-    const int takenMySqlPort = launcher.IntValue("taken_mysql_port");
-    if (servers == "apache")
-      EXPECT_EQ(takenMySqlPort, 0);
-    else
-      EXPECT_GT(launcher.IntValue("mysql_port"), takenMySqlPort);
-
-    const THttpReply page = HttpGet(first + 1, "/index.php");
-    EXPECT_NE(page.body.find("MySQL connected on port " + launcher.Value("mysql_port")), std::string::npos)
-        << page.body;
-    const std::string work = launcher.Value("work");
-    EXPECT_EQ(launcher.Stop(), 0);
-    ExpectCleanAfterStop(work);
-  }
-}
-
 TEST_F(StackTest, WithoutMySqlApacheAndPhpStillServe)
 {
   fs::remove(install.Path("bin/mysql/bin/mysqld"));

@@ -3,27 +3,19 @@
 // on stdin, when stdin closes, or at SIGTERM, SIGINT or SIGHUP. The line "build OUTPUT" copies the
 // stack into OUTPUT as the distribution build does, MySQL paused for the copy of its data, and
 // reports "copy_clock=" (when the data's copy began) and "built=" or "build_error=".
-// With CORVALA_DRIVER_TAKE_PORTS=mysql,apache (or one of them) it binds the ports those servers were
-// just started on, before they bind them themselves, as another program may, and holds them until
-// the stop.
 #include "files/Paths.h"
 #include "packaging/DistributionBuild.h"
 #include "stack/ServerStack.h"
-#include "support/PortHolder.h"
 
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <ctime>
 #include <exception>
-#include <memory>
 #include <poll.h>
 #include <string>
 #include <sys/signalfd.h>
-#include <tuple>
 #include <unistd.h>
-#include <vector>
 
 using Corvala::TServerStack;
 
@@ -71,26 +63,6 @@ static int StopSignals()
   return signalfd(-1, &signals, SFD_CLOEXEC);
 }
 
-// Takes the ports of the servers named in Which ("mysql", "apache" or both; Apache's at every
-// address, which its own address cannot share) and reports each as "taken_<server>_port=<port>", or
-// "take_failed=<server>" when the server had bound it already.
-static std::vector<std::unique_ptr<TestSupport::TPortHolder>>
-TakeServerPorts(const Corvala::TStackState &stack, const std::string &which)
-{
-  std::vector<std::unique_ptr<TestSupport::TPortHolder>> holders;
-  for (const auto &[name, port, allAddresses] :
-       {std::tuple{"mysql", stack.MySqlPort, false}, std::tuple{"apache", stack.ApachePort, true}}) {
-    if (which.find(name) == std::string::npos)
-      continue;
-    holders.push_back(std::make_unique<TestSupport::TPortHolder>(port, allAddresses));
-    if (holders.back()->Holding())
-      std::printf("taken_%s_port=%d\n", name, port);
-    else
-      std::printf("take_failed=%s\n", name);
-  }
-  return holders;
-}
-
 // CLOCK_MONOTONIC in nanoseconds, comparable with the benchmark scripts' own clock.
 static long long MonotonicNanoseconds()
 {
@@ -123,15 +95,12 @@ int main()
   std::printf("start_clock=%lld\n", MonotonicNanoseconds());
   std::fflush(stdout);
   TServerStack stack({});
-  std::vector<std::unique_ptr<TestSupport::TPortHolder>> takenPorts;
   try {
     if (stack.Prepare() == TServerStack::TStartResult::AlreadyRunning) {
       std::printf("already-running\n");
       return 3;
     }
     stack.StartServers();
-    if (const char *takePorts = std::getenv("CORVALA_DRIVER_TAKE_PORTS"))
-      takenPorts = TakeServerPorts(stack.State(), takePorts);
     stack.WaitForApache();
   } catch (const std::exception &error) {
     // One report line: the message's own line breaks are written as "\n".

@@ -1,0 +1,57 @@
+#include "stack/MySqlLauncher.h"
+
+#include "base/StartupTrace.h"
+#include "stack/MySqlConfig.h"
+#include "stack/PrivateFiles.h"
+#include "stack/ServerCommandLines.h"
+#include "stack/ServerOutput.h"
+
+#include <csignal>
+#include <stdexcept>
+
+using namespace Base;
+using namespace Process;
+
+namespace Corvala
+{
+
+void TMySqlLauncher::Start(int firstPort)
+{
+  TStackState &state = Run.State;
+  {
+    const TTraceStep step("MySQL port probe");
+    state.MySqlPort = Run.Ports().FindFree(firstPort, true);
+  }
+  if (state.MySqlPort < 0)
+    throw std::runtime_error("No free port for MySQL on 127.0.0.1 from " + std::to_string(firstPort) +
+                             " to 65535");
+  const TStackSetup setup = Run.Setup();
+  {
+    const TTraceStep step("my.ini");
+    state.MySqlIniPath = WriteMySqlConfig(setup);
+  }
+  // The empty password is in the init file now; the next start leaves root's password alone.
+  if (!state.PrivateMode && Run.MySqlRootPassword)
+    Run.Files().DeleteFile(state.MySqlRootPasswordFile);
+  {
+    const TTraceStep step("MySQL process start");
+    // A killed launcher has no clean stop to give: SIGTERM before MariaDB serves can hang it for
+    // good, holding its data folder and port, while a kill loses no acknowledged row.
+    state.MySqlProcessId = Run.Processes().Start(
+        state.MySqlExePath, MySqlParameters(state.MySqlIniPath, setup), TShowCommand::Hide,
+        StartOptions{.parentDeathSignal = SIGKILL,
+                     .environment = MySqlFileModeEnvironment(),
+                     .errorFile = ServerOutputPath(state.WorkFolder, "mysql")});
+  }
+  if (state.MySqlProcessId == 0)
+    Run.CannotStart(state.MySqlExePath);
+}
+
+bool TMySqlLauncher::EndedOnATakenPort() const
+{
+  const TStackState &state = Run.State;
+  return state.MySqlProcessId != 0 && !Run.Processes().Exists(state.MySqlProcessId) &&
+         Run.Ports().InUse(state.MySqlPort, true);
+}
+
+} // namespace Corvala

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "stack/StackRun.h"
+
+namespace Corvala
+{
+
+// MySQL's start: a free port, my.ini, the process.
+class TMySqlLauncher
+{
+public:
+  explicit TMySqlLauncher(TStackRun &run) : Run(run) {}
+
+  // Starts MySQL on the first free port from FirstPort; raises when there is none or mysqld could
+  // not be started at all.
+  void Start(int firstPort);
+  // MySQL ended during its start and its port is taken now: another program bound it between the
+  // probe and the server's own bind.
+  bool EndedOnATakenPort() const;
+
+private:
+  TStackRun &Run;
+};
+
+} // namespace Corvala
