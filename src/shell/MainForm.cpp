@@ -14,6 +14,7 @@
 #include "shell/TrayIconMan.h"
 #include "shell/Vendor.h"
 #include "widgets/ApplicationTitle.h"
+#include "widgets/ErrorReport.h"
 #include "widgets/MessageBox.h"
 #include "widgets/QuietTray.h"
 
@@ -34,6 +35,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
+#include <exception>
 
 using namespace Base;
 using namespace Files;
@@ -76,7 +78,7 @@ TfrmMain::TfrmMain(TStackHooks hooks, QWidget *parent) : TBrowserWindow(parent),
   QAction *organize = mnuMenu->addAction("Organize Favorites...");
   organize->setObjectName("mnuMenu_OrganizeFavorites");
   mnuMenu->setDefaultAction(organize);
-  connect(organize, &QAction::triggered, this, &TfrmMain::OrganizeFavorites);
+  connect(organize, &QAction::triggered, this, [this] { RunCommand([this] { OrganizeFavorites(); }); });
 
   CreateToolBand([this] { AddFavoritesAndRebrand(); });
   // Nothing to go back or forward to before the first page.
@@ -438,7 +440,12 @@ void TfrmMain::RunCommand(const std::function<void()> &command)
       form->commandRunning = false;
     }
   } end{this};
-  command();
+  // A command that fails says why here and ends; the window goes on.
+  try {
+    command();
+  } catch (const std::exception &error) {
+    ShowErrorReport(QString::fromStdString(error.what()));
+  }
 }
 
 void TfrmMain::ToggleMainWindow()

@@ -62,7 +62,7 @@ public:
   // Runs Command as the one command of the window and the tray: commands wait in dialogs, builds
   // and hand-overs that process events, and a click queued meanwhile must not start another inside
   // it. While one runs, or once the shutdown has begun, the others are ignored and the tray menu is
-  // disabled.
+  // disabled. A command that throws is reported in the error report and ends there.
   void RunCommand(const std::function<void()> &command);
   bool CommandRunning() const { return commandRunning; }
   // Puts the tray icon up (when a tray exists) or, with false, removes it for good.

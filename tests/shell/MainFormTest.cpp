@@ -504,6 +504,32 @@ TEST_F(MainFormTest, TheShutdownHidesEverythingFirstAndRefusesCommands)
   EXPECT_EQ(commands, 1);
 }
 
+// The test program's application object has no net for exceptions that escape an event handler:
+// a command that failed and relied on one would end the program here.
+TEST_F(MainFormTest, ACommandThatFailsIsReportedByTheWindowAndTheNextCommandRuns)
+{
+  int runs = 0;
+  Start();
+  QObject::connect(form.get(), &TfrmMain::settingsRequested, [&] {
+    if (++runs == 1)
+      throw std::runtime_error("Unable to write to /nowhere/my.ini");
+  });
+  QString shown;
+  QTimer::singleShot(0, [&] {
+    ASSERT_TRUE(WaitUntil([&] { return qobject_cast<QMessageBox *>(QApplication::activeModalWidget()); }, 30s,
+                          "the error report"));
+    auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+    shown = box->windowTitle() + "|" + box->text();
+    box->accept();
+  });
+  TrayItem("mnuTray_Settings")->trigger();
+  EXPECT_EQ(shown, "Local Site|Unable to write to /nowhere/my.ini.");
+  EXPECT_FALSE(form->CommandRunning());
+  TrayItem("mnuTray_Settings")->trigger();
+  EXPECT_EQ(runs, 2);
+  EXPECT_TRUE(form->isVisible());
+}
+
 TEST_F(MainFormTest, TerminalOpensFromTheTrayAndTheToolBarOrSaysWhyItCannot)
 {
   int opened = 0;
