@@ -1,8 +1,8 @@
 # shellcheck shell=bash
 # Sourced by test and demo scripts: gives them an X display with a window manager and a system tray
 # (the programs set the Qt environment they need themselves). Without $DISPLAY, or when CI is set, a private Xvfb (1024 x
-# 768 x 24) with openbox and trayer is started on a free display number and stopped when the
-# sourcing shell exits.
+# 768 x 24) with a session bus, openbox and trayer is started on a free display number and stopped
+# when the sourcing shell exits.
 
 corvala_display_stop() {
   local pid
@@ -60,6 +60,40 @@ corvala_display_program() {
   rm -f "$log"
 }
 
+# A desktop session has a message bus. Without one, every D-Bus client (Qt's among them) tries to
+# start one for itself, forking from its bus thread; in the sanitizer build such a child can hang
+# on a lock another thread held at the fork. The bus offers no services to start: the tests run
+# without the accessibility bus and the settings daemon, as they did without a bus.
+corvala_bus_start() {
+  local config address_file
+  config=$(mktemp) || return 1
+  address_file=$(mktemp) || { rm -f "$config"; return 1; }
+  cat >"$config" <<'BUS'
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:tmpdir=/tmp</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+BUS
+  dbus-daemon --config-file="$config" --nofork --nopidfile --print-address=3 3>"$address_file" >/dev/null 2>&1 &
+  CORVALA_DISPLAY_PIDS="$CORVALA_DISPLAY_PIDS $!"
+  if ! corvala_display_wait test -s "$address_file"; then
+    echo "display: the session bus did not start" >&2
+    rm -f "$config" "$address_file"
+    return 1
+  fi
+  DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$address_file")
+  export DBUS_SESSION_BUS_ADDRESS
+  rm -f "$config" "$address_file"
+}
+
 # Whether the tray has mapped its window.
 corvala_tray_shown() {
   xdotool search --class trayer
@@ -85,6 +119,7 @@ corvala_display_start() {
   export DISPLAY=":$number"
   corvala_display_wait xdpyinfo || { echo "display: $DISPLAY does not answer" >&2; corvala_display_stop; return 1; }
 
+  corvala_bus_start || { corvala_display_stop; return 1; }
   corvala_display_program corvala_wm_running openbox || { corvala_display_stop; return 1; }
   corvala_display_program corvala_tray_shown trayer --edge top --align right --SetDockType true \
     --transparent false --expand true --widthtype request --heighttype pixel --height 24 ||

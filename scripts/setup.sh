@@ -18,7 +18,7 @@ PACKAGES=(
   # phpMyAdmin's files only: no database or web server of the system is configured for it
   phpmyadmin dbconfig-no-thanks
   # display, window manager and tray for the GUI tests and the demo
-  xvfb xdotool openbox trayer imagemagick x11-utils
+  xvfb dbus-daemon xdotool openbox trayer imagemagick x11-utils
   # tools the tests and benchmarks use (desktop-file-validate checks the applications menu entry)
   curl procps psmisc sudo desktop-file-utils
   # the checks beside the tests (scripts/check.sh)
