@@ -11,6 +11,7 @@ void SetSiteKeyCookie(QWebEngineProfile *profile, int apachePort, const std::str
   QNetworkCookie cookie(QByteArray::fromStdString(name), QByteArray::fromStdString(key));
   cookie.setPath("/");
   cookie.setHttpOnly(true);
+  cookie.setSameSitePolicy(QNetworkCookie::SameSite::Strict);
   // No domain: a host-only cookie, as the server's own hand-over sets it.
   profile->cookieStore()->setCookie(cookie, QUrl("http://127.0.0.1:" + QString::number(apachePort) + "/"));
 }

@@ -32,8 +32,7 @@ std::string ReplaceNoCase(const std::string &text, const std::string &placeholde
   return result;
 }
 
-TBrowserSettings ReadBrowserIni(const std::string &binFolder, int apachePort,
-                                const std::string &handOverQuery)
+TBrowserSettings ReadBrowserIni(const std::string &binFolder, const std::string &url)
 {
   const std::string file = binFolder + "/Browser.ini";
   TBrowserSettings settings;
@@ -43,7 +42,6 @@ TBrowserSettings ReadBrowserIni(const std::string &binFolder, int apachePort,
       ReplaceNoCase(Ini::ReadIniStringIfExists(file, "Browser", "BrowserPath"), "{bin}", binFolder);
   settings.parameters =
       ReplaceNoCase(Ini::ReadIniStringIfExists(file, "Browser", "Parameters"), "{bin}", binFolder);
-  const std::string url = StartAddress(apachePort) + (handOverQuery.empty() ? "" : "/?" + handOverQuery);
   settings.parameters = ReplaceNoCase(settings.parameters, "{url}", url);
   settings.usable = Files::FileExists(settings.path);
   return settings;

@@ -8,7 +8,7 @@ namespace Corvala
 // The external browser named by "<bin>/Browser.ini", section "Browser".
 struct TBrowserSettings {
   std::string path;       // "BrowserPath" with every "{bin}" (any case) replaced by the bin folder
-  std::string parameters; // "Parameters" likewise, then every "{url}" (any case) by the start address
+  std::string parameters; // "Parameters" likewise, then every "{url}" (any case) by the address to open
   bool usable = false;    // the file exists and path names an existing file
 };
 
@@ -19,10 +19,8 @@ std::string StartAddress(int apachePort);
 // value. The replacement itself is not searched again.
 std::string ReplaceNoCase(const std::string &text, const std::string &placeholder, const std::string &value);
 
-// Reads and expands "<binFolder>/Browser.ini"; a missing file or key reads as empty text. A
-// HandOverQuery ("name=value") goes into "{url}" as "<start address>/?<query>": the site's key,
-// which the external browser gets once this way.
-TBrowserSettings ReadBrowserIni(const std::string &binFolder, int apachePort,
-                                const std::string &handOverQuery = {});
+// Reads and expands "<binFolder>/Browser.ini", with url as the address "{url}" stands for; a
+// missing file or key reads as empty text.
+TBrowserSettings ReadBrowserIni(const std::string &binFolder, const std::string &url);
 
 } // namespace Corvala

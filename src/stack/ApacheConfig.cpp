@@ -3,7 +3,9 @@
 #include "base/Quoting.h"
 #include "config/ConfigFile.h"
 #include "files/FileTree.h"
-#include "stack/PrivateMode.h"
+#include "stack/PrivateFiles.h"
+#include "stack/RequestGuards.h"
+#include "stack/SiteKeyRules.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -19,7 +21,7 @@ namespace Corvala
 // Apache reads a quoted argument up to the next unescaped quote, turns "\\" into "\" and "\"" into
 // '"' inside it, and expands "${NAME}" anywhere in a line: backslashes and quotes are escaped, and
 // what cannot be escaped is refused.
-static std::string QuotedArgument(const std::string &path)
+std::string QuotedArgument(const std::string &path)
 {
   if (path.find_first_of("\r\n") != std::string::npos || path.find("${") != std::string::npos)
     throw std::runtime_error("The path \"" + path + "\" cannot be used in the Apache configuration");
@@ -39,91 +41,6 @@ bool ServesWebRootCopy(const TStackSetup &setup)
 std::string ApacheDocumentRoot(const TStackSetup &setup)
 {
   return ServesWebRootCopy(setup) ? setup.workFolder + "/www" : setup.appPath + "www";
-}
-
-// What a request without the site's key is told instead of the page.
-static constexpr char KeyMissingText[] =
-    "This site is open only to the account that started it: open it from that account's launcher. "
-    "(The request carried no valid key of this start.)";
-
-// A text as one single-quoted shell word.
-static std::string ShellQuoted(const std::string &text)
-{
-  std::string word = "'";
-  for (const char c : text)
-    word += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return word + "'";
-}
-
-std::string ServerPeerScript(const std::string &apacheExePath, int apachePort)
-{
-  // /proc/net/tcp gives each socket's addresses as little-endian hexadecimal IPv4 and big-endian
-  // hexadecimal port, and its inode in the tenth column; the process holding that inode has it
-  // among its descriptors.
-  char server[32];
-  std::snprintf(server, sizeof server, "0100007F:%04X", apachePort);
-  return "#!/bin/sh\n"
-         "# For each client port of a loopback connection to the site, one a line: \"server\" when "
-         "the client is\n"
-         "# a process of this site's Apache (its PHP requesting its own address), else \"none\".\n"
-         "apache=$(readlink -f " +
-         ShellQuoted(apacheExePath) +
-         ")\n"
-         "while read -r port; do\n"
-         "  answer=none\n"
-         "  client=$(printf '0100007F:%04X' \"$port\" 2>/dev/null)\n"
-         "  inode=$(awk -v c=\"$client\" '$2 == c && $3 == \"" +
-         server +
-         "\" { print $10; exit }' /proc/net/tcp)\n"
-         "  if [ -n \"$inode\" ]; then\n"
-         "    for pid in $(find /proc/[0-9]*/fd -lname \"socket:\\[$inode\\]\" 2>/dev/null | cut -d/ -f3); "
-         "do\n"
-         "      [ \"$(readlink \"/proc/$pid/exe\")\" = \"$apache\" ] && answer=server\n"
-         "    done\n"
-         "  fi\n"
-         "  echo \"$answer\"\n"
-         "done\n";
-}
-
-std::string ServerPeerScriptPath(const std::string &workFolder)
-{
-  return workFolder + "/server-peer.sh";
-}
-
-std::string SiteKeyRules(const std::string &key, const std::string &workFolder)
-{
-  if (key.find_first_not_of("0123456789abcdef") != std::string::npos)
-    throw std::runtime_error("The site's key may hold hexadecimal digits only");
-  const std::string name = SiteKeyName;
-  const std::string inCookie = "(?:^|;\\s*)" + name + "=" + key + "(?:;|$)";
-  const std::string inQuery = "(?:^|&)" + name + "=" + key + "(?:&|$)";
-  std::string text;
-  const auto line = [&text](const std::string &directive) { text += directive + '\n'; };
-  // Server-wide rules run before any .htaccess of the site, which can therefore not lift them.
-  line("RewriteEngine On");
-  // The key handed over once in the address becomes a cookie of this browser, and the address
-  // loses it, so it stays out of the history and of what pages see.
-  line("RewriteCond %{QUERY_STRING} " + inQuery);
-  line("RewriteRule ^ %{REQUEST_URI} [R=303,QSD,L,CO=" + name + ":" + key +
-       ":%{SERVER_NAME}:0:/:false:true]");
-  // The site's own PHP requests its own address without the visitor's cookies (WordPress's cron):
-  // a loopback client that is one of Apache's own processes is let in.
-  // Apache splits the program's command line as a shell would, quotes grouping.
-  std::string script;
-  for (const char c : ServerPeerScriptPath(workFolder)) {
-    if (c == '"' || c == '\'')
-      script += '\\';
-    script += c;
-  }
-  line("RewriteMap corvala_peer " + QuotedArgument("prg:/bin/sh \"" + script + "\""));
-  line("RewriteCond %{HTTP_COOKIE} !" + inCookie);
-  line("RewriteCond %{REMOTE_ADDR} !=127.0.0.1 [OR]");
-  line("RewriteCond ${corvala_peer:%{REMOTE_PORT}} !=server");
-  line("RewriteRule ^ - [F]");
-  line("<If \"%{HTTP_COOKIE} !~ /" + inCookie + "/\">");
-  line(std::string("ErrorDocument 403 \"") + KeyMissingText);
-  line("</If>");
-  return text;
 }
 
 std::string ApacheConfigText(const TStackSetup &setup)
@@ -165,6 +82,8 @@ std::string ApacheConfigText(const TStackSetup &setup)
   line("<Directory " + documentRoot + ">");
   line("AllowOverride All");
   line("</Directory>");
+  // The guards first: when both refuse a request, the page of the key's rules is the one shown.
+  text += RequestGuardRules(setup);
   if (!setup.siteKey.empty())
     text += SiteKeyRules(setup.siteKey, setup.workFolder);
   return text;
@@ -204,9 +123,13 @@ std::string WriteApacheConfig(const TStackSetup &setup)
     Files::CopyFolder(setup.appPath + "www", setup.workFolder);
     Files::SetTreeReadOnly(setup.workFolder + "/www", false);
   }
-  if (!setup.siteKey.empty())
+  if (!setup.siteKey.empty()) {
     WriteWholeFile(ServerPeerScriptPath(setup.workFolder),
                    ServerPeerScript(setup.binFolder + "/Apache/Apache", setup.apachePort));
+    const std::string landing = SiteKeyLandingPath(setup.workFolder);
+    WriteWholeFile(landing, SiteKeyLandingPage);
+    ShareFileWithWorkers(landing, setup.runningAsRoot);
+  }
   WriteWholeFile(path, ApacheConfigText(setup));
   return path;
 }

@@ -36,6 +36,16 @@ void ShareSocketWithWorkers(const std::string &socketPath, bool runningAsRoot)
     chmod(socketPath.c_str(), 0600);
 }
 
+void ShareFileWithWorkers(const std::string &path, bool runningAsRoot)
+{
+  const gid_t workers = runningAsRoot ? WorkersGroup() : static_cast<gid_t>(-1);
+  if (workers == static_cast<gid_t>(-1))
+    return;
+  if (chown(path.c_str(), 0, workers) != 0 || chmod(path.c_str(), 0640) != 0)
+    throw std::runtime_error("The file \"" + path +
+                             "\" cannot be given to Apache's workers: " + std::strerror(errno));
+}
+
 void MakeApacheFilesPrivate(const std::string &workFolder)
 {
   for (const char *name : {"/error.log", "/httpd.pid"})

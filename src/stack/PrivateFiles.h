@@ -19,6 +19,11 @@ void ShareWorkFolderWithWorkers(const std::string &workFolder, bool runningAsRoo
 // group nogroup's with mode 0660. Failures are ignored: the folder is what keeps others out.
 void ShareSocketWithWorkers(const std::string &socketPath, bool runningAsRoot);
 
+// A file of the work folder (mode 0600) that Apache's workers must read: as root it becomes root's
+// and the group nogroup's with mode 0640; as any other user it stays as it is. Throws
+// std::runtime_error naming the file when that fails.
+void ShareFileWithWorkers(const std::string &path, bool runningAsRoot);
+
 // Apache creates its log and pid file readable by all (its umask is left alone, so the files a site
 // writes into www keep their usual modes); this makes those two 0600.
 void MakeApacheFilesPrivate(const std::string &workFolder);

@@ -2,6 +2,7 @@
 
 #include "base/StartupTrace.h"
 #include "config/BrowserIni.h"
+#include "stack/HandOverPage.h"
 #include "stack/PrivateMode.h"
 
 #include <algorithm>
@@ -134,8 +135,13 @@ void TServerStack::ReadBrowserSettings()
 {
   TStackState &state = Run.State;
   state.BrowserIniPath = state.BinFolder + "/Browser.ini";
-  const TBrowserSettings browser = ReadBrowserIni(
-      state.BinFolder, state.ApachePort, state.SiteKey.empty() ? "" : SiteKeyName + ("=" + state.SiteKey));
+  TBrowserSettings browser = ReadBrowserIni(state.BinFolder, StartAddress(state.ApachePort));
+  if (browser.usable && !state.SiteKey.empty()) {
+    // The key goes through a page only this account reads, never through the command line.
+    state.HandOverPage = HandOverPagePath(Run.ProgramPath);
+    const std::string address = StartAddress(state.ApachePort) + "/?" + SiteKeyName + "=" + state.SiteKey;
+    browser = ReadBrowserIni(state.BinFolder, WriteHandOverPage(state.HandOverPage, address));
+  }
   state.BrowserPath = browser.path;
   state.BrowserParameters = browser.parameters;
   state.UseExternalBrowser = browser.usable;

@@ -48,6 +48,8 @@ void TStackCleanup::DeleteWithRetries(const std::string &path, TPathCall exists,
 void TStackCleanup::RemoveTemporaryFiles(bool dataFolderConsistent) const
 {
   DeleteWithRetries(Run.State.WorkFolder, &TStackFiles::FolderExists, &TStackFiles::DeleteFolder);
+  if (!Run.State.HandOverPage.empty())
+    Run.Files().DeleteFile(Run.State.HandOverPage);
   // After a crash of MySQL the data folder's files are what its recovery needs: nothing goes.
   if (Run.State.IsCdRom || !dataFolderConsistent)
     return;

@@ -1,6 +1,9 @@
 #include "stack/StackRun.h"
 
 #include "config/ConfigFile.h"
+#include "stack/ApacheConfig.h"
+#include "stack/RequestGuards.h"
+#include "stack/host/MachineNames.h"
 
 #include <stdexcept>
 #include <unistd.h>
@@ -20,6 +23,9 @@ TStackSetup TStackRun::Setup() const
   setup.binFolder = State.BinFolder;
   setup.workFolder = State.WorkFolder;
   setup.ip = ReadConfigValue("ip");
+  setup.allowedHosts = ParseAllowedHosts(ReadConfigValue(AllowedHostsKey));
+  if (ApacheListenAddress(setup.ip) != LoopbackAddress)
+    setup.machineNames = Host::MachineNames();
   setup.apachePort = State.ApachePort;
   setup.mySqlPort = State.MySqlPort;
   setup.isCdRom = State.IsCdRom;

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace Corvala
 {
@@ -12,6 +13,10 @@ struct TStackSetup {
   std::string binFolder;  // bin folder in use, no trailing '/'
   std::string workFolder; // per-installation work folder, no trailing '/'
   std::string ip;         // "ip" of Config.ini as read
+  // Host names the site answers to besides the loopback ones ("allowedhosts" of Config.ini).
+  std::vector<std::string> allowedHosts;
+  // This computer's own names, which the site answers to when it listens on every address.
+  std::vector<std::string> machineNames;
   int apachePort = 0;
   int mySqlPort = 0; // 0 when MySQL is not started
   bool isCdRom = false;

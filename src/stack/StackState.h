@@ -26,6 +26,8 @@ struct TStackState {
   std::string BrowserIniPath;
   std::string BrowserPath;
   std::string BrowserParameters;
+  // The page that hands the site's key to the external browser; empty when there is none.
+  std::string HandOverPage;
   bool UseExternalBrowser = false;
   bool IsCdRom = false;
   // Config.ini's "only my account" mode; then the key the site wants from every request (a cookie

@@ -183,3 +183,56 @@ TEST_F(UnsavedWork, TheCloseRequestAsksThePageAndStayKeepsTheLauncherRunning)
       [&] { return InstancesOf(install.Program()).empty() && ProcessesBelow(install.Root()).empty(); }, 30s,
       "the launcher and its servers to end"));
 }
+
+// A page of another origin in the launcher's own window posts SQL to phpMyAdmin (which logs in by
+// itself) and a form to the user's own site. The site gets its form, as sites are left to their
+// own defences; phpMyAdmin creates nothing.
+TEST(ForeignPage, CannotCreateADatabaseThroughPhpMyAdminFromTheLaunchersWindow)
+{
+  if (std::getenv("DISPLAY") == nullptr)
+    GTEST_SKIP() << "needs a display (the test command provides one)";
+  TInstall install(CORVALA_LAUNCHER);
+  // The first page sends the window to a name of its own, another origin than 127.0.0.1's.
+  WriteFirstPage(install,
+                 "<html><body><script>location.replace('http://attacker.localhost:' + location.port + "
+                 "'/attack.html')</script></body></html>");
+  std::ofstream(install.Path("www/record.php"))
+      << "<?php mysqli_report(MYSQLI_REPORT_OFF); $db = new mysqli('127.0.0.1', 'root', '');\n"
+         "$db->query('CREATE DATABASE site_form_arrived');\n";
+  // Each form posts into a frame of its own; the title says when both answers came.
+  std::ofstream(install.Path("www/attack.html"))
+      << "<html><head><title>Attack page</title></head><body>\n"
+         "<iframe name=\"pma\"></iframe><iframe name=\"site\"></iframe>\n"
+         "<form id=\"pmaForm\" method=\"POST\" target=\"pma\"><input name=\"server\" value=\"1\">"
+         "<input name=\"sql_query\" value=\"CREATE DATABASE from_foreign_page\"></form>\n"
+         "<form id=\"siteForm\" method=\"POST\" target=\"site\"><input name=\"hit\" value=\"1\"></form>\n"
+         "<script>onload = function () {\n"
+         "  var own = 'http://127.0.0.1:' + location.port, answers = 0;\n"
+         "  pmaForm.action = own + '/phpmyadmin/index.php?route=/sql';\n"
+         "  siteForm.action = own + '/record.php';\n"
+         "  for (const frame of document.querySelectorAll('iframe'))\n"
+         "    frame.onload = function () { if (++answers == 2) document.title = 'Attack sent'; };\n"
+         "  pmaForm.submit(); siteForm.submit();\n"
+         "};</script></body></html>\n";
+
+  EXPECT_EQ(StartAsUser(install.Program()), 0);
+  pid_t launcher = 0;
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        const std::vector<pid_t> found = InstancesOf(install.Program());
+        launcher = found.empty() ? 0 : found[0];
+        return launcher != 0 && !WindowNamed("^Attack sent", launcher).empty();
+      },
+      90s, "the page's forms to be answered"));
+  SaveScreenshot(CORVALA_SCREENSHOTS, "foreign-page-forms.png");
+  const std::string socket = Host::WorkFolderPathFor(install.Program()) + "/mysql.sock";
+  const std::string databases = Shell("mariadb --no-defaults --protocol=SOCKET -S " + Quoted(socket) +
+                                      " -u root -N -B -e 'SHOW DATABASES' 2>&1");
+  EXPECT_NE(databases.find("site_form_arrived"), std::string::npos) << databases;
+  EXPECT_EQ(databases.find("from_foreign_page"), std::string::npos) << databases;
+  if (launcher != 0)
+    kill(launcher, SIGTERM);
+  EXPECT_TRUE(WaitUntil(
+      [&] { return InstancesOf(install.Program()).empty() && ProcessesBelow(install.Root()).empty(); }, 20s,
+      "the launcher and its servers to end"));
+}

@@ -295,6 +295,58 @@ TEST_F(PrivacyTest, WorkFolderSocketAndLockAreTheOwnersOnly)
   EXPECT_TRUE(Has(page, "MySQL connected")) << page;
 }
 
+// A page of another name rebound to this address (DNS rebinding) gets no page; the names of this
+// computer get the site and phpMyAdmin.
+TEST_F(PrivacyTest, TheSiteAnswersOnlyTheNamesOfThisComputer)
+{
+  Start(false);
+  const std::string port = std::to_string(launcher->IntValue("apache_port"));
+  const auto status = [this](const std::string &host, const std::string &path) {
+    return Shell("curl -s -L -o /dev/null -w '%{http_code}' -H " + Quoted("Host: " + host) + " " +
+                 Quoted(site + path));
+  };
+  for (const std::string &host : {std::string("evil.example"), "evil.example:" + port}) {
+    EXPECT_EQ(status(host, "/"), "421") << host;
+    EXPECT_EQ(status(host, "/phpmyadmin/"), "421") << host;
+  }
+  const std::string refusal = Shell("curl -s -H 'Host: evil.example' " + Quoted(site + "/phpmyadmin/"));
+  EXPECT_TRUE(Has(refusal, "allowedhosts key of Config.ini")) << refusal;
+  EXPECT_FALSE(Has(refusal, "token")) << refusal;
+  for (const std::string &host : {"127.0.0.1:" + port, "localhost:" + port, "x.localhost:" + port}) {
+    EXPECT_EQ(status(host, "/"), "200") << host;
+    EXPECT_EQ(status(host, "/phpmyadmin/"), "200") << host;
+  }
+}
+
+// A form of another site posting SQL to phpMyAdmin, which logs in by itself, creates nothing; the
+// same request from phpMyAdmin's own page, with its token, does.
+TEST_F(PrivacyTest, PhpMyAdminTakesSqlOnlyFromItsOwnPages)
+{
+  Start(false);
+  const std::string sqlRoute = site + "/phpmyadmin/index.php?route=/sql";
+  const auto post = [&](const std::string &origin, const std::string &database, const std::string &extra) {
+    return Shell("curl -s -o /dev/null -w '%{http_code}' -H " + Quoted("Origin: " + origin) + " " + extra +
+                 " --data " + Quoted("server=1&db=&sql_query=CREATE+DATABASE+" + database) + " " +
+                 Quoted(sqlRoute));
+  };
+  EXPECT_EQ(post("http://evil.example", "cross_site", ""), "403");
+  EXPECT_EQ(post("null", "cross_site", "-H 'Sec-Fetch-Site: cross-site'"), "403");
+  EXPECT_EQ(Shell(TcpSql(mysqlPort, "SHOW DATABASES LIKE 'cross_site'")), "");
+
+  const std::string jar = install.Root() + ".pma-cookies";
+  const std::string page = Shell("curl -s -L -c " + Quoted(jar) + " -b " + Quoted(jar) + " " +
+                                 Quoted(site + "/phpmyadmin/index.php"));
+  const std::string marker = "name=\"token\" value=\"";
+  const size_t at = page.find(marker);
+  ASSERT_NE(at, std::string::npos) << page.substr(0, 2000);
+  const std::string token =
+      page.substr(at + marker.size(), page.find('"', at + marker.size()) - at - marker.size());
+  EXPECT_EQ(post(site, "own_origin&token=" + token, "-c " + Quoted(jar) + " -b " + Quoted(jar)), "200");
+  EXPECT_EQ(Shell(TcpSql(mysqlPort, "SHOW DATABASES LIKE 'own_origin'")), "own_origin\n");
+  EXPECT_EQ(Shell(TcpSql(mysqlPort, "DROP DATABASE own_origin")), "");
+  std::remove(jar.c_str());
+}
+
 TEST_P(SecondAccount, DefaultModeKeepsItOutOfTheOwnersFiles)
 {
   Start(false, ordinaryOwner.get());
@@ -349,14 +401,34 @@ TEST_P(SecondAccount, OnlyMyAccountModeKeepsItOutOfDatabaseAndSite)
   EXPECT_EQ(AsOwner(TcpSql(mysqlPort, "SELECT CURRENT_USER()", rootPassword)), "root@127.0.0.1\n");
   EXPECT_EQ(AsOwner(SocketSql(socket, "SELECT CURRENT_USER()")), "root@localhost\n");
 
-  // The external browser's hand-over: the address it is given sets the cookie and leaves the key.
+  // The external browser's hand-over: its command line names a page only the owner reads, which
+  // opens the address with the key; that address sets a strict cookie and opens the site without it.
   const std::string parameters = launcher->Value("browser_parameters");
+  EXPECT_FALSE(Has(parameters, key)) << parameters;
+  ASSERT_TRUE(parameters.starts_with("file:///")) << parameters;
+  std::string handOverPage;
+  for (size_t i = std::string("file://").size(); i < parameters.size(); ++i)
+    if (parameters[i] == '%' && i + 2 < parameters.size()) {
+      handOverPage += static_cast<char>(std::stoi(parameters.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      handOverPage += parameters[i];
+    }
+  EXPECT_EQ(ModeOf(handOverPage) & 0777, 0600u) << handOverPage;
   const std::string handOver = site + "/?corvala_key=" + key;
-  EXPECT_TRUE(Has(parameters, handOver)) << parameters;
+  EXPECT_TRUE(Has(AsOwner("cat " + Quoted(handOverPage)), "url=" + handOver + "\""));
+  EXPECT_TRUE(Has(other->Run("cat " + Quoted(handOverPage)), "Permission denied"));
+  // Read from a file: a command line naming the key would find itself.
+  const std::string keyFile = install.Root() + ".key";
+  std::ofstream(keyFile) << key << "\n";
+  EXPECT_EQ(Shell("grep -l -a -F -f " + Quoted(keyFile) + " /proc/[0-9]*/cmdline 2>/dev/null"), "");
+  std::remove(keyFile.c_str());
   const std::string jar = install.Root() + ".cookies";
-  const std::string redirect = AsOwner("curl -s -o /dev/null -c " + Quoted(jar) +
-                                       " -w '%{http_code} %{redirect_url}' " + Quoted(handOver));
-  EXPECT_EQ(redirect, "303 " + site + "/") << redirect;
+  const std::string landing = AsOwner("curl -s -D - -c " + Quoted(jar) + " " + Quoted(handOver));
+  EXPECT_TRUE(Has(landing, "HTTP/1.1 200 OK")) << landing;
+  EXPECT_TRUE(Has(landing, "Set-Cookie: corvala_key=" + key + "; Path=/; HttpOnly; SameSite=Strict"))
+      << landing;
+  EXPECT_TRUE(Has(landing, "location.replace(location.pathname)")) << landing;
   const std::string withCookie = "curl -s -b " + Quoted(jar) + " ";
   const std::string demo = AsOwner(withCookie + Quoted(site + "/"));
   EXPECT_TRUE(Has(demo, "MySQL connected on port " + std::to_string(mysqlPort))) << demo;
@@ -369,6 +441,36 @@ TEST_P(SecondAccount, OnlyMyAccountModeKeepsItOutOfDatabaseAndSite)
   EXPECT_EQ(AsOwner(withCookie + Quoted(site + "/loopback.php?with_cookies=1")), "loopback 200");
   EXPECT_EQ(AsOwner(withCookie + Quoted(site + "/loopback.php")), "loopback 200");
   EXPECT_EQ(AsOwner(CurlStatus(site + "/index.php")), "403");
+  // The second account runs the tree's own Apache as a proxy to the site: same program, but not a
+  // worker of the owner's Apache.
+  const std::string proxyFolder = install.Root() + ".proxy";
+  fs::create_directory(proxyFolder);
+  ASSERT_EQ(chown(proxyFolder.c_str(), other->Uid(), 65534), 0);
+  const int proxyPort = FreePort();
+  const std::string proxyConfig = proxyFolder + "/httpd.conf";
+  std::ofstream(proxyConfig)
+      << "ServerRoot \"" << install.Path("bin/Apache") << "\"\nPidFile \"" << proxyFolder
+      << "/httpd.pid\"\nErrorLog \"" << proxyFolder << "/error.log\"\nListen 127.0.0.1:" << proxyPort
+      << "\nServerName 127.0.0.1\nLoadModule mpm_prefork_module mod_mpm_prefork.so\n"
+         "LoadModule authz_core_module mod_authz_core.so\nLoadModule proxy_module mod_proxy.so\n"
+         "LoadModule proxy_http_module mod_proxy_http.so\nProxyPass / "
+      << site << "/\n";
+  const std::string apache = Quoted(install.Path("bin/Apache/Apache")) + " -f " + Quoted(proxyConfig);
+  const std::string started = other->Run(apache + " -k start");
+  const std::string proxy = "http://127.0.0.1:" + std::to_string(proxyPort) + "/index.php";
+  std::string viaProxy;
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        viaProxy = other->Run(CurlStatus(proxy));
+        return viaProxy != "000";
+      },
+      30s, "the second account's proxy"))
+      << started << Shell("cat " + Quoted(proxyFolder + "/error.log"));
+  EXPECT_EQ(viaProxy, "403");
+  other->Run(apache + " -k stop");
+  EXPECT_TRUE(
+      WaitUntil([&] { return Shell("pgrep -u " + std::string(OtherUser)).empty(); }, 30s, "the proxy's end"));
+  fs::remove_all(proxyFolder);
   std::remove(jar.c_str());
   fs::remove_all(fs::path(passwordFile).parent_path());
 }

@@ -95,21 +95,32 @@ TEST(PrivateLauncher, ItsOwnBrowserCarriesTheKeyAndOthersAreRefused)
   fs::remove_all(ProfileFolder(install.Program()));
 }
 
-TEST(PrivateLauncher, TheExternalBrowserGetsTheKeyOnceInTheAddressAndReachesTheSite)
+TEST(PrivateLauncher, TheExternalBrowserGetsTheKeyThroughAPrivatePageAndReachesTheSite)
 {
   if (std::getenv("DISPLAY") == nullptr)
     GTEST_SKIP() << "needs a display (the test command provides one)";
   TInstall install(CORVALA_LAUNCHER);
   install.SetConfig(PrivateConfig());
   WritePrivatePage(install);
-  // The stand-in browser opens the address it is given as a browser does: it follows the redirect
-  // with the cookie it set, and then asks for the first page again with the cookie alone.
+  // The stand-in browser opens what it is given as a browser does: the hand-over page, the address
+  // that page opens (which sets the cookie), the address the landing page opens in turn, and then
+  // the first page again with the cookie alone. Before it asks anything, it looks for the key in
+  // every process's command line.
   const std::string out = install.Root() + ".browser";
   const std::string browser = install.Path("bin/browser");
-  std::ofstream(browser) << "#!/bin/sh\njar=\"" << out << ".jar\"\n"
-                         << "curl -s -L -c \"$jar\" -b \"$jar\" \"$1\" > \"" << out << ".first\"\n"
-                         << "curl -s -b \"$jar\" \"${1%%\\?*}\" > \"" << out << ".tmp\"\n"
-                         << "mv \"" << out << ".tmp\" \"" << out << "\"\n";
+  std::ofstream(browser)
+      << "#!/bin/sh\njar=\"" << out << ".jar\"\n"
+      << "page=$(python3 -c 'import sys, urllib.parse; print(urllib.parse.unquote(sys.argv[1][7:]))' "
+         "\"$1\")\n"
+      << "url=$(sed -n 's/.*url=\\([^\"]*\\)\".*/\\1/p' \"$page\")\n"
+      << "printf '%s\\n' \"${url##*=}\" > \"" << out << ".key\"\n"
+      << "grep -l -a -F -f \"" << out << ".key\" /proc/[0-9]*/cmdline > \"" << out
+      << ".cmdlines\" 2>/dev/null\n"
+      << "printf '%s\\n' \"$1\" > \"" << out << ".given\"\n"
+      << "curl -s -c \"$jar\" -b \"$jar\" \"$url\" > \"" << out << ".landing\"\n"
+      << "curl -s -b \"$jar\" \"${url%%\\?*}\" > \"" << out << ".first\"\n"
+      << "curl -s -b \"$jar\" \"${url%%\\?*}\" > \"" << out << ".tmp\"\n"
+      << "mv \"" << out << ".tmp\" \"" << out << "\"\n";
   fs::permissions(browser, fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
   std::ofstream(install.Path("bin/Browser.ini"))
       << "[Browser]\r\nBrowserPath={BIN}/browser\r\nParameters={url}\r\n";
@@ -121,9 +132,22 @@ TEST(PrivateLauncher, TheExternalBrowserGetsTheKeyOnceInTheAddressAndReachesTheS
   std::ifstream again(out);
   const std::string secondPage((std::istreambuf_iterator<char>(again)), std::istreambuf_iterator<char>());
   EXPECT_NE(firstPage.find("database as root@localhost"), std::string::npos) << firstPage;
+  std::ifstream given(out + ".given");
+  const std::string givenAddress((std::istreambuf_iterator<char>(given)), std::istreambuf_iterator<char>());
+  EXPECT_TRUE(givenAddress.starts_with("file:///")) << givenAddress;
+  std::ifstream key(out + ".key");
+  const std::string keyLine((std::istreambuf_iterator<char>(key)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(keyLine.size(), 33u) << keyLine;
+  EXPECT_EQ(givenAddress.find(keyLine.substr(0, 32)), std::string::npos) << givenAddress;
+  std::ifstream cmdlines(out + ".cmdlines");
+  const std::string holders((std::istreambuf_iterator<char>(cmdlines)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(holders, "") << "command lines holding the key";
+  std::ifstream landing(out + ".landing");
+  const std::string landingPage((std::istreambuf_iterator<char>(landing)), std::istreambuf_iterator<char>());
+  EXPECT_NE(landingPage.find("location.replace"), std::string::npos) << landingPage;
   EXPECT_NE(secondPage.find("database as root@localhost"), std::string::npos) << secondPage;
   EXPECT_EQ(HttpGet(PortIn(secondPage), "/").status, 403);
   EndLauncher(install);
-  for (const char *suffix : {"", ".first", ".jar"})
+  for (const char *suffix : {"", ".first", ".jar", ".given", ".key", ".cmdlines", ".landing"})
     std::remove((out + suffix).c_str());
 }

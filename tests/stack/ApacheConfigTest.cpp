@@ -1,15 +1,10 @@
 #include "stack/ApacheConfig.h"
+#include "stack/RequestGuards.h"
 #include "stack/ServerCommandLines.h"
 
-#include "stack/host/Ports.h"
+#include "RealApache.h"
 #include "support/TestSupport.h"
-#include "support/WaitUntil.h"
 
-#include <arpa/inet.h>
-#include <csignal>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -56,7 +51,8 @@ TEST(ApacheConfigText, FixedDiskAsUser)
             "</Directory>\n"
             "<Directory \"/opt/My Stack/www\">\n"
             "AllowOverride All\n"
-            "</Directory>\n");
+            "</Directory>\n" +
+                RequestGuardRules(FixedDiskSetup()));
 }
 
 TEST(ApacheConfigText, CdCopyAsRootServesTheWorkCopy)
@@ -92,7 +88,8 @@ TEST(ApacheConfigText, CdCopyAsRootServesTheWorkCopy)
             "</Directory>\n"
             "<Directory \"/tmp/work 1/www\">\n"
             "AllowOverride All\n"
-            "</Directory>\n");
+            "</Directory>\n" +
+                RequestGuardRules(setup));
 }
 
 TEST(ApacheConfigText, DocumentRootFollowsCdAndCopyFlag)
@@ -189,112 +186,43 @@ TEST(WriteApacheConfig, CdWithCopyFlagCopiesTheWebRootWritable)
   fs::permissions(root.File("cd/www"), fs::perms::owner_all);
 }
 
-const std::string kApache = "/usr/sbin/apache2";
-const std::string kApacheModules = "/usr/lib/apache2/modules";
-
-static bool ApacheWithPhpInstalled()
-{
-  return fs::exists(kApache) && fs::exists(kApacheModules + "/libphp8.2.so") && fs::exists("/etc/mime.types");
-}
-
-// A stack in root whose bin/ links the installed server's modules, its PHP module and the mime types.
-static TStackSetup LinkedStackIn(const TScratchFolder &root)
-{
-  TStackSetup setup = FixedDiskSetup();
-  setup.appPath = root.Path().string() + "/";
-  setup.binFolder = root.File("bin");
-  setup.workFolder = root.File("work");
-  setup.runningAsRoot = geteuid() == 0;
-  fs::create_directories(setup.workFolder);
-  fs::create_directories(root.File("bin/php"));
-  fs::create_directories(root.File("bin/Apache"));
-  for (const auto &entry : fs::directory_iterator(kApacheModules))
-    fs::create_symlink(entry.path(), root.File("bin/Apache/" + entry.path().filename().string()));
-  fs::create_symlink(kApacheModules + "/libphp8.2.so", root.File("bin/php/libphp.so"));
-  fs::create_symlink("/etc/mime.types", root.File("bin/Apache/mime.types"));
-  return setup;
-}
-
 // The real server, when installed, must accept what we write.
 TEST(WriteApacheConfig, RealApacheAcceptsTheFile)
 {
-  if (!ApacheWithPhpInstalled())
+  if (!RealApache::Installed())
     GTEST_SKIP() << "Apache with PHP is not installed";
   TScratchFolder root("corvala apache");
-  const TStackSetup setup = LinkedStackIn(root);
-  fs::create_directories(root.File("www"));
+  TStackSetup setup = RealApache::LinkedStackIn(root);
+  setup.ip = "all";
+  setup.allowedHosts = {"dev.example.test"};
+  setup.machineNames = {"box", "box.local"};
+  setup.siteKey = "0123456789abcdef0123456789abcdef";
 
-  const RunResult run = RunCommand(ShellQuoted(kApache) + " -t -f " + ShellQuoted(WriteApacheConfig(setup)));
+  const RunResult run =
+      RunCommand("/usr/sbin/apache2 -t -f " + ShellQuoted(WriteApacheConfig(setup)) + " 2>&1");
   EXPECT_EQ(run.ExitCode, 0) << run.Output;
   EXPECT_NE(run.Output.find("Syntax OK"), std::string::npos) << run.Output;
-}
-
-static std::string HttpGet(int port, const std::string &target)
-{
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  std::string response;
-  if (connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0) {
-    const std::string request = "GET " + target + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
-    if (write(fd, request.data(), request.size()) == static_cast<ssize_t>(request.size())) {
-      char buffer[4096];
-      for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;)
-        response.append(buffer, static_cast<size_t>(n));
-    }
-  }
-  close(fd);
-  return response;
 }
 
 // Serves PHP from the document root, with a site's .htaccess rewrite rule, as the real server runs it.
 TEST(WriteApacheConfig, RealApacheServesPhpAndHtaccessRules)
 {
-  if (!ApacheWithPhpInstalled())
+  if (!RealApache::Installed())
     GTEST_SKIP() << "Apache with PHP is not installed";
   TScratchFolder root("corvala serve");
-  // As root the workers run as nobody and must reach the site.
-  fs::permissions(root.Path(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
-  TStackSetup setup = LinkedStackIn(root);
-  setup.apachePort = Host::FindFreePort(18080, true);
+  const TStackSetup setup = RealApache::LinkedStackIn(root);
   ASSERT_GT(setup.apachePort, 0);
   root.Write("www/index.php", "<?php echo 'sum=' . (2 + 3);");
   root.Write("www/sub/page.php", "<?php echo 'rewritten';");
   root.Write("www/sub/.htaccess", "RewriteEngine On\nRewriteRule ^pretty$ page.php\n");
-  for (const char *folder : {"www", "www/sub"})
-    fs::permissions(root.File(folder), fs::perms::others_read | fs::perms::others_exec,
-                    fs::perm_options::add);
-  const std::string conf = WriteApacheConfig(setup);
+  fs::permissions(root.File("www/sub"), fs::perms::others_read | fs::perms::others_exec,
+                  fs::perm_options::add);
 
-  const pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    // Apache's parent signals its whole process group when it stops.
-    setpgid(0, 0);
-    setenv("PHP_INI_SCAN_DIR", "", 1);
-    execl(kApache.c_str(), kApache.c_str(), "-f", conf.c_str(), "-DFOREGROUND", static_cast<char *>(nullptr));
-    _exit(127);
-  }
-  // Until the site answers, or Apache gives up.
-  std::string home;
-  int status = 0;
-  bool exited = false;
-  EXPECT_TRUE(WaitUntil(
-      [&] {
-        exited = waitpid(pid, &status, WNOHANG) == pid;
-        home = HttpGet(setup.apachePort, "/");
-        return exited || !home.empty();
-      },
-      60s, "Apache to answer"));
-  const std::string pretty = HttpGet(setup.apachePort, "/sub/pretty");
-  if (!exited) {
-    kill(pid, SIGTERM);
-    waitpid(pid, &status, 0);
-  }
-  EXPECT_FALSE(exited) << ReadBytes(setup.workFolder + "/error.log");
+  const RealApache::TServer apache(setup);
+  ASSERT_TRUE(apache.Serves()) << apache.ErrorLog();
+  const std::string home = apache.Request("GET", "/");
   EXPECT_NE(home.find(" 200 OK"), std::string::npos) << home;
   EXPECT_NE(home.find("\r\n\r\nsum=5"), std::string::npos) << home;
+  const std::string pretty = apache.Request("GET", "/sub/pretty");
   EXPECT_NE(pretty.find("\r\n\r\nrewritten"), std::string::npos) << pretty;
 }

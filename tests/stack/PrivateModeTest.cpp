@@ -1,5 +1,6 @@
 #include "stack/PrivateMode.h"
 #include "stack/ApacheConfig.h"
+#include "stack/SiteKeyRules.h"
 
 #include "support/TestSupport.h"
 
@@ -7,6 +8,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -89,7 +91,13 @@ TEST(PrivateMode, ApacheWantsTheKeyOnlyWhenOneIsSet)
   EXPECT_NE(SiteKeyRules(setup.siteKey, "/tmp/a b")
                 .find("RewriteMap corvala_peer \"prg:/bin/sh \\\"/tmp/a b/server-peer.sh\\\"\""),
             std::string::npos);
-  EXPECT_NE(rules.find("CO=corvala_key:" + setup.siteKey + ":"), std::string::npos);
+  EXPECT_NE(rules.find("Set-Cookie \"corvala_key=" + setup.siteKey + "; Path=/; HttpOnly; SameSite=Strict\""),
+            std::string::npos);
+  // The landing page's path is a rewrite target, where "$" and "%" would be references.
+  EXPECT_NE(SiteKeyRules(setup.siteKey, "/tmp/100% $1")
+                .find("RewriteRule ^ \"/tmp/100\\\\% \\\\$1/site-key-landing.html\""),
+            std::string::npos)
+      << SiteKeyRules(setup.siteKey, "/tmp/100% $1");
   EXPECT_THROW(SiteKeyRules("0123 \" x", "/tmp/w"), std::runtime_error);
 }
 
@@ -120,9 +128,10 @@ int AcceptedClientPort(int listener, int &connection)
 }
 } // namespace
 
-// The real script over the kernel's tables: a client running the server's program is the server's
-// own; another process's connection, the test's own here, is not, and neither is a port nobody uses.
-TEST(ServerPeerScript, KnowsTheServersOwnClientsByTheirProgram)
+// The real script over the kernel's tables, started by this process as Apache starts it: a client
+// that is this process's child running the server's program is the server's own; the same program
+// started by another process is not, nor is this process's own connection or a port nobody uses.
+TEST(ServerPeerScript, KnowsTheServersOwnWorkersByParentAndProgram)
 {
   const std::string program = "/usr/bin/curl";
   if (access(program.c_str(), X_OK) != 0)
@@ -136,8 +145,17 @@ TEST(ServerPeerScript, KnowsTheServersOwnClientsByTheirProgram)
   pid_t client = 0;
   ASSERT_EQ(posix_spawn(&client, program.c_str(), nullptr, nullptr, const_cast<char **>(arguments), environ),
             0);
-  int programConnection = -1;
-  const int programPort = AcceptedClientPort(listener, programConnection);
+  int childConnection = -1;
+  const int childPort = AcceptedClientPort(listener, childConnection);
+  // The same program, as another account's process would run it: a shell's child, not ours.
+  const std::string strangerCommand = "curl -s -m 60 " + url + "; true";
+  const char *strangerArguments[] = {"sh", "-c", strangerCommand.c_str(), nullptr};
+  pid_t stranger = 0;
+  ASSERT_EQ(
+      posix_spawn(&stranger, "/bin/sh", nullptr, nullptr, const_cast<char **>(strangerArguments), environ),
+      0);
+  int strangerConnection = -1;
+  const int strangerPort = AcceptedClientPort(listener, strangerConnection);
   const int own = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -146,24 +164,33 @@ TEST(ServerPeerScript, KnowsTheServersOwnClientsByTheirProgram)
   ASSERT_EQ(connect(own, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
   int ownConnection = -1;
   const int ownPort = AcceptedClientPort(listener, ownConnection);
-  ASSERT_GT(programPort, 0);
+  ASSERT_GT(childPort, 0);
+  ASSERT_GT(strangerPort, 0);
   ASSERT_GT(ownPort, 0);
 
   const std::string script = root.File("server-peer.sh");
   std::ofstream(script) << ServerPeerScript(program, port);
-  const std::string command = "printf '%s\\n' " + std::to_string(programPort) + " " +
-                              std::to_string(ownPort) + " 1 x | /bin/sh '" + script + "'";
-  FILE *pipe = popen(command.c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
-  std::string answers;
-  char buffer[256];
-  while (fgets(buffer, sizeof buffer, pipe) != nullptr)
-    answers += buffer;
-  pclose(pipe);
-  EXPECT_EQ(answers, "server\nnone\nnone\nnone\n");
+  const std::string questions = std::to_string(childPort) + "\n" + std::to_string(strangerPort) + "\n" +
+                                std::to_string(ownPort) + "\n1\nx\n";
+  root.Write("questions", questions);
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_addopen(&files, 0, root.File("questions").c_str(), O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&files, 1, root.File("answers").c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0600);
+  const char *scriptArguments[] = {"sh", script.c_str(), nullptr};
+  pid_t asker = 0;
+  ASSERT_EQ(posix_spawn(&asker, "/bin/sh", &files, nullptr, const_cast<char **>(scriptArguments), environ),
+            0);
+  posix_spawn_file_actions_destroy(&files);
+  int status = 0;
+  ASSERT_EQ(waitpid(asker, &status, 0), asker);
+  EXPECT_EQ(ReadBytes(root.File("answers")), "server\nnone\nnone\nnone\nnone\n");
 
+  kill(stranger, SIGTERM);
+  waitpid(stranger, nullptr, 0);
   kill(client, SIGTERM);
   waitpid(client, nullptr, 0);
-  for (const int fd : {programConnection, ownConnection, own, listener})
+  for (const int fd : {childConnection, strangerConnection, ownConnection, own, listener})
     close(fd);
 }
