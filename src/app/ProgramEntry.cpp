@@ -3,6 +3,7 @@
 #include "app/BundledRuntime.h"
 #include "app/CommandModes.h"
 #include "app/LauncherRole.h"
+#include "app/ModeErrorReport.h"
 #include "base/StartupTrace.h"
 #include "files/Paths.h"
 #include "maintenance/DownSize.h"
@@ -48,20 +49,26 @@ int StartProgram(int argc, char **argv)
 {
   if (!CheckPlatform())
     TerminateCurrentProcess();
-  // Relative paths of the program's own files are taken from its folder.
-  static_cast<void>(chdir(GetAppDir().c_str()));
   UseBundledQtRuntime(GetAppPath());
 
+  // A command's relative paths are the caller's: it runs in the caller's folder.
   if (argc > 1) {
     SetDownSizeRunner(RunDownSize);
     return RunCommandLine(argc, argv);
   }
+  // Relative paths of the program's own files are taken from its folder.
+  static_cast<void>(chdir(GetAppDir().c_str()));
   if (IsLauncherInstance())
     return RunLauncher(argc, argv);
   // The first start only hands over to a marked instance of itself.
+  TProcessId instance = 0;
   {
     const TTraceStep step("relaunch");
-    StartProcess(GetProgramPath(), "", TShowCommand::Relaunch, "");
+    instance = StartProcess(GetProgramPath(), "", TShowCommand::Relaunch, "");
+  }
+  if (instance == 0) {
+    ReportModeError("\"" + GetProgramPath() + "\" could not be started again as the launcher: " + LastStartError());
+    return 1;
   }
   TerminateCurrentProcess();
 }

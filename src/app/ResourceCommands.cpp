@@ -4,11 +4,14 @@
 #include "files/FileLock.h"
 #include "files/Paths.h"
 #include "files/ReadOnly.h"
+#include "process/CommandLine.h"
 #include "process/Process.h"
 #include "resources/ExeResources.h"
 
 #include <QCoreApplication>
 #include <exception>
+#include <stdexcept>
+#include <sys/stat.h>
 #include <thread>
 
 using namespace Base;
@@ -25,12 +28,24 @@ constexpr std::chrono::milliseconds SetupPause(60);
 // whole core away from the process it waits for.
 constexpr std::chrono::milliseconds CommandPause(1);
 
-// A path with a double quote cannot travel intact through a child's command line, where quotes
-// group and are removed: it would name another file.
 bool PassableFile(const TStringArray &arguments, size_t index)
 {
-  return arguments.size() > index && RegularFileExists(arguments[index]) &&
-         arguments[index].find('"') == std::string::npos;
+  return arguments.size() > index && RegularFileExists(arguments[index]);
+}
+
+// A running program's file cannot be written, so waiting for this one to be free would last for
+// ever: the command is refused with the way to do it instead.
+void RefuseTheRunningProgram(const std::string &mode, const std::string &target, const std::string &file)
+{
+  struct stat own {
+  }, given{};
+  if (stat("/proc/self/exe", &own) != 0 || stat(target.c_str(), &given) != 0 || own.st_dev != given.st_dev ||
+      own.st_ino != given.st_ino)
+    return;
+  throw std::runtime_error("\"" + target + "\" is this program itself, and a program cannot rewrite itself " +
+                           "while it runs. Run the command from a copy of it instead, for example: cp " +
+                           CommandLineWord(target) + " /tmp/corvala-copy && /tmp/corvala-copy " + mode + " " +
+                           CommandLineWord(target) + " " + CommandLineWord(file));
 }
 
 } // namespace
@@ -47,18 +62,21 @@ void WaitForTarget(const std::string &target, std::chrono::milliseconds pause)
 
 void RunConfigCommand(const std::string &target, const std::string &configFile)
 {
+  RefuseTheRunningProgram("/config", target, configFile);
   WaitForTarget(target, CommandPause);
   ReplaceRCData(target, "RES_CONFIG_INI", LoadFileToString(configFile));
 }
 
 void RunSplashCommand(const std::string &target, const std::string &imageFile)
 {
+  RefuseTheRunningProgram("/splash", target, imageFile);
   WaitForTarget(target, CommandPause);
   ReplaceRCData(target, "RES_SPLASH", LoadFileToString(imageFile));
 }
 
 void RunIconCommand(const std::string &target, const std::string &iconFile)
 {
+  RefuseTheRunningProgram("/icon", target, iconFile);
   WaitForTarget(target, CommandPause);
   UpdateExeIcon(target, iconFile);
 }
@@ -68,6 +86,7 @@ void RunSetupCommand(const TStringArray &arguments)
   if (!PassableFile(arguments, 0))
     return;
   const std::string &target = arguments[0];
+  RefuseTheRunningProgram("/setup", target, arguments.size() > 1 ? arguments[1] : "");
   try {
     WaitForTarget(target, SetupPause);
     const std::string program = GetProgramPath();
@@ -75,7 +94,8 @@ void RunSetupCommand(const TStringArray &arguments)
     for (size_t i = 0; i < 3; ++i)
       if (PassableFile(arguments, i + 1))
         StartProcessAndWait(program,
-                            std::string(switches[i]) + " \"" + target + "\" \"" + arguments[i + 1] + "\"",
+                            std::string(switches[i]) + " " + CommandLineWord(target) + " " +
+                                CommandLineWord(arguments[i + 1]),
                             TShowCommand::Normal, "");
     // Opening a program file runs it.
     if (arguments.size() < 5)

@@ -8,6 +8,7 @@
 #include "files/Paths.h"
 #include "files/PrivateFolder.h"
 #include "files/TempFolder.h"
+#include "process/CommandLine.h"
 #include "process/Process.h"
 #include "stack/PrivateMode.h"
 
@@ -56,14 +57,6 @@ void CopyToNewFile(const std::string &source, const std::string &dest, mode_t mo
   // The umask may have taken bits the command copy needs.
   if (fchmod(fd.get(), mode) != 0 || close(fd.release()) != 0)
     CannotCreate(dest, errno);
-}
-
-// The command line splits at blanks outside double quotes, so a quote inside a path cannot pass.
-std::string Quoted(const std::string &path)
-{
-  if (path.find('"') != std::string::npos)
-    throw std::runtime_error("The path \"" + path + "\" cannot be passed on a command line");
-  return "\"" + path + "\"";
 }
 
 // Points "<Folder>/bin" at the installation's bin folder, replacing what an earlier command left.
@@ -136,7 +129,7 @@ void ApplyServerSettings(const std::string &configFile, const std::string &ip, i
   const std::string copy = CopyProgramToTempFile(programPath);
   const std::string copiedConfig = copy + ".ini";
   CopyToNewFile(configFile, copiedConfig, 0600);
-  const std::string parameters = "/setup " + Quoted(programPath) + " " + Quoted(copiedConfig);
+  const std::string parameters = "/setup " + CommandLineWord(programPath) + " " + CommandLineWord(copiedConfig);
   if (StartProcess(copy, parameters, TShowCommand::Normal, "") == 0)
     throw std::runtime_error("Cannot start \"" + copy + "\"");
 }

@@ -5,6 +5,7 @@
 #include "files/Paths.h"
 #include "packaging/CommandFailure.h"
 #include "packaging/TreeCopy.h"
+#include "process/CommandLine.h"
 #include "process/Process.h"
 #include "resources/ExeResources.h"
 #include "stack/DataFolderFiles.h"
@@ -41,18 +42,14 @@ void CopyLauncher(const std::string &programPath, const std::string &runme)
     throw std::runtime_error("Cannot make \"" + runme + "\" executable");
 }
 
-// Runs one resource command of the launcher on runme and waits for its end. The command line groups
-// its arguments with double quotes, so a path holding one would hand the command another target.
-// A failed command ends the build with its own error.
+// Runs one resource command of the launcher on runme and waits for its end. A failed command ends
+// the build with its own error.
 void RunResourceCommand(const std::string &programPath, const std::string &mode, const std::string &runme,
                         const std::string &file)
 {
-  for (const std::string *path : {&runme, &file})
-    if (path->find('"') != std::string::npos)
-      throw std::runtime_error("A path given to \"" + mode + "\" holds a double quote: " + *path);
   const TChildEnd end =
-      StartProcessAndWait(programPath, mode + " \"" + runme + "\" \"" + file + "\"", TShowCommand::Normal, "",
-                          {.captureErrors = true, .withoutDisplay = true});
+      StartProcessAndWait(programPath, mode + " " + CommandLineWord(runme) + " " + CommandLineWord(file),
+                          TShowCommand::Normal, "", {.captureErrors = true, .withoutDisplay = true});
   if (!end.Succeeded())
     throw std::runtime_error(CommandFailure(mode, end));
 }

@@ -7,14 +7,22 @@ using namespace Base;
 namespace Process
 {
 
-std::string BuildCommandLine(const std::string &program, const std::string &parameters)
+std::string CommandLineWord(const std::string &text)
 {
-  std::string cleaned;
-  cleaned.reserve(program.size());
-  for (const char c : program)
-    if (c != '"')
-      cleaned += c;
-  return "\"" + cleaned + "\" " + parameters;
+  std::string word = "\"";
+  size_t backslashes = 0;
+  for (const char c : text) {
+    if (c == '\\') {
+      ++backslashes;
+    } else {
+      if (c == '"')
+        word.append(backslashes + 1, '\\');
+      backslashes = 0;
+    }
+    word += c;
+  }
+  word.append(backslashes, '\\');
+  return word + "\"";
 }
 
 static bool IsSeparator(char c)
@@ -36,10 +44,25 @@ TStringArray SplitCommandLine(const std::string &commandLine)
     std::string argument;
     bool quoted = false;
     for (; pos < size && (quoted || !IsSeparator(commandLine[pos])); ++pos) {
-      if (commandLine[pos] == '"')
-        quoted = !quoted;
-      else
+      size_t backslashes = 0;
+      while (pos < size && commandLine[pos] == '\\') {
+        ++backslashes;
+        ++pos;
+      }
+      if (pos < size && commandLine[pos] == '"') {
+        argument.append(backslashes / 2, '\\');
+        if (backslashes % 2 == 1)
+          argument += '"';
+        else
+          quoted = !quoted;
+      } else {
+        argument.append(backslashes, '\\');
+        if (pos == size)
+          break;
+        if (!quoted && IsSeparator(commandLine[pos]))
+          break;
         argument += commandLine[pos];
+      }
     }
     arguments.push_back(std::move(argument));
   }

@@ -7,13 +7,16 @@
 namespace Process
 {
 
-// The command line of a child: the program path in double quotes (every double quote it carried
-// removed first), one blank, then the parameters as given. Empty parameters leave the trailing blank.
-std::string BuildCommandLine(const std::string &program, const std::string &parameters);
+// Text as one argument of a command line, in double quotes, that SplitCommandLine gives back
+// exactly: a double quote inside becomes \" and the backslashes before a double quote (or before
+// the closing one) are doubled. Any path a file system allows survives, quotes included.
+std::string CommandLineWord(const std::string &text);
 
 // Splits a command line by the launcher's argument rules: blanks and control characters outside
 // double quotes separate arguments; double quotes group and are removed. A pair of quotes with
-// nothing between them is an empty argument. A NUL ends the command line.
+// nothing between them is an empty argument. Backslashes are taken as they are, except before a
+// double quote: 2n of them and the quote give n backslashes and a grouping quote, 2n+1 of them give
+// n backslashes and a double quote inside the argument. A NUL ends the command line.
 Base::TStringArray SplitCommandLine(const std::string &commandLine);
 
 } // namespace Process

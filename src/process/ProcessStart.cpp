@@ -216,12 +216,15 @@ TProcessId StartChild(const std::string &program, const std::string &parameters,
 {
   lastStartError.clear();
   ChildPlan plan;
-  plan.arguments = SplitCommandLine(BuildCommandLine(program, parameters));
-  if (plan.arguments.empty() || plan.arguments.front().empty()) {
+  // The program's path is taken as it is, never through the command line's rules.
+  if (program.empty()) {
     lastStartError = "no program named";
     return 0;
   }
-  plan.executable = ExecutablePath(plan.arguments.front());
+  plan.arguments.push_back(program);
+  for (std::string &argument : SplitCommandLine(parameters))
+    plan.arguments.push_back(std::move(argument));
+  plan.executable = ExecutablePath(program);
   plan.environment = ChildEnvironment(showMode, options);
   if (DirectoryExists(workingFolder))
     plan.workingFolder = workingFolder;

@@ -1,17 +1,12 @@
 #include "stack/ServerCommandLines.h"
 
-#include <stdexcept>
+#include "process/CommandLine.h"
+
+using Process::CommandLineWord;
 
 namespace Corvala
 {
 
-// Quotes group an argument and are removed; nothing can escape a quote inside one.
-static const std::string &Checked(const std::string &path)
-{
-  if (path.find('"') != std::string::npos)
-    throw std::runtime_error("The path \"" + path + "\" cannot be passed to a server");
-  return path;
-}
 
 std::string MySqlExePath(const std::string &binFolder)
 {
@@ -25,15 +20,15 @@ std::string ApacheExePath(const std::string &binFolder)
 
 std::string MySqlParameters(const std::string &myIniPath, const TStackSetup &setup)
 {
-  return "\"--defaults-file=" + Checked(myIniPath) + "\" \"--port=" + std::to_string(setup.mySqlPort) +
+  return CommandLineWord("--defaults-file=" + myIniPath) + " \"--port=" + std::to_string(setup.mySqlPort) +
          "\" " + (setup.innoDb ? "" : "\"--skip-innodb\" ") +
-         "\"--language=" + Checked(setup.binFolder + "/mysql/share/english") + "\"" +
+         CommandLineWord("--language=" + setup.binFolder + "/mysql/share/english") +
          (setup.runningAsRoot ? " \"--user=root\"" : "");
 }
 
 std::string ApacheParameters(const std::string &httpdConfPath)
 {
-  return "-f \"" + Checked(httpdConfPath) + "\" -DFOREGROUND";
+  return "-f " + CommandLineWord(httpdConfPath) + " -DFOREGROUND";
 }
 
 } // namespace Corvala

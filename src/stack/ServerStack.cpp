@@ -2,6 +2,7 @@
 
 #include "base/StartupTrace.h"
 #include "config/BrowserIni.h"
+#include "process/CommandLine.h"
 #include "stack/HandOverPage.h"
 #include "stack/PrivateMode.h"
 
@@ -52,7 +53,7 @@ void TServerStack::StartServers()
   if (Run.Opts.StartSplash) {
     const TTraceStep step("splash start");
     Run.State.SplashProcessId =
-        Run.Processes().Start(Run.ProgramPath, "splash \"" + Run.State.ConfigFile + "\"",
+        Run.Processes().Start(Run.ProgramPath, "splash " + CommandLineWord(Run.State.ConfigFile),
                               TShowCommand::Normal, StartOptions{.parentDeathSignal = SIGTERM});
   }
   Servers.Start(apachePort);

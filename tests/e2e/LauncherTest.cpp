@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 #include <iterator>
 #include <optional>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace E2e;
@@ -497,4 +499,53 @@ TEST_F(LauncherPhases, MySqlsDeathIsReportedAndNoKeepsTheLauncherRunning)
   EXPECT_TRUE(ProcessesBelow(install.Path("bin/mysql")).empty()) << "the servers were started again";
   kill(launcher, SIGTERM);
   ExpectAllEnded();
+}
+
+// A tree may sit in any folder a file system allows, double quotes included.
+TEST(Launcher, StartsFromAFolderWhoseNameHoldsADoubleQuote)
+{
+  if (std::getenv("DISPLAY") == nullptr)
+    GTEST_SKIP() << "needs a display (the test command provides one)";
+  std::string parent = (fs::temp_directory_path() / "corvala \"quoted\" XXXXXX").string();
+  ASSERT_NE(mkdtemp(parent.data()), nullptr);
+  fs::permissions(parent, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+  {
+    TInstall install(CORVALA_LAUNCHER, parent);
+    WriteStatusPage(install);
+    EXPECT_EQ(StartAsUser(install.Program()), 0);
+    EXPECT_TRUE(WaitUntil([&] { return !WindowNamed("^E2E MySQL connected on port").empty(); }, 90s,
+                          "a window showing the site"));
+    for (const pid_t instance : InstancesOf(install.Program()))
+      kill(instance, SIGTERM);
+    EXPECT_TRUE(WaitUntil(
+        [&] { return InstancesOf(install.Program()).empty() && ProcessesBelow(install.Root()).empty(); }, 30s,
+        "the launcher and its servers to end"));
+  }
+  fs::remove_all(parent);
+}
+
+// When the first process cannot start the launcher instance (here: no process may be added for
+// the user), it says so and ends with a failure status instead of ending quietly.
+TEST(Launcher, AFailedRelaunchIsReportedWithAFailureStatus)
+{
+  TInstall install(CORVALA_LAUNCHER);
+  const std::string errors = install.Root() + ".errors";
+  const std::string limited =
+      "exec prlimit --nproc=0:0 " + Quoted(install.Program()) + " 2>" + Quoted(errors);
+  // Root may always add processes: the limit is tried on the account nobody, which reaches the
+  // installation's public files.
+  const std::string command = geteuid() == 0 ? "runuser -u nobody -- env -u DISPLAY sh -c " + Quoted(limited)
+                                             : "env -u DISPLAY sh -c " + Quoted(limited);
+  std::ofstream(errors).close();
+  chmod(errors.c_str(), 0666);
+  const int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  std::ifstream in(errors);
+  const std::string said((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(said.find("could not be started again as the launcher: Resource temporarily unavailable"),
+            std::string::npos)
+      << said;
+  EXPECT_TRUE(InstancesOf(install.Program()).empty());
+  fs::remove(errors);
 }

@@ -137,14 +137,14 @@ TEST(DistributionBuild, NoOutputFolderAndNoDocumentsFolderStopsTheBuildBeforeRun
   EXPECT_FALSE(std::filesystem::exists(tree.root.File("Documents")));
 }
 
-TEST(DistributionBuild, PathWithADoubleQuoteIsNotHandedToACommand)
+TEST(DistributionBuild, PathWithADoubleQuoteReachesTheCommandWhole)
 {
   TBuildTree tree;
   const std::string image = tree.root.Write("a\" \"b.png", "png");
   TBrandSettings settings = tree.Settings();
   settings.SplashFileName = image;
-  EXPECT_THROW(MakeDistribution(tree.Source(), settings), std::runtime_error);
-  EXPECT_FALSE(Files::FileExists(tree.DefaultOutput() + "/autorun.inf"));
+  MakeDistribution(tree.Source(), settings);
+  EXPECT_EQ(Resources::ReadResource(settings.OutputDir + "/runme", Resources::RT_RCDATA, "RES_SPLASH"), "png");
 }
 
 TEST(DistributionBuild, CopyIntoAMissingOutputFolderKeepsTheLayout)

@@ -5,11 +5,16 @@
 using namespace Base;
 using namespace Process;
 
-TEST(BuildCommandLine, QuotesTheCleanedProgramOnce)
+TEST(CommandLineWord, EveryTextComesBackWholeFromTheSplit)
 {
-  EXPECT_EQ(BuildCommandLine("/x/a", "-f b"), "\"/x/a\" -f b");
-  EXPECT_EQ(BuildCommandLine("/x/a", ""), "\"/x/a\" ");
-  EXPECT_EQ(BuildCommandLine("\"/my \"stack\"/a\"", "-f \"/c d\""), "\"/my stack/a\" -f \"/c d\"");
+  EXPECT_EQ(CommandLineWord("/my stack/a"), "\"/my stack/a\"");
+  EXPECT_EQ(CommandLineWord("say \"hi\""), "\"say \\\"hi\\\"\"");
+  EXPECT_EQ(CommandLineWord("a\\"), "\"a\\\\\"");
+  for (const std::string text : {"", "plain", "/opt/my \"stack\"/runme", "back\\slash", "ends\\", "\\\"",
+                                 "two\\\\\"x", "\t tab and blank ", "\"", "\\\\", "$`'();&|%"}) {
+    const std::string line = "/config " + CommandLineWord(text) + " " + CommandLineWord(text + "2");
+    EXPECT_EQ(SplitCommandLine(line), (TStringArray{"/config", text, text + "2"})) << line;
+  }
 }
 
 TEST(SplitCommandLine, BlanksAndControlCharactersSeparateOutsideQuotes)
@@ -36,13 +41,11 @@ TEST(SplitCommandLine, NulEndsTheCommandLine)
   EXPECT_EQ(SplitCommandLine(std::string("x \"a\0b\" c", 9)), (TStringArray{"x", "a"}));
 }
 
-TEST(SplitCommandLine, ReadsBackTheLaunchersOwnCommandLines)
+TEST(SplitCommandLine, BackslashesAreLiteralExceptBeforeAQuote)
 {
-  const std::string line =
-      BuildCommandLine("/opt/my stack/runme", "/config \"/opt/my stack/runme\" \"/tmp/w/Config.ini\"");
-  EXPECT_EQ(SplitCommandLine(line),
-            (TStringArray{"/opt/my stack/runme", "/config", "/opt/my stack/runme", "/tmp/w/Config.ini"}));
-  EXPECT_EQ(SplitCommandLine(BuildCommandLine("/bin/mysqld", "\"--port=3306\" \"--user=root\"")),
-            (TStringArray{"/bin/mysqld", "--port=3306", "--user=root"}));
-  EXPECT_EQ(SplitCommandLine(BuildCommandLine("/a b/c", "")), (TStringArray{"/a b/c"}));
+  EXPECT_EQ(SplitCommandLine("a\\b c\\\\d \"e\\f\""), (TStringArray{"a\\b", "c\\\\d", "e\\f"}));
+  EXPECT_EQ(SplitCommandLine("\"a\\\"b\" x"), (TStringArray{"a\"b", "x"}));
+  EXPECT_EQ(SplitCommandLine("\"a\\\\\" x"), (TStringArray{"a\\", "x"}));
+  EXPECT_EQ(SplitCommandLine("tail\\"), (TStringArray{"tail\\"}));
+  EXPECT_EQ(SplitCommandLine("\"--port=3306\" \"--user=root\""), (TStringArray{"--port=3306", "--user=root"}));
 }

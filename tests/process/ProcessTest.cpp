@@ -138,8 +138,9 @@ protected:
 
 TEST_F(ProcessTest, CommandLineReachesTheChildAsArguments)
 {
-  const fs::path copy = CopyChild("child copy");
-  const std::string program = "\"" + folder.string() + "/\"child copy\"";
+  // The program's path is taken as it is, quotes and all; only the parameters are split.
+  const fs::path copy = CopyChild("child \"copy\"");
+  const std::string program = copy.string();
   const Report report = RunReport(program, " plain \"two  words\" \"\" tab\there");
   const std::vector<std::string> args = All(report, "arg");
   ASSERT_EQ(args.size(), 8u);

@@ -3,6 +3,7 @@
 #include "stack/ServerCommandLines.h"
 
 #include "RealApache.h"
+#include "process/CommandLine.h"
 #include "support/TestSupport.h"
 
 #include <unistd.h>
@@ -140,7 +141,8 @@ TEST(ApacheParameters, ForegroundWithQuotedConfigPath)
 {
   EXPECT_EQ(ApacheParameters("/tmp/work 1/httpd.conf"), "-f \"/tmp/work 1/httpd.conf\" -DFOREGROUND");
   EXPECT_EQ(ApacheExePath("/opt/My Stack/bin"), "/opt/My Stack/bin/Apache/Apache");
-  EXPECT_THROW(ApacheParameters("/tmp/a\"b/httpd.conf"), std::runtime_error);
+  EXPECT_EQ(Process::SplitCommandLine(ApacheParameters("/tmp/a\"b/httpd.conf")),
+            (Base::TStringArray{"-f", "/tmp/a\"b/httpd.conf", "-DFOREGROUND"}));
 }
 
 TEST(WriteApacheConfig, WritesPrivateFileAndReplacesOlderOne)

@@ -3,6 +3,7 @@
 #include "stack/ServerCommandLines.h"
 
 #include "ini/Ini.h"
+#include "process/CommandLine.h"
 #include "support/TestSupport.h"
 
 #include <filesystem>
@@ -109,9 +110,11 @@ TEST(MySqlParameters, QuotedOptionsAndTheUserSwitchOnlyForRoot)
   setup.runningAsRoot = false;
   EXPECT_EQ(MySqlParameters("/tmp/w 1/my.ini", setup), common);
   EXPECT_EQ(MySqlExePath("/opt/My Stack/bin"), "/opt/My Stack/bin/mysql/bin/mysqld");
-  EXPECT_THROW(MySqlParameters("/tmp/\"/my.ini", setup), std::runtime_error);
-  setup.binFolder = "/op\"t";
-  EXPECT_THROW(MySqlParameters("/tmp/my.ini", setup), std::runtime_error);
+  // A tree may sit in any folder a file system allows: the split gives each path back whole.
+  setup.binFolder = "/op\"t\\";
+  EXPECT_EQ(Process::SplitCommandLine(MySqlParameters("/tmp/\"/my.ini", setup)),
+            (Base::TStringArray{"--defaults-file=/tmp/\"/my.ini", "--port=3307",
+                                "--language=/op\"t\\/mysql/share/english"}));
 }
 
 // With "innodb=0" the server is started exactly as before InnoDB was the default engine.
