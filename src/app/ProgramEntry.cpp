@@ -67,7 +67,8 @@ int StartProgram(int argc, char **argv)
     instance = StartProcess(GetProgramPath(), "", TShowCommand::Relaunch, "");
   }
   if (instance == 0) {
-    ReportModeError("\"" + GetProgramPath() + "\" could not be started again as the launcher: " + LastStartError());
+    ReportModeError("\"" + GetProgramPath() +
+                    "\" could not be started again as the launcher: " + LastStartError());
     return 1;
   }
   TerminateCurrentProcess();

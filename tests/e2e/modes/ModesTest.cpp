@@ -339,3 +339,39 @@ TEST_F(CommandModes, WithADisplayTheErrorWaitsInABoxCaptionedApplicationError)
   EXPECT_EQ(Wait(command).exitCode, 1);
   EXPECT_EQ(ReadFile(folder.Target()), shippedTarget);
 }
+
+// The running program's file can never be free for writing: the command says how to do it instead
+// of waiting for ever.
+TEST_F(CommandModes, ACommandOnTheRunningProgramItselfIsRefusedWithTheWayToDoIt)
+{
+  for (const char *mode : {"/config", "/splash", "/icon", "/setup"}) {
+    SCOPED_TRACE(mode);
+    const TRun run = RunMode({mode, folder.Program(), Config()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(
+        run.output.rfind("Application Error: \"" + folder.Program() +
+                             "\" is this program itself, and a program cannot rewrite itself while it runs.",
+                         0),
+        0u)
+        << run.output;
+    EXPECT_NE(run.output.find("/tmp/corvala-copy " + std::string(mode) + " \"" + folder.Program() + "\""),
+              std::string::npos)
+        << run.output;
+  }
+}
+
+// Relative paths name the caller's files, as they do for any command.
+TEST_F(CommandModes, RelativePathsAreTakenFromTheCallersFolder)
+{
+  Config();
+  const auto word = [](const std::string &text) {
+    std::string quoted = "'";
+    for (const char c : text)
+      quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+  };
+  const std::string command = "cd " + word(folder.Path("")) + " && " + word(folder.Program()) +
+                              " /config target 'new config.ini' 2>&1; echo \"status $?\"";
+  EXPECT_EQ(Shell(command), "status 0\n");
+  EXPECT_EQ(TargetConfig(), NewConfig);
+}
