@@ -2,6 +2,7 @@
 
 #include "app/CorvalaApplication.h"
 #include "app/ExitWatch.h"
+#include "app/ModeErrorReport.h"
 #include "base/StartupTrace.h"
 #include "browser/BrowserProfile.h"
 #include "browser/SiteKeyCookie.h"
@@ -38,6 +39,7 @@
 #include <optional>
 #include <stdexcept>
 #include <unistd.h>
+#include <vector>
 
 using namespace Base;
 using namespace Files;
@@ -183,7 +185,15 @@ int RunLauncher(int argc, char **argv)
   try {
     if (stack.Prepare() == TServerStack::TStartResult::AlreadyRunning) {
       // A second start brings the running instance's window forward, as desktop programs do.
-      RequestShow(instanceName);
+      try {
+        RequestShow(instanceName);
+      } catch (const std::exception &error) {
+        ReportModeError(stack.State().AppName +
+                        " is already running, and its window could not be asked to come "
+                        "to the front: " +
+                        error.what());
+        return 1;
+      }
       TerminateCurrentProcess();
     }
     // One left by a start that came while no instance ran would show the window for nothing.
@@ -205,12 +215,18 @@ int RunLauncher(int argc, char **argv)
   QApplication::setWindowIcon(MainIcon());
   QApplication::setQuitOnLastWindowClosed(false);
   applicationStep.reset();
+  // What the window says once it shows the site: things that work differently than they should.
+  std::vector<std::string> notices;
   try {
     BrowserProfile::Open(program);
   } catch (const std::exception &error) {
     // The pages still work, with a profile that forgets them at the end.
     std::fprintf(stderr, "corvala: %s\n", error.what());
+    notices.push_back(std::string(error.what()) + ": cookies and logins are forgotten at the end.");
   }
+  if (prepared)
+    if (const std::optional<std::string> problem = ShowRequestProblem(instanceName))
+      notices.push_back(*problem);
   auto formStep = std::make_optional<TTraceStep>("main window and browser engine");
   TfrmMain form(TStackHooks{[&stack] { stack.Stop(); }, [&stack] { stack.EndSplash(); },
                             [&stack] { Corvala::OpenStackTerminal(GetAppPath(), stack.State()); }});
@@ -288,6 +304,8 @@ int RunLauncher(int argc, char **argv)
         SetSiteKeyCookie(form.Browser()->page()->profile(), stack.State().ApachePort, Corvala::SiteKeyName,
                          stack.State().SiteKey);
       form.CompleteStartup(StartupInfoOf(stack));
+      for (const std::string &notice : notices)
+        form.ShowNotice(QString::fromStdString(notice));
     }
   } catch (const TServerStack::TStartStopped &) {
   } catch (const std::exception &error) {
@@ -320,5 +338,7 @@ int RunLauncher(int argc, char **argv)
   serverWatch.stop();
   form.BeginShutdown();
   stack.Stop();
+  if (prepared)
+    ReleaseInstance(instanceName);
   return exitCode;
 }

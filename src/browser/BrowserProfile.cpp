@@ -53,8 +53,16 @@ void Open(const std::string &programPath)
     std::filesystem::remove_all(folder, ignored);
   Files::EnsureOwnFolder(folder, "The browser profile folder", true);
 
+  // The engine makes the profile's first folder, and its preferences file, under the application's
+  // data location ("<data>/<organization>/<application>") before it can be told where the profile
+  // lives. The organization, which nothing else of the program uses, points that location into
+  // the profile's own folder while the profile is made.
+  const QString organization = QCoreApplication::organizationName();
+  QCoreApplication::setOrganizationName(
+      QString::fromStdString("corvala/profiles/" + Digest::Md5Hex(programPath) + "/engine"));
   auto *profile = new QWebEngineProfile(QString::fromStdString(Digest::Md5Hex(programPath)),
                                         QCoreApplication::instance());
+  QCoreApplication::setOrganizationName(organization);
   profile->setPersistentStoragePath(QString::fromStdString(folder + "/storage"));
   profile->setCachePath(QString::fromStdString(folder + "/cache"));
   profile->setHttpCacheType(QWebEngineProfile::DiskHttpCache);

@@ -287,6 +287,13 @@ void TfrmMain::CompleteStartup(const TStartupInfo &info)
   PutUpTrayIcon();
 }
 
+void TfrmMain::ShowNotice(const QString &text)
+{
+  // Long enough to be read after the first page; the page's own status text takes over after.
+  constexpr int NoticeMilliseconds = 30000;
+  StatusBar1->showMessage(text, NoticeMilliseconds);
+}
+
 void TfrmMain::PutUpTrayIcon()
 {
   UpdateTrayIcon(ShowTrayIcon);

@@ -40,6 +40,9 @@ public:
   void EndWarmUp();
   // The window part of the start-up: favorites, branding, visibility flags, the first navigation.
   void CompleteStartup(const TStartupInfo &info);
+  // Says something the user should know about this start in the status bar, once, for a while:
+  // what works differently than it should (a profile that forgets, a request path in the way).
+  void ShowNotice(const QString &text);
   // With an external browser that handed the page over and ended: no window, but a tray icon to
   // exit by (its Show entry hidden).
   void KeepRunningInTray();

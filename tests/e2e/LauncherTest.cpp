@@ -1,5 +1,7 @@
 #include "E2eSupport.h"
 #include "XDriver.h"
+#include "digest/Md5.h"
+#include "files/PrivateFolder.h"
 #include "stack/DataFolderFiles.h"
 #include "stack/host/WorkFolder.h"
 
@@ -547,5 +549,58 @@ TEST(Launcher, AFailedRelaunchIsReportedWithAFailureStatus)
             std::string::npos)
       << said;
   EXPECT_TRUE(InstancesOf(install.Program()).empty());
+  fs::remove(errors);
+}
+
+// What the launcher keeps of an installation lives in its profile folder, and what it holds while
+// it runs goes with it: the engine's files are inside the profile, the single-instance lock is gone.
+TEST(Launcher, KeepsTheEnginesFilesInTheProfileAndLeavesNoLockBehind)
+{
+  if (std::getenv("DISPLAY") == nullptr)
+    GTEST_SKIP() << "needs a display (the test command provides one)";
+  TInstall install(CORVALA_LAUNCHER);
+  WriteStatusPage(install);
+  const std::string data = install.Root() + ".data";
+  fs::create_directory(data);
+  const std::string lock = Files::GetPrivateFolder() + "/" + Digest::Md5Hex(install.Program()) + ".lock";
+  EXPECT_EQ(StartAsUser(install.Program(), {{"XDG_DATA_HOME", data}}), 0);
+  ASSERT_TRUE(WaitUntil([&] { return !WindowNamed("^E2E MySQL connected on port").empty(); }, 90s,
+                        "a window showing the site"));
+  EXPECT_TRUE(fs::exists(lock));
+  for (const pid_t instance : InstancesOf(install.Program()))
+    kill(instance, SIGTERM);
+  EXPECT_TRUE(WaitUntil(
+      [&] { return InstancesOf(install.Program()).empty() && ProcessesBelow(install.Root()).empty(); }, 30s,
+      "the launcher and its servers to end"));
+  EXPECT_FALSE(fs::exists(lock));
+  std::vector<std::string> names;
+  for (const auto &entry : fs::directory_iterator(data))
+    names.push_back(entry.path().filename());
+  EXPECT_EQ(names, std::vector<std::string>{"corvala"});
+  EXPECT_TRUE(fs::exists(data + "/corvala/profiles/" + Digest::Md5Hex(install.Program()) + "/storage"));
+  fs::remove_all(data);
+}
+
+// Without a home the browser forgets its profile at the end; the window says so, not only a line
+// nobody reads on standard error.
+TEST(Launcher, WithoutAHomeTheSiteStillShowsAndTheWindowSaysWhatIsLost)
+{
+  if (std::getenv("DISPLAY") == nullptr)
+    GTEST_SKIP() << "needs a display (the test command provides one)";
+  TInstall install(CORVALA_LAUNCHER);
+  WriteStatusPage(install);
+  const std::string errors = install.Root() + ".errors";
+  EXPECT_EQ(StartAsUser(install.Program(), {{"HOME", ""}, {"XDG_DATA_HOME", ""}}, errors), 0);
+  ASSERT_TRUE(WaitUntil([&] { return !WindowNamed("^E2E MySQL connected on port").empty(); }, 90s,
+                        "a window showing the site"));
+  SaveScreenshot(CORVALA_SCREENSHOTS, "notice-without-home.png");
+  std::ifstream in(errors);
+  const std::string said((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(said.find("The browser profile has no place"), std::string::npos) << said;
+  for (const pid_t instance : InstancesOf(install.Program()))
+    kill(instance, SIGTERM);
+  EXPECT_TRUE(WaitUntil(
+      [&] { return InstancesOf(install.Program()).empty() && ProcessesBelow(install.Root()).empty(); }, 30s,
+      "the launcher and its servers to end"));
   fs::remove(errors);
 }

@@ -482,6 +482,14 @@ TEST_F(MainFormTest, HoveredLinkShowsInTheFirstStatusPanel)
   EXPECT_EQ(Find<QLabel>("StatusBar1_Panel0")->text(), server.Address("/p2"));
 }
 
+TEST_F(MainFormTest, ANoticeOfTheStartShowsInTheStatusBar)
+{
+  Start();
+  form->ShowNotice("The browser profile has no place: cookies and logins are forgotten at the end.");
+  EXPECT_EQ(form->findChild<QStatusBar *>("StatusBar1")->currentMessage(),
+            "The browser profile has no place: cookies and logins are forgotten at the end.");
+}
+
 // Once the shutdown has begun the window and the tray icon are gone, and no command of the tray or
 // the tool bar can start a dialog while the servers stop.
 TEST_F(MainFormTest, TheShutdownHidesEverythingFirstAndRefusesCommands)

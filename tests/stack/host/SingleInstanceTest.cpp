@@ -3,6 +3,10 @@
 #include "support/TestSupport.h"
 
 #include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/file.h>
+#include <sys/wait.h>
 
 using namespace Host;
 using namespace TestSupport;
@@ -105,4 +109,57 @@ TEST(IsFirstInstance, LocksAreKeptInTheUsersOwnFolderNotTheSharedTemporaryOne)
   EXPECT_TRUE(Exists(scratch.Path() / "home/.cache/corvala" / (name + ".lock")));
   EXPECT_EQ(ModeOf(scratch.Path() / "home/.cache/corvala"), 0700);
   EXPECT_EQ(std::distance(fs::directory_iterator(scratch.Path() / "tmp"), fs::directory_iterator()), 1);
+}
+
+// The lock file goes with the instance, and the next start takes a new one.
+TEST(ReleaseInstance, RemovesTheLockFileAndTheNextStartTakesANewOne)
+{
+  TScratchFolder scratch;
+  const TEnvOverride runtime("XDG_RUNTIME_DIR", scratch.Path().string());
+  const std::string name = UniqueName("release");
+  const fs::path lock = scratch.Path() / "corvala" / (name + ".lock");
+  ASSERT_TRUE(IsFirstInstance(name));
+  // A start that opened the file while this instance still ran.
+  const int early = open(lock.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(early, 0);
+  ReleaseInstance(name);
+  EXPECT_FALSE(fs::exists(lock));
+  ReleaseInstance(name);
+
+  // The early opener now gets its flock on a file no one else can find; that keeps no later start
+  // out.
+  ASSERT_EQ(flock(early, LOCK_EX | LOCK_NB), 0);
+  const pid_t pid = fork();
+  if (pid == 0)
+    _exit(IsFirstInstance(name) ? 0 : 1);
+  int status = -1;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  close(early);
+  EXPECT_TRUE(IsFirstInstance(name));
+  ReleaseInstance(name);
+}
+
+TEST(RequestShow, SaysWhyARequestCannotBeLeftAndTheInstanceSeesWhatIsInTheWay)
+{
+  TScratchFolder scratch;
+  const TEnvOverride runtime("XDG_RUNTIME_DIR", scratch.Path().string());
+  const std::string name = UniqueName("show");
+  const fs::path request = scratch.Path() / "corvala" / (name + ".show");
+  EXPECT_FALSE(ShowRequestProblem(name).has_value());
+  RequestShow(name);
+  EXPECT_FALSE(ShowRequestProblem(name).has_value());
+  EXPECT_TRUE(TakeShowRequest(name));
+  EXPECT_FALSE(TakeShowRequest(name));
+
+  fs::create_directory(request);
+  try {
+    RequestShow(name);
+    ADD_FAILURE() << "a request was left where a folder stands";
+  } catch (const std::runtime_error &error) {
+    EXPECT_EQ(std::string(error.what()), "\"" + request.string() + "\" cannot be created: Is a directory");
+  }
+  const std::optional<std::string> problem = ShowRequestProblem(name);
+  ASSERT_TRUE(problem.has_value());
+  EXPECT_NE(problem->find(request.string() + "\" is not a file"), std::string::npos) << *problem;
 }
