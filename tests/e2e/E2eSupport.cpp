@@ -2,6 +2,8 @@
 
 #include "support/Screenshot.h"
 
+#include <gtest/gtest.h>
+
 #include <arpa/inet.h>
 #include <array>
 #include <cerrno>
@@ -363,6 +365,14 @@ std::vector<pid_t> InstancesOf(const std::string &program, const std::string &fi
       found.push_back(std::stoi(name));
   }
   return found;
+}
+
+void StopLauncher(const TInstall &install)
+{
+  for (const pid_t launcher : InstancesOf(install.Program()))
+    kill(launcher, SIGTERM);
+  EXPECT_TRUE(WaitUntil([&] { return InstancesOf(install.Program()).empty(); }, 30s, "the launcher to end"));
+  EXPECT_TRUE(WaitUntil([&] { return ProcessesBelow(install.Root()).empty(); }, 5s, "the servers to end"));
 }
 
 int StartAsUser(const std::string &program, const std::map<std::string, std::string> &environment,

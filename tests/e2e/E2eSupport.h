@@ -113,6 +113,10 @@ std::string Shell(const std::string &command);
 // first argument is FirstArgument.
 std::vector<pid_t> InstancesOf(const std::string &program, const std::string &firstArgument = {});
 
+// Ends every launcher instance of the installation with SIGTERM, as the session's end does, and
+// expects it and every process it started below the installation to be gone within their limits.
+void StopLauncher(const TInstall &install);
+
 // Starts the program as a user would (no marker) with the given environment additions, and its
 // standard error going to ErrorFile when one is given; waits for that first process to end and
 // gives its exit code.

@@ -517,11 +517,7 @@ TEST(Launcher, StartsFromAFolderWhoseNameHoldsADoubleQuote)
     EXPECT_EQ(StartAsUser(install.Program()), 0);
     EXPECT_TRUE(WaitUntil([&] { return !WindowNamed("^E2E MySQL connected on port").empty(); }, 90s,
                           "a window showing the site"));
-    for (const pid_t instance : InstancesOf(install.Program()))
-      kill(instance, SIGTERM);
-    EXPECT_TRUE(WaitUntil(
-        [&] { return InstancesOf(install.Program()).empty() && ProcessesBelow(install.Root()).empty(); }, 30s,
-        "the launcher and its servers to end"));
+    StopLauncher(install);
   }
   fs::remove_all(parent);
 }
@@ -567,11 +563,7 @@ TEST(Launcher, KeepsTheEnginesFilesInTheProfileAndLeavesNoLockBehind)
   ASSERT_TRUE(WaitUntil([&] { return !WindowNamed("^E2E MySQL connected on port").empty(); }, 90s,
                         "a window showing the site"));
   EXPECT_TRUE(fs::exists(lock));
-  for (const pid_t instance : InstancesOf(install.Program()))
-    kill(instance, SIGTERM);
-  EXPECT_TRUE(WaitUntil(
-      [&] { return InstancesOf(install.Program()).empty() && ProcessesBelow(install.Root()).empty(); }, 30s,
-      "the launcher and its servers to end"));
+  StopLauncher(install);
   EXPECT_FALSE(fs::exists(lock));
   std::vector<std::string> names;
   for (const auto &entry : fs::directory_iterator(data))
@@ -597,10 +589,6 @@ TEST(Launcher, WithoutAHomeTheSiteStillShowsAndTheWindowSaysWhatIsLost)
   std::ifstream in(errors);
   const std::string said((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   EXPECT_NE(said.find("The browser profile has no place"), std::string::npos) << said;
-  for (const pid_t instance : InstancesOf(install.Program()))
-    kill(instance, SIGTERM);
-  EXPECT_TRUE(WaitUntil(
-      [&] { return InstancesOf(install.Program()).empty() && ProcessesBelow(install.Root()).empty(); }, 30s,
-      "the launcher and its servers to end"));
+  StopLauncher(install);
   fs::remove(errors);
 }

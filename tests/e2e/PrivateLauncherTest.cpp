@@ -60,10 +60,7 @@ std::string ProfileFolder(const std::string &program)
 // Ends the launcher and removes the MySQL password its start kept for the installation.
 void EndLauncher(const TInstall &install)
 {
-  for (const pid_t launcher : InstancesOf(install.Program()))
-    kill(launcher, SIGTERM);
-  EXPECT_TRUE(WaitUntil([&] { return InstancesOf(install.Program()).empty(); }, 30s, "the launcher to end"));
-  EXPECT_TRUE(WaitUntil([&] { return ProcessesBelow(install.Root()).empty(); }, 5s, "the servers to end"));
+  StopLauncher(install);
   fs::remove_all(fs::path(Corvala::MySqlRootPasswordPath(install.Program())).parent_path());
 }
 
