@@ -55,7 +55,20 @@ Corvala::TStackSetup LinkedStackIn(const TScratchFolder &root)
 
 TServer::TServer(const Corvala::TStackSetup &setup) : setup_(setup)
 {
-  const std::string conf = Corvala::WriteApacheConfig(setup);
+  // Tests running side by side may find the same port free: the one that loses the race moves on.
+  for (int attempt = 0; attempt < 20 && !serves_; ++attempt) {
+    if (attempt > 0) {
+      if (ErrorLog().find("Address already in use") == std::string::npos)
+        return;
+      setup_.apachePort = Host::FindFreePort(setup_.apachePort + 1, true);
+    }
+    Start();
+  }
+}
+
+void TServer::Start()
+{
+  const std::string conf = Corvala::WriteApacheConfig(setup_);
   pid_ = fork();
   if (pid_ == 0) {
     // Apache's parent signals its whole process group when it stops.

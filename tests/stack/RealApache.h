@@ -28,6 +28,8 @@ public:
 
   // True once it answers; false when it ended first (its error log then says why).
   bool Serves() const { return serves_; }
+  // The port it listens on: the setup's, or a later one when another server took that first.
+  std::string Port() const { return std::to_string(setup_.apachePort); }
   std::string ErrorLog() const;
 
   // The whole response to one HTTP/1.0 request with these header lines ("Name: value").
@@ -36,6 +38,7 @@ public:
                       const std::string &body = {}) const;
 
 private:
+  void Start();
   Corvala::TStackSetup setup_;
   pid_t pid_ = -1;
   bool serves_ = false;

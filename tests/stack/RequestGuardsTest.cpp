@@ -53,8 +53,6 @@ protected:
                     fs::perm_options::add);
   }
 
-  std::string Port() const { return std::to_string(setup.apachePort); }
-
   TScratchFolder root{"corvala guards"};
   TStackSetup setup;
 };
@@ -68,7 +66,7 @@ TEST_F(RealApacheGuards, AnswersOnlyTheLoopbackNamesAndTheAllowedOnes)
   ASSERT_TRUE(apache.Serves()) << apache.ErrorLog();
   for (const std::string name :
        {"127.0.0.1", "localhost", "[::1]", "app.localhost", "A.B.LOCALHOST", "dev.example.test"})
-    for (const std::string &host : std::vector<std::string>{name, name + ":" + Port()}) {
+    for (const std::string &host : std::vector<std::string>{name, name + ":" + apache.Port()}) {
       const std::string page = apache.Request("GET", "/", {Host(host)});
       EXPECT_EQ(RealApache::StatusOf(page), 200) << host << "\n" << page;
       EXPECT_NE(page.find("site GET"), std::string::npos) << host;
@@ -77,7 +75,7 @@ TEST_F(RealApacheGuards, AnswersOnlyTheLoopbackNamesAndTheAllowedOnes)
   // A page of another name rebound to this address, and names that only look like ours.
   for (const std::string name : {"evil.example", "localhost.evil.example", "evillocalhost",
                                  "127.0.0.1.evil.example", "10.0.0.1", "other.example.test"})
-    for (const std::string &host : std::vector<std::string>{name, name + ":" + Port()}) {
+    for (const std::string &host : std::vector<std::string>{name, name + ":" + apache.Port()}) {
       const std::string page = apache.Request("GET", "/phpmyadmin/", {Host(host)});
       EXPECT_EQ(RealApache::StatusOf(page), 421) << host << "\n" << page;
       EXPECT_EQ(page.find("tool GET"), std::string::npos) << host;
@@ -91,8 +89,9 @@ TEST_F(RealApacheGuards, OnEveryAddressAlsoAnswersAddressesAndTheMachinesNames)
   setup.machineNames = {"box", "box.local"};
   const RealApache::TServer apache(setup);
   ASSERT_TRUE(apache.Serves()) << apache.ErrorLog();
-  for (const std::string &host : std::vector<std::string>{"192.168.1.20:" + Port(), "[fe80::1]:" + Port(),
-                                                          "box", "BOX.local:" + Port()})
+  for (const std::string &host :
+       std::vector<std::string>{"192.168.1.20:" + apache.Port(), "[fe80::1]:" + apache.Port(), "box",
+                                "BOX.local:" + apache.Port()})
     EXPECT_EQ(RealApache::StatusOf(apache.Request("GET", "/", {Host(host)})), 200) << host;
   for (const std::string host : {"evil.example", "box.evil.example", "evil.box"})
     EXPECT_EQ(RealApache::StatusOf(apache.Request("GET", "/", {Host(host)})), 421) << host;
@@ -102,8 +101,8 @@ TEST_F(RealApacheGuards, ToolsTakeWritesOnlyFromTheirOwnOrigin)
 {
   const RealApache::TServer apache(setup);
   ASSERT_TRUE(apache.Serves()) << apache.ErrorLog();
-  const std::string self = "http://127.0.0.1:" + Port();
-  const std::string host = Host("127.0.0.1:" + Port());
+  const std::string self = "http://127.0.0.1:" + apache.Port();
+  const std::string host = Host("127.0.0.1:" + apache.Port());
   const std::string body = "sql_query=CREATE+DATABASE+x";
   // Foreign pages: another site, a sandboxed or privacy-stripped origin, a fetch the browser
   // marks cross-site; also on the paths that lead to the same tool.
@@ -112,7 +111,7 @@ TEST_F(RealApacheGuards, ToolsTakeWritesOnlyFromTheirOwnOrigin)
       {host, "Origin: null"},
       {host, "Sec-Fetch-Site: cross-site"},
       {host, "Sec-Fetch-Site: same-site", "Origin: http://127.0.0.1:1"},
-      {host, "Origin: http://localhost:" + Port()}};
+      {host, "Origin: http://localhost:" + apache.Port()}};
   for (const auto &headers : foreign)
     for (const std::string target :
          {"/phpmyadmin/index.php?route=/sql", "//phpmyadmin/index.php", "/%70hpmyadmin/index.php",
@@ -124,7 +123,7 @@ TEST_F(RealApacheGuards, ToolsTakeWritesOnlyFromTheirOwnOrigin)
   // The tool's own pages, a request the browser made itself, and programs that send neither header.
   for (const auto &headers :
        std::vector<std::vector<std::string>>{{host, "Origin: " + self},
-                                             {host, "Origin: HTTP://127.0.0.1:" + Port()},
+                                             {host, "Origin: HTTP://127.0.0.1:" + apache.Port()},
                                              {host, "Sec-Fetch-Site: same-origin"},
                                              {host, "Sec-Fetch-Site: none"},
                                              {host}}) {
@@ -144,7 +143,7 @@ TEST_F(RealApacheGuards, TheKeyInTheAddressBecomesAStrictCookieAndALandingPage)
   setup.siteKey = "0123456789abcdef0123456789abcdef";
   const RealApache::TServer apache(setup);
   ASSERT_TRUE(apache.Serves()) << apache.ErrorLog();
-  const std::string host = Host("127.0.0.1:" + Port());
+  const std::string host = Host("127.0.0.1:" + apache.Port());
 
   const std::string landing = apache.Request("GET", "/?corvala_key=" + setup.siteKey, {host});
   EXPECT_EQ(RealApache::StatusOf(landing), 200) << landing;
