@@ -48,6 +48,23 @@ protected:
                           "the focus in the page"));
   }
 
+  // Types Text into the focused widget, one key a character.
+  static void Type(const QString &text)
+  {
+    for (const QChar character : text) {
+      QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(character));
+      QApplication::sendEvent(QApplication::focusWidget(), &press);
+    }
+  }
+
+  // The clock page's ticks so far, as its title shows them.
+  int Ticks() const { return form->windowTitle().toInt(); }
+  void WaitForTicks(int count)
+  {
+    const int from = Ticks();
+    ASSERT_TRUE(WaitUntil([&] { return Ticks() >= from + count; }, 30s, "the page's clock ticking"));
+  }
+
   bool AddressSelected() const
   {
     return Address()->lineEdit()->hasFocus() &&
@@ -83,6 +100,46 @@ TEST_F(BrowserHabitsTest, AddressHistoryReloadAndStopKeysWorkFromThePage)
   PressInWindow(Qt::Key_R, Qt::ControlModifier);
   EXPECT_TRUE(
       WaitUntil([&] { return server.Requests("/p2") == before + 1 && Complete(); }, 30s, "the reload"));
+}
+
+TEST_F(BrowserHabitsTest, ALiveTitleLeavesWhatTheUserTypesAndEscShowsThePagesAddressAgain)
+{
+  // A clock in the title, and the address changed with it.
+  server.SetPage("/clock",
+                 "<html><head><title>0</title></head><body><script>let tick = 0;"
+                 "setInterval(() => { ++tick; history.replaceState(null, '', '/clock?tick=' + tick);"
+                 "document.title = String(tick); }, 20);</script></body></html>");
+  Start();
+  Address()->setEditText(server.Address("/clock"));
+  Key(Qt::Key_Return);
+  ASSERT_TRUE(WaitUntil([&] { return Ticks() > 0 && Complete(); }, 60s, "the clock page"));
+  FocusThePage();
+  PressInWindow(Qt::Key_L, Qt::ControlModifier);
+  ASSERT_TRUE(AddressSelected());
+
+  const QString typed = server.Address("/p1");
+  Type(typed.left(typed.size() - 1));
+  WaitForTicks(5);
+  EXPECT_EQ(Address()->currentText(), typed.left(typed.size() - 1));
+  Type(typed.right(1));
+  WaitForTicks(5);
+  EXPECT_EQ(Address()->currentText(), typed);
+
+  // Esc gives the typing up: the page's address, and it follows the page again.
+  PressInWindow(Qt::Key_Escape);
+  EXPECT_TRUE(Address()->currentText().startsWith(server.Address("/clock?tick=")))
+      << Address()->currentText().toStdString();
+  const QString shown = Address()->currentText();
+  EXPECT_TRUE(
+      WaitUntil([&] { return Address()->currentText() != shown; }, 30s, "the address following the page"));
+
+  // Typed again and sent, it is where the window goes.
+  PressInWindow(Qt::Key_L, Qt::ControlModifier);
+  Type(typed);
+  WaitForTicks(3);
+  Key(Qt::Key_Return);
+  EXPECT_TRUE(WaitUntil([&] { return form->windowTitle() == "Page 1" && Complete(); }, 30s, "Page 1"));
+  EXPECT_EQ(Address()->currentText(), typed);
 }
 
 TEST_F(BrowserHabitsTest, TheFindBarCountsAndWalksTheMatchesAndEscClosesIt)
