@@ -23,6 +23,9 @@ namespace
 // Set on a status bar its window hides, while it shows for downloads.
 constexpr char ShownForDownloads[] = "shownForDownloads";
 
+// The widest the text of a panel gets: a long name is shortened in its middle, whole in the tip.
+constexpr int MaxTextWidth = 360;
+
 QString Size(qint64 bytes)
 {
   return QLocale().formattedDataSize(bytes, 1);
@@ -141,12 +144,12 @@ void TDownloadPanel::ShowProgress()
   const qint64 received = download->receivedBytes();
   const qint64 total = download->totalBytes();
   if (total > 0) {
-    text->setText(QString("Downloading %1: %2 of %3").arg(name, Size(received), Size(total)));
+    SetText(QString("Downloading %1: %2 of %3").arg(name, Size(received), Size(total)));
     progress->setRange(0, 1000);
     progress->setValue(static_cast<int>(received * 1000 / total));
   } else {
     // Size unknown: a busy bar.
-    text->setText(QString("Downloading %1: %2").arg(name, Size(received)));
+    SetText(QString("Downloading %1: %2").arg(name, Size(received)));
     progress->setRange(0, 0);
   }
 }
@@ -160,7 +163,7 @@ void TDownloadPanel::StateChanged()
     if (!target.isEmpty())
       Deliver();
     else
-      text->setText(QString("%1 downloaded; where to save it?").arg(name));
+      SetText(QString("%1 downloaded; where to save it?").arg(name));
     break;
   case QWebEngineDownloadRequest::DownloadCancelled:
     RemovePartial();
@@ -196,7 +199,7 @@ void TDownloadPanel::Deliver()
     return;
   }
   delivered = true;
-  text->setText(QString("%1 downloaded (%2)").arg(name, Size(QFileInfo(target).size())));
+  SetText(QString("%1 downloaded (%2)").arg(name, Size(QFileInfo(target).size())));
   progress->hide();
   cancel->hide();
   open->show();
@@ -204,9 +207,15 @@ void TDownloadPanel::Deliver()
   close->show();
 }
 
+void TDownloadPanel::SetText(const QString &line)
+{
+  text->setText(text->fontMetrics().elidedText(line, Qt::ElideMiddle, MaxTextWidth));
+  text->setToolTip(line);
+}
+
 void TDownloadPanel::Fail(const QString &why)
 {
-  text->setText(QString("Download of %1 failed: %2").arg(name, why));
+  SetText(QString("Download of %1 failed: %2").arg(name, why));
   progress->hide();
   cancel->hide();
   close->show();

@@ -38,6 +38,7 @@ private:
   void StateChanged();
   // Moves the complete download to its target.
   void Deliver();
+  void SetText(const QString &line);
   void Fail(const QString &why);
   void RemovePartial() const;
   // Takes the panel out of the status bar, hiding the bar again when it was shown for the panels.

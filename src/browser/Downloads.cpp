@@ -1,5 +1,6 @@
 #include "browser/Downloads.h"
 
+#include "browser/DownloadName.h"
 #include "browser/DownloadPanel.h"
 #include "browser/WebBrowser.h"
 
@@ -63,7 +64,9 @@ private:
     auto *window = view ? qobject_cast<QMainWindow *>(view->window()) : nullptr;
     if (!window)
       return;
-    const QString name = download->downloadFileName();
+    // What the server calls the file may hold anything: line breaks, terminal escapes, characters
+    // that turn the status text around, folders, more than a file name may be.
+    const QString name = SafeFileName(download->downloadFileName());
     const QString partial = PartialFileFor(DownloadFolder() + "/" + name);
     download->setDownloadDirectory(QFileInfo(partial).absolutePath());
     download->setDownloadFileName(QFileInfo(partial).fileName());
@@ -98,9 +101,15 @@ QString DownloadFolder()
 
 QString PartialFileFor(const QString &target)
 {
-  QString partial = target + ".part";
+  // Room for ".<number>.part.download" after the name, so that a name of the longest length still
+  // has partial files the file system takes.
+  constexpr int SuffixRoom = 24;
+  const QFileInfo file(target);
+  const QString stem =
+      file.absolutePath() + "/" + ShortenedFileName(file.fileName(), MaxFileNameBytes - SuffixRoom);
+  QString partial = stem + ".part";
   for (int number = 1; QFileInfo::exists(partial) || QFileInfo::exists(EngineFileFor(partial)); ++number)
-    partial = QString("%1.%2.part").arg(target).arg(number);
+    partial = QString("%1.%2.part").arg(stem).arg(number);
   return partial;
 }
 

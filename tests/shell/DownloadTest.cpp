@@ -137,6 +137,17 @@ protected:
   {
     return Panel() ? Panel()->findChild<QLabel *>("lblDownload")->text() : QString();
   }
+  // The panel's whole line, also when its text is shortened to fit.
+  QString PanelLine() const
+  {
+    return Panel() ? Panel()->findChild<QLabel *>("lblDownload")->toolTip() : QString();
+  }
+  // Starts a download of Path from the page, as a script's click does.
+  void Download(const QString &path)
+  {
+    Browser()->page()->runJavaScript(
+        QString("{ const link = document.createElement('a'); link.href = '%1'; link.click(); }").arg(path));
+  }
   QStringList FolderEntries() const { return Entries(folder.path()); }
   static QStringList Entries(const QString &path)
   {
@@ -317,6 +328,41 @@ TEST_F(DownloadTest, SavePageWritesThePageToTheChosenFile)
   EXPECT_TRUE(text.contains("Links")) << text.left(400).toStdString();
   EXPECT_TRUE(text.contains("held.zip")) << text.left(400).toStdString();
   EXPECT_EQ(FolderEntries(), QStringList{"links.mhtml"});
+}
+
+TEST_F(DownloadTest, NamesFromTheServerAreMadeSafeFileNames)
+{
+  const QString longName = QString("a").repeated(300) + ".txt";
+  const QList<std::pair<QString, QString>> names = {
+      {"two\nlines.txt", "two_lines.txt"},
+      {"carriage\rreturn.txt", "carriage_return.txt"},
+      {"tab\there.txt", "tab_here.txt"},
+      {"\x1b]0;owned\x07\x1b[2Jclear.txt", "_]0;owned__[2Jclear.txt"},
+      {QString("del") + QChar(0x7f) + ".txt", "del_.txt"},
+      {QString("c1") + QChar(0x85) + QChar(0x9b) + ".txt", "c1__.txt"},
+      {QString("invoice") + QChar(0x202e) + "txt.exe", "invoice_txt.exe"},
+      {"../../up.txt", "up.txt"},
+      {longName, QString("a").repeated(251) + ".txt"},
+  };
+  for (int index = 0; index < names.size(); ++index) {
+    const auto &[sent, safe] = names[index];
+    const QString path = QString("/hostile/%1").arg(index);
+    server.SetDownload(path, "content " + QByteArray::number(index), sent);
+    AnswerSaveDialog(folder.filePath(safe));
+    Download(path);
+    ASSERT_TRUE(WaitUntil([&] { return PanelLine().startsWith(safe + " downloaded"); }, 60s,
+                          "the download saved as " + safe.toStdString()))
+        << PanelLine().toStdString();
+    // The dialog proposed the safe name; the file is there, whole.
+    EXPECT_EQ(proposed, downloads + "/" + safe);
+    QFile saved(folder.filePath(safe));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly)) << safe.toStdString();
+    EXPECT_EQ(saved.readAll(), "content " + QByteArray::number(index));
+    // The status line stays in the window's own direction and on one line.
+    EXPECT_FALSE(PanelText().contains(QChar(0x202e)) || PanelText().contains('\n'));
+  }
+  EXPECT_EQ(Entries(downloads), QStringList{});
+  EXPECT_EQ(FolderEntries().size(), names.size());
 }
 
 #include "DownloadTest.moc"
