@@ -1,5 +1,6 @@
 #include "browser/DownloadPanel.h"
 
+#include "browser/DownloadShelf.h"
 #include "browser/Downloads.h"
 
 #include <QDesktopServices>
@@ -13,15 +14,11 @@
 #include <QStatusBar>
 #include <QUrl>
 #include <QWebEngineDownloadRequest>
-#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
 namespace
 {
-
-// Set on a status bar its window hides, while it shows for downloads.
-constexpr char ShownForDownloads[] = "shownForDownloads";
 
 // The widest the text of a panel gets: a long name is shortened in its middle, whole in the tip.
 constexpr int MaxTextWidth = 360;
@@ -79,11 +76,7 @@ TDownloadPanel::TDownloadPanel(QWebEngineDownloadRequest *download, const QStrin
   connect(close, &QPushButton::clicked, this, &TDownloadPanel::Dismiss);
   Follow(download);
 
-  if (bar->isHidden()) {
-    bar->setProperty(ShownForDownloads, true);
-    bar->show();
-  }
-  bar->insertWidget(0, this);
+  TDownloadShelf::Of(bar)->Add(this);
   ShowProgress();
   StateChanged();
 }
@@ -215,6 +208,7 @@ void TDownloadPanel::SetText(const QString &line)
 
 void TDownloadPanel::Fail(const QString &why)
 {
+  failed = true;
   SetText(QString("Download of %1 failed: %2").arg(name, why));
   progress->hide();
   cancel->hide();
@@ -229,14 +223,6 @@ void TDownloadPanel::RemovePartial() const
 
 void TDownloadPanel::Dismiss()
 {
-  hide();
-  bar->removeWidget(this);
-  const QList<TDownloadPanel *> panels = bar->findChildren<TDownloadPanel *>();
-  const bool last =
-      std::all_of(panels.begin(), panels.end(), [](const QWidget *panel) { return panel->isHidden(); });
-  if (last && bar->property(ShownForDownloads).toBool()) {
-    bar->setProperty(ShownForDownloads, QVariant());
-    bar->hide();
-  }
+  TDownloadShelf::Of(bar)->Remove(this);
   deleteLater();
 }

@@ -17,6 +17,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolButton>
 #include <QWebEngineView>
 
 namespace
@@ -363,6 +364,66 @@ TEST_F(DownloadTest, NamesFromTheServerAreMadeSafeFileNames)
   }
   EXPECT_EQ(Entries(downloads), QStringList{});
   EXPECT_EQ(FolderEntries().size(), names.size());
+}
+
+TEST_F(DownloadTest, ABurstOfDownloadsAsksOneAtATimeAndKeepsTheWindowsWidth)
+{
+  constexpr int Burst = 50;
+  for (int index = 0; index < Burst; ++index)
+    server.SetDownload(QString("/burst/%1").arg(index), "file " + QByteArray::number(index),
+                       QString("burst %1.txt").arg(index));
+  const int width = form->width();
+  // Answers each Save As with the name it proposes, in the test's folder, and notes how many
+  // dialogs were ever shown at once.
+  int mostShown = 0;
+  QList<QPointer<QWidget>> answeredDialogs;
+  QTimer answerer;
+  answerer.setInterval(20);
+  QObject::connect(&answerer, &QTimer::timeout, [&] {
+    QList<QFileDialog *> shown;
+    for (QWidget *widget : QApplication::topLevelWidgets())
+      if (widget->objectName() == "dlgSaveDownload" && widget->isVisible())
+        shown.append(qobject_cast<QFileDialog *>(widget));
+    mostShown = std::max<int>(mostShown, shown.size());
+    for (QFileDialog *dialog : shown) {
+      if (answeredDialogs.contains(dialog))
+        continue;
+      answeredDialogs.append(dialog);
+      const QString name = QFileInfo(dialog->selectedFiles().value(0)).fileName();
+      dialog->selectFile(folder.filePath(name));
+      dialog->findChild<QLineEdit *>("fileNameEdit")->setText(name);
+      QTimer::singleShot(0, dialog, [dialog] { static_cast<QDialog *>(dialog)->accept(); });
+    }
+  });
+  // Each from a frame of its own: the engine drops a frame's downloads past ten a second before
+  // any reach the window, as other browsers built on it do.
+  Browser()->page()->runJavaScript(QString("for (let index = 0; index < %1; ++index) {"
+                                           "  const frame = document.createElement('iframe');"
+                                           "  frame.src = '/burst/' + index; document.body.append(frame); }")
+                                       .arg(Burst));
+  answerer.start();
+  ASSERT_TRUE(WaitUntil([&] { return FolderEntries().size() == Burst; }, 60s, "every download saved"))
+      << FolderEntries().size() << " saved, " << answeredDialogs.size() << " asked";
+  EXPECT_EQ(answeredDialogs.size(), Burst);
+  EXPECT_EQ(mostShown, 1);
+  for (int index = 0; index < Burst; ++index) {
+    QFile saved(folder.filePath(QString("burst %1.txt").arg(index)));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly)) << index;
+    EXPECT_EQ(saved.readAll(), "file " + QByteArray::number(index));
+  }
+  // One place in the status bar shows the newest download and where it stands among them all.
+  auto *position = form->statusBar()->findChild<QLabel *>("lblDownloadPosition");
+  ASSERT_NE(position, nullptr);
+  EXPECT_EQ(position->text(), QString("1 of %1").arg(Burst));
+  EXPECT_LE(form->width(), width);
+  EXPECT_LE(form->minimumSizeHint().width(), width);
+  SaveScreenshot("download-burst.png");
+
+  // The others are a step away, and go one by one.
+  form->statusBar()->findChild<QToolButton *>("btnNextDownload")->click();
+  EXPECT_EQ(position->text(), QString("2 of %1").arg(Burst));
+  Panel()->findChild<QPushButton *>("btnCloseDownload")->click();
+  EXPECT_EQ(position->text(), QString("2 of %1").arg(Burst - 1));
 }
 
 #include "DownloadTest.moc"
