@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <QToolBar>
 #include <QToolButton>
 #include <QWebEngineView>
 
@@ -249,6 +250,34 @@ TEST_F(BrowserHabitsTest, WithoutATrayIconTheToolBarCarriesTheTrayMenu)
   ASSERT_TRUE(WaitUntil([this] { return form->mnuTray->isVisible(); }, 10s, "the menu open"));
   SaveScreenshot("window-menu.png");
   form->mnuTray->close();
+}
+
+TEST_F(BrowserHabitsTest, ANarrowWindowKeepsTheMenuButtonAndAUsableAddressBox)
+{
+  // As without a window manager's close box or a tray: the Menu button is the way to Exit.
+  info.showTrayIcon = false;
+  Start();
+  form->showNormal();
+  form->resize(300, 400);
+  auto *menuButton = Find<QToolButton>("btnMenu");
+  auto *toolBar = Find<QToolBar>("tlbToolbar");
+  // The bar's overflow arrow, which hides the buttons that do not fit.
+  auto *overflow = toolBar->findChild<QToolButton *>("qt_toolbar_ext_button");
+  const auto settled = [&] {
+    return form->width() == std::max(300, form->minimumWidth()) && menuButton->isVisible() &&
+           (!overflow || !overflow->isVisible()) && Address()->isVisible();
+  };
+  ASSERT_TRUE(WaitUntil(settled, 30s, "the narrow window laid out"))
+      << form->width() << " of at least " << form->minimumWidth();
+  EXPECT_GE(form->width(), form->minimumSizeHint().width());
+  // The whole Menu button inside the tool bar, and the address box at its usable width.
+  EXPECT_TRUE(toolBar->rect().contains(menuButton->geometry())) << menuButton->x() << " " << toolBar->width();
+  EXPECT_TRUE(form->rect().contains(QRect(menuButton->mapTo(form.get(), QPoint()), menuButton->size())));
+  EXPECT_GE(Address()->width(), 240);
+  EXPECT_TRUE(form->rect().contains(QRect(Address()->mapTo(form.get(), QPoint()), Address()->size())));
+  EXPECT_EQ(menuButton->menu(), form->mnuTray);
+  EXPECT_TRUE(TrayItem("mnuTray_Exit")->isVisible());
+  SaveScreenshot("narrow-window.png");
 }
 
 TEST_F(BrowserHabitsTest, CtrlPOpensThePrintDialog)
