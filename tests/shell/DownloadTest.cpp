@@ -386,13 +386,20 @@ TEST_F(DownloadTest, ABurstOfDownloadsAsksOneAtATimeAndKeepsTheWindowsWidth)
         shown.append(qobject_cast<QFileDialog *>(widget));
     mostShown = std::max<int>(mostShown, shown.size());
     for (QFileDialog *dialog : shown) {
-      if (answeredDialogs.contains(dialog))
+      if (answeredDialogs.contains(dialog) || dialog->property("answering").toBool())
         continue;
-      answeredDialogs.append(dialog);
-      const QString name = QFileInfo(dialog->selectedFiles().value(0)).fileName();
-      dialog->selectFile(folder.filePath(name));
-      dialog->findChild<QLineEdit *>("fileNameEdit")->setText(name);
-      QTimer::singleShot(0, dialog, [dialog] { static_cast<QDialog *>(dialog)->accept(); });
+      dialog->setProperty("answering", true);
+      const QString target = folder.filePath(QFileInfo(dialog->selectedFiles().value(0)).fileName());
+      dialog->selectFile(target);
+      dialog->findChild<QLineEdit *>("fileNameEdit")->setText(QFileInfo(target).fileName());
+      // Taken again at the next tick if the dialog changed the choice meanwhile.
+      QTimer::singleShot(0, dialog, [&answeredDialogs, dialog, target] {
+        dialog->setProperty("answering", false);
+        if (dialog->selectedFiles().value(0) != target)
+          return;
+        answeredDialogs.append(dialog);
+        static_cast<QDialog *>(dialog)->accept();
+      });
     }
   });
   // Each from a frame of its own: the engine drops a frame's downloads past ten a second before
