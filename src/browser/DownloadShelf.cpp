@@ -6,6 +6,8 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolButton>
+#include <algorithm>
+#include <utility>
 
 namespace
 {
