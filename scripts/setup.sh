@@ -21,6 +21,8 @@ PACKAGES=(
   xvfb dbus-daemon xdotool openbox trayer imagemagick x11-utils
   # tools the tests and benchmarks use (desktop-file-validate checks the applications menu entry)
   curl procps psmisc sudo desktop-file-utils
+  # pdftotext reads back the text of the PDF files the print tests write
+  poppler-utils
   # the checks beside the tests (scripts/check.sh)
   shellcheck
 )

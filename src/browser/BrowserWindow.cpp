@@ -285,7 +285,9 @@ void TBrowserWindow::ClearProgress()
 void TBrowserWindow::GoToAddress()
 {
   // Called from the address box's keys and buttons: an address that cannot be navigated is
-  // reported here, and the page stays.
+  // reported here, and the page stays. Once sent, the text is no longer the user's typing: the
+  // pages' addresses show in the box again.
+  cboAddress->lineEdit()->setModified(false);
   try {
     WebBrowser1->Navigate(QString::fromStdString(Base::TrimBlanks(cboAddress->currentText().toStdString())));
   } catch (const std::runtime_error &error) {
@@ -312,6 +314,13 @@ bool TBrowserWindow::eventFilter(QObject *watched, QEvent *event)
   if (cboAddress && (watched == cboAddress || watched == cboAddress->lineEdit())) {
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
       GoToAddress();
+      return true;
+    }
+    // Esc gives up the typing: the box shows the page's address again.
+    if (key == Qt::Key_Escape && cboAddress->lineEdit()->isModified()) {
+      RecordAddress(cboAddress, WebBrowser1->LocationURL());
+      cboAddress->lineEdit()->setModified(false);
+      cboAddress->lineEdit()->selectAll();
       return true;
     }
     if (MoveInAddressHistory(cboAddress, key))
@@ -351,7 +360,15 @@ void TBrowserWindow::PlaceProgressBar()
 void TBrowserWindow::WebBrowser1TitleChange(const QString &text)
 {
   setWindowTitle(text);
-  RecordAddress(cboAddress, WebBrowser1->LocationURL());
+  // What the user is typing stays: a page with a clock in its title, or one changing its address in
+  // a loop, would otherwise replace it under the cursor. Esc or leaving for a page shows the address.
+  if (!TypingAddress())
+    RecordAddress(cboAddress, WebBrowser1->LocationURL());
+}
+
+bool TBrowserWindow::TypingAddress() const
+{
+  return cboAddress->lineEdit()->hasFocus() && cboAddress->lineEdit()->isModified();
 }
 
 void TBrowserWindow::WebBrowser1CommandStateChange(int command, bool enable)

@@ -84,6 +84,8 @@ private:
   // The keys of a browser window, wherever the focus is in it: gives true when Key was one.
   bool HandleWindowKey(const QKeyEvent &key);
   void SelectAddressBox();
+  // The user has typed in the address box and is still in it.
+  bool TypingAddress() const;
   // Whether Event, delivered to Watched, picks an item of the address list.
   bool IsListPick(QObject *watched, QEvent *event) const;
   void PlaceProgressBar();

@@ -1,5 +1,6 @@
 #include "browser/DownloadPanel.h"
 
+#include "browser/DownloadShelf.h"
 #include "browser/Downloads.h"
 
 #include <QDesktopServices>
@@ -13,15 +14,14 @@
 #include <QStatusBar>
 #include <QUrl>
 #include <QWebEngineDownloadRequest>
-#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
 namespace
 {
 
-// Set on a status bar its window hides, while it shows for downloads.
-constexpr char ShownForDownloads[] = "shownForDownloads";
+// The widest the text of a panel gets: a long name is shortened in its middle, whole in the tip.
+constexpr int MaxTextWidth = 360;
 
 QString Size(qint64 bytes)
 {
@@ -76,11 +76,7 @@ TDownloadPanel::TDownloadPanel(QWebEngineDownloadRequest *download, const QStrin
   connect(close, &QPushButton::clicked, this, &TDownloadPanel::Dismiss);
   Follow(download);
 
-  if (bar->isHidden()) {
-    bar->setProperty(ShownForDownloads, true);
-    bar->show();
-  }
-  bar->insertWidget(0, this);
+  TDownloadShelf::Of(bar)->Add(this);
   ShowProgress();
   StateChanged();
 }
@@ -141,12 +137,12 @@ void TDownloadPanel::ShowProgress()
   const qint64 received = download->receivedBytes();
   const qint64 total = download->totalBytes();
   if (total > 0) {
-    text->setText(QString("Downloading %1: %2 of %3").arg(name, Size(received), Size(total)));
+    SetText(QString("Downloading %1: %2 of %3").arg(name, Size(received), Size(total)));
     progress->setRange(0, 1000);
     progress->setValue(static_cast<int>(received * 1000 / total));
   } else {
     // Size unknown: a busy bar.
-    text->setText(QString("Downloading %1: %2").arg(name, Size(received)));
+    SetText(QString("Downloading %1: %2").arg(name, Size(received)));
     progress->setRange(0, 0);
   }
 }
@@ -160,7 +156,7 @@ void TDownloadPanel::StateChanged()
     if (!target.isEmpty())
       Deliver();
     else
-      text->setText(QString("%1 downloaded; where to save it?").arg(name));
+      SetText(QString("%1 downloaded; where to save it?").arg(name));
     break;
   case QWebEngineDownloadRequest::DownloadCancelled:
     RemovePartial();
@@ -196,7 +192,7 @@ void TDownloadPanel::Deliver()
     return;
   }
   delivered = true;
-  text->setText(QString("%1 downloaded (%2)").arg(name, Size(QFileInfo(target).size())));
+  SetText(QString("%1 downloaded (%2)").arg(name, Size(QFileInfo(target).size())));
   progress->hide();
   cancel->hide();
   open->show();
@@ -204,9 +200,16 @@ void TDownloadPanel::Deliver()
   close->show();
 }
 
+void TDownloadPanel::SetText(const QString &line)
+{
+  text->setText(text->fontMetrics().elidedText(line, Qt::ElideMiddle, MaxTextWidth));
+  text->setToolTip(line);
+}
+
 void TDownloadPanel::Fail(const QString &why)
 {
-  text->setText(QString("Download of %1 failed: %2").arg(name, why));
+  failed = true;
+  SetText(QString("Download of %1 failed: %2").arg(name, why));
   progress->hide();
   cancel->hide();
   close->show();
@@ -220,14 +223,6 @@ void TDownloadPanel::RemovePartial() const
 
 void TDownloadPanel::Dismiss()
 {
-  hide();
-  bar->removeWidget(this);
-  const QList<TDownloadPanel *> panels = bar->findChildren<TDownloadPanel *>();
-  const bool last =
-      std::all_of(panels.begin(), panels.end(), [](const QWidget *panel) { return panel->isHidden(); });
-  if (last && bar->property(ShownForDownloads).toBool()) {
-    bar->setProperty(ShownForDownloads, QVariant());
-    bar->hide();
-  }
+  TDownloadShelf::Of(bar)->Remove(this);
   deleteLater();
 }

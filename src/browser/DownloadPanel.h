@@ -14,7 +14,7 @@ class QWebEngineDownloadRequest;
 // complete, Open and Show in Folder; when it failed, why. The engine writes to a partial file, which
 // becomes the target the user chose only once both are known: a cancelled or failed download, or
 // one whose window closes first, deletes it, so nothing partial is left and a file being replaced
-// stays whole until then. A status bar hidden by the window's settings shows while it has panels.
+// stays whole until then. The panels of a window share one place of its status bar (TDownloadShelf).
 class TDownloadPanel : public QFrame
 {
   Q_OBJECT
@@ -31,6 +31,8 @@ public:
   void Continue(QWebEngineDownloadRequest *resumed);
   // The user chose not to save it: it ends, and its partial file goes.
   void Abandon();
+  // The download failed: there is nothing to save.
+  bool Failed() const { return failed; }
 
 private:
   void Follow(QWebEngineDownloadRequest *request);
@@ -38,6 +40,7 @@ private:
   void StateChanged();
   // Moves the complete download to its target.
   void Deliver();
+  void SetText(const QString &line);
   void Fail(const QString &why);
   void RemovePartial() const;
   // Takes the panel out of the status bar, hiding the bar again when it was shown for the panels.
@@ -50,6 +53,7 @@ private:
   QStatusBar *bar;
   // The file is at its target.
   bool delivered = false;
+  bool failed = false;
   QLabel *text;
   QProgressBar *progress;
   QPushButton *cancel;

@@ -8,7 +8,9 @@ class TWebBrowser;
 // whichever of the browsers sharing it comes first. A download starts at once into a partial file in
 // the user's download folder and runs in the status bar of the window whose page started it
 // (TDownloadPanel), while a dialog asks where to save it: choosing a file moves it there when
-// complete, cancelling deletes it. A download whose page has no window is declined.
+// complete, cancelling deletes it. A window asks about one download at a time, the others waiting
+// in turn. The server's name for the file is made safe first (SafeFileName). A download whose page
+// has no window is declined.
 void WatchDownloads(TWebBrowser *browser);
 
 // The user's download folder (the XDG download folder, ~/Downloads by default), created when it

@@ -1,14 +1,21 @@
 #include "browser/PagePrinting.h"
 
+#include "browser/DownloadName.h"
+#include "browser/PageDialogs.h"
 #include "browser/WebBrowser.h"
 #include "widgets/MessageBox.h"
 
+#include <QBoxLayout>
+#include <QCheckBox>
 #include <QDir>
 #include <QMenu>
+#include <QPageLayout>
+#include <QPageRanges>
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QSaveFile>
 #include <QStandardPaths>
 #include <memory>
 
@@ -18,13 +25,12 @@ namespace
 constexpr char PrinterName[] = "PagePrinter";
 
 // Where a page goes as PDF unless the user says otherwise: the documents folder, under the page's
-// title.
+// title made a safe file name (its slashes are part of the title, not folders).
 QString DefaultPdfFile(const QString &title)
 {
-  QString name = title.trimmed();
-  name.replace('/', '_');
-  if (name.isEmpty() || name.startsWith('.'))
-    name = "page" + name;
+  QString name = title;
+  name.replace('/', '_').replace('\\', '_');
+  name = SafeFileName(name, MaxFileNameBytes - 4, "page");
   QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
   if (folder.isEmpty() || !QDir(folder).exists())
     folder = QDir::homePath();
@@ -39,13 +45,33 @@ public:
   {
     setObjectName(PrinterName);
     connect(browser, &QWebEngineView::printFinished, this, &TPagePrinter::Finished);
+    // A new load may ask to print again, and gets the plain dialog first.
+    connect(browser, &QWebEngineView::loadStarted, this, [this] {
+      pageRequests = 0;
+      pageStopped = false;
+    });
   }
 
   ~TPagePrinter() override { delete dialog.data(); }
 
-  void Ask()
+  // The user's own request: Ctrl+P, the menu.
+  void Ask() { Open(false); }
+
+  // The page's window.print(). From its second request since its load, the dialog offers to stop
+  // the page's requests, as the page's boxes do: a page printing in a loop would else bring the
+  // dialog back after each Cancel.
+  void PageAsks()
   {
-    if (printing || (dialog && dialog->isVisible())) {
+    if (pageStopped)
+      return;
+    ++pageRequests;
+    Open(pageRequests > TPageDialogs::BoxesBeforeOffer);
+  }
+
+private:
+  void Open(bool offerStop)
+  {
+    if (printing || writingPdf || (dialog && dialog->isVisible())) {
       if (dialog)
         dialog->raise();
       return;
@@ -62,40 +88,76 @@ public:
     dialog->setObjectName("dlgPrint");
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::WindowModal);
+    QPointer<QCheckBox> stop;
+    if (auto *column = qobject_cast<QBoxLayout *>(dialog->layout()); column && offerStop) {
+      stop = new QCheckBox("Don't let this page ask to print again", dialog);
+      stop->setObjectName("chkStopPagePrinting");
+      // Above the dialog's buttons.
+      column->insertWidget(column->count() - 1, stop);
+    }
     // The connection holds the printer for as long as the dialog, which uses it to its end.
-    connect(dialog, &QDialog::finished, this, [this, printer](int result) {
+    connect(dialog, &QDialog::finished, this, [this, printer, stop](int result) {
+      if (stop && stop->isChecked())
+        pageStopped = true;
       if (result == QDialog::Accepted)
         Start(printer);
     });
     dialog->open();
   }
 
-private:
   void Start(const std::shared_ptr<QPrinter> &printer)
   {
+    if (printer->outputFormat() == QPrinter::PdfFormat) {
+      WritePdf(printer->outputFileName(), printer->pageLayout(), printer->pageRanges());
+      return;
+    }
     printing = printer;
-    // A PDF file too goes through the printer: after the engine's own PDF writer (printToPdf) this
-    // engine version crashed at exit.
     browser->print(printer.get());
+  }
+
+  // The engine makes the PDF itself, with the page's text and vector graphics; the file appears
+  // under its name only once it is whole.
+  void WritePdf(const QString &file, const QPageLayout &layout, const QPageRanges &ranges)
+  {
+    writingPdf = true;
+    const QPointer<TPagePrinter> alive(this);
+    browser->page()->printToPdf(
+        [this, alive, file](const QByteArray &pdf) {
+          if (!alive)
+            return;
+          writingPdf = false;
+          if (pdf.isEmpty()) {
+            ReportFailure(QString("The page could not be printed to %1.").arg(file));
+            return;
+          }
+          QSaveFile out(file);
+          if (!out.open(QIODevice::WriteOnly) || out.write(pdf) != pdf.size() || !out.commit())
+            ReportFailure(QString("The page could not be printed to %1: %2").arg(file, out.errorString()));
+        },
+        layout, ranges);
   }
 
   void Finished(bool success)
   {
     if (!printing)
       return;
-    const QString file =
-        printing->outputFormat() == QPrinter::PdfFormat ? printing->outputFileName() : QString();
     printing.reset();
     if (!success)
-      Widgets::ShowMessageBox(file.isEmpty() ? QString("The page could not be printed.")
-                                             : QString("The page could not be printed to %1.").arg(file),
-                              Widgets::MB_OK | Widgets::MB_ICONERROR);
+      ReportFailure("The page could not be printed.");
+  }
+
+  static void ReportFailure(const QString &text)
+  {
+    Widgets::ShowMessageBox(text, Widgets::MB_OK | Widgets::MB_ICONERROR);
   }
 
   TWebBrowser *browser;
   // The printer of the print that runs.
   std::shared_ptr<QPrinter> printing;
+  bool writingPdf = false;
   QPointer<QPrintDialog> dialog;
+  int pageRequests = 0;
+  bool pageStopped = false;
 };
 
 TPagePrinter *PrinterOf(TWebBrowser *browser)
@@ -115,7 +177,7 @@ void PrintPage(TWebBrowser *browser)
 void AttachPrinting(TWebBrowser *browser)
 {
   TPagePrinter *printer = PrinterOf(browser);
-  QObject::connect(browser->page(), &QWebEnginePage::printRequested, printer, &TPagePrinter::Ask);
+  QObject::connect(browser->page(), &QWebEnginePage::printRequested, printer, &TPagePrinter::PageAsks);
   QObject::connect(browser, &TWebBrowser::ContextMenuOpening, printer, [printer](QMenu *menu) {
     menu->addSeparator();
     QAction *print = menu->addAction("Print...");

@@ -51,6 +51,8 @@ const QStringList ToolbarEntriesHiddenWhenBranded = {"ToolButton1", "btnFavorite
 const QStringList TrayItemsHiddenWhenBranded = {
     "mnuTray_DownSize", "mnuTray_Settings", "mnuTray_Terminal", "mnuTray_Separator1", "mnuTray_Help",
     "mnuTray_Email",    "mnuTray_Website",  "mnuTray_About",    "mnuTray_Separator2"};
+// The narrowest the address box gets: room for a local address with its port and a path.
+constexpr int AddressBoxMinimumWidth = 240;
 // How long a close waits for a page that neither agrees nor asks (a busy or slow renderer).
 constexpr int UnloadAnswerLimit = 3000;
 
@@ -81,6 +83,7 @@ TfrmMain::TfrmMain(TStackHooks hooks, QWidget *parent) : TBrowserWindow(parent),
   connect(organize, &QAction::triggered, this, [this] { RunCommand([this] { OrganizeFavorites(); }); });
 
   CreateToolBand([this] { AddFavoritesAndRebrand(); });
+  cboAddress->setMinimumWidth(AddressBoxMinimumWidth);
   // Nothing to go back or forward to before the first page.
   btnBack->setEnabled(false);
   btnForward->setEnabled(false);
@@ -103,6 +106,7 @@ TfrmMain::TfrmMain(TStackHooks hooks, QWidget *parent) : TBrowserWindow(parent),
 
   CreateTrayMenu();
   btnMenu->setMenu(mnuTray);
+  KeepToolBandWhole();
 
   tmrCloseSplash = new QTimer(this);
   tmrCloseSplash->setObjectName("tmrCloseSplash");
@@ -242,6 +246,12 @@ void TfrmMain::ApplyBranding(const TStartupInfo &info)
   ShowStatusBar = info.showStatusBar;
   CoolBar1->setVisible(ShowToolbar);
   StatusBar1->setVisible(ShowStatusBar);
+  KeepToolBandWhole();
+}
+
+void TfrmMain::KeepToolBandWhole()
+{
+  tlbToolbar->setMinimumWidth(tlbToolbar->sizeHint().width());
 }
 
 void TfrmMain::BeginWarmUp()
@@ -333,6 +343,7 @@ void TfrmMain::UpdateWindowMenu()
   for (QAction *item : mnuTray->actions())
     if (TrayItemsHiddenWhenKeptInTray.contains(item->objectName()))
       item->setVisible(trayShown && !keptInTray);
+  KeepToolBandWhole();
 }
 
 void TfrmMain::BeginShutdown()

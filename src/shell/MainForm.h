@@ -119,6 +119,10 @@ private:
   void WatchTray();
   // The tool bar's menu button stands in for a tray icon that is not shown.
   void UpdateWindowMenu();
+  // The window is never so narrow that the tool bar folds its buttons (the Menu button, the only
+  // way to Exit without a window manager or tray) behind its overflow arrow; with the address box's
+  // own minimum, the window's minimum width follows the buttons shown.
+  void KeepToolBandWhole();
 
   void WebBrowser1NewWindow(QWebEngineNewWindowRequest &request);
   void tmrCloseSplashTimer();

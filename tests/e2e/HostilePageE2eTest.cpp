@@ -2,12 +2,15 @@
 #include "XDriver.h"
 #include "stack/host/WorkFolder.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iostream>
+#include <iterator>
+#include <map>
 #include <sstream>
 
 using namespace E2e;
@@ -225,4 +228,83 @@ TEST(ForeignPage, CannotCreateADatabaseThroughPhpMyAdminFromTheLaunchersWindow)
   EXPECT_NE(databases.find("site_form_arrived"), std::string::npos) << databases;
   EXPECT_EQ(databases.find("from_foreign_page"), std::string::npos) << databases;
   StopLauncher(install);
+}
+
+// The site sends files under names no file should have: line breaks, terminal escapes, DEL, C1
+// controls, a character that turns the text around, folders, 300 bytes. The real launcher's Save
+// As dialogs propose safe names, one dialog at a time, and Enter saves each under its name.
+TEST(HostileDownloadNames, AreSavedAsSafeFileNames)
+{
+  if (std::getenv("DISPLAY") == nullptr)
+    GTEST_SKIP() << "needs a display (the test command provides one)";
+  TInstall install(CORVALA_LAUNCHER);
+  const std::vector<std::string> safe = {
+      "two_lines.txt", "carriage_return.txt", "tab_here.txt", "_]0;owned__[2Jclear.txt",     "del_.txt",
+      "c1__.txt",      "invoice_txt.exe",     "up.txt",       std::string(251, 'a') + ".txt"};
+  std::ofstream(install.Path("www/name.php"))
+      << "<?php $names = [\"two\\nlines.txt\", \"carriage\\rreturn.txt\", \"tab\\there.txt\",\n"
+         "  \"\\e]0;owned\\x07\\e[2Jclear.txt\", \"del\\x7f.txt\", \"c1\\u{85}\\u{9b}.txt\",\n"
+         "  \"invoice\\u{202E}txt.exe\", '../../up.txt', str_repeat('a', 300) . '.txt'];\n"
+         "$index = (int) $_GET['n'];\n"
+         "header('Content-Type: application/octet-stream');\n"
+         "header(\"Content-Disposition: attachment; filename*=UTF-8''\" . rawurlencode($names[$index]));\n"
+         "echo \"file $index\";\n";
+  // Every download from a frame of its own, all at once.
+  WriteFirstPage(install, "<html><head><title>Names</title></head><body><script>onload = function () {"
+                          "  for (let n = 0; n < " +
+                              std::to_string(safe.size()) +
+                              "; ++n) { const frame = document.createElement('iframe');"
+                              "    frame.src = '/name.php?n=' + n; document.body.append(frame); } };"
+                              "</script></body></html>");
+  const fs::path home = fs::path(install.Root()) / "home";
+  const fs::path downloads = home / "saved files";
+  fs::create_directories(home / ".config");
+  std::ofstream(home / ".config/user-dirs.dirs") << "XDG_DOWNLOAD_DIR=\"" << downloads.string() << "\"\n";
+  ASSERT_EQ(StartAsUser(install.Program(), {{"XDG_CONFIG_HOME", (home / ".config").string()}}), 0);
+
+  const auto saved = [&] {
+    std::vector<std::string> names;
+    if (fs::exists(downloads))
+      for (const auto &entry : fs::directory_iterator(downloads))
+        if (entry.path().extension() != ".part" && entry.path().extension() != ".download")
+          names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  // Each Save As dialog is answered with Enter, which takes the name it proposes; again a second
+  // later when a dialog just shown missed the key.
+  std::map<std::string, std::chrono::steady_clock::time_point> answered;
+  size_t mostShown = 0;
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        std::istringstream ids(Shell("xdotool search --onlyvisible --name '^Save As' 2>/dev/null"));
+        size_t shown = 0;
+        for (std::string dialog; std::getline(ids, dialog);) {
+          if (dialog.empty())
+            continue;
+          ++shown;
+          const auto now = std::chrono::steady_clock::now();
+          if (auto last = answered.find(dialog); last == answered.end() || now - last->second > 1s) {
+            answered[dialog] = now;
+            ActivateWindow(dialog);
+            PressKeys("Return");
+          }
+        }
+        mostShown = std::max(mostShown, shown);
+        return saved().size() == safe.size();
+      },
+      120s, "every file saved"));
+  SaveScreenshot(CORVALA_SCREENSHOTS, "hostile-download-names.png");
+  std::vector<std::string> expected = safe;
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(saved(), expected);
+  EXPECT_EQ(mostShown, 1u);
+  std::ifstream first(downloads / "two_lines.txt");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(first), {}), "file 0");
+
+  for (const pid_t launcher : InstancesOf(install.Program()))
+    kill(launcher, SIGTERM);
+  EXPECT_TRUE(WaitUntil(
+      [&] { return InstancesOf(install.Program()).empty() && ProcessesBelow(install.Root()).empty(); }, 20s,
+      "the launcher and its servers to end"));
 }

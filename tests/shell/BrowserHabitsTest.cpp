@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <QToolBar>
 #include <QToolButton>
 #include <QWebEngineView>
 
@@ -48,6 +49,23 @@ protected:
                           "the focus in the page"));
   }
 
+  // Types Text into the focused widget, one key a character.
+  static void Type(const QString &text)
+  {
+    for (const QChar character : text) {
+      QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(character));
+      QApplication::sendEvent(QApplication::focusWidget(), &press);
+    }
+  }
+
+  // The clock page's ticks so far, as its title shows them.
+  int Ticks() const { return form->windowTitle().toInt(); }
+  void WaitForTicks(int count)
+  {
+    const int from = Ticks();
+    ASSERT_TRUE(WaitUntil([&] { return Ticks() >= from + count; }, 30s, "the page's clock ticking"));
+  }
+
   bool AddressSelected() const
   {
     return Address()->lineEdit()->hasFocus() &&
@@ -83,6 +101,46 @@ TEST_F(BrowserHabitsTest, AddressHistoryReloadAndStopKeysWorkFromThePage)
   PressInWindow(Qt::Key_R, Qt::ControlModifier);
   EXPECT_TRUE(
       WaitUntil([&] { return server.Requests("/p2") == before + 1 && Complete(); }, 30s, "the reload"));
+}
+
+TEST_F(BrowserHabitsTest, ALiveTitleLeavesWhatTheUserTypesAndEscShowsThePagesAddressAgain)
+{
+  // A clock in the title, and the address changed with it.
+  server.SetPage("/clock",
+                 "<html><head><title>0</title></head><body><script>let tick = 0;"
+                 "setInterval(() => { ++tick; history.replaceState(null, '', '/clock?tick=' + tick);"
+                 "document.title = String(tick); }, 20);</script></body></html>");
+  Start();
+  Address()->setEditText(server.Address("/clock"));
+  Key(Qt::Key_Return);
+  ASSERT_TRUE(WaitUntil([&] { return Ticks() > 0 && Complete(); }, 60s, "the clock page"));
+  FocusThePage();
+  PressInWindow(Qt::Key_L, Qt::ControlModifier);
+  ASSERT_TRUE(AddressSelected());
+
+  const QString typed = server.Address("/p1");
+  Type(typed.left(typed.size() - 1));
+  WaitForTicks(5);
+  EXPECT_EQ(Address()->currentText(), typed.left(typed.size() - 1));
+  Type(typed.right(1));
+  WaitForTicks(5);
+  EXPECT_EQ(Address()->currentText(), typed);
+
+  // Esc gives the typing up: the page's address, and it follows the page again.
+  PressInWindow(Qt::Key_Escape);
+  EXPECT_TRUE(Address()->currentText().startsWith(server.Address("/clock?tick=")))
+      << Address()->currentText().toStdString();
+  const QString shown = Address()->currentText();
+  EXPECT_TRUE(
+      WaitUntil([&] { return Address()->currentText() != shown; }, 30s, "the address following the page"));
+
+  // Typed again and sent, it is where the window goes.
+  PressInWindow(Qt::Key_L, Qt::ControlModifier);
+  Type(typed);
+  WaitForTicks(3);
+  Key(Qt::Key_Return);
+  EXPECT_TRUE(WaitUntil([&] { return form->windowTitle() == "Page 1" && Complete(); }, 30s, "Page 1"));
+  EXPECT_EQ(Address()->currentText(), typed);
 }
 
 TEST_F(BrowserHabitsTest, TheFindBarCountsAndWalksTheMatchesAndEscClosesIt)
@@ -192,6 +250,34 @@ TEST_F(BrowserHabitsTest, WithoutATrayIconTheToolBarCarriesTheTrayMenu)
   ASSERT_TRUE(WaitUntil([this] { return form->mnuTray->isVisible(); }, 10s, "the menu open"));
   SaveScreenshot("window-menu.png");
   form->mnuTray->close();
+}
+
+TEST_F(BrowserHabitsTest, ANarrowWindowKeepsTheMenuButtonAndAUsableAddressBox)
+{
+  // As without a window manager's close box or a tray: the Menu button is the way to Exit.
+  info.showTrayIcon = false;
+  Start();
+  form->showNormal();
+  form->resize(300, 400);
+  auto *menuButton = Find<QToolButton>("btnMenu");
+  auto *toolBar = Find<QToolBar>("tlbToolbar");
+  // The bar's overflow arrow, which hides the buttons that do not fit.
+  auto *overflow = toolBar->findChild<QToolButton *>("qt_toolbar_ext_button");
+  const auto settled = [&] {
+    return form->width() == std::max(300, form->minimumWidth()) && menuButton->isVisible() &&
+           (!overflow || !overflow->isVisible()) && Address()->isVisible();
+  };
+  ASSERT_TRUE(WaitUntil(settled, 30s, "the narrow window laid out"))
+      << form->width() << " of at least " << form->minimumWidth();
+  EXPECT_GE(form->width(), form->minimumSizeHint().width());
+  // The whole Menu button inside the tool bar, and the address box at its usable width.
+  EXPECT_TRUE(toolBar->rect().contains(menuButton->geometry())) << menuButton->x() << " " << toolBar->width();
+  EXPECT_TRUE(form->rect().contains(QRect(menuButton->mapTo(form.get(), QPoint()), menuButton->size())));
+  EXPECT_GE(Address()->width(), 240);
+  EXPECT_TRUE(form->rect().contains(QRect(Address()->mapTo(form.get(), QPoint()), Address()->size())));
+  EXPECT_EQ(menuButton->menu(), form->mnuTray);
+  EXPECT_TRUE(TrayItem("mnuTray_Exit")->isVisible());
+  SaveScreenshot("narrow-window.png");
 }
 
 TEST_F(BrowserHabitsTest, CtrlPOpensThePrintDialog)

@@ -17,6 +17,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolButton>
 #include <QWebEngineView>
 
 namespace
@@ -136,6 +137,17 @@ protected:
   QString PanelText() const
   {
     return Panel() ? Panel()->findChild<QLabel *>("lblDownload")->text() : QString();
+  }
+  // The panel's whole line, also when its text is shortened to fit.
+  QString PanelLine() const
+  {
+    return Panel() ? Panel()->findChild<QLabel *>("lblDownload")->toolTip() : QString();
+  }
+  // Starts a download of Path from the page, as a script's click does.
+  void Download(const QString &path)
+  {
+    Browser()->page()->runJavaScript(
+        QString("{ const link = document.createElement('a'); link.href = '%1'; link.click(); }").arg(path));
   }
   QStringList FolderEntries() const { return Entries(folder.path()); }
   static QStringList Entries(const QString &path)
@@ -317,6 +329,108 @@ TEST_F(DownloadTest, SavePageWritesThePageToTheChosenFile)
   EXPECT_TRUE(text.contains("Links")) << text.left(400).toStdString();
   EXPECT_TRUE(text.contains("held.zip")) << text.left(400).toStdString();
   EXPECT_EQ(FolderEntries(), QStringList{"links.mhtml"});
+}
+
+TEST_F(DownloadTest, NamesFromTheServerAreMadeSafeFileNames)
+{
+  const QString longName = QString("a").repeated(300) + ".txt";
+  const QList<std::pair<QString, QString>> names = {
+      {"two\nlines.txt", "two_lines.txt"},
+      {"carriage\rreturn.txt", "carriage_return.txt"},
+      {"tab\there.txt", "tab_here.txt"},
+      {"\x1b]0;owned\x07\x1b[2Jclear.txt", "_]0;owned__[2Jclear.txt"},
+      {QString("del") + QChar(0x7f) + ".txt", "del_.txt"},
+      {QString("c1") + QChar(0x85) + QChar(0x9b) + ".txt", "c1__.txt"},
+      {QString("invoice") + QChar(0x202e) + "txt.exe", "invoice_txt.exe"},
+      {"../../up.txt", "up.txt"},
+      {longName, QString("a").repeated(251) + ".txt"},
+  };
+  for (int index = 0; index < names.size(); ++index) {
+    const auto &[sent, safe] = names[index];
+    const QString path = QString("/hostile/%1").arg(index);
+    server.SetDownload(path, "content " + QByteArray::number(index), sent);
+    AnswerSaveDialog(folder.filePath(safe));
+    Download(path);
+    ASSERT_TRUE(WaitUntil([&] { return PanelLine().startsWith(safe + " downloaded"); }, 60s,
+                          "the download saved as " + safe.toStdString()))
+        << PanelLine().toStdString();
+    // The dialog proposed the safe name; the file is there, whole.
+    EXPECT_EQ(proposed, downloads + "/" + safe);
+    QFile saved(folder.filePath(safe));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly)) << safe.toStdString();
+    EXPECT_EQ(saved.readAll(), "content " + QByteArray::number(index));
+    // The status line stays in the window's own direction and on one line.
+    EXPECT_FALSE(PanelText().contains(QChar(0x202e)) || PanelText().contains('\n'));
+  }
+  EXPECT_EQ(Entries(downloads), QStringList{});
+  EXPECT_EQ(FolderEntries().size(), names.size());
+}
+
+TEST_F(DownloadTest, ABurstOfDownloadsAsksOneAtATimeAndKeepsTheWindowsWidth)
+{
+  constexpr int Burst = 50;
+  for (int index = 0; index < Burst; ++index)
+    server.SetDownload(QString("/burst/%1").arg(index), "file " + QByteArray::number(index),
+                       QString("burst %1.txt").arg(index));
+  const int width = form->width();
+  // Answers each Save As with the name it proposes, in the test's folder, and notes how many
+  // dialogs were ever shown at once.
+  int mostShown = 0;
+  QList<QPointer<QWidget>> answeredDialogs;
+  QTimer answerer;
+  answerer.setInterval(20);
+  QObject::connect(&answerer, &QTimer::timeout, [&] {
+    QList<QFileDialog *> shown;
+    for (QWidget *widget : QApplication::topLevelWidgets())
+      if (widget->objectName() == "dlgSaveDownload" && widget->isVisible())
+        shown.append(qobject_cast<QFileDialog *>(widget));
+    mostShown = std::max<int>(mostShown, shown.size());
+    for (QFileDialog *dialog : shown) {
+      if (answeredDialogs.contains(dialog) || dialog->property("answering").toBool())
+        continue;
+      dialog->setProperty("answering", true);
+      const QString target = folder.filePath(QFileInfo(dialog->selectedFiles().value(0)).fileName());
+      dialog->selectFile(target);
+      dialog->findChild<QLineEdit *>("fileNameEdit")->setText(QFileInfo(target).fileName());
+      // Taken again at the next tick if the dialog changed the choice meanwhile.
+      QTimer::singleShot(0, dialog, [&answeredDialogs, dialog, target] {
+        dialog->setProperty("answering", false);
+        if (dialog->selectedFiles().value(0) != target)
+          return;
+        answeredDialogs.append(dialog);
+        static_cast<QDialog *>(dialog)->accept();
+      });
+    }
+  });
+  // Each from a frame of its own: the engine drops a frame's downloads past ten a second before
+  // any reach the window, as other browsers built on it do.
+  Browser()->page()->runJavaScript(QString("for (let index = 0; index < %1; ++index) {"
+                                           "  const frame = document.createElement('iframe');"
+                                           "  frame.src = '/burst/' + index; document.body.append(frame); }")
+                                       .arg(Burst));
+  answerer.start();
+  ASSERT_TRUE(WaitUntil([&] { return FolderEntries().size() == Burst; }, 60s, "every download saved"))
+      << FolderEntries().size() << " saved, " << answeredDialogs.size() << " asked";
+  EXPECT_EQ(answeredDialogs.size(), Burst);
+  EXPECT_EQ(mostShown, 1);
+  for (int index = 0; index < Burst; ++index) {
+    QFile saved(folder.filePath(QString("burst %1.txt").arg(index)));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly)) << index;
+    EXPECT_EQ(saved.readAll(), "file " + QByteArray::number(index));
+  }
+  // One place in the status bar shows the newest download and where it stands among them all.
+  auto *position = form->statusBar()->findChild<QLabel *>("lblDownloadPosition");
+  ASSERT_NE(position, nullptr);
+  EXPECT_EQ(position->text(), QString("1 of %1").arg(Burst));
+  EXPECT_LE(form->width(), width);
+  EXPECT_LE(form->minimumSizeHint().width(), width);
+  SaveScreenshot("download-burst.png");
+
+  // The others are a step away, and go one by one.
+  form->statusBar()->findChild<QToolButton *>("btnNextDownload")->click();
+  EXPECT_EQ(position->text(), QString("2 of %1").arg(Burst));
+  Panel()->findChild<QPushButton *>("btnCloseDownload")->click();
+  EXPECT_EQ(position->text(), QString("2 of %1").arg(Burst - 1));
 }
 
 #include "DownloadTest.moc"

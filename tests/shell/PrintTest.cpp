@@ -1,12 +1,16 @@
 #include "MainFormFixture.h"
+#include "OutDir.h"
 #include "browser/PagePrinting.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QProcess>
 #include <QTemporaryDir>
 
 namespace
@@ -41,7 +45,7 @@ protected:
   }
 
   // Chooses the PDF file in the dialog, names the file, and prints; gives the file's content once
-  // the engine has written it whole.
+  // the engine has written it whole. Under its name the file is never seen in part.
   QByteArray PrintToPdf(QPrintDialog *dialog, const QString &file)
   {
     if (auto *printers = dialog->findChild<QComboBox *>("printers"))
@@ -58,12 +62,34 @@ protected:
     EXPECT_TRUE(WaitUntil(
         [&] {
           QFile pdf(file);
-          content = pdf.open(QIODevice::ReadOnly) ? pdf.readAll() : QByteArray();
-          return content.trimmed().endsWith("%%EOF");
+          if (!pdf.open(QIODevice::ReadOnly))
+            return false;
+          content = pdf.readAll();
+          EXPECT_TRUE(content.trimmed().endsWith("%%EOF"))
+              << "a part of the file, " << content.size() << " bytes";
+          return true;
         },
         60s, "the PDF file written"));
     return content;
   }
+
+  // The text pdftotext finds in File.
+  static QString PdfText(const QString &file)
+  {
+    QProcess reader;
+    reader.start("pdftotext", {file, "-"});
+    EXPECT_TRUE(reader.waitForFinished(60000)) << "pdftotext (Debian package poppler-utils) did not run";
+    EXPECT_EQ(reader.exitCode(), 0) << reader.readAllStandardError().toStdString();
+    return QString::fromUtf8(reader.readAllStandardOutput());
+  }
+
+  // Counts the page's print requests, after the window has taken each.
+  void CountPrintRequests()
+  {
+    QObject::connect(Browser()->page(), &QWebEnginePage::printRequested, [this] { ++printRequests; });
+  }
+
+  int printRequests = 0;
 
   void Evaluate(const QString &script)
   {
@@ -90,8 +116,56 @@ TEST_F(PrintTest, WindowPrintOpensOneDialogAndPrintsThePageToPdf)
 
   const QByteArray pdf = PrintToPdf(dialog, folder.filePath("letter.pdf"));
   EXPECT_TRUE(pdf.startsWith("%PDF-")) << pdf.left(20).toStdString();
-  // Two pages of text at least.
-  EXPECT_GT(pdf.size(), 10000);
+  // The page's text, not a picture of it: it can be found and selected, in a small file.
+  const QString text = PdfText(folder.filePath("letter.pdf"));
+  EXPECT_TRUE(text.contains("Dear reader")) << text.left(200).toStdString();
+  EXPECT_GE(text.count("Some text."), 400);
+  EXPECT_LT(pdf.size(), 200000);
+  // Nothing else is left beside it.
+  EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"letter.pdf"});
+}
+
+TEST_F(PrintTest, APagePrintingInALoopIsOfferedToBeStoppedFromItsSecondRequest)
+{
+  CountPrintRequests();
+  Evaluate("setInterval(() => window.print(), 50); 1");
+  // The first dialog is the plain one.
+  QPrintDialog *dialog = WaitForPrintDialog();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(dialog->findChild<QCheckBox *>("chkStopPagePrinting"), nullptr);
+  dialog->reject();
+  ASSERT_TRUE(WaitUntil([&] { return ShownPrintDialogs().empty(); }, 10s, "the dialog closed"));
+
+  // The loop brings it back, now with the offer.
+  dialog = WaitForPrintDialog();
+  ASSERT_NE(dialog, nullptr);
+  auto *stop = dialog->findChild<QCheckBox *>("chkStopPagePrinting");
+  ASSERT_NE(stop, nullptr);
+  EXPECT_TRUE(stop->isVisible());
+  EXPECT_EQ(stop->text(), "Don't let this page ask to print again");
+  SaveScreenshot("print-loop-offer.png");
+  stop->setChecked(true);
+  dialog->reject();
+  ASSERT_TRUE(WaitUntil([&] { return ShownPrintDialogs().empty(); }, 10s, "the dialog closed"));
+
+  // The page goes on asking, and no dialog comes.
+  const int asked = printRequests;
+  ASSERT_TRUE(WaitUntil([&] { return printRequests >= asked + 5; }, 30s, "five more requests"));
+  EXPECT_TRUE(ShownPrintDialogs().empty());
+  // The user still prints.
+  PrintPage(Browser());
+  dialog = WaitForPrintDialog();
+  ASSERT_NE(dialog, nullptr);
+  dialog->reject();
+  ASSERT_TRUE(WaitUntil([&] { return ShownPrintDialogs().empty(); }, 10s, "the dialog closed"));
+
+  // Another load may ask again.
+  Visit("/p1", "Page 1");
+  Evaluate("window.print(); 1");
+  dialog = WaitForPrintDialog();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(dialog->findChild<QCheckBox *>("chkStopPagePrinting"), nullptr);
+  dialog->reject();
 }
 
 TEST_F(PrintTest, TheContextMenuAndPrintPageOpenTheDialog)

@@ -1,6 +1,7 @@
 #include "TestHttpServer.h"
 
 #include <QTcpSocket>
+#include <QUrl>
 #include <stdexcept>
 #include <utility>
 
@@ -50,10 +51,12 @@ void TTestHttpServer::Answer(QTcpSocket *socket)
   ++requests[path];
   if (downloads.contains(path)) {
     const TDownload &download = downloads[path];
+    // The name in UTF-8 and percent-encoded, as servers send names the header cannot carry as
+    // they are: line breaks and other control characters too.
     socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
-                  "Content-Disposition: attachment; filename=\"" +
-                  download.fileName.toUtf8() +
-                  "\"\r\nContent-Length: " + QByteArray::number(download.body.size()) + "\r\n\r\n");
+                  "Content-Disposition: attachment; filename*=UTF-8''" +
+                  QUrl::toPercentEncoding(download.fileName) +
+                  "\r\nContent-Length: " + QByteArray::number(download.body.size()) + "\r\n\r\n");
     if (download.sendFirst < 0) {
       socket->write(download.body);
       return;
