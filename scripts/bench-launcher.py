@@ -189,6 +189,8 @@ def main():
 
     launcher_ms = stacklab.median_ms(launcher_times)
     bare_ms = stacklab.median_ms(bare_times)
+    if args.smoke:
+        print("smoke run: one short round; the figures are not judged")
     print("runs: %d" % args.runs)
     print("start to first complete page, launcher: median %.0f ms (%s)" % (
         launcher_ms, ", ".join("%.0f" % (t * 1000) for t in launcher_times)))

@@ -72,6 +72,8 @@ def main():
     launcher_ms = stacklab.median_ms(starts)
     hand_ms = stacklab.median_ms(hand_starts)
     overhead = launcher_ms - hand_ms
+    if args.smoke:
+        print("smoke run: one short round; the figures are not judged")
     print("runs: %d" % args.runs)
     print("start to first HTTP 200, launcher: median %.1f ms (%s)" % (
         launcher_ms, ", ".join("%.0f" % (s * 1000) for s in starts)))

@@ -21,7 +21,8 @@ import tempfile
 import threading
 import time
 
-BUILD = os.environ.get("CORVALA_BUILD", os.path.join(os.path.dirname(__file__), "..", "build"))
+# Absolute: some programs run from the installation's folder (the bare browser, as the launcher).
+BUILD = os.path.abspath(os.environ.get("CORVALA_BUILD", os.path.join(os.path.dirname(__file__), "..", "build")))
 KIT_TREE = os.path.join(BUILD, "dist")
 DRIVER = os.path.join(BUILD, "tests", "e2e", "corvala_stack_driver")
 RESTOOL = os.path.join(BUILD, "src", "restool", "corvala-res")
