@@ -3,9 +3,8 @@ kit tree, the window-less launcher (the stack driver) as a child, and plain HTTP
 
 Every wait has a time limit, and everything a script starts is stopped when it ends, also on a
 failure, an exception or SIGTERM: run(main) stops the processes started through spawn() and any
-process still running from an installation or a hand-started server's folder (SIGTERM, then
-SIGKILL when one has not ended in time), so a failing server can neither hang a run nor outlive
-it."""
+process still running from an installation's folder (SIGTERM, then SIGKILL when one has not ended
+in time), so a failing server can neither hang a run nor outlive it."""
 
 import http.client
 import os
@@ -46,7 +45,7 @@ def spawn(arguments, **options):
 
 
 def _running_pids():
-    pids = set(pid for pid in (process.pid for process in _started if process.poll() is None))
+    pids = {process.pid for process in _started if process.poll() is None}
     for folder in _folders:
         pids.update(processes_below(folder))
     return pids
@@ -68,7 +67,7 @@ def stop_everything(folders=None):
     def running():
         if folders is None:
             return _running_pids()
-        return set(pid for folder in folders for pid in processes_below(folder))
+        return {pid for folder in folders for pid in processes_below(folder)}
 
     pids = running()
     if not pids:
