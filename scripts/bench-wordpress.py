@@ -7,9 +7,10 @@ wordpress and wordpress-theme-twentytwentythree packages: apt-get install wordpr
 wordpress-theme-twentytwentythree) copied into www/wordpress and installed into its own MySQL.
 Requests alternate between the two, one at a time on a new connection each, so that both see the
 same moments of the machine's load; each round of them gives requests per second (the requests
-over the time they took); medians of the rounds. Also
-reported: the PHP settings each installation runs with, and its Apache's memory (PSS) after the
-rounds. --smoke: one short round, to show the benchmark runs; its figures are not judged."""
+over the time they took); medians of the rounds. Also reported: the PHP settings each installation
+runs with, Apache's CPU time per page over the rounds (which the machine's other load disturbs less
+than the wall time) and its memory (PSS) after them. --smoke: one short round, to show the benchmark
+runs; its figures are not judged."""
 
 import argparse
 import http.client
@@ -115,6 +116,21 @@ def apache_pss_kib(install):
     return total
 
 
+def apache_cpu_seconds(install):
+    """CPU time (user and system) of the installation's Apache processes, workers that ended
+    included."""
+    ticks = 0
+    for pid in stacklab.processes_below(os.path.join(install.root, "bin", "Apache")):
+        try:
+            with open("/proc/%d/stat" % pid) as handle:
+                fields = handle.read().rsplit(")", 1)[1].split()
+        except OSError:
+            continue
+        # utime, stime, cutime, cstime: fields 14 to 17 of stat, counted from the state (field 3).
+        ticks += sum(int(value) for value in fields[11:15])
+    return ticks / os.sysconf("SC_CLK_TCK")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--rounds", type=int, default=7)
@@ -143,6 +159,7 @@ def main():
         for name, _ in SIDES:
             for _ in range(args.warmup):
                 sizes[name] = front_page(ports[name])
+        cpu_before = {name: apache_cpu_seconds(installs[name]) for name, _ in SIDES}
         for _ in range(args.rounds):
             seconds = {name: 0.0 for name, _ in SIDES}
             for request in range(args.requests):
@@ -153,6 +170,7 @@ def main():
                     seconds[name] += time.monotonic() - began
             for name, _ in SIDES:
                 rates[name].append(args.requests / seconds[name])
+        cpu = {name: apache_cpu_seconds(installs[name]) - cpu_before[name] for name, _ in SIDES}
         memory = {name: apache_pss_kib(installs[name]) for name, _ in SIDES}
         for name, _ in SIDES:
             if launchers[name].stop() != 0:
@@ -173,6 +191,11 @@ def main():
             sizes[name], memory[name] / 1024))
     print("distribution against developer: %.2fx" % (
         statistics.median(rates["distribution"]) / statistics.median(rates["developer"])))
+    pages = args.rounds * args.requests
+    print("Apache's CPU time (PHP included) per front page, less sensitive to the machine's other load: "
+          "distribution %.1f ms, developer %.1f ms; %.2fx" % (
+              cpu["distribution"] * 1000 / pages, cpu["developer"] * 1000 / pages,
+              cpu["developer"] / cpu["distribution"]))
 
 
 if __name__ == "__main__":
