@@ -21,6 +21,8 @@ import stacklab
 LAUNCHER = os.path.join(stacklab.BUILD, "dist", "corvala")
 BARE = os.path.join(stacklab.BUILD, "tests", "e2e", "corvala_bare_browser")
 IDLE_SECONDS = 3
+# The first page of a launcher or of the bare program on a loaded machine takes a few seconds.
+PAGE_SECONDS = 120
 
 
 def command_line(pid):
@@ -89,26 +91,26 @@ def mysql_port_of(work):
     raise RuntimeError("no port in my.ini")
 
 
-def launcher_run(install, keep_files):
+def launcher_run(install, keep_files, idle):
     began = time.monotonic()
-    subprocess.Popen([install.program], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    splash = None
-    while splash is None:
-        splash = find_process(install.program, b"splash")
-        if time.monotonic() - began > 60:
-            raise RuntimeError("no splash process appeared")
-    while os.path.exists("/proc/%d" % splash) and command_line(splash):
-        time.sleep(0.002)
+    stacklab.spawn([install.program], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    stacklab.wait_for(lambda: find_process(install.program, b"splash") is not None, PAGE_SECONDS,
+                      "the launcher's splash process", poll=0.002)
+    splash = find_process(install.program, b"splash")
+    stacklab.wait_for(lambda: not (os.path.exists("/proc/%d" % splash) and command_line(splash)), PAGE_SECONDS,
+                      "the end of the splash process (the first complete page)", poll=0.002)
     elapsed = time.monotonic() - began
     launcher = find_process(install.program, None)
-    time.sleep(IDLE_SECONDS)
+    if launcher is None:
+        raise RuntimeError("the launcher ended with its first page")
+    time.sleep(idle)
     # The servers only: the engine's helper processes live in bin/qt and belong to the launcher.
     servers = [os.path.join(install.root, "bin", name) for name in ("Apache", "mysql")]
     memory = tree_pss_kib(launcher, servers)
     keep_files(work_folder(install.program))
     os.kill(launcher, signal.SIGTERM)
-    while stacklab.processes_below(install.root):
-        time.sleep(0.05)
+    stacklab.wait_for(lambda: not stacklab.processes_below(install.root), stacklab.STOP_SECONDS,
+                      "the launcher's stop")
     return elapsed, memory
 
 
@@ -124,50 +126,62 @@ def bundled_runtime(root):
                 QTWEBENGINE_LOCALES_PATH=os.path.join(qt, "translations", "qtwebengine_locales"))
 
 
-def bare_run(port, root):
+def bare_run(port, root, idle):
     began = time.monotonic_ns()
     # From the tree's folder, as the launcher runs: the engine finds its keyboard layouts there.
-    bare = subprocess.Popen([BARE, "http://127.0.0.1:%d/" % port], stdout=subprocess.PIPE,
-                            stderr=subprocess.DEVNULL, text=True, cwd=root, env=bundled_runtime(root))
-    loaded = int(bare.stdout.readline().strip().split("=", 1)[1])
-    elapsed = (loaded - began) / 1e9
-    time.sleep(IDLE_SECONDS)
-    memory = tree_pss_kib(bare.pid, [])
-    bare.terminate()
-    bare.wait(timeout=30)
+    bare = stacklab.spawn([BARE, "http://127.0.0.1:%d/" % port], stdout=subprocess.PIPE,
+                          stderr=subprocess.DEVNULL, text=True, cwd=root, env=bundled_runtime(root))
+    try:
+        line = stacklab.LineReader(bare.stdout).line(PAGE_SECONDS, "the bare program's loadFinished")
+        if line is None:
+            raise RuntimeError("the bare program ended with %s before its page" % bare.wait(stacklab.STOP_SECONDS))
+        loaded = int(line.strip().split("=", 1)[1])
+        elapsed = (loaded - began) / 1e9
+        time.sleep(idle)
+        memory = tree_pss_kib(bare.pid, [])
+    finally:
+        bare.terminate()
+        bare.wait(timeout=stacklab.STOP_SECONDS)
     return elapsed, memory
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--smoke", action="store_true", help="one round, short idle; the figures are not judged")
     args = parser.parse_args()
+    idle = IDLE_SECONDS
+    if args.smoke:
+        args.runs, idle = 1, 0.5
     if not os.environ.get("DISPLAY"):
         raise SystemExit("needs a display: source scripts/display.sh first")
 
     port = stacklab.free_port(17080)
     install = stacklab.Install(port, LAUNCHER)
     hand = None
+    mysql_port = 0
     launcher_times, launcher_memory, bare_times, bare_memory = [], [], [], []
-    try:
-        def keep_files(work):
-            # The servers started by hand get copies of the files the launcher generated.
-            nonlocal hand, mysql_port
-            if hand is None:
-                hand = stacklab.HandServers(install, work)
-                mysql_port = mysql_port_of(work)
 
-        mysql_port = 0
+    def keep_files(work):
+        # The servers started by hand get copies of the files the launcher generated.
+        nonlocal hand, mysql_port
+        if hand is None:
+            hand = stacklab.HandServers(install, work)
+            mysql_port = mysql_port_of(work)
+
+    try:
         for _ in range(args.runs):
-            elapsed, memory = launcher_run(install, keep_files)
+            elapsed, memory = launcher_run(install, keep_files, idle)
             launcher_times.append(elapsed)
             launcher_memory.append(memory)
             hand.start(mysql_port)
-            stacklab.wait_first_ok(port, time.monotonic_ns())
-            elapsed, memory = bare_run(port, install.root)
+            try:
+                stacklab.wait_first_ok(port, time.monotonic_ns(), check=hand.check_running)
+                elapsed, memory = bare_run(port, install.root, idle)
+            finally:
+                hand.stop()
             bare_times.append(elapsed)
             bare_memory.append(memory)
-            hand.stop()
     finally:
         install.remove()
         if hand:
@@ -175,6 +189,8 @@ def main():
 
     launcher_ms = stacklab.median_ms(launcher_times)
     bare_ms = stacklab.median_ms(bare_times)
+    if args.smoke:
+        print("smoke run: one short round; the figures are not judged")
     print("runs: %d" % args.runs)
     print("start to first complete page, launcher: median %.0f ms (%s)" % (
         launcher_ms, ", ".join("%.0f" % (t * 1000) for t in launcher_times)))
@@ -187,4 +203,4 @@ def main():
 
 
 if __name__ == "__main__":
-    main()
+    stacklab.run(main)

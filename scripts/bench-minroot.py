@@ -37,19 +37,18 @@ def start_to_first_page(command, program, tree):
     """From the start command to the end of the splash process, which the launcher ends once the
     first page is complete; then a clean stop."""
     began = time.monotonic()
-    subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    splash = None
-    while splash is None:
-        splash = bench.find_process(program, b"splash")
-        if time.monotonic() - began > 60:
-            raise RuntimeError("no splash process appeared for " + program)
-    while os.path.exists("/proc/%d" % splash) and bench.command_line(splash):
-        time.sleep(0.002)
+    stacklab.spawn(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    stacklab.wait_for(lambda: bench.find_process(program, b"splash") is not None, bench.PAGE_SECONDS,
+                      "the splash process of " + program, poll=0.002)
+    splash = bench.find_process(program, b"splash")
+    stacklab.wait_for(lambda: not (os.path.exists("/proc/%d" % splash) and bench.command_line(splash)),
+                      bench.PAGE_SECONDS, "the end of the splash process of " + program, poll=0.002)
     elapsed = time.monotonic() - began
     launcher = bench.find_process(program, None)
+    if launcher is None:
+        raise RuntimeError("the launcher ended with its first page: " + program)
     os.kill(launcher, 15)
-    while stacklab.processes_below(tree):
-        time.sleep(0.05)
+    stacklab.wait_for(lambda: not stacklab.processes_below(tree), stacklab.STOP_SECONDS, "the stop of " + program)
     return elapsed
 
 
@@ -87,4 +86,4 @@ def main():
 
 
 if __name__ == "__main__":
-    main()
+    stacklab.run(main)

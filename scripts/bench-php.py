@@ -144,4 +144,4 @@ def main():
 
 
 if __name__ == "__main__":
-    main()
+    stacklab.run(main)

@@ -3,7 +3,8 @@
 
 Start: from the stack class's start (the driver's clock at its first line) to the first HTTP 200 of
 index.php; by hand: mysqld and Apache started directly on copies of the same generated files.
-Stop: the driver's own measure of TServerStack::Stop (all processes gone, work folder deleted)."""
+Stop: the driver's own measure of TServerStack::Stop (all processes gone, work folder deleted).
+--smoke: one round, to show the benchmark runs; its figures are not judged."""
 
 import argparse
 import os
@@ -14,9 +15,14 @@ import stacklab
 
 def launcher_run(install):
     launcher = stacklab.Launcher(install)
-    start_clock = int(launcher.process.stdout.readline().strip().split("=", 1)[1])
+    start_clock = int(launcher.first_line().strip().split("=", 1)[1])
+
+    def check():
+        if launcher.process.poll() is not None:
+            raise RuntimeError("the launcher ended with %d during its start" % launcher.process.returncode)
+
     # The port is reported only after the start; the configured one is free, so it is the one.
-    elapsed = stacklab.wait_first_ok(install.port, start_clock)
+    elapsed = stacklab.wait_first_ok(install.port, start_clock, check=check)
     launcher.wait_ready()
     if int(launcher.value("apache_port")) != install.port:
         raise RuntimeError("Apache moved to another port; free port %d and run again" % install.port)
@@ -26,15 +32,20 @@ def launcher_run(install):
 def hand_run(hand, mysql_port, port):
     began = time.monotonic_ns()
     hand.start(mysql_port)
-    elapsed = stacklab.wait_first_ok(port, began)
-    hand.stop()
+    try:
+        elapsed = stacklab.wait_first_ok(port, began, check=hand.check_running)
+    finally:
+        hand.stop()
     return elapsed
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--runs", type=int, default=7)
+    parser.add_argument("--smoke", action="store_true", help="one round; the figures are not judged")
     args = parser.parse_args()
+    if args.smoke:
+        args.runs = 1
 
     port = stacklab.free_port(18080)
     install = stacklab.Install(port)
@@ -61,6 +72,8 @@ def main():
     launcher_ms = stacklab.median_ms(starts)
     hand_ms = stacklab.median_ms(hand_starts)
     overhead = launcher_ms - hand_ms
+    if args.smoke:
+        print("smoke run: one short round; the figures are not judged")
     print("runs: %d" % args.runs)
     print("start to first HTTP 200, launcher: median %.1f ms (%s)" % (
         launcher_ms, ", ".join("%.0f" % (s * 1000) for s in starts)))
@@ -72,4 +85,4 @@ def main():
 
 
 if __name__ == "__main__":
-    main()
+    stacklab.run(main)

@@ -60,6 +60,8 @@ put /etc/mime.types "$bin/Apache/mime.types" 644
 
 put "/usr/lib/apache2/modules/libphp$php_ver.so" "$bin/php/libphp.so" 644
 put "/usr/lib/php/$php_ver/php.ini-development" "$bin/php/php.ini" 644
+# A branded distribution's PHP starts from Debian's production settings instead.
+put "/usr/lib/php/$php_ver/php.ini-production" "$bin/php/php.ini-production" 644
 for extension in "$php_extdir"/*.so; do
   put "$extension" "$bin/php/ext/$(basename "$extension")" 644
 done

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Sets everything up and runs every test: the normal build with the end-to-end tests on real servers
-# and a real display, the tree in a minimal Debian root, a short soak of the server stack, then the
-# sanitizer build (which leaves the minimal-root tests to the normal one: they test the tree, not
-# the code).
+# and a real display, the tree in a minimal Debian root, a short soak of the server stack, a smoke
+# run of the stack, database and launcher benchmarks, then the sanitizer build (which leaves the
+# minimal-root tests to the normal one: they test the tree, not the code).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -80,6 +80,12 @@ echo "== end-to-end tests as an ordinary desktop user"
 bash scripts/test-as-user.sh build
 echo "== soak of the server stack (short form)"
 CORVALA_BUILD=build python3 scripts/soak-stack.py --cycles 5 --mysql-kills 2 --kills 2
+echo "== benchmarks, smoke run (one short round each, to show they run; no figure is judged)"
+# Each stops what it started, also on a failure; the outer limit ends one that hangs all the same
+# (its SIGTERM still runs that clean-up).
+for bench in bench-stack bench-mysql bench-launcher; do
+  CORVALA_BUILD=build timeout --kill-after=60 900 python3 "scripts/$bench.py" --smoke
+done
 echo "== sanitizer build and test (AddressSanitizer + UndefinedBehaviorSanitizer)"
 # The browser engine's own code trips the sized-delete check (its allocator, not ours) and leaves
 # allocations in system libraries at exit; everything else stays checked.

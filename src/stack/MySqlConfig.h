@@ -36,7 +36,7 @@ std::string MySqlInitSql(const TStackSetup &setup);
 // pid-file ("<work>/mysql.pid"), character-sets-dir ("<bin>/mysql/share/charsets"),
 // character-set-server utf8mb4, collation-server utf8mb4_general_ci, secure_file_priv
 // (MySqlFilesFolder), skip-name-resolve ("1" in the private mode, else "0"); with InnoDB then its
-// footprint (innodb_buffer_pool_size 16M, innodb_log_file_size 8M, innodb_autoextend_increment 8);
+// footprint (innodb_buffer_pool_size 64M, innodb_log_file_size 8M, innodb_autoextend_increment 8);
 // init-file (MySqlInitFilePath) when MySqlInitSql is not empty. Paths are double-quoted with '\'
 // and '"' escaped as the server's option files read them.
 TIniValues MySqlIniSettings(const TStackSetup &setup);

@@ -75,30 +75,41 @@ std::vector<TPhpIniSetting> PhpIniSettings(const TStackSetup &setup, const std::
   };
 }
 
-std::vector<TPhpIniSetting> OpcacheSettings(const std::string &opcacheFile, bool loadLine)
+std::vector<TPhpIniSetting> OpcacheSettings(const std::string &opcacheFile, bool loadLine, bool production)
 {
   std::vector<TPhpIniSetting> settings;
   if (loadLine)
     settings.push_back({"opcache", "zend_extension", PhpQuoted(opcacheFile)});
+  // Development: every request checks the script's time stamp, so an edit shows at the next
+  // request, and the shared memory is sized for phpMyAdmin (about 1,400 scripts) and a site of the
+  // same size. Production: PHP's own defaults, which php.ini-production keeps: a time stamp checked
+  // at most every 2 seconds, and room for a large application.
   const std::vector<std::pair<std::string, std::string>> values = {
       {"opcache.enable", "1"},
       {"opcache.enable_cli", "0"},
-      // Every request checks the script's time stamp, so an edit shows at the next request; a
-      // script changed in the last 2 seconds is not cached, so two edits within one second of
-      // time stamp are not mistaken for one.
       {"opcache.validate_timestamps", "1"},
-      {"opcache.revalidate_freq", "0"},
+      {"opcache.revalidate_freq", production ? "2" : "0"},
+      // A script changed in the last 2 seconds is not cached, so two edits within one second of
+      // time stamp are not mistaken for one.
       {"opcache.file_update_protection", "2"},
-      // phpMyAdmin holds about 1,400 scripts; room for it and a site of the same size.
-      {"opcache.memory_consumption", "64"},
+      {"opcache.memory_consumption", production ? "128" : "64"},
       {"opcache.interned_strings_buffer", "8"},
-      {"opcache.max_accelerated_files", "4000"},
+      {"opcache.max_accelerated_files", production ? "10000" : "4000"},
       // Compiled scripts live in the servers' memory only, nothing is left on disk.
       {"opcache.file_cache", ""},
   };
   for (const auto &[key, value] : values)
     settings.push_back({"opcache", key, value});
   return settings;
+}
+
+std::string PhpIniTemplate(const TStackSetup &setup)
+{
+  const std::string php = setup.binFolder + "/php";
+  // A tree from a kit without the production file keeps running on the one it has.
+  if (setup.brand && Files::FileExists(php + "/php.ini-production"))
+    return php + "/php.ini-production";
+  return php + "/php.ini";
 }
 
 static std::string Lower(std::string text)
@@ -225,7 +236,7 @@ std::string WritePhpConfig(const TStackSetup &setup)
   std::string path = setup.workFolder + "/php.ini";
   const std::string php = setup.binFolder + "/php";
   std::error_code ignored;
-  fs::copy_file(php + "/php.ini", path, fs::copy_options::overwrite_existing, ignored);
+  fs::copy_file(PhpIniTemplate(setup), path, fs::copy_options::overwrite_existing, ignored);
   // Private, and writable even when copied from a CD.
   fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write, ignored);
 
@@ -238,7 +249,7 @@ std::string WritePhpConfig(const TStackSetup &setup)
   if (Files::FileExists(opcache)) {
     const Base::TStringArray loaded = LoadedExtensions(path);
     const bool loadLine = std::find(loaded.begin(), loaded.end(), "opcache") == loaded.end();
-    for (const auto &setting : OpcacheSettings(opcache, loadLine))
+    for (const auto &setting : OpcacheSettings(opcache, loadLine, setup.brand))
       settings.push_back(setting);
   }
   Ini::WriteGeneratedIni(path, settings);

@@ -26,11 +26,16 @@ std::string SendmailPathValue(const std::string &sendmailPath);
 // ("<work>/sessions"). Throws std::runtime_error for a path holding a line break.
 std::vector<TPhpIniSetting> PhpIniSettings(const TStackSetup &setup, const std::string &sendmailPath);
 
-// The opcache settings of section "opcache" for development: the Zend extension line for
-// opcacheFile (left out when loadLine is false, the file loading it already), an edited script
-// recompiled at the next request, modest shared memory sized for phpMyAdmin and a site, no file
-// cache.
-std::vector<TPhpIniSetting> OpcacheSettings(const std::string &opcacheFile, bool loadLine);
+// The opcache settings of section "opcache": the Zend extension line for opcacheFile (left out when
+// loadLine is false, the file loading it already), no file cache, and for development an edited
+// script recompiled at the next request with modest shared memory (64 MB, 4,000 scripts) sized for
+// phpMyAdmin and a site; for production PHP's own defaults (time stamps checked at most every 2
+// seconds, 128 MB, 10,000 scripts).
+std::vector<TPhpIniSetting> OpcacheSettings(const std::string &opcacheFile, bool loadLine, bool production);
+
+// The php.ini the generated one starts from: "<bin>/php/php.ini-production" for a distribution
+// (setup.brand) when the tree has it, else "<bin>/php/php.ini" (the kit's php.ini-development).
+std::string PhpIniTemplate(const TStackSetup &setup);
 
 // The "extension=" lines for the extension files given by name ("mysqli.so"), in an order that
 // loads every extension after the ones it needs: mysqlnd, pdo and xml first, then by name. Left
@@ -39,10 +44,10 @@ std::vector<TPhpIniSetting> OpcacheSettings(const std::string &opcacheFile, bool
 Base::TStringArray PhpExtensionLines(const Base::TStringArray &soFiles,
                                      const Base::TStringArray &alreadyLoaded);
 
-// Copies "<bin>/php/php.ini" into "<work>/php.ini" (mode 0600; a missing template leaves
-// whatever is there), writes the settings with WriteIniString (sendmail_path names
-// "<bin>/Apache/sendmail" expanded to a full path, or nothing when it is missing) and, when
-// "<bin>/php/ext/opcache.so" exists, the OpcacheSettings; creates the
+// Copies PhpIniTemplate into "<work>/php.ini" (mode 0600; a missing template leaves whatever is
+// there), writes the settings with WriteIniString (sendmail_path names "<bin>/Apache/sendmail"
+// expanded to a full path, or nothing when it is missing) and, when "<bin>/php/ext/opcache.so"
+// exists, the OpcacheSettings (production ones for a distribution); creates the
 // session folder (mode 0700; owned by nobody:nogroup when running as root, as Apache's workers
 // are), and appends, in a section "[Extensions]", the load lines for the .so files in
 // "<bin>/php/ext" that the file does not load yet. Gives the path. Throws the INI write error.

@@ -32,6 +32,7 @@ TStackSetup TStackRun::Setup() const
   setup.copyFilesToHardDisk = IsFlagOn(ReadConfigValue("copyfilestoharddisk"));
   setup.runningAsRoot = geteuid() == 0;
   setup.innoDb = IsFlagOn(ReadConfigValue("innodb"));
+  setup.brand = IsFlagOn(ReadConfigValue("brand"));
   setup.privateMode = State.PrivateMode;
   setup.mySqlRootPassword = MySqlRootPassword;
   setup.siteKey = State.SiteKey;

@@ -24,6 +24,9 @@ struct TStackSetup {
   bool runningAsRoot = false;
   // The "innodb" flag: MySQL with InnoDB as its default engine; off, the old Aria-only server.
   bool innoDb = true;
+  // The "brand" flag: a branded distribution, whose PHP runs with production settings; off, the
+  // developer's own tree, with development ones.
+  bool brand = false;
   // The "only my account" mode: root over TCP needs a password and Apache wants the site's key.
   bool privateMode = false;
   // Set: the password the start gives MySQL's root over TCP (empty gives back the open default).

@@ -168,6 +168,28 @@ TEST_F(StackTest, OpcacheServesCompiledScriptsAndAnEditAtTheNextRequest)
   EXPECT_EQ(launcher.Stop(), 0);
 }
 
+// The developer's tree runs PHP with development settings, a branded distribution with Debian's
+// production ones, which the kit carries beside them.
+TEST_F(StackTest, ADistributionsPhpRunsWithProductionSettingsTheDevelopersWithDevelopmentOnes)
+{
+  WriteSitePage(install.Path("www/php-settings.php"),
+                "<?php echo ini_get('display_errors'), '|', ini_get('zend.assertions'), '|', "
+                "ini_get('mysqlnd.collect_memory_statistics'), '|', ini_get('opcache.revalidate_freq');");
+  for (const bool brand : {false, true}) {
+    std::string config = ConfigWithPort(FreePortRun(20080));
+    if (brand)
+      config.replace(config.find("brand=0"), 7, "brand=1");
+    install.SetConfig(config);
+    TLauncher launcher(install.Program());
+    ASSERT_TRUE(launcher.WaitReady()) << launcher.LastLine();
+    // PHP reads "Off" as an empty value.
+    EXPECT_EQ(HttpGet(launcher.IntValue("apache_port"), "/php-settings.php").body,
+              brand ? "|-1||2" : "1|1|1|0")
+        << "brand=" << brand;
+    EXPECT_EQ(launcher.Stop(), 0);
+  }
+}
+
 TEST_F(StackTest, TheOptInTraceTimesEachStartUpStepAndIsSilentOtherwise)
 {
   const std::string errors = install.Root() + ".trace";

@@ -19,6 +19,7 @@ public:
     brandFile = Corvala::WriteBrandDefaults(root.File("work"));
     root.Write("app/bin/Apache/httpd.conf.in", "Listen 80\n");
     root.Write("app/bin/php/php.ini", "[PHP]\n");
+    root.Write("app/bin/php/php.ini-production", "[PHP]\ndisplay_errors = Off\n");
     root.Write("app/licenses/apache2-bin.copyright", "Apache License 2.0");
     root.Write("app/data/mysql/user.frm", "launcher user");
     root.Write("app/data/mysql/db.frm", "launcher db");

@@ -154,6 +154,8 @@ TEST(DistributionBuild, CopyIntoAMissingOutputFolderKeepsTheLayout)
   TCreatedPaths created;
   CopyStack(tree.root.File("app/"), "", "", output, {}, created);
   EXPECT_EQ(TestSupport::ReadBytes(output + "/bin/php/php.ini"), "[PHP]\n");
+  // The distribution's PHP starts from this one.
+  EXPECT_EQ(TestSupport::ReadBytes(output + "/bin/php/php.ini-production"), "[PHP]\ndisplay_errors = Off\n");
   EXPECT_EQ(TestSupport::ReadBytes(output + "/data/test/t.frm"), "test table");
   EXPECT_EQ(TestSupport::ReadBytes(output + "/www/index.php"), "<?php echo 'hello';");
 }

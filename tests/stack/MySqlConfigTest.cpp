@@ -37,7 +37,7 @@ TEST(MySqlIniSettings, FixedDiskInOrderWithInnoDbAndWithout)
       {"collation-server", "utf8mb4_general_ci"},
       {"secure_file_priv", "\"/tmp/w 1/mysql-files\""},
       {"skip-name-resolve", "0"},
-      {"innodb_buffer_pool_size", "16M"},
+      {"innodb_buffer_pool_size", "64M"},
       {"innodb_log_file_size", "8M"},
       {"innodb_autoextend_increment", "8"},
       {"init-file", "\"/tmp/w 1/mysql-init.sql\""},
@@ -152,7 +152,7 @@ TEST(WriteMySqlConfig, NewFileInOrder)
                                        "collation-server=utf8mb4_general_ci\r\n"
                                        "secure_file_priv=\"{root}/work/mysql-files\"\r\n"
                                        "skip-name-resolve=0\r\n"
-                                       "innodb_buffer_pool_size=16M\r\n"
+                                       "innodb_buffer_pool_size=64M\r\n"
                                        "innodb_log_file_size=8M\r\n"
                                        "innodb_autoextend_increment=8\r\n"
                                        "init-file=\"{root}/work/mysql-init.sql\"\r\n"));
@@ -198,7 +198,7 @@ TEST(WriteMySqlConfig, OlderFileKeepsItsContentAndGetsTheKeysInPlace)
                       "collation-server=utf8mb4_general_ci\r\n"
                       "secure_file_priv=\"{root}/work/mysql-files\"\r\n"
                       "skip-name-resolve=0\r\n"
-                      "innodb_buffer_pool_size=16M\r\n"
+                      "innodb_buffer_pool_size=64M\r\n"
                       "innodb_log_file_size=8M\r\n"
                       "innodb_autoextend_increment=8\r\n"
                       "init-file=\"{root}/work/mysql-init.sql\"\r\n"));
@@ -274,7 +274,7 @@ TEST(WriteMySqlConfig, RealServerReadsThePaths)
   EXPECT_EQ(value("character-sets-dir"), setup.binFolder + "/mysql/share/charsets/");
   EXPECT_EQ(value("character-set-server"), "utf8mb4");
   EXPECT_EQ(value("collation-server"), "utf8mb4_general_ci");
-  EXPECT_EQ(value("innodb-buffer-pool-size"), "16777216");
+  EXPECT_EQ(value("innodb-buffer-pool-size"), "67108864");
   EXPECT_EQ(value("innodb-log-file-size"), "8388608");
   EXPECT_EQ(value("innodb-autoextend-increment"), "8");
   EXPECT_EQ(value("init-file"), setup.workFolder + "/mysql-init.sql");

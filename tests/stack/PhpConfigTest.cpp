@@ -213,6 +213,40 @@ TEST_F(WritePhpConfigTest, OpcacheLoadedOnceWithDevelopmentSettingsWhenShipped)
   EXPECT_EQ(without.find("opcache"), std::string::npos) << without;
 }
 
+TEST_F(WritePhpConfigTest, ADistributionStartsFromTheProductionTemplateTheDeveloperFromTheOther)
+{
+  root.Write("My Stack/bin/php/php.ini", "[PHP]\r\ndisplay_errors = On\r\nzend.assertions = 1\r\n");
+  root.Write("My Stack/bin/php/php.ini-production",
+             "[PHP]\r\ndisplay_errors = Off\r\nzend.assertions = -1\r\n");
+  root.Write("My Stack/bin/php/ext/opcache.so", "");
+  const std::string opcache = setup.binFolder + "/php/ext/opcache.so";
+  const auto opcacheBlock = [&opcache](const char *revalidate, const char *memory, const char *files) {
+    return "[opcache]\r\nzend_extension=\"" + opcache +
+           "\"\r\nopcache.enable=1\r\nopcache.enable_cli=0\r\nopcache.validate_timestamps=1\r\n"
+           "opcache.revalidate_freq=" +
+           revalidate + "\r\nopcache.file_update_protection=2\r\nopcache.memory_consumption=" + memory +
+           "\r\nopcache.interned_strings_buffer=8\r\nopcache.max_accelerated_files=" + files +
+           "\r\nopcache.file_cache=\r\n";
+  };
+
+  EXPECT_EQ(PhpIniTemplate(setup), setup.binFolder + "/php/php.ini");
+  std::string text = ReadBytes(WritePhpConfig(setup));
+  EXPECT_EQ(text.rfind("[PHP]\r\ndisplay_errors = On\r\nzend.assertions = 1\r\n", 0), 0u) << text;
+  EXPECT_NE(text.find(opcacheBlock("0", "64", "4000")), std::string::npos) << text;
+
+  setup.brand = true;
+  EXPECT_EQ(PhpIniTemplate(setup), setup.binFolder + "/php/php.ini-production");
+  text = ReadBytes(WritePhpConfig(setup));
+  EXPECT_EQ(text.rfind("[PHP]\r\ndisplay_errors = Off\r\nzend.assertions = -1\r\n", 0), 0u) << text;
+  EXPECT_NE(text.find(opcacheBlock("2", "128", "10000")), std::string::npos) << text;
+
+  // A distribution made from a tree whose kit had no production file keeps the one it has.
+  fs::remove(setup.binFolder + "/php/php.ini-production");
+  EXPECT_EQ(PhpIniTemplate(setup), setup.binFolder + "/php/php.ini");
+  text = ReadBytes(WritePhpConfig(setup));
+  EXPECT_EQ(text.rfind("[PHP]\r\ndisplay_errors = On\r\n", 0), 0u) << text;
+}
+
 TEST_F(WritePhpConfigTest, MissingTemplateUpdatesTheOlderCopy)
 {
   const std::string older = root.Write("work/php.ini", "[PHP]\r\nshort_open_tag=On\r\nextension_dir=ext\r\n");
@@ -248,6 +282,35 @@ TEST_F(WritePhpConfigTest, RealPhpReadsTheFile)
                  "\"|\", ini_get(\"opcache.revalidate_freq\");'");
   EXPECT_EQ(run.ExitCode, 0) << run.Output;
   EXPECT_EQ(run.Output, "3307|" + setup.workFolder + "/sessions|111|0");
+}
+
+// Debian's own two templates as the kit carries them: the developer's PHP shows errors and runs
+// assertions, a distribution's does neither and revalidates its scripts less often.
+TEST_F(WritePhpConfigTest, RealPhpRunsTheDistributionWithProductionSettings)
+{
+  const std::string extensions = "/usr/lib/php/20220829";
+  const std::string templates = "/usr/lib/php/8.2/php.ini-";
+  if (!fs::exists("/usr/bin/php") || !fs::exists(extensions) || !fs::exists(templates + "production"))
+    GTEST_SKIP() << "PHP 8.2 is not installed";
+  fs::create_directories(setup.binFolder + "/php/ext");
+  fs::copy_file(templates + "development", setup.binFolder + "/php/php.ini");
+  fs::copy_file(templates + "production", setup.binFolder + "/php/php.ini-production");
+  for (const char *name : {"opcache.so", "mysqlnd.so"})
+    fs::create_symlink(extensions + "/" + name, setup.binFolder + "/php/ext/" + name);
+  const auto settings = [this] {
+    const RunResult run = RunCommand(
+        "PHP_INI_SCAN_DIR= /usr/bin/php -c " + ShellQuoted(WritePhpConfig(setup)) +
+        " -r 'foreach ([\"display_errors\", \"zend.assertions\", \"mysqlnd.collect_memory_statistics\", "
+        "\"error_reporting\", \"opcache.revalidate_freq\"] as $k) echo $k, \"=\", ini_get($k), \";\";'");
+    EXPECT_EQ(run.ExitCode, 0) << run.Output;
+    return run.Output;
+  };
+  EXPECT_EQ(settings(), "display_errors=1;zend.assertions=1;mysqlnd.collect_memory_statistics=1;"
+                        "error_reporting=32767;opcache.revalidate_freq=0;");
+  // PHP reads "Off" as an empty value; 22527 is E_ALL without E_DEPRECATED and E_STRICT.
+  setup.brand = true;
+  EXPECT_EQ(settings(), "display_errors=;zend.assertions=-1;mysqlnd.collect_memory_statistics=;"
+                        "error_reporting=22527;opcache.revalidate_freq=2;");
 }
 
 TEST_F(WritePhpConfigTest, SessionFolderBelongsToTheWorkersWhenRunningAsRoot)
