@@ -307,7 +307,7 @@ void TfrmMain::WatchTray()
 {
   if (TrayIconMan && !QSystemTrayIcon::isSystemTrayAvailable()) {
     // The tray went away (its panel ended): a hidden window would be out of reach.
-    IgnoringErrors([this] { delete TrayIconMan; });
+    delete TrayIconMan;
     TrayIconMan = nullptr;
     if (Started && !keptInTray && !shuttingDown && isHidden())
       ShowMainWindow(true);
@@ -342,7 +342,7 @@ void TfrmMain::UpdateTrayIcon(bool enable)
   if (!enable) {
     tmrTray->stop();
     if (TrayIconMan) {
-      IgnoringErrors([this] { delete TrayIconMan; });
+      delete TrayIconMan;
       TrayIconMan = nullptr;
       trayFinished = true;
     }
@@ -371,31 +371,27 @@ void TfrmMain::EnterFullScreen()
 {
   if (windowFlags() & Qt::FramelessWindowHint)
     return;
-  IgnoringErrors([this] {
-    const bool wasVisible = isVisible();
-    CoolBar1->hide();
-    StatusBar1->hide();
-    setWindowFlag(Qt::FramelessWindowHint, true);
-    setGeometry(screen()->geometry());
-    setWindowState(Qt::WindowFullScreen);
-    if (wasVisible)
-      show();
-  });
+  const bool wasVisible = isVisible();
+  CoolBar1->hide();
+  StatusBar1->hide();
+  setWindowFlag(Qt::FramelessWindowHint, true);
+  setGeometry(screen()->geometry());
+  setWindowState(Qt::WindowFullScreen);
+  if (wasVisible)
+    show();
 }
 
 void TfrmMain::ExitFullScreen()
 {
   if (!(windowFlags() & Qt::FramelessWindowHint))
     return;
-  IgnoringErrors([this] {
-    const bool wasVisible = isVisible();
-    setWindowFlag(Qt::FramelessWindowHint, false);
-    setWindowState(Qt::WindowMaximized);
-    CoolBar1->setVisible(ShowToolbar);
-    StatusBar1->setVisible(ShowStatusBar);
-    if (wasVisible)
-      show();
-  });
+  const bool wasVisible = isVisible();
+  setWindowFlag(Qt::FramelessWindowHint, false);
+  setWindowState(Qt::WindowMaximized);
+  CoolBar1->setVisible(ShowToolbar);
+  StatusBar1->setVisible(ShowStatusBar);
+  if (wasVisible)
+    show();
 }
 
 void TfrmMain::ToggleFullScreen()
@@ -411,7 +407,7 @@ void TfrmMain::CloseApplication()
   // A page's open boxes would hold the program in their waits, and a page looping on them would
   // open the next one: all go now, and no new one shows.
   TPageDialogs::CloseAll();
-  IgnoringErrors([] { QCoreApplication::exit(0); });
+  QCoreApplication::exit(0);
 }
 
 void TfrmMain::ShowMainWindow(bool show)
@@ -500,7 +496,7 @@ void TfrmMain::RequestClose()
 
 void TfrmMain::WebBrowser1NewWindow(QWebEngineNewWindowRequest &request)
 {
-  IgnoringErrors([&] { emit newWindowRequested(request, LocalAddress()); });
+  emit newWindowRequested(request, LocalAddress());
 }
 
 void TfrmMain::tmrCloseSplashTimer()
@@ -515,7 +511,7 @@ void TfrmMain::EndSplash()
 {
   tmrCloseSplash->stop();
   if (SplashProcessId != 0 && stack.endSplash)
-    IgnoringErrors([this] { stack.endSplash(); });
+    stack.endSplash();
   // Never end it again: the id may be reused by another process.
   SplashProcessId = 0;
 }
@@ -592,22 +588,18 @@ void TfrmMain::OpenFavoriteFolder(const QString &caption)
 {
   if (!FileExists(FavoritesPath))
     return;
-  IgnoringErrors([&] {
-    const std::string folder = FavoriteFolder(FavoritesPath, caption.toStdString());
-    if (!folder.empty() && DirectoryExists(folder))
-      QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
-  });
+  const std::string folder = FavoriteFolder(FavoritesPath, caption.toStdString());
+  if (!folder.empty() && DirectoryExists(folder))
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
 }
 
 void TfrmMain::OpenFavoriteAddress(const QString &caption)
 {
   if (!FileExists(FavoritesPath))
     return;
-  IgnoringErrors([&] {
-    cboAddress->setEditText(
-        QString::fromStdString(FavoriteAddress(FavoritesPath, caption.toStdString(), ApachePort)));
-    GoToAddress();
-  });
+  cboAddress->setEditText(
+      QString::fromStdString(FavoriteAddress(FavoritesPath, caption.toStdString(), ApachePort)));
+  GoToAddress();
 }
 
 void TfrmMain::OrganizeFavorites()
