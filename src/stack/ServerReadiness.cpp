@@ -18,6 +18,9 @@ constexpr auto ApachePollInterval = std::chrono::milliseconds(330);
 constexpr int MaxPortMoves = 20;
 // How long one look waits for MySQL's greeting.
 constexpr auto GreetingWait = std::chrono::milliseconds(50);
+// The pause between two looks at a resumed MySQL: a refused connection answers at once, and the
+// window's events must go on meanwhile.
+constexpr auto MySqlPollInterval = std::chrono::milliseconds(100);
 } // namespace
 
 // Apache's parent starts its workers from the same executable; the site answers once one runs.
@@ -61,11 +64,14 @@ void TServerReadiness::WaitForServers()
 void TServerReadiness::WaitForMySql()
 {
   const auto started = Run.Clock().Now();
+  auto nextLook = started;
   while (!Run.Ports().Greets(Run.State.MySqlPort, GreetingWait)) {
     Run.Pump();
     if (!Run.Processes().Exists(Run.State.MySqlProcessId))
       MySqlEnded();
     CheckMySqlLimit(Run.Clock().Now() - started);
+    nextLook = std::max(nextLook + MySqlPollInterval, Run.Clock().Now());
+    WaitUntil(nextLook);
   }
 }
 

@@ -79,6 +79,8 @@ std::vector<std::string> TServerStack::TakeEndedServers()
 {
   TStackState &state = Run.State;
   std::vector<std::string> ended;
+  if (CommandsRunning > 0)
+    return ended;
   if (state.ApacheProcessId != 0 && !StillRuns(state.ApacheProcessId, state.ApacheExePath)) {
     state.ApacheProcessId = 0;
     Run.Processes().StopStarted({{0, state.ApacheExePath, 0}}, Run.Opts.StopGrace, Run.Opts.ProcessEvents);
@@ -95,7 +97,8 @@ std::vector<std::string> TServerStack::TakeEndedServers()
 void TServerStack::RestartServers()
 {
   Cleanup.StopServers();
-  Servers.Start(Run.State.ApachePort);
+  // A paused MySQL's data folder belongs to the command that paused it until it resumes.
+  Servers.Start(Run.State.ApachePort, MySqlPaused);
   WaitForApache();
   MySqlEndedUnasked = false;
 }
@@ -129,6 +132,16 @@ void TServerStack::ResumeMySql()
     return;
   }
   Readiness.WaitForMySql();
+}
+
+TServerStack::TCommand::TCommand(TServerStack &stack) : Stack(stack)
+{
+  ++Stack.CommandsRunning;
+}
+
+TServerStack::TCommand::~TCommand()
+{
+  --Stack.CommandsRunning;
 }
 
 void TServerStack::ReadBrowserSettings()

@@ -70,19 +70,17 @@ public:
 class TFakePorts final : public Corvala::TStackPorts
 {
 public:
-  explicit TFakePorts(TFakeClock &clock) : Clock(clock) {}
   int FindFree(int first, bool localOnly) override;
   bool InUse(int port, bool) override { return Taken.count(port) != 0; }
-  // A look that gets no greeting takes its whole wait.
+  // A look that gets no greeting is refused at once, as a connection to a closed port is.
   bool Greets(int port, std::chrono::milliseconds wait) override;
 
   // Ports other programs hold.
   std::set<int> Taken;
   // MySQL greets its clients.
   bool Greeting = true;
-
-private:
-  TFakeClock &Clock;
+  // How often a greeting was looked for.
+  int Looks = 0;
 };
 
 class TFakeFiles final : public Corvala::TStackFiles
@@ -140,7 +138,7 @@ public:
   TestSupport::TScratchFolder Scratch;
   TFakeProcesses Processes;
   TFakeClock Clock;
-  TFakePorts Ports{Clock};
+  TFakePorts Ports;
   TFakeFiles Files;
   TFakeInstallation Installation{Scratch};
 };
