@@ -238,7 +238,10 @@ int RunLauncher(int argc, char **argv)
   QObject::connect(&serverWatch, &QTimer::timeout, [&] {
     ReapChildren();
     const std::vector<std::string> ended = stack.TakeEndedServers();
-    if (ended.empty() || exitRequest.requested || form.ShuttingDown())
+    if (exitRequest.requested || form.ShuttingDown())
+      return;
+    form.ShowServerNote(QString::fromStdString(TServerStack::StoppedServersNote(stack.StoppedServers())));
+    if (ended.empty())
       return;
     serverWatch.stop();
     try {

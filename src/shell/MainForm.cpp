@@ -24,6 +24,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFrame>
+#include <QLabel>
 #include <QMenu>
 #include <QScreen>
 #include <QStatusBar>
@@ -120,6 +121,12 @@ TfrmMain::TfrmMain(TStackHooks hooks, QWidget *parent) : TBrowserWindow(parent),
           });
   // Pop-ups and dialogs closing while this window sits in the tray must not end the program.
   QApplication::setQuitOnLastWindowClosed(false);
+
+  serverNote = new QLabel(StatusBar1);
+  serverNote->setObjectName("StatusBar1_ServerNote");
+  serverNote->setStyleSheet("QLabel { color: #b00000; }");
+  serverNote->hide();
+  StatusBar1->insertWidget(0, serverNote);
 
   AttachChrome();
 }
@@ -241,7 +248,18 @@ void TfrmMain::ApplyBranding(const TStartupInfo &info)
   ShowToolbar = info.showToolbar;
   ShowStatusBar = info.showStatusBar;
   CoolBar1->setVisible(ShowToolbar);
-  StatusBar1->setVisible(ShowStatusBar);
+  StatusBar1->setVisible(ShowStatusBar || !serverNote->text().isEmpty());
+}
+
+void TfrmMain::ShowServerNote(const QString &note)
+{
+  if (note == serverNote->text())
+    return;
+  serverNote->setText(note);
+  serverNote->setVisible(!note.isEmpty());
+  // Full screen hides the bars; leaving it shows the note again.
+  if (!(windowFlags() & Qt::FramelessWindowHint))
+    StatusBar1->setVisible(ShowStatusBar || !note.isEmpty());
 }
 
 void TfrmMain::BeginWarmUp()
@@ -389,7 +407,7 @@ void TfrmMain::ExitFullScreen()
   setWindowFlag(Qt::FramelessWindowHint, false);
   setWindowState(Qt::WindowMaximized);
   CoolBar1->setVisible(ShowToolbar);
-  StatusBar1->setVisible(ShowStatusBar);
+  StatusBar1->setVisible(ShowStatusBar || !serverNote->text().isEmpty());
   if (wasVisible)
     show();
 }

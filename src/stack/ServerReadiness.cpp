@@ -65,7 +65,7 @@ void TServerReadiness::WaitForMySql()
 {
   const auto started = Run.Clock().Now();
   auto nextLook = started;
-  while (!Run.Ports().Greets(Run.State.MySqlPort, GreetingWait)) {
+  while (!OwnMySqlGreets()) {
     Run.Pump();
     if (!Run.Processes().Exists(Run.State.MySqlProcessId))
       MySqlEnded();
@@ -96,10 +96,18 @@ bool TServerReadiness::MySqlUp()
   TStackState &state = Run.State;
   if (!Run.Processes().Exists(state.MySqlProcessId))
     MySqlEnded();
-  if (!Run.Ports().Greets(state.MySqlPort, GreetingWait))
+  if (!OwnMySqlGreets())
     return false;
   ShareSocketWithWorkers(MySqlSocketPath(state.WorkFolder), geteuid() == 0);
   return true;
+}
+
+// Another program may have taken MySQL's port between its probe and its bind (another tree started
+// at the same moment): the greeting on the port would be that program's, while this MySQL is about
+// to end. MariaDB makes its socket only after it holds its port, and only it answers there.
+bool TServerReadiness::OwnMySqlGreets() const
+{
+  return Run.Ports().GreetsOnSocket(MySqlSocketPath(Run.State.WorkFolder), GreetingWait);
 }
 
 void TServerReadiness::MySqlEnded()

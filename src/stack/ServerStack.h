@@ -63,6 +63,11 @@ public:
   // "MySQL"); each is reported once, after the command that runs (TCommand) is done. What is left of them is
   // stopped at once: Apache's workers outlive a parent that was killed, serving and holding the port.
   std::vector<std::string> TakeEndedServers();
+  // The servers that still run but answer nothing, stopped by a signal ("Apache": every worker of
+  // it; "MySQL"): the site waits for them until they are continued. Nothing while a command runs.
+  std::vector<std::string> StoppedServers();
+  // What the window says about StoppedServers(); empty when every server answers.
+  static std::string StoppedServersNote(const std::vector<std::string> &stopped);
   // Stops the servers and starts them again as the start does, Apache on its port if it is free,
   // MySQL only when it is not paused (ResumeMySql starts it); raises as the start does.
   void RestartServers();

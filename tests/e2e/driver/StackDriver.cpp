@@ -2,7 +2,9 @@
 // stack's start-up, reports what it started on stdout, and stops the stack when it reads a line
 // on stdin, when stdin closes, or at SIGTERM, SIGINT or SIGHUP. The line "build OUTPUT" copies the
 // stack into OUTPUT as the distribution build does, MySQL paused for the copy of its data, and
-// reports "copy_clock=" (when the data's copy began) and "built=" or "build_error=".
+// reports "copy_clock=" (when the data's copy began) and "built=" or "build_error=". The line
+// "watch" looks at the servers as the launcher's server watch does and reports "ended=" and
+// "stopped=" (the servers' names, comma-separated).
 #include "files/Paths.h"
 #include "packaging/DistributionBuild.h"
 #include "stack/ServerStack.h"
@@ -90,6 +92,19 @@ static void BuildCopy(TServerStack &stack, const std::string &output)
   std::fflush(stdout);
 }
 
+static void Watch(TServerStack &stack)
+{
+  const auto joined = [](const std::vector<std::string> &names) {
+    std::string text;
+    for (const std::string &name : names)
+      text += (text.empty() ? "" : ",") + name;
+    return text;
+  };
+  const std::string ended = joined(stack.TakeEndedServers());
+  std::printf("ended=%s\nstopped=%s\n", ended.c_str(), joined(stack.StoppedServers()).c_str());
+  std::fflush(stdout);
+}
+
 int main()
 {
   std::printf("start_clock=%lld\n", MonotonicNanoseconds());
@@ -114,9 +129,13 @@ int main()
   }
   Report(stack.State());
   const int signalFd = StopSignals();
-  for (std::string request = WaitForRequest(signalFd); request.starts_with("build ");
-       request = WaitForRequest(signalFd))
-    BuildCopy(stack, request.substr(6));
+  for (std::string request = WaitForRequest(signalFd); request.starts_with("build ") || request == "watch";
+       request = WaitForRequest(signalFd)) {
+    if (request == "watch")
+      Watch(stack);
+    else
+      BuildCopy(stack, request.substr(6));
+  }
   const long long stopBegin = MonotonicNanoseconds();
   stack.Stop();
   std::printf("stop_ms=%.1f\nstopped\n", (MonotonicNanoseconds() - stopBegin) / 1e6);
