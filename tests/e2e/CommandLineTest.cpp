@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace E2e;
 namespace fs = std::filesystem;
@@ -170,6 +171,23 @@ TEST_F(StackCommandLine, TheTerminalRunsInTheSiteWithToolsThatReachThisStack)
     return info;
   }();
   EXPECT_EQ(options.st_mode & 0777, 0600U) << "the client options are private";
+}
+
+// Run by root, the launcher's work folder is root's alone: another account's PHP given its PHPRC
+// says why it runs without the servers' settings, and works on the stack's own php.ini.
+TEST_F(StackCommandLine, AnotherAccountsPhpIsToldWhyItCannotUseTheWorkFolder)
+{
+  if (geteuid() != 0)
+    GTEST_SKIP() << "needs root to act as another account";
+  const std::string output =
+      Shell("cd / && setpriv --reuid=65534 --regid=65534 --clear-groups env -i PHPRC=" + Quoted(work) + " " +
+            Quoted(install.Path("bin/php/php")) + " -r " +
+            Quoted("echo class_exists('PDO') ? 'PDO' : 'no PDO', '|', php_ini_loaded_file();") + " 2>&1");
+  EXPECT_TRUE(output.starts_with("php: " + work +
+                                 "/php.ini (named by PHPRC) cannot be read by this account: a "
+                                 "launcher's work folder belongs to the account that started it"))
+      << output;
+  EXPECT_TRUE(output.ends_with("\nPDO|" + install.Path("bin/php/php.ini"))) << output;
 }
 
 // A terminal left open while the launcher starts again (after new settings or a down-size) keeps
