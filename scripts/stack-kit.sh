@@ -68,8 +68,10 @@ done
 
 put /usr/sbin/mariadbd "$bin/mysql/bin/mysqld" 755
 # The stack's command line: PHP's interpreter beside its module (the same extensions and php.ini),
-# MariaDB's client and dump tool beside the server, so deleting MySQL deletes them too.
-put "/usr/bin/php$php_ver" "$bin/php/php" 755
+# started through scripts/kit/php, which keeps it off the host's /etc/php; MariaDB's client and
+# dump tool beside the server, so deleting MySQL deletes them too.
+put "/usr/bin/php$php_ver" "$bin/php/php-cli" 755
+put "$here/scripts/kit/php" "$bin/php/php" 755
 put /usr/bin/mariadb "$bin/mysql/bin/mariadb" 755
 put /usr/bin/mariadb-dump "$bin/mysql/bin/mariadb-dump" 755
 put "$mysql_share/english/errmsg.sys" "$bin/mysql/share/english/errmsg.sys" 644

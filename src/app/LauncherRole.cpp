@@ -239,19 +239,29 @@ int RunLauncher(int argc, char **argv)
   };
   QObject::connect(&exitWatch, &TExitWatch::exitRequested, requestExit);
   QObject::connect(&application, &QGuiApplication::commitDataRequest, requestExit);
-  QObject::connect(&form, &TfrmMain::settingsRequested,
-                   [&] { RunSettingsCommand(form, stack.State().WorkFolder); });
-  QObject::connect(&form, &TfrmMain::downSizeRequested, [&form] { RunDownSizeCommand(form); });
+  // One server command at a time: the watch below waits while one runs.
+  QObject::connect(&form, &TfrmMain::settingsRequested, [&] {
+    const TServerStack::TCommand command(stack);
+    RunSettingsCommand(form, stack.State().WorkFolder);
+  });
+  QObject::connect(&form, &TfrmMain::downSizeRequested, [&] {
+    const TServerStack::TCommand command(stack);
+    RunDownSizeCommand(form);
+  });
   // A server that ends while the site is served is noticed here; children that ended are reaped.
   QTimer serverWatch;
   serverWatch.setInterval(ServerWatchInterval);
   QObject::connect(&serverWatch, &QTimer::timeout, [&] {
     ReapChildren();
     const std::vector<std::string> ended = stack.TakeEndedServers();
-    if (ended.empty() || exitRequest.requested || form.ShuttingDown())
+    if (exitRequest.requested || form.ShuttingDown())
+      return;
+    form.ShowServerNote(QString::fromStdString(TServerStack::StoppedServersNote(stack.StoppedServers())));
+    if (ended.empty())
       return;
     serverWatch.stop();
     try {
+      const TServerStack::TCommand command(stack);
       OfferServerRestart(stack, form, ended);
     } catch (const TServerStack::TStartStopped &) {
       return;
@@ -274,6 +284,7 @@ int RunLauncher(int argc, char **argv)
     if (prepared) {
       const TTraceStep step("title and branding");
       QObject::connect(&form, &TfrmMain::rebrandRequested, &form, [&form, &stack] {
+        const TServerStack::TCommand command(stack);
         BuildDistribution(
             form, stack.State().BrandFile,
             {.Pause = [&stack] { stack.PauseMySql(); }, .Resume = [&stack] { stack.ResumeMySql(); }});

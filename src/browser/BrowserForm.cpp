@@ -92,7 +92,7 @@ void TfrmBrowser::PlaceFor(const TPopupFeatures &features, const TPopupArea &are
 
 void TfrmBrowser::WebBrowser1NewWindow(QWebEngineNewWindowRequest &request)
 {
-  IgnoringErrors([&] { OpenPopupBrowser(request, HomeAddress, Area); });
+  OpenPopupBrowser(request, HomeAddress, Area);
 }
 
 TfrmBrowser *OpenPopupBrowser(QWebEngineNewWindowRequest &request, const QString &homeAddress,

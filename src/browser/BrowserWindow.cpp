@@ -131,13 +131,10 @@ void TBrowserWindow::CreateToolBand(const std::function<void()> &addMoreButtons)
   tlbGo->addWidget(btnGo);
   row->addWidget(tlbGo, 0, Qt::AlignVCenter);
 
-  connect(btnBack, &QToolButton::clicked, this,
-          [this] { IgnoringErrors([this] { WebBrowser1->GoBack(); }); });
-  connect(btnForward, &QToolButton::clicked, this,
-          [this] { IgnoringErrors([this] { WebBrowser1->GoForward(); }); });
-  connect(btnRefresh, &QToolButton::clicked, this,
-          [this] { IgnoringErrors([this] { WebBrowser1->Refresh(); }); });
-  connect(btnStop, &QToolButton::clicked, this, [this] { IgnoringErrors([this] { WebBrowser1->Stop(); }); });
+  connect(btnBack, &QToolButton::clicked, this, [this] { WebBrowser1->GoBack(); });
+  connect(btnForward, &QToolButton::clicked, this, [this] { WebBrowser1->GoForward(); });
+  connect(btnRefresh, &QToolButton::clicked, this, [this] { WebBrowser1->Refresh(); });
+  connect(btnStop, &QToolButton::clicked, this, [this] { WebBrowser1->Stop(); });
   connect(btnHome, &QToolButton::clicked, this, &TBrowserWindow::btnHomeClick);
   connect(btnGo, &QToolButton::clicked, this, &TBrowserWindow::GoToAddress);
   // Only a pick from the list navigates; the box's other activations (leaving it after typing an
@@ -233,11 +230,11 @@ bool TBrowserWindow::HandleWindowKey(const QKeyEvent &event)
     return true;
   }
   if (alt && (key == Qt::Key_Left || key == Qt::Key_Right)) {
-    IgnoringErrors([this, key] { key == Qt::Key_Left ? WebBrowser1->GoBack() : WebBrowser1->GoForward(); });
+    key == Qt::Key_Left ? WebBrowser1->GoBack() : WebBrowser1->GoForward();
     return true;
   }
   if ((none && key == Qt::Key_F5) || (ctrl && key == Qt::Key_R)) {
-    IgnoringErrors([this] { WebBrowser1->Refresh(); });
+    WebBrowser1->Refresh();
     return true;
   }
   // Esc stops a load; otherwise it belongs to the page.
@@ -390,8 +387,6 @@ void TBrowserWindow::WebBrowser1ProgressChange(int progress, int progressMax)
 
 void TBrowserWindow::btnHomeClick()
 {
-  IgnoringErrors([this] {
-    cboAddress->setEditText(HomePage());
-    GoToAddress();
-  });
+  cboAddress->setEditText(HomePage());
+  GoToAddress();
 }

@@ -57,17 +57,6 @@ protected:
 
   bool eventFilter(QObject *watched, QEvent *event) override;
 
-  // Runs a browser or window command whose failures do not matter: the errors of files, processes
-  // and the system (std::runtime_error and what derives from it). A fault of the program itself,
-  // such as a logic error or exhausted memory, still reaches the error report.
-  template <typename Command> static void IgnoringErrors(Command command)
-  {
-    try {
-      command();
-    } catch (const std::runtime_error &) {
-    }
-  }
-
   // The client area's column: tool band, page area.
   QVBoxLayout *clientColumn;
   TWebBrowser *WebBrowser1 = nullptr; // the page view

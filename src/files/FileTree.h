@@ -7,15 +7,16 @@
 namespace Files
 {
 
-// Every operation here is silent: no exception escapes and nothing is printed.
-// Callers that need the outcome look at the file system afterwards.
+// The deletions here are silent: callers that need the outcome look at the file system afterwards.
 
 // Copies a file or folder by the shell's single-source rules: when DestFolder is an existing
 // folder the source lands inside it under its own name, otherwise the source is copied as
 // DestFolder (missing parent folders are created). A source ending in "/*" copies the folder's
 // contents into DestFolder. Files are overwritten, folders merged, entries only the destination
 // has are kept, symlinks are copied as symlinks, modes and modification times are kept.
-// A missing source does nothing.
+// A missing source does nothing, and neither does a file or symlink in the way of a folder. Any
+// other failure ends the copy with std::runtime_error naming the path and the reason (a copy that
+// the servers would run from half-made must not pass for a whole one).
 void CopyFolder(const std::string &source, const std::string &destFolder);
 
 // Permanently deletes a file, a symlink (never followed) or a folder with everything below it,

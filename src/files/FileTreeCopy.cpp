@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
+#include <stdexcept>
 #include <sys/stat.h>
 #include <vector>
 
@@ -25,6 +27,11 @@ struct TreeRoot {
   dev_t dev = 0;
   ino_t ino = 0;
 };
+
+[[noreturn]] void CopyFailed(const std::string &what, const std::string &path, int error)
+{
+  throw std::runtime_error(what + " \"" + path + "\": " + std::strerror(error));
+}
 
 bool SameFile(const struct stat &a, const struct stat &b)
 {
@@ -49,10 +56,21 @@ std::string StripTrailingSlashes(std::string path)
 void MakeFolders(const std::string &path)
 {
   for (size_t pos = path.find('/', 1);; pos = path.find('/', pos + 1)) {
-    mkdir(path.substr(0, pos).c_str(), 0777);
+    const std::string folder = path.substr(0, pos);
+    if (mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST)
+      CopyFailed("Cannot create the folder", folder, errno);
     if (pos == std::string::npos)
       break;
   }
+}
+
+// The names in a folder of the source; a folder that cannot be listed fails the copy.
+TStringArray SourceEntryNames(const std::string &folder)
+{
+  const TUniqueFd dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!dir)
+    CopyFailed("Cannot read the folder", folder, errno);
+  return ReadEntryNames(dir.get());
 }
 
 bool CopyBytes(int in, int out)
@@ -79,17 +97,21 @@ void CopyRegularFile(const std::string &source, const struct stat &st, const std
     return;
   TUniqueFd in(open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
   if (!in)
-    return;
+    CopyFailed("Cannot read", source, errno);
   std::string temp = ParentOf(target) + "/.copy-XXXXXX";
   TUniqueFd out(mkostemp(temp.data(), O_CLOEXEC));
   if (!out)
-    return;
+    CopyFailed("Cannot write", target, errno);
   const timespec times[2] = {st.st_atim, st.st_mtim};
+  errno = 0;
   bool ok = CopyBytes(in.get(), out.get()) && fchmod(out.get(), st.st_mode & 07777) == 0 &&
             futimens(out.get(), times) == 0;
   ok = close(out.release()) == 0 && ok;
-  if (!ok || rename(temp.c_str(), target.c_str()) != 0)
-    unlink(temp.c_str());
+  if (ok && rename(temp.c_str(), target.c_str()) == 0)
+    return;
+  const int error = errno == 0 ? EIO : errno;
+  unlink(temp.c_str());
+  CopyFailed("Cannot write", target, error);
 }
 
 void CopySymlink(const std::string &source, const std::string &target)
@@ -97,7 +119,7 @@ void CopySymlink(const std::string &source, const std::string &target)
   std::vector<char> buffer(PATH_MAX + 1);
   const ssize_t length = readlink(source.c_str(), buffer.data(), buffer.size() - 1);
   if (length < 0)
-    return;
+    CopyFailed("Cannot read the link", source, errno);
   struct stat existing {
   };
   if (lstat(target.c_str(), &existing) == 0) {
@@ -106,7 +128,8 @@ void CopySymlink(const std::string &source, const std::string &target)
     unlink(target.c_str());
   }
   buffer[static_cast<size_t>(length)] = '\0';
-  symlink(buffer.data(), target.c_str());
+  if (symlink(buffer.data(), target.c_str()) != 0)
+    CopyFailed("Cannot write the link", target, errno);
 }
 
 void CopyEntry(const std::string &source, const std::string &target, TreeRoot root);
@@ -117,19 +140,21 @@ void CopyDirectory(const std::string &source, const struct stat &st, const std::
   };
   if (lstat(target.c_str(), &existing) != 0) {
     if (mkdir(target.c_str(), 0700) != 0 || lstat(target.c_str(), &existing) != 0)
-      return;
+      CopyFailed("Cannot create the folder", target, errno);
   } else if (!S_ISDIR(existing.st_mode) || SameFile(existing, st)) {
     // A file or symlink in the way stays; a folder is never written through a symlink.
     return;
-  } else if ((existing.st_mode & S_IRWXU) != S_IRWXU) {
-    chmod(target.c_str(), (existing.st_mode & 07777) | S_IRWXU);
+  } else if ((existing.st_mode & S_IRWXU) != S_IRWXU &&
+             chmod(target.c_str(), (existing.st_mode & 07777) | S_IRWXU) != 0) {
+    CopyFailed("Cannot write into the folder", target, errno);
   }
   if (root.ino == 0)
     root = {existing.st_dev, existing.st_ino};
-  for (const auto &name : ReadEntryNames(source))
+  for (const auto &name : SourceEntryNames(source))
     CopyEntry(source + "/" + name, target + "/" + name, root);
   // The source's mode is applied last: a read-only source folder would block filling the copy.
-  chmod(target.c_str(), st.st_mode & 07777);
+  if (chmod(target.c_str(), st.st_mode & 07777) != 0)
+    CopyFailed("Cannot set the mode of", target, errno);
 }
 
 void CopyEntry(const std::string &source, const std::string &target, TreeRoot root)
@@ -137,7 +162,7 @@ void CopyEntry(const std::string &source, const std::string &target, TreeRoot ro
   struct stat st {
   };
   if (lstat(source.c_str(), &st) != 0)
-    return;
+    CopyFailed("Cannot read", source, errno);
   if (st.st_dev == root.dev && st.st_ino == root.ino)
     return;
   if (S_ISLNK(st.st_mode))
@@ -157,10 +182,14 @@ void CopyContents(const std::string &sourceFolder, const std::string &destFolder
   if (stat(sourceFolder.c_str(), &source) != 0 || !S_ISDIR(source.st_mode))
     return;
   MakeFolders(destFolder);
-  if (stat(destFolder.c_str(), &dest) != 0 || !S_ISDIR(dest.st_mode) || SameFile(source, dest))
+  if (stat(destFolder.c_str(), &dest) != 0)
+    CopyFailed("Cannot copy into", destFolder, errno);
+  if (!S_ISDIR(dest.st_mode))
+    CopyFailed("Cannot copy into", destFolder, ENOTDIR);
+  if (SameFile(source, dest))
     return;
   const TreeRoot root{dest.st_dev, dest.st_ino};
-  for (const auto &name : ReadEntryNames(sourceFolder))
+  for (const auto &name : SourceEntryNames(sourceFolder))
     CopyEntry(sourceFolder + "/" + name, destFolder + "/" + name, root);
 }
 
@@ -168,35 +197,32 @@ void CopyContents(const std::string &sourceFolder, const std::string &destFolder
 
 void CopyFolder(const std::string &source, const std::string &destFolder)
 {
-  try {
-    if (source.empty() || destFolder.empty())
-      return;
-    if (source.size() >= 2 && source.compare(source.size() - 2, 2, "/*") == 0) {
-      const std::string folder = source.size() == 2 ? "/" : source.substr(0, source.size() - 2);
-      CopyContents(folder, StripTrailingSlashes(destFolder));
-      return;
-    }
-    const std::string from = StripTrailingSlashes(source);
-    const std::string dest = StripTrailingSlashes(destFolder);
-    struct stat st {
-    };
-    if (lstat(from.c_str(), &st) != 0)
-      return;
-    struct stat destSt {
-    };
-    std::string target;
-    if (stat(dest.c_str(), &destSt) == 0 && S_ISDIR(destSt.st_mode)) {
-      const std::string name = from.substr(from.rfind('/') + 1);
-      if (name.empty() || name == "." || name == "..")
-        return;
-      target = (dest == "/" ? "" : dest) + "/" + name;
-    } else {
-      target = dest;
-      MakeFolders(ParentOf(target));
-    }
-    CopyEntry(from, target, TreeRoot{});
-  } catch (...) {
+  if (source.empty() || destFolder.empty())
+    return;
+  if (source.size() >= 2 && source.compare(source.size() - 2, 2, "/*") == 0) {
+    const std::string folder = source.size() == 2 ? "/" : source.substr(0, source.size() - 2);
+    CopyContents(folder, StripTrailingSlashes(destFolder));
+    return;
   }
+  const std::string from = StripTrailingSlashes(source);
+  const std::string dest = StripTrailingSlashes(destFolder);
+  struct stat st {
+  };
+  if (lstat(from.c_str(), &st) != 0)
+    return;
+  struct stat destSt {
+  };
+  std::string target;
+  if (stat(dest.c_str(), &destSt) == 0 && S_ISDIR(destSt.st_mode)) {
+    const std::string name = from.substr(from.rfind('/') + 1);
+    if (name.empty() || name == "." || name == "..")
+      return;
+    target = (dest == "/" ? "" : dest) + "/" + name;
+  } else {
+    target = dest;
+    MakeFolders(ParentOf(target));
+  }
+  CopyEntry(from, target, TreeRoot{});
 }
 
 } // namespace Files

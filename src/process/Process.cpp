@@ -108,6 +108,20 @@ TProcessId GetParentProcessId(TProcessId id)
   return static_cast<TProcessId>(parent);
 }
 
+bool IsProcessStopped(TProcessId id)
+{
+  if (!IsValidId(id))
+    return false;
+  const std::string stat = ReadProcFile(id, "stat");
+  const size_t close = stat.rfind(')');
+  if (close == std::string::npos)
+    return false;
+  std::istringstream fields(stat.substr(close + 1));
+  std::string state;
+  // 'T' stopped by a signal, 't' by a tracer.
+  return fields >> state && (state == "T" || state == "t");
+}
+
 bool TerminateProcessById(TProcessId id)
 {
   return IsValidId(id) && kill(static_cast<pid_t>(id), SIGKILL) == 0;

@@ -77,6 +77,10 @@ std::string GetProcessModulePath(Base::TProcessId id);
 // Id of the process's parent; 0 when unknown.
 Base::TProcessId GetParentProcessId(Base::TProcessId id);
 
+// True when the process is stopped by a signal (SIGSTOP, SIGTSTP, a debugger) and so answers
+// nothing until it is continued; false when it runs, sleeps, or is not there.
+bool IsProcessStopped(Base::TProcessId id);
+
 // SIGKILL to the process; true when the signal was delivered.
 bool TerminateProcessById(Base::TProcessId id);
 

@@ -24,6 +24,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFrame>
+#include <QLabel>
 #include <QMenu>
 #include <QScreen>
 #include <QStatusBar>
@@ -124,6 +125,12 @@ TfrmMain::TfrmMain(TStackHooks hooks, QWidget *parent) : TBrowserWindow(parent),
           });
   // Pop-ups and dialogs closing while this window sits in the tray must not end the program.
   QApplication::setQuitOnLastWindowClosed(false);
+
+  serverNote = new QLabel(StatusBar1);
+  serverNote->setObjectName("StatusBar1_ServerNote");
+  serverNote->setStyleSheet("QLabel { color: #b00000; }");
+  serverNote->hide();
+  StatusBar1->insertWidget(0, serverNote);
 
   AttachChrome();
 }
@@ -245,13 +252,24 @@ void TfrmMain::ApplyBranding(const TStartupInfo &info)
   ShowToolbar = info.showToolbar;
   ShowStatusBar = info.showStatusBar;
   CoolBar1->setVisible(ShowToolbar);
-  StatusBar1->setVisible(ShowStatusBar);
+  StatusBar1->setVisible(ShowStatusBar || !serverNote->text().isEmpty());
   KeepToolBandWhole();
 }
 
 void TfrmMain::KeepToolBandWhole()
 {
   tlbToolbar->setMinimumWidth(tlbToolbar->sizeHint().width());
+}
+
+void TfrmMain::ShowServerNote(const QString &note)
+{
+  if (note == serverNote->text())
+    return;
+  serverNote->setText(note);
+  serverNote->setVisible(!note.isEmpty());
+  // Full screen hides the bars; leaving it shows the note again.
+  if (!(windowFlags() & Qt::FramelessWindowHint))
+    StatusBar1->setVisible(ShowStatusBar || !note.isEmpty());
 }
 
 void TfrmMain::BeginWarmUp()
@@ -324,7 +342,7 @@ void TfrmMain::WatchTray()
 {
   if (TrayIconMan && !QSystemTrayIcon::isSystemTrayAvailable()) {
     // The tray went away (its panel ended): a hidden window would be out of reach.
-    IgnoringErrors([this] { delete TrayIconMan; });
+    delete TrayIconMan;
     TrayIconMan = nullptr;
     if (Started && !keptInTray && !shuttingDown && isHidden())
       ShowMainWindow(true);
@@ -360,7 +378,7 @@ void TfrmMain::UpdateTrayIcon(bool enable)
   if (!enable) {
     tmrTray->stop();
     if (TrayIconMan) {
-      IgnoringErrors([this] { delete TrayIconMan; });
+      delete TrayIconMan;
       TrayIconMan = nullptr;
       trayFinished = true;
     }
@@ -389,31 +407,27 @@ void TfrmMain::EnterFullScreen()
 {
   if (windowFlags() & Qt::FramelessWindowHint)
     return;
-  IgnoringErrors([this] {
-    const bool wasVisible = isVisible();
-    CoolBar1->hide();
-    StatusBar1->hide();
-    setWindowFlag(Qt::FramelessWindowHint, true);
-    setGeometry(screen()->geometry());
-    setWindowState(Qt::WindowFullScreen);
-    if (wasVisible)
-      show();
-  });
+  const bool wasVisible = isVisible();
+  CoolBar1->hide();
+  StatusBar1->hide();
+  setWindowFlag(Qt::FramelessWindowHint, true);
+  setGeometry(screen()->geometry());
+  setWindowState(Qt::WindowFullScreen);
+  if (wasVisible)
+    show();
 }
 
 void TfrmMain::ExitFullScreen()
 {
   if (!(windowFlags() & Qt::FramelessWindowHint))
     return;
-  IgnoringErrors([this] {
-    const bool wasVisible = isVisible();
-    setWindowFlag(Qt::FramelessWindowHint, false);
-    setWindowState(Qt::WindowMaximized);
-    CoolBar1->setVisible(ShowToolbar);
-    StatusBar1->setVisible(ShowStatusBar);
-    if (wasVisible)
-      show();
-  });
+  const bool wasVisible = isVisible();
+  setWindowFlag(Qt::FramelessWindowHint, false);
+  setWindowState(Qt::WindowMaximized);
+  CoolBar1->setVisible(ShowToolbar);
+  StatusBar1->setVisible(ShowStatusBar || !serverNote->text().isEmpty());
+  if (wasVisible)
+    show();
 }
 
 void TfrmMain::ToggleFullScreen()
@@ -429,7 +443,7 @@ void TfrmMain::CloseApplication()
   // A page's open boxes would hold the program in their waits, and a page looping on them would
   // open the next one: all go now, and no new one shows.
   TPageDialogs::CloseAll();
-  IgnoringErrors([] { QCoreApplication::exit(0); });
+  QCoreApplication::exit(0);
 }
 
 void TfrmMain::ShowMainWindow(bool show)
@@ -518,7 +532,7 @@ void TfrmMain::RequestClose()
 
 void TfrmMain::WebBrowser1NewWindow(QWebEngineNewWindowRequest &request)
 {
-  IgnoringErrors([&] { emit newWindowRequested(request, LocalAddress()); });
+  emit newWindowRequested(request, LocalAddress());
 }
 
 void TfrmMain::tmrCloseSplashTimer()
@@ -533,7 +547,7 @@ void TfrmMain::EndSplash()
 {
   tmrCloseSplash->stop();
   if (SplashProcessId != 0 && stack.endSplash)
-    IgnoringErrors([this] { stack.endSplash(); });
+    stack.endSplash();
   // Never end it again: the id may be reused by another process.
   SplashProcessId = 0;
 }
@@ -610,22 +624,18 @@ void TfrmMain::OpenFavoriteFolder(const QString &caption)
 {
   if (!FileExists(FavoritesPath))
     return;
-  IgnoringErrors([&] {
-    const std::string folder = FavoriteFolder(FavoritesPath, caption.toStdString());
-    if (!folder.empty() && DirectoryExists(folder))
-      QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
-  });
+  const std::string folder = FavoriteFolder(FavoritesPath, caption.toStdString());
+  if (!folder.empty() && DirectoryExists(folder))
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
 }
 
 void TfrmMain::OpenFavoriteAddress(const QString &caption)
 {
   if (!FileExists(FavoritesPath))
     return;
-  IgnoringErrors([&] {
-    cboAddress->setEditText(
-        QString::fromStdString(FavoriteAddress(FavoritesPath, caption.toStdString(), ApachePort)));
-    GoToAddress();
-  });
+  cboAddress->setEditText(
+      QString::fromStdString(FavoriteAddress(FavoritesPath, caption.toStdString(), ApachePort)));
+  GoToAddress();
 }
 
 void TfrmMain::OrganizeFavorites()

@@ -11,6 +11,7 @@
 #include <string>
 
 class QAction;
+class QLabel;
 class QMenu;
 class QTimer;
 class QToolButton;
@@ -50,6 +51,10 @@ public:
   // tray or tool bar runs any more while the servers stop.
   void BeginShutdown();
   bool ShuttingDown() const { return shuttingDown; }
+
+  // Says in the status bar what the server watch found wrong with servers that still run (empty:
+  // nothing); the status bar shows while there is a note, even when it is switched off.
+  void ShowServerNote(const QString &note);
 
   void EnterFullScreen();
   void ExitFullScreen();
@@ -144,6 +149,7 @@ private:
   bool shuttingDown = false;
   bool commandRunning = false;
   QTimer *tmrTray;
+  QLabel *serverNote;
   bool trayFinished = false;
   // A close waits for the page's answer.
   bool closeAsked = false;

@@ -3,6 +3,7 @@
 #include "base/Quoting.h"
 #include "config/ConfigFile.h"
 #include "files/FileTree.h"
+#include "stack/BinFolder.h"
 #include "stack/PrivateFiles.h"
 #include "stack/RequestGuards.h"
 #include "stack/SiteKeyRules.h"
@@ -120,7 +121,7 @@ std::string WriteApacheConfig(const TStackSetup &setup)
 {
   std::string path = setup.workFolder + "/httpd.conf";
   if (ServesWebRootCopy(setup)) {
-    Files::CopyFolder(setup.appPath + "www", setup.workFolder);
+    CopyFromDisc(setup.appPath + "www", setup.workFolder);
     Files::SetTreeReadOnly(setup.workFolder + "/www", false);
   }
   if (!setup.siteKey.empty()) {

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <set>
+#include <stdexcept>
 #include <string_view>
 #include <system_error>
 
@@ -31,7 +32,7 @@ void CopyEntriesLeavingOut(const std::string &source, const std::string &destina
       std::filesystem::create_directories(destination + "/" + name, ignored);
       CopyEntriesLeavingOut(source + "/" + name, destination + "/" + name, path, skipped);
     } else {
-      Files::CopyFolder(source + "/" + name, destination);
+      CopyFromDisc(source + "/" + name, destination);
     }
   }
 }
@@ -43,6 +44,16 @@ std::string BelowBin(std::string_view path)
 }
 
 } // namespace
+
+void CopyFromDisc(const std::string &source, const std::string &workFolder)
+{
+  try {
+    Files::CopyFolder(source, workFolder);
+  } catch (const std::runtime_error &error) {
+    throw std::runtime_error("\"" + source +
+                             "\" could not be copied from the disc into the work folder: " + error.what());
+  }
+}
 
 std::string PrepareBinFolder(const std::string &appPath, const std::string &workFolder, bool isCdRom)
 {
@@ -61,7 +72,7 @@ std::string PrepareBinFolder(const std::string &appPath, const std::string &work
     skipped.insert(BelowBin(tool));
   CopyEntriesLeavingOut(bin, copy, "", skipped);
   for (const std::string &name : NeededLibraries(libraries, ElfFilesBelow(copy, {"lib"})))
-    Files::CopyFolder(libraries + "/" + name, copiedLibraries);
+    CopyFromDisc(libraries + "/" + name, copiedLibraries);
   Files::SetTreeReadOnly(copy, false);
   return copy;
 }

@@ -10,4 +10,8 @@ namespace Corvala
 // keeps running from the disc, so its Qt runtime and the libraries only it loads stay there.
 std::string PrepareBinFolder(const std::string &appPath, const std::string &workFolder, bool isCdRom);
 
+// Files::CopyFolder of a folder on the disc into the work folder; throws std::runtime_error that
+// names the source and why the copy failed, so the start stops there instead of serving a half copy.
+void CopyFromDisc(const std::string &source, const std::string &workFolder);
+
 } // namespace Corvala

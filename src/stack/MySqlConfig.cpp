@@ -6,6 +6,7 @@
 #include "files/FileTree.h"
 #include "files/Paths.h"
 #include "ini/Ini.h"
+#include "stack/BinFolder.h"
 #include "stack/MySqlSystemTables.h"
 #include "stack/PrivateMode.h"
 
@@ -113,7 +114,7 @@ std::string WriteMySqlConfig(const TStackSetup &setup)
   std::string path = setup.workFolder + "/my.ini";
   const TIniValues settings = MySqlIniSettings(setup);
   if (setup.isCdRom && !Files::DirectoryExists(setup.workFolder + "/data")) {
-    Files::CopyFolder(setup.appPath + "data", setup.workFolder);
+    CopyFromDisc(setup.appPath + "data", setup.workFolder);
     Files::SetTreeReadOnly(setup.workFolder + "/data", false);
   }
   std::vector<Ini::TIniEntry> entries;

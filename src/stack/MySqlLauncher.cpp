@@ -5,6 +5,7 @@
 #include "stack/PrivateFiles.h"
 #include "stack/ServerCommandLines.h"
 #include "stack/ServerOutput.h"
+#include "stack/StackTerminal.h"
 
 #include <csignal>
 #include <stdexcept>
@@ -45,6 +46,7 @@ void TMySqlLauncher::Start(int firstPort)
   }
   if (state.MySqlProcessId == 0)
     Run.CannotStart(state.MySqlExePath);
+  WriteTerminalClientOptions(state.WorkFolder, state.MySqlPort);
 }
 
 bool TMySqlLauncher::EndedOnATakenPort() const

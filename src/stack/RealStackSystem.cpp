@@ -46,6 +46,7 @@ public:
     StopServerProcesses(exePath, grace, processEvents);
   }
   void EndChild(TProcessId id) override { EndStartedChild(id); }
+  bool IsStopped(TProcessId id) override { return IsProcessStopped(id); }
 };
 
 class TRealPorts final : public TStackPorts
@@ -53,7 +54,10 @@ class TRealPorts final : public TStackPorts
 public:
   int FindFree(int first, bool localOnly) override { return FindFreePort(first, localOnly); }
   bool InUse(int port, bool localOnly) override { return IsPortInUse(port, localOnly); }
-  bool Greets(int port, std::chrono::milliseconds wait) override { return ServerGreets(port, wait); }
+  bool GreetsOnSocket(const std::string &path, std::chrono::milliseconds wait) override
+  {
+    return ServerGreetsOnSocket(path, wait);
+  }
 };
 
 class TRealClock final : public TStackClock

@@ -18,6 +18,9 @@ constexpr auto ApachePollInterval = std::chrono::milliseconds(330);
 constexpr int MaxPortMoves = 20;
 // How long one look waits for MySQL's greeting.
 constexpr auto GreetingWait = std::chrono::milliseconds(50);
+// The pause between two looks at a resumed MySQL: a refused connection answers at once, and the
+// window's events must go on meanwhile.
+constexpr auto MySqlPollInterval = std::chrono::milliseconds(100);
 } // namespace
 
 // Apache's parent starts its workers from the same executable; the site answers once one runs.
@@ -61,11 +64,14 @@ void TServerReadiness::WaitForServers()
 void TServerReadiness::WaitForMySql()
 {
   const auto started = Run.Clock().Now();
-  while (!Run.Ports().Greets(Run.State.MySqlPort, GreetingWait)) {
+  auto nextLook = started;
+  while (!OwnMySqlGreets()) {
     Run.Pump();
     if (!Run.Processes().Exists(Run.State.MySqlProcessId))
       MySqlEnded();
     CheckMySqlLimit(Run.Clock().Now() - started);
+    nextLook = std::max(nextLook + MySqlPollInterval, Run.Clock().Now());
+    WaitUntil(nextLook);
   }
 }
 
@@ -90,10 +96,18 @@ bool TServerReadiness::MySqlUp()
   TStackState &state = Run.State;
   if (!Run.Processes().Exists(state.MySqlProcessId))
     MySqlEnded();
-  if (!Run.Ports().Greets(state.MySqlPort, GreetingWait))
+  if (!OwnMySqlGreets())
     return false;
   ShareSocketWithWorkers(MySqlSocketPath(state.WorkFolder), geteuid() == 0);
   return true;
+}
+
+// Another program may have taken MySQL's port between its probe and its bind (another tree started
+// at the same moment): the greeting on the port would be that program's, while this MySQL is about
+// to end. MariaDB makes its socket only after it holds its port, and only it answers there.
+bool TServerReadiness::OwnMySqlGreets() const
+{
+  return Run.Ports().GreetsOnSocket(MySqlSocketPath(Run.State.WorkFolder), GreetingWait);
 }
 
 void TServerReadiness::MySqlEnded()

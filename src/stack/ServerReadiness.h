@@ -24,6 +24,7 @@ public:
 private:
   bool ApacheUp();
   bool MySqlUp();
+  bool OwnMySqlGreets() const;
   [[noreturn]] void MySqlEnded();
   void CheckMySqlLimit(std::chrono::steady_clock::duration waited) const;
   void WaitUntil(std::chrono::steady_clock::time_point moment) const;

@@ -80,6 +80,8 @@ std::vector<std::string> TServerStack::TakeEndedServers()
 {
   TStackState &state = Run.State;
   std::vector<std::string> ended;
+  if (CommandsRunning > 0)
+    return ended;
   if (state.ApacheProcessId != 0 && !StillRuns(state.ApacheProcessId, state.ApacheExePath)) {
     state.ApacheProcessId = 0;
     Run.Processes().StopStarted({{0, state.ApacheExePath, 0}}, Run.Opts.StopGrace, Run.Opts.ProcessEvents);
@@ -93,10 +95,41 @@ std::vector<std::string> TServerStack::TakeEndedServers()
   return ended;
 }
 
+std::vector<std::string> TServerStack::StoppedServers()
+{
+  const TStackState &state = Run.State;
+  std::vector<std::string> stopped;
+  if (CommandsRunning > 0)
+    return stopped;
+  // Apache's parent only starts workers; the site is silent once no worker is left to answer.
+  std::vector<TProcessId> workers;
+  if (state.ApacheProcessId != 0)
+    for (const TProcessId id : Run.Processes().FindByPath(state.ApacheExePath))
+      if (id != state.ApacheProcessId)
+        workers.push_back(id);
+  if (!workers.empty() && std::all_of(workers.begin(), workers.end(),
+                                      [&](TProcessId id) { return Run.Processes().IsStopped(id); }))
+    stopped.emplace_back("Apache");
+  if (state.MySqlProcessId != 0 && Run.Processes().IsStopped(state.MySqlProcessId))
+    stopped.emplace_back("MySQL");
+  return stopped;
+}
+
+std::string TServerStack::StoppedServersNote(const std::vector<std::string> &stopped)
+{
+  if (stopped.empty())
+    return {};
+  const std::string names =
+      stopped.size() == 1 ? stopped[0] + " is" : stopped[0] + " and " + stopped[1] + " are";
+  return names + " stopped by a signal and not answering: the site waits until " +
+         (stopped.size() == 1 ? "it is" : "they are") + " continued (kill -CONT) or restarted.";
+}
+
 void TServerStack::RestartServers()
 {
   Cleanup.StopServers();
-  Servers.Start(Run.State.ApachePort);
+  // A paused MySQL's data folder belongs to the command that paused it until it resumes.
+  Servers.Start(Run.State.ApachePort, MySqlPaused);
   WaitForApache();
   MySqlEndedUnasked = false;
 }
@@ -130,6 +163,16 @@ void TServerStack::ResumeMySql()
     return;
   }
   Readiness.WaitForMySql();
+}
+
+TServerStack::TCommand::TCommand(TServerStack &stack) : Stack(stack)
+{
+  ++Stack.CommandsRunning;
+}
+
+TServerStack::TCommand::~TCommand()
+{
+  --Stack.CommandsRunning;
 }
 
 void TServerStack::ReadBrowserSettings()

@@ -45,12 +45,31 @@ public:
   // fails the start with what it said on its way out.
   void WaitForApache();
 
+  // A command on the servers (a rebrand's data copy, a restart) runs while one of these lives:
+  // the server watch waits until it is done, so that no restart starts MySQL on data being copied.
+  class TCommand
+  {
+  public:
+    explicit TCommand(TServerStack &stack);
+    ~TCommand();
+    TCommand(const TCommand &) = delete;
+    TCommand &operator=(const TCommand &) = delete;
+
+  private:
+    TServerStack &Stack;
+  };
+
   // The servers whose started process ended since the start or the last call ("Apache",
-  // "MySQL"); each is reported once. What is left of them is stopped at once: Apache's workers
-  // outlive a parent that was killed, serving and holding the port.
+  // "MySQL"); each is reported once, after the command that runs (TCommand) is done. What is left of them is
+  // stopped at once: Apache's workers outlive a parent that was killed, serving and holding the port.
   std::vector<std::string> TakeEndedServers();
-  // Stops the servers and starts them again as the start does, Apache on its port if it is free;
-  // raises as the start does.
+  // The servers that still run but answer nothing, stopped by a signal ("Apache": every worker of
+  // it; "MySQL"): the site waits for them until they are continued. Nothing while a command runs.
+  std::vector<std::string> StoppedServers();
+  // What the window says about StoppedServers(); empty when every server answers.
+  static std::string StoppedServersNote(const std::vector<std::string> &stopped);
+  // Stops the servers and starts them again as the start does, Apache on its port if it is free,
+  // MySQL only when it is not paused (ResumeMySql starts it); raises as the start does.
   void RestartServers();
 
   // Stops MySQL cleanly, so that its data folder holds still and every table is closed, until
@@ -87,6 +106,7 @@ private:
   bool MySqlEndedUnasked = false;
   bool MySqlPaused = false;
   bool Stopped = false;
+  int CommandsRunning = 0;
 };
 
 } // namespace Corvala

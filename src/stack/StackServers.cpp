@@ -10,7 +10,7 @@ using namespace Base;
 namespace Corvala
 {
 
-void TStackServers::Start(int apachePort)
+void TStackServers::Start(int apachePort, bool mySqlPaused)
 {
   TStackState &state = Run.State;
   {
@@ -20,7 +20,7 @@ void TStackServers::Start(int apachePort)
   state.MySqlExePath = MySqlExePath(state.BinFolder);
   state.ApacheExePath = ApacheExePath(state.BinFolder);
   Run.CheckStop();
-  if (Run.Files().FileExists(state.MySqlExePath))
+  if (!mySqlPaused && Run.Files().FileExists(state.MySqlExePath))
     MySql.Start(3306);
   WritePhpIni();
   Run.CheckStop();

@@ -14,8 +14,9 @@ class TStackServers
 public:
   explicit TStackServers(TStackRun &run) : Run(run), MySql(run), Apache(run) {}
 
-  // The bin folder, MySQL (when the kit has it), php.ini and Apache from ApachePort up.
-  void Start(int apachePort);
+  // The bin folder, MySQL (when the kit has it and it is not held paused), php.ini and Apache
+  // from ApachePort up. A MySQL held paused keeps its port in php.ini.
+  void Start(int apachePort, bool mySqlPaused = false);
   // MySQL again from FirstPort up, as after a pause.
   void StartMySql(int firstPort) { MySql.Start(firstPort); }
   // Another program may bind a port between its probe and the server's own bind, and the server

@@ -22,6 +22,8 @@ public:
                                  Process::TShowCommand show, const Process::StartOptions &options) = 0;
   virtual std::string LastStartError() = 0;
   virtual bool Exists(Base::TProcessId id) = 0;
+  // As Process::IsProcessStopped.
+  virtual bool IsStopped(Base::TProcessId id) = 0;
   virtual Base::TCardinalArray FindByPath(const std::string &exePath) = 0;
   // As StopStartedServers.
   virtual std::vector<bool> StopStarted(const std::vector<TServerProcess> &servers,
@@ -42,8 +44,8 @@ public:
   // The first port from First up that nothing listens on, -1 when there is none.
   virtual int FindFree(int first, bool localOnly) = 0;
   virtual bool InUse(int port, bool localOnly) = 0;
-  // A server on the port greets a client within Wait.
-  virtual bool Greets(int port, std::chrono::milliseconds wait) = 0;
+  // The server that made the Unix socket at Path greets a client through it within Wait.
+  virtual bool GreetsOnSocket(const std::string &path, std::chrono::milliseconds wait) = 0;
 };
 
 // The time the stack's waits are measured in.

@@ -82,15 +82,22 @@ std::string FindTerminalProgram()
                            "is not set. Install a terminal or set TERMINAL to the one you use");
 }
 
+std::string TerminalClientOptionsFolder(const std::string &workFolder)
+{
+  return workFolder + "/terminal";
+}
+
 std::string WriteTerminalClientOptions(const std::string &workFolder, int mySqlPort)
 {
-  std::string folder = workFolder + "/terminal";
+  std::string folder = TerminalClientOptionsFolder(workFolder);
   if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
     throw std::runtime_error("Cannot create the folder \"" + folder + "\": " + std::strerror(errno));
   // Options in a file override the environment's defaults, and the tools otherwise take the
-  // user's login name, which this server does not know.
-  const std::string text =
-      "[client]\nuser=root\nhost=127.0.0.1\nport=" + std::to_string(mySqlPort) + "\nprotocol=tcp\n";
+  // user's login name, which this server does not know. Root through the server's own socket
+  // needs no password in either mode (over TCP it does in "only my account"), and the client's
+  // own default character set would turn every emoji into '?'.
+  const std::string text = "[client]\nuser=root\nprotocol=socket\nsocket=" + MySqlSocketPath(workFolder) +
+                           "\nport=" + std::to_string(mySqlPort) + "\ndefault-character-set=utf8mb4\n";
   const std::string file = folder + "/my.cnf";
   const int error = ReplaceFileAtomically(
       file, [&](int fd) { return WriteAll(fd, text); }, 0600, TDurability::Scratch);
@@ -111,10 +118,11 @@ TProcessId OpenStackTerminal(const std::string &appPath, const TStackState &stat
       "PHP_INI_SCAN_DIR=",
   };
   if (state.MySqlPort != 0) {
+    // Every start of MySQL writes the file again at the same place, so a terminal left open
+    // across a restart of the servers or of the launcher reaches the new server.
     const std::string clientOptions = WriteTerminalClientOptions(state.WorkFolder, state.MySqlPort);
     options.environment.insert(options.environment.end(),
-                               {"MYSQL_HOST=127.0.0.1", "MYSQL_TCP_PORT=" + std::to_string(state.MySqlPort),
-                                "MYSQL_UNIX_PORT=" + state.WorkFolder + "/" + MySqlSocketName,
+                               {"MYSQL_UNIX_PORT=" + MySqlSocketPath(state.WorkFolder),
                                 "MARIADB_HOME=" + clientOptions, "MYSQL_HOME=" + clientOptions});
   }
   const TProcessId id = StartProcess(terminal, "", TShowCommand::Normal, WebRoot(appPath, state), options);

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace E2e;
 namespace fs = std::filesystem;
@@ -20,12 +21,42 @@ protected:
   void SetUp() override
   {
     install.SetConfig("[INI]\r\nfullscreen=0\r\ntitle=Corvala\r\nport=23080\r\nip=127.0.0.1\r\n"
-                      "copyfilestoharddisk=0\r\nbrand=0");
+                      "copyfilestoharddisk=0\r\nbrand=0\r\nprivatemode=" +
+                      std::string(PrivateMode() ? "1" : "0") + "\r\n");
+    StartLauncher();
+  }
+
+  void StartLauncher()
+  {
     launcher = std::make_unique<TLauncher>(install.Program());
     ASSERT_TRUE(launcher->WaitReady()) << launcher->LastLine();
     work = launcher->Value("work");
     port = launcher->IntValue("mysql_port");
     ASSERT_GT(port, 0);
+  }
+
+  virtual bool PrivateMode() const { return false; }
+
+  // Runs the shell commands in the terminal the launcher opens: a stand-in named
+  // x-terminal-emulator, first on PATH, runs them with no options of ours, as a user would, and
+  // records where it runs, its environment and what they print.
+  std::string InTerminal(const std::string &commands) const
+  {
+    TestSupport::TScratchFolder scratch;
+    const std::string record = scratch.File("record");
+    const std::string terminal =
+        scratch.Write("terminal bin/x-terminal-emulator",
+                      "#!/bin/sh\nout=" + Quoted(record) + "\n{ echo \"cwd=$(pwd)\"; env | sort\n" +
+                          commands + "} >\"$out.tmp\"\nmv \"$out.tmp\" \"$out\"\n");
+    chmod(terminal.c_str(), 0755);
+    const TestSupport::TEnvOverride path("PATH", scratch.File("terminal bin") + ":" + std::getenv("PATH"));
+    Corvala::TStackState state;
+    state.WorkFolder = work;
+    state.MySqlPort = port;
+    const pid_t child = static_cast<pid_t>(Corvala::OpenStackTerminal(install.Root() + "/", state));
+    EXPECT_GT(child, 0);
+    EXPECT_TRUE(WaitUntil([&] { return fs::exists(record); }, 60s, "the terminal's record"));
+    return TestSupport::ReadBytes(record);
   }
 
   void TearDown() override
@@ -108,47 +139,25 @@ TEST_F(StackCommandLine, ADumpRestoresIntoAnotherDatabaseWithTheSameRows)
   EXPECT_EQ(select("copy"), original);
 }
 
-// The terminal the launcher opens: a stand-in named x-terminal-emulator, first on PATH, records
-// where it runs and its environment, and runs the tools with no options at all, as a user would.
+// The tools of the terminal reach this stack with no options at all, and text typed into the client
+// keeps its emoji.
 TEST_F(StackCommandLine, TheTerminalRunsInTheSiteWithToolsThatReachThisStack)
 {
-  TestSupport::TScratchFolder scratch;
-  const std::string record = scratch.File("record");
-  const std::string terminal = scratch.Write(
-      "terminal bin/x-terminal-emulator",
-      "#!/bin/sh\n"
-      "out=" +
-          Quoted(record) +
-          "\n"
-          "{ echo \"cwd=$(pwd)\"; env | sort\n"
-          "  echo \"which=$(command -v php) $(command -v mariadb) $(command -v mariadb-dump)\"\n"
-          "  echo \"php=$(php -r 'echo mysqli_connect(\"127.0.0.1\", \"root\", \"\")->query(\"SELECT "
-          "@@port\")"
-          "->fetch_row()[0];' 2>&1)\"\n"
-          "  echo \"client=$(mariadb -N -e 'SELECT @@port, CURRENT_USER()' 2>&1)\"\n"
-          "  echo \"dump=$(mariadb-dump --no-data mysql db 2>&1 | grep -c 'CREATE TABLE `db`')\"\n"
-          "} >\"$out.tmp\"\n"
-          "mv \"$out.tmp\" \"$out\"\n");
-  chmod(terminal.c_str(), 0755);
-  const TestSupport::TEnvOverride path("PATH", scratch.File("terminal bin") + ":" + std::getenv("PATH"));
-
-  Corvala::TStackState state;
-  state.WorkFolder = work;
-  state.MySqlPort = port;
-  const pid_t child = static_cast<pid_t>(Corvala::OpenStackTerminal(install.Root() + "/", state));
-  ASSERT_GT(child, 0);
-  ASSERT_TRUE(WaitUntil([&] { return fs::exists(record); }, 60s, "the terminal's record"));
-
-  const std::string text = TestSupport::ReadBytes(record);
+  const std::string text = InTerminal(
+      "  echo \"which=$(command -v php) $(command -v mariadb) $(command -v mariadb-dump)\"\n"
+      "  echo \"php=$(php -r 'echo mysqli_connect(\"127.0.0.1\", \"root\", \"\")->query(\"SELECT "
+      "@@port\")->fetch_row()[0];' 2>&1)\"\n"
+      "  echo \"client=$(mariadb -N -e 'SELECT @@port, CURRENT_USER()' 2>&1)\"\n"
+      "  echo \"emoji=$(mariadb -N -e \"SELECT HEX('\xF0\x9F\x98\x80'), @@character_set_client\" 2>&1)\"\n"
+      "  echo \"dump=$(mariadb-dump --no-data mysql db 2>&1 | grep -c 'CREATE TABLE `db`')\"\n");
   const auto has = [&](const std::string &line) {
     return text.find("\n" + line + "\n") != std::string::npos;
   };
   EXPECT_EQ(text.substr(0, text.find('\n')), "cwd=" + install.Path("www"));
   EXPECT_TRUE(has("PHPRC=" + work)) << text;
   EXPECT_TRUE(has("PHP_INI_SCAN_DIR=")) << text;
-  EXPECT_TRUE(has("MYSQL_HOST=127.0.0.1")) << text;
-  EXPECT_TRUE(has("MYSQL_TCP_PORT=" + std::to_string(port))) << text;
   EXPECT_TRUE(has("MYSQL_UNIX_PORT=" + work + "/mysql.sock")) << text;
+  EXPECT_TRUE(has("emoji=F09F9880\tutf8mb4")) << text;
   EXPECT_TRUE(has("which=" + install.Path("bin/php/php") + " " + install.Path("bin/mysql/bin/mariadb") + " " +
                   install.Path("bin/mysql/bin/mariadb-dump")))
       << text;
@@ -162,6 +171,66 @@ TEST_F(StackCommandLine, TheTerminalRunsInTheSiteWithToolsThatReachThisStack)
     return info;
   }();
   EXPECT_EQ(options.st_mode & 0777, 0600U) << "the client options are private";
+}
+
+// Run by root, the launcher's work folder is root's alone: another account's PHP given its PHPRC
+// says why it runs without the servers' settings, and works on the stack's own php.ini.
+TEST_F(StackCommandLine, AnotherAccountsPhpIsToldWhyItCannotUseTheWorkFolder)
+{
+  if (geteuid() != 0)
+    GTEST_SKIP() << "needs root to act as another account";
+  const std::string output =
+      Shell("cd / && setpriv --reuid=65534 --regid=65534 --clear-groups env -i PHPRC=" + Quoted(work) + " " +
+            Quoted(install.Path("bin/php/php")) + " -r " +
+            Quoted("echo class_exists('PDO') ? 'PDO' : 'no PDO', '|', php_ini_loaded_file();") + " 2>&1");
+  EXPECT_TRUE(output.starts_with("php: " + work +
+                                 "/php.ini (named by PHPRC) cannot be read by this account: a "
+                                 "launcher's work folder belongs to the account that started it"))
+      << output;
+  EXPECT_TRUE(output.ends_with("\nPDO|" + install.Path("bin/php/php.ini"))) << output;
+}
+
+// A terminal left open while the launcher starts again (after new settings or a down-size) keeps
+// reaching the stack: the new start writes its client options at the same place.
+TEST_F(StackCommandLine, ATerminalLeftOpenReachesTheStackAfterTheLauncherStartsAgain)
+{
+  const std::string client = "MARIADB_HOME=" + Quoted(work + "/terminal") +
+                             " MYSQL_HOME=" + Quoted(work + "/terminal") + " " +
+                             Quoted(install.Path("bin/mysql/bin/mariadb")) + " -N -e 'SELECT @@port' 2>&1";
+  ASSERT_EQ(Shell(client), std::to_string(port) + "\n");
+  const std::string before = work;
+  EXPECT_EQ(launcher->Stop(), 0);
+  launcher.reset();
+  ASSERT_FALSE(fs::exists(before + "/terminal/my.cnf"));
+  StartLauncher();
+  ASSERT_EQ(work, before);
+  EXPECT_EQ(Shell(client), std::to_string(port) + "\n");
+}
+
+// "Only my account": root over TCP needs a password, so the terminal's tools go through the
+// server's socket, which only this account reaches, and PHP's default socket is the server's.
+class PrivateStackCommandLine : public StackCommandLine
+{
+protected:
+  bool PrivateMode() const override { return true; }
+};
+
+TEST_F(PrivateStackCommandLine, TheTerminalsToolsReachTheStackThroughItsSocket)
+{
+  const std::string text =
+      InTerminal("  echo \"client=$(mariadb -N -e 'SELECT CURRENT_USER()' 2>&1)\"\n"
+                 "  echo \"dump=$(mariadb-dump --no-data mysql db 2>&1 | grep -c 'CREATE TABLE `db`')\"\n"
+                 "  echo \"php=$(php -r 'echo mysqli_connect(\"localhost\", \"root\", \"\")->query(\"SELECT "
+                 "CURRENT_USER()\")->fetch_row()[0];' 2>&1)\"\n"
+                 "  echo \"tcp=$(mariadb -h 127.0.0.1 --protocol=tcp -N -e 'SELECT 1' 2>&1 | grep -c "
+                 "'Access denied')\"\n");
+  const auto has = [&](const std::string &line) {
+    return text.find("\n" + line + "\n") != std::string::npos;
+  };
+  EXPECT_TRUE(has("client=root@localhost")) << text;
+  EXPECT_TRUE(has("dump=1")) << text;
+  EXPECT_TRUE(has("php=root@localhost")) << text;
+  EXPECT_TRUE(has("tcp=1")) << text;
 }
 
 // Without x-terminal-emulator the terminal is $TERMINAL; without either the message says what to do.

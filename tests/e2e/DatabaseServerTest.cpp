@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cctype>
+#include <csignal>
 #include <ctime>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -230,6 +231,42 @@ std::string Lowered(std::string text)
 }
 
 } // namespace
+
+// Apache ends while a distribution's build copies the paused MySQL's data, and the restart is
+// answered Yes: Apache comes back at once, MySQL stays paused until the copy is done, and then one
+// mysqld runs, on data that is whole in the installation and in the copy.
+TEST_F(DatabaseServer, ARestartDuringADataCopyLeavesMySqlPausedUntilTheCopyIsDone)
+{
+  TLauncher launcher(install.Program());
+  ASSERT_TRUE(launcher.WaitReady()) << launcher.LastLine();
+  ASSERT_EQ(
+      Sql(launcher, {"CREATE DATABASE shop", "CREATE TABLE shop.orders (id INT PRIMARY KEY) ENGINE=InnoDB",
+                     "INSERT INTO shop.orders VALUES (1), (2), (3)"}),
+      (TLines{"ok", "ok", "ok"}));
+  const std::string output = install.Path("acme shop");
+  ASSERT_TRUE(launcher.Request("build-restart " + output, "copy_clock")) << launcher.LastLine();
+  const pid_t apache = launcher.IntValue("apache_pid");
+  kill(apache, SIGKILL);
+  ASSERT_TRUE(WaitUntil([&] { return !Running(apache); }, 30s, "Apache's parent to end"));
+  ASSERT_TRUE(launcher.Request("restart", "restarted")) << launcher.LastLine();
+  // The server watch waited for the build; the restart left MySQL paused.
+  EXPECT_EQ(launcher.Value("ended_in_copy"), "");
+  EXPECT_EQ(launcher.Value("restarted"), "0");
+  EXPECT_TRUE(ProcessesBelow(install.Path("bin/mysql")).empty()) << "a mysqld runs on the data being copied";
+  EXPECT_EQ(HttpGet(launcher.IntValue("apache_port"), "/index.php").status, 200);
+
+  ASSERT_TRUE(launcher.Request("copy", "built")) << launcher.LastLine();
+  EXPECT_EQ(ProcessesBelow(install.Path("bin/mysql")).size(), 1u);
+  EXPECT_EQ(Sql(launcher, {"SELECT COUNT(*) FROM shop.orders"}), (TLines{"ok", "row 3"}));
+  EXPECT_EQ(launcher.Stop(), 0);
+
+  fs::copy_file(install.Program(), output + "/corvala");
+  TLauncher distribution(output + "/corvala");
+  ASSERT_TRUE(distribution.WaitReady()) << distribution.LastLine();
+  EXPECT_EQ(Sql(distribution, {"SELECT COUNT(*) FROM shop.orders", "CHECK TABLE shop.orders"}),
+            (TLines{"ok", "row 3", "ok", "row shop.orders|check|status|OK"}));
+  EXPECT_EQ(distribution.Stop(), 0);
+}
 
 // The distribution build copies the data of a server that is not writing: with a page writing rows
 // all along, the copy's server starts without a crash or recovery message, every table checks OK,

@@ -30,6 +30,8 @@ TEST(StackKit, AssemblesAWorkingTreeInAFolderWithBlanksQuotesAndDollars)
             " ldd \"$f\" 2>&1 | grep 'not found' | sed \"s|^|$f: |\"; done");
   EXPECT_EQ(unresolved, "");
   for (const char *tool : Corvala::CommandLineTools) {
+    if (TestSupport::ReadBytes(kit + "/" + tool).starts_with("#!"))
+      continue;
     const std::string inTree =
         Shell("ldd " + Quoted(kit + "/" + tool) + " | grep -c " + Quoted(kit + "/bin/") + " | tr -d '\\n'");
     EXPECT_NE(inTree, "0") << tool << " takes no library from its tree";
@@ -56,4 +58,34 @@ TEST(StackKit, AssemblesAWorkingTreeInAFolderWithBlanksQuotesAndDollars)
       << page.body;
   EXPECT_EQ(launcher.Stop(), 0);
   EXPECT_TRUE(ProcessesBelow(install.Root()).empty());
+}
+
+// The tree's PHP started by an IDE, a cron job or a script: no environment at all, any folder, on a
+// host with Debian's own PHP configured in /etc/php. It reads the stack's php.ini, loads the
+// stack's extensions once each (a second load of one would warn) and nothing of /etc/php, and PHP
+// started from PHP does the same.
+TEST(StackKit, ThePhpCommandLineUsesTheStacksOwnConfigurationFromAnywhere)
+{
+  if (!fs::exists("/etc/php/8.2/cli/conf.d/10-mysqlnd.ini"))
+    GTEST_SKIP() << "needs Debian's PHP configured on the host";
+  TestSupport::TScratchFolder scratch;
+  const std::string tree = scratch.File("moved tree");
+  fs::create_directories(tree + "/bin");
+  // A copy of the tree's PHP in another place: the script finds everything beside it.
+  fs::copy(std::string(CORVALA_STACK_TREE) + "/bin/php", tree + "/bin/php", fs::copy_options::recursive);
+  fs::copy(std::string(CORVALA_STACK_TREE) + "/bin/lib", tree + "/bin/lib", fs::copy_options::recursive);
+  const std::string report =
+      "echo php_ini_loaded_file(), '|', var_export(php_ini_scanned_files(), true), '|',"
+      " class_exists('PDO') ? 'PDO' : 'no PDO', '|',"
+      " function_exists('mysqli_connect') ? 'mysqli' : 'no mysqli', '|',"
+      " ini_get('extension_dir');";
+  const std::string php = Quoted(tree + "/bin/php/php");
+  const std::string expected = tree + "/bin/php/php.ini|false|PDO|mysqli|" + tree + "/bin/php/ext";
+  EXPECT_EQ(Shell("cd / && env -i " + php + " -r " + Quoted(report) + " 2>&1"), expected);
+  // Through PHP_BINARY, as Composer and PHPUnit start PHP again.
+  EXPECT_EQ(Shell("cd / && env -i " + php + " -r " +
+                  Quoted("passthru(escapeshellarg(PHP_BINARY) . ' -r ' . escapeshellarg(" +
+                         std::string("\"") + report + "\"" + "));") +
+                  " 2>&1"),
+            expected);
 }

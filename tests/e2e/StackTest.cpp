@@ -335,6 +335,38 @@ TEST_F(StackTest, MySqlKilledMidWriteLosesNoAcknowledgedRow)
   std::remove(log.c_str());
 }
 
+// Servers stopped by a signal still run but answer nothing; the server watch says so while they stay
+// stopped, takes them for no ended ones, and says nothing more once they go on.
+TEST_F(StackTest, ServersStoppedByASignalAreToldUntilTheyGoOn)
+{
+  TLauncher launcher(install.Program());
+  ASSERT_TRUE(launcher.WaitReady()) << launcher.LastLine();
+  const auto watched = [&](const std::string &stopped) {
+    return WaitUntil(
+        [&] { return launcher.Request("watch", "stopped") && launcher.Value("stopped") == stopped; }, 30s,
+        "the watch to find \"" + stopped + "\" stopped");
+  };
+  EXPECT_TRUE(watched(""));
+  const std::vector<pid_t> apache = ProcessesBelow(install.Path("bin/Apache"));
+  ASSERT_GE(apache.size(), 2u);
+  const auto signalAll = [&](int signal) {
+    for (const pid_t pid : apache)
+      kill(pid, signal);
+  };
+  signalAll(SIGSTOP);
+  EXPECT_TRUE(watched("Apache"));
+  kill(launcher.IntValue("mysql_pid"), SIGSTOP);
+  EXPECT_TRUE(watched("Apache,MySQL"));
+  EXPECT_EQ(launcher.Value("ended"), "");
+  signalAll(SIGCONT);
+  kill(launcher.IntValue("mysql_pid"), SIGCONT);
+  EXPECT_TRUE(watched(""));
+  EXPECT_EQ(launcher.Value("ended"), "");
+  const THttpReply page = HttpGet(launcher.IntValue("apache_port"), "/index.php");
+  EXPECT_NE(page.body.find("MySQL connected"), std::string::npos) << page.body;
+  EXPECT_EQ(launcher.Stop(), 0);
+}
+
 TEST_F(StackTest, ASecondInstanceFromTheSamePathIsRefused)
 {
   TLauncher first(install.Program());

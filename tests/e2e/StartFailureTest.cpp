@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -106,6 +107,47 @@ TEST_F(StartFailure, AMissingOrReadOnlyDataFolderGivesMySqlsOwnReason)
   EXPECT_NE(error.find("Permission denied"), std::string::npos) << error;
   EXPECT_TRUE(ProcessesBelow(install.Root()).empty());
   fs::remove_all(tmp);
+}
+
+// A copy from the disc that cannot be made whole stops the start with the copy's own reason, instead
+// of starting MySQL on a half-copied data folder: here the work folder's paths are longer than the
+// disc's, too long for a folder deep in the data, which no account can get round.
+TEST_F(StartFailure, ACdCopyThatFailsSaysWhatAndWhy)
+{
+  const std::string mountinfo = install.Root() + ".mountinfo";
+  std::string mountPoint;
+  for (const char c : install.Root())
+    mountPoint += c == ' ' ? std::string("\\040") : std::string(1, c);
+  std::ofstream(mountinfo) << "22 1 0:21 / / rw,relatime - ext4 /dev/vda rw\n"
+                           << "90 22 11:0 / " << mountPoint << " ro,relatime - iso9660 /dev/sr0 ro\n";
+  // As long as MySQL's socket in the work folder allows.
+  std::string tmp = install.Root() + ".tmp";
+  tmp += "/" + std::string(60 - tmp.size(), 't');
+  fs::create_directories(tmp);
+  const std::string work =
+      tmp + "/" + fs::path(Host::WorkFolderPathFor(install.Program())).filename().string();
+  // The copy's paths are this much longer than the disc's: a folder whose path is the longest the
+  // system takes on the disc has none in the copy.
+  const size_t longer = work.size() - install.Root().size();
+  ASSERT_GT(longer, 10u);
+  fs::path deep = install.Path("data") + "/deep";
+  const size_t longest = 4095 - longer / 2;
+  while (deep.native().size() + 201 < longest)
+    deep /= std::string(200, 'd');
+  deep /= std::string(longest - deep.native().size() - 1, 'e');
+  fs::create_directories(deep);
+
+  const std::string error = StartError({{"CORVALA_MOUNTINFO", mountinfo}, {"TMPDIR", tmp}});
+  EXPECT_TRUE(error.starts_with("\"" + install.Path("data") +
+                                "\" could not be copied from the disc into the work folder: Cannot create "
+                                "the folder \"" +
+                                work + "/data/deep/ddd"))
+      << error;
+  EXPECT_TRUE(error.ends_with("\": File name too long")) << error;
+  ExpectNothingLeft(work);
+  fs::remove_all(install.Path("data") + "/deep");
+  fs::remove_all(install.Root() + ".tmp");
+  std::remove(mountinfo.c_str());
 }
 
 // Apache's workers outlive a parent that was killed and go on serving; the stop finds them by their

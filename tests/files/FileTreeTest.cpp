@@ -313,6 +313,28 @@ TEST(CopyFolder, MissingSourceSelfCopyAndCopyIntoItself)
   EXPECT_FALSE(Exists(scratch.Path() / "bin" / "Apache" / "bin" / "Apache" / "bin"));
 }
 
+// A copy that cannot be made whole says where and why, whoever runs it (root included): here the
+// copy's paths grow past what the system takes.
+TEST(CopyFolder, AFailureEndsTheCopyWithThePathAndTheReason)
+{
+  TScratchFolder scratch;
+  fs::path deep = scratch.Path() / "source" / "data";
+  while (deep.native().size() < 3700)
+    deep /= std::string(200, 'n');
+  fs::create_directories(deep);
+  WriteBytes(deep / "table.frm", "rows");
+  const fs::path dest = scratch.Path() / std::string(250, 'w') / std::string(250, 'x');
+  fs::create_directories(dest);
+  try {
+    CopyFolder(scratch.File("source/data"), dest.native());
+    FAIL() << "the copy passed for a whole one";
+  } catch (const std::runtime_error &error) {
+    const std::string message = error.what();
+    EXPECT_TRUE(message.starts_with("Cannot create the folder \"" + dest.native() + "/data/nnn")) << message;
+    EXPECT_TRUE(message.ends_with("\": File name too long")) << message;
+  }
+}
+
 TEST(CopyFolder, ReadOnlyMediaRoundTripForAnOrdinaryUser)
 {
   if (geteuid() != 0)
@@ -321,6 +343,8 @@ TEST(CopyFolder, ReadOnlyMediaRoundTripForAnOrdinaryUser)
   ASSERT_EQ(chmod(scratch.Path().c_str(), 0755), 0);
   const fs::path cd = scratch.Path() / "cd";
   MakeSampleTree(cd / "bin");
+  // A disc's files are every account's to read.
+  ASSERT_EQ(chmod((cd / "bin" / "Apache" / "Apache").c_str(), 0755), 0);
   for (const auto &entry : fs::recursive_directory_iterator(cd))
     if (!entry.is_symlink())
       fs::permissions(entry.path(), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
@@ -336,6 +360,29 @@ TEST(CopyFolder, ReadOnlyMediaRoundTripForAnOrdinaryUser)
     const bool writable = SetTreeReadOnly(copy.string(), false) && ModeOf(copy / "Apache" / "conf") == 0755;
     const bool deleted = DeleteFolder(copy.string()) && !Exists(copy);
     return (copied ? 0 : 1) | (readOnly ? 0 : 2) | (writable ? 0 : 4) | (deleted ? 0 : 8);
+  });
+  EXPECT_EQ(code, 0);
+}
+
+// A file the account cannot read fails the copy, which names it, instead of leaving it out.
+TEST(CopyFolder, AnUnreadableFileFailsTheCopyForAnOrdinaryUser)
+{
+  if (geteuid() != 0)
+    GTEST_SKIP() << "needs root to act as another user";
+  TScratchFolder scratch;
+  ASSERT_EQ(chmod(scratch.Path().c_str(), 0755), 0);
+  const fs::path cd = scratch.Path() / "cd";
+  MakeSampleTree(cd / "bin");
+  fs::create_directories(scratch.Path() / "work");
+  GiveToNobody(scratch.Path() / "work");
+  const std::string program = (cd / "bin" / "Apache" / "Apache").string();
+  const int code = RunAsNobody([&] {
+    try {
+      CopyFolder((cd / "bin").string(), (scratch.Path() / "work").string());
+    } catch (const std::runtime_error &error) {
+      return std::string(error.what()) == "Cannot read \"" + program + "\": Permission denied" ? 0 : 2;
+    }
+    return 1;
   });
   EXPECT_EQ(code, 0);
 }

@@ -431,6 +431,21 @@ TEST_F(ProcessTest, SignalsReachOneProcessOrItsWholeGroup)
   EXPECT_FALSE(SignalProcess(0xFFFFFFFF, 0, false));
 }
 
+TEST_F(ProcessTest, AStoppedProcessIsToldFromARunningOne)
+{
+  const TProcessId id = Start(childProgram, "sleep 60");
+  ASSERT_NE(id, 0u);
+  EXPECT_FALSE(IsProcessStopped(id));
+  ASSERT_TRUE(SignalProcess(id, SIGSTOP, false));
+  EXPECT_TRUE(WaitUntil([&] { return IsProcessStopped(id); }, 60s, "the process to stop"));
+  ASSERT_TRUE(SignalProcess(id, SIGCONT, false));
+  EXPECT_TRUE(WaitUntil([&] { return !IsProcessStopped(id); }, 60s, "the process to go on"));
+  EXPECT_TRUE(KillProcess(id));
+  EXPECT_TRUE(WaitUntil([&] { return !ProcessExists(id); }, 60s, "the process to end"));
+  EXPECT_FALSE(IsProcessStopped(id));
+  EXPECT_FALSE(IsProcessStopped(0));
+}
+
 TEST_F(ProcessTest, KillProcessOnlyForRunningProcesses)
 {
   const TProcessId id = Start(childProgram, "sleep 60");

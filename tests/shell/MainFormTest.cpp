@@ -332,6 +332,23 @@ TEST_F(MainFormTest, ToolbarAndStatusBarFollowTheirFlags)
   EXPECT_TRUE(Browser()->isVisible());
 }
 
+// The server watch's note shows in the status bar, which shows for it even when switched off, and
+// goes with the note.
+TEST_F(MainFormTest, AServerNoteShowsInTheStatusBarUntilItIsCleared)
+{
+  info.showStatusBar = false;
+  Start();
+  auto *note = Find<QLabel>("StatusBar1_ServerNote");
+  EXPECT_FALSE(note->isVisible());
+  form->ShowServerNote("Apache is stopped by a signal and not answering");
+  EXPECT_TRUE(Find<QWidget>("StatusBar1")->isVisible());
+  EXPECT_TRUE(note->isVisible());
+  EXPECT_EQ(note->text(), "Apache is stopped by a signal and not answering");
+  form->ShowServerNote("");
+  EXPECT_FALSE(note->isVisible());
+  EXPECT_FALSE(Find<QWidget>("StatusBar1")->isVisible());
+}
+
 TEST_F(MainFormTest, FullScreenCoversTheScreenWithoutBorderAndBarsAndCanBeLeft)
 {
   info.fullScreen = true;

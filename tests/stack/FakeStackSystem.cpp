@@ -78,12 +78,10 @@ int TFakePorts::FindFree(int first, bool)
   return -1;
 }
 
-bool TFakePorts::Greets(int port, std::chrono::milliseconds wait)
+bool TFakePorts::GreetsOnSocket(const std::string &path, std::chrono::milliseconds)
 {
-  if (Greeting && Taken.count(port) == 0)
-    return true;
-  Clock.Sleep(wait);
-  return false;
+  ++Looks;
+  return Greeting && SilentSockets.count(path) == 0;
 }
 
 Base::TStringArray TFakeFiles::FileNames(const std::string &folder)

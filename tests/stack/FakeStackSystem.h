@@ -28,6 +28,7 @@ public:
                          Process::TShowCommand show, const Process::StartOptions &options) override;
   std::string LastStartError() override { return "No such file or directory"; }
   bool Exists(Base::TProcessId id) override { return Running.count(id) != 0; }
+  bool IsStopped(Base::TProcessId id) override { return Halted.count(id) != 0; }
   Base::TCardinalArray FindByPath(const std::string &exePath) override;
   std::vector<bool> StopStarted(const std::vector<Corvala::TServerProcess> &servers,
                                 std::chrono::milliseconds grace,
@@ -47,6 +48,8 @@ public:
   std::set<std::string> WithWorker;
 
   std::set<Base::TProcessId> Running;
+  // Running processes stopped by a signal; an Apache worker's id is its parent's plus one.
+  std::set<Base::TProcessId> Halted;
   std::vector<TStartedProcess> Started;
   // Every started server the stack asked to stop, in order.
   std::vector<Corvala::TServerProcess> Stopped;
@@ -70,19 +73,19 @@ public:
 class TFakePorts final : public Corvala::TStackPorts
 {
 public:
-  explicit TFakePorts(TFakeClock &clock) : Clock(clock) {}
   int FindFree(int first, bool localOnly) override;
   bool InUse(int port, bool) override { return Taken.count(port) != 0; }
-  // A look that gets no greeting takes its whole wait.
-  bool Greets(int port, std::chrono::milliseconds wait) override;
+  // A look that gets no greeting is refused at once, as a connection to a socket nobody serves is.
+  bool GreetsOnSocket(const std::string &path, std::chrono::milliseconds wait) override;
 
   // Ports other programs hold.
   std::set<int> Taken;
-  // MySQL greets its clients.
+  // MySQL greets its clients (on its socket, unless that is silent).
   bool Greeting = true;
-
-private:
-  TFakeClock &Clock;
+  // How often a greeting was looked for.
+  int Looks = 0;
+  // Sockets whose server does not answer (it has not made them yet).
+  std::set<std::string> SilentSockets;
 };
 
 class TFakeFiles final : public Corvala::TStackFiles
@@ -140,7 +143,7 @@ public:
   TestSupport::TScratchFolder Scratch;
   TFakeProcesses Processes;
   TFakeClock Clock;
-  TFakePorts Ports{Clock};
+  TFakePorts Ports;
   TFakeFiles Files;
   TFakeInstallation Installation{Scratch};
 };

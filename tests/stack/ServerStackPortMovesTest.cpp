@@ -78,6 +78,44 @@ TEST(StackPortMoves, MySqlWhosePortWasTakenAfterItsProbeMovesUpAndPhpFollows)
   EXPECT_EQ(stack.State().MySqlProcessId, mysqls[1]);
 }
 
+// Two trees started together: the other tree's MySQL binds this one's port between its probe and its
+// bind, and greets there, while this MySQL goes on starting its engines before it ends. Only its
+// own socket counts: the start waits, and moves it up once it has ended.
+TEST(StackPortMoves, MySqlLosingItsPortInAStartRaceMovesUpWithinTheStart)
+{
+  TFakeMachine machine;
+  const std::string socket = machine.Installation.WorkFolder + "/mysql.sock";
+  Base::TProcessId loser = 0;
+  machine.Processes.OnStart = [&](const TStartedProcess &started) {
+    if (started.program != machine.MySqlExe())
+      return;
+    if (loser == 0) {
+      loser = started.id;
+      machine.Ports.Taken.insert(3306);
+      machine.Ports.SilentSockets.insert(socket);
+    } else {
+      machine.Ports.SilentSockets.erase(socket);
+    }
+  };
+  int pauses = 0;
+  Corvala::TStackOptions options = machine.Options();
+  options.Wait = [&](std::chrono::milliseconds pause) {
+    machine.Clock.Sleep(pause);
+    if (++pauses == 3)
+      machine.Processes.Running.erase(loser);
+  };
+  TServerStack stack(std::move(options));
+  ASSERT_EQ(stack.Start(), TServerStack::TStartResult::Started);
+
+  EXPECT_EQ(stack.State().MySqlPort, 3307);
+  EXPECT_EQ(machine.WorkSetting("php.ini", "mysqli.default_port"), "3307");
+  const auto mysqls = machine.Processes.IdsOf(machine.MySqlExe());
+  ASSERT_EQ(mysqls.size(), 2u);
+  EXPECT_EQ(stack.State().MySqlProcessId, mysqls[1]);
+  EXPECT_TRUE(machine.Processes.Exists(mysqls[1]));
+  EXPECT_TRUE(stack.TakeEndedServers().empty());
+}
+
 // Each move starts the wait again from the new start: the moved server gets its full first pause.
 TEST(StackPortMoves, AMoveStartsTheWaitAgainFromTheNewStart)
 {

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace Host
@@ -82,6 +83,24 @@ int FindFreePort(int start, bool localOnly)
   return -1;
 }
 
+namespace
+{
+
+// Connects FD to Address and waits for the server's first byte; closes FD.
+bool GreetsAt(int fd, const sockaddr *address, socklen_t length, std::chrono::milliseconds wait)
+{
+  bool greeted = false;
+  if (connect(fd, address, length) == 0) {
+    pollfd readable{fd, POLLIN, 0};
+    char byte = 0;
+    greeted = poll(&readable, 1, static_cast<int>(wait.count())) == 1 && recv(fd, &byte, 1, 0) == 1;
+  }
+  close(fd);
+  return greeted;
+}
+
+} // namespace
+
 bool ServerGreets(int port, std::chrono::milliseconds wait)
 {
   if (port <= 0 || port > MaxPort)
@@ -90,14 +109,20 @@ bool ServerGreets(int port, std::chrono::milliseconds wait)
   if (fd < 0)
     return false;
   const sockaddr_in address = Ipv4Address(port, true);
-  bool greeted = false;
-  if (connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0) {
-    pollfd readable{fd, POLLIN, 0};
-    char byte = 0;
-    greeted = poll(&readable, 1, static_cast<int>(wait.count())) == 1 && recv(fd, &byte, 1, 0) == 1;
-  }
-  close(fd);
-  return greeted;
+  return GreetsAt(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address, wait);
+}
+
+bool ServerGreetsOnSocket(const std::string &path, std::chrono::milliseconds wait)
+{
+  sockaddr_un address{};
+  if (path.empty() || path.size() >= sizeof address.sun_path)
+    return false;
+  address.sun_family = AF_UNIX;
+  path.copy(address.sun_path, path.size());
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0)
+    return false;
+  return GreetsAt(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address, wait);
 }
 
 } // namespace Host

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <string>
 
 namespace Host
 {
@@ -23,5 +24,8 @@ int LowestUsablePort();
 // Wait, as MySQL greets every client once it serves. A listening socket alone does not tell: MySQL
 // opens it before it has finished starting.
 bool ServerGreets(int port, std::chrono::milliseconds wait);
+
+// The same through the Unix socket at Path: only the server that made the socket answers there.
+bool ServerGreetsOnSocket(const std::string &path, std::chrono::milliseconds wait);
 
 } // namespace Host

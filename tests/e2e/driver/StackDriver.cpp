@@ -2,7 +2,13 @@
 // stack's start-up, reports what it started on stdout, and stops the stack when it reads a line
 // on stdin, when stdin closes, or at SIGTERM, SIGINT or SIGHUP. The line "build OUTPUT" copies the
 // stack into OUTPUT as the distribution build does, MySQL paused for the copy of its data, and
-// reports "copy_clock=" (when the data's copy began) and "built=" or "build_error=".
+// reports "copy_clock=" (when the data's copy began) and "built=" or "build_error=". The line
+// "watch" looks at the servers as the launcher's server watch does and reports "ended=" and
+// "stopped=" (the servers' names, comma-separated). The line "build-restart OUTPUT" builds as
+// "build" does, holding the servers as the launcher's rebrand does, and once MySQL is paused waits
+// for the line "restart": then it reports "ended_in_copy=", restarts the servers as the launcher's
+// restart offer answered Yes does, reports "restarted=" and Apache's "apache_port=", and copies at
+// the line "copy".
 #include "files/Paths.h"
 #include "packaging/DistributionBuild.h"
 #include "stack/ServerStack.h"
@@ -71,14 +77,30 @@ static long long MonotonicNanoseconds()
   return now.tv_sec * 1000000000LL + now.tv_nsec;
 }
 
-static void BuildCopy(TServerStack &stack, const std::string &output)
+static std::string Joined(const std::vector<std::string> &names)
+{
+  std::string text;
+  for (const std::string &name : names)
+    text += (text.empty() ? "" : ",") + name;
+  return text;
+}
+
+static void BuildCopy(TServerStack &stack, const std::string &output, int signalFd, bool restartInCopy)
 {
   Corvala::TCreatedPaths created;
   try {
-    const Corvala::TBuildHooks hooks{.HoldData = [&stack](const std::function<void()> &copy) {
+    const Corvala::TBuildHooks hooks{.HoldData = [&](const std::function<void()> &copy) {
+      const TServerStack::TCommand command(stack);
       stack.PauseMySql();
       std::printf("copy_clock=%lld\n", MonotonicNanoseconds());
       std::fflush(stdout);
+      if (restartInCopy && WaitForRequest(signalFd) == "restart") {
+        std::printf("ended_in_copy=%s\n", Joined(stack.TakeEndedServers()).c_str());
+        stack.RestartServers();
+        std::printf("apache_port=%d\nrestarted=%u\n", stack.State().ApachePort, stack.State().MySqlProcessId);
+        std::fflush(stdout);
+        WaitForRequest(signalFd);
+      }
       copy();
       stack.ResumeMySql();
     }};
@@ -87,6 +109,13 @@ static void BuildCopy(TServerStack &stack, const std::string &output)
   } catch (const std::exception &error) {
     std::printf("build_error=%s\n", error.what());
   }
+  std::fflush(stdout);
+}
+
+static void Watch(TServerStack &stack)
+{
+  const std::string ended = Joined(stack.TakeEndedServers());
+  std::printf("ended=%s\nstopped=%s\n", ended.c_str(), Joined(stack.StoppedServers()).c_str());
   std::fflush(stdout);
 }
 
@@ -114,9 +143,16 @@ int main()
   }
   Report(stack.State());
   const int signalFd = StopSignals();
-  for (std::string request = WaitForRequest(signalFd); request.starts_with("build ");
-       request = WaitForRequest(signalFd))
-    BuildCopy(stack, request.substr(6));
+  for (std::string request = WaitForRequest(signalFd);
+       request.starts_with("build ") || request.starts_with("build-restart ") || request == "watch";
+       request = WaitForRequest(signalFd)) {
+    if (request == "watch")
+      Watch(stack);
+    else if (request.starts_with("build "))
+      BuildCopy(stack, request.substr(6), signalFd, false);
+    else
+      BuildCopy(stack, request.substr(14), signalFd, true);
+  }
   const long long stopBegin = MonotonicNanoseconds();
   stack.Stop();
   std::printf("stop_ms=%.1f\nstopped\n", (MonotonicNanoseconds() - stopBegin) / 1e6);
