@@ -2,8 +2,13 @@
 
 #include "stack/StackRun.h"
 
+#include <string>
+
 namespace Corvala
 {
+
+// The stack's note when MySQL starts without its write confinement, for the reason given.
+std::string UnconfinedNote(const std::string &reason);
 
 // MySQL's start: a free port, my.ini, the process.
 class TMySqlLauncher

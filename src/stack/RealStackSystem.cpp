@@ -46,6 +46,10 @@ public:
     StopServerProcesses(exePath, grace, processEvents);
   }
   void EndChild(TProcessId id) override { EndStartedChild(id); }
+  TWriteConfinement ConfineWrites(const TStringArray &folders) override
+  {
+    return TWriteConfinement::Beneath(folders);
+  }
 };
 
 class TRealPorts final : public TStackPorts
