@@ -24,6 +24,8 @@ public:
   bool EndedOnATakenPort() const;
 
 private:
+  Base::TStringArray ExistingFolders(const Base::TStringArray &folders) const;
+
   TStackRun &Run;
 };
 

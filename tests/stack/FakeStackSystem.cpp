@@ -164,6 +164,7 @@ TFakeMachine::TFakeMachine()
 {
   Files.Files.insert(MySqlExe());
   Files.Folders.insert(Installation.WorkFolder);
+  Files.Folders.insert(Scratch.File("app/data"));
   Processes.WithWorker.insert(ApacheExe());
 }
 

@@ -59,7 +59,23 @@ TEST(MySqlConfinement, WithoutLandlockMySqlStartsAsBeforeAndTheStateSaysSoOnce)
   EXPECT_EQ(Corvala::UnconfinedNote("why"), "The database server runs without write confinement: why.");
 }
 
-TEST(MySqlConfinement, ADataFolderTheRulesCannotNameFailsTheStartAndMySqlNeverRuns)
+// The server says itself that its data folder is missing, and it can write nothing there anyway.
+TEST(MySqlConfinement, AMissingDataFolderIsLeftOutOfTheRules)
+{
+  TFakeMachine machine;
+  machine.Files.Folders.erase(machine.Scratch.File("app/data"));
+  std::filesystem::remove(machine.Scratch.File("app/data"));
+  TServerStack stack(machine.Options());
+  ASSERT_EQ(stack.Start(), TServerStack::TStartResult::Started);
+
+  const TStartedProcess &mysql = LastStartOf(machine, machine.MySqlExe());
+  EXPECT_TRUE(mysql.confined);
+  EXPECT_EQ(mysql.writableFolders, Base::TStringArray{machine.Installation.WorkFolder});
+}
+
+// A folder that is there for the stack but cannot be named in the rules fails the start: MySQL
+// never runs without them.
+TEST(MySqlConfinement, AFolderTheRulesCannotNameFailsTheStartAndMySqlNeverRuns)
 {
   TFakeMachine machine;
   std::filesystem::remove(machine.Scratch.File("app/data"));
