@@ -292,6 +292,12 @@ int RunLauncher(int argc, char **argv)
     if (startFailure)
       std::rethrow_exception(startFailure);
     stack.WaitForApache();
+    // The stack's note goes to the window with the others; standard error has it for a start
+    // without a window.
+    if (!stack.State().StatusNote.empty()) {
+      std::fprintf(stderr, "corvala: %s\n", stack.State().StatusNote.c_str());
+      notices.push_back(stack.State().StatusNote);
+    }
     serverWatch.start();
     if (stack.State().UseExternalBrowser) {
       showWindow = false;
