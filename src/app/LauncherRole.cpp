@@ -303,6 +303,12 @@ int RunLauncher(int argc, char **argv)
     if (startFailure)
       std::rethrow_exception(startFailure);
     stack.WaitForApache();
+    // The stack's note goes to the window with the others; standard error has it for a start
+    // without a window.
+    if (!stack.State().StatusNote.empty()) {
+      std::fprintf(stderr, "corvala: %s\n", stack.State().StatusNote.c_str());
+      notices.push_back(stack.State().StatusNote);
+    }
     serverWatch.start();
     if (stack.State().UseExternalBrowser) {
       showWindow = false;
@@ -315,8 +321,12 @@ int RunLauncher(int argc, char **argv)
         SetSiteKeyCookie(form.Browser()->page()->profile(), stack.State().ApachePort, Corvala::SiteKeyName,
                          stack.State().SiteKey);
       form.CompleteStartup(StartupInfoOf(stack));
+      // One message, so that a later notice does not hide an earlier one.
+      std::string said;
       for (const std::string &notice : notices)
-        form.ShowNotice(QString::fromStdString(notice));
+        said += (said.empty() ? "" : "  ") + notice;
+      if (!said.empty())
+        form.ShowNotice(QString::fromStdString(said));
     }
   } catch (const TServerStack::TStartStopped &) {
   } catch (const std::exception &error) {

@@ -29,6 +29,10 @@ struct StartOptions {
   // The child's standard error goes to this file, created (mode 0600) or emptied first, so that
   // what a server says when it ends can be read back; empty to share the launcher's.
   std::string errorFile{};
+  // A Landlock ruleset (TWriteConfinement::Descriptor) the child restricts itself to just before
+  // its exec, with no new privileges; -1 for none. When the restriction fails the start fails:
+  // the program never runs unconfined. The caller keeps the descriptor and closes it.
+  int writeRules = -1;
 };
 
 // How a child that was waited for ended.
@@ -54,7 +58,7 @@ Base::TProcessId StartProcess(const std::string &program, const std::string &par
                               const StartOptions &options = {});
 
 // Why the last start of this thread gave 0, in the system's words ("Permission denied", "Exec format
-// error", ...); empty when it succeeded.
+// error", ...), or "its writes could not be confined with Landlock (...)"; empty when it succeeded.
 std::string LastStartError();
 
 // Ends a child of StartProcess (SIGKILL, if it still runs) and collects its exit status, so that

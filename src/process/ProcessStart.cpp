@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <sched.h>
 #include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -40,6 +41,16 @@ struct ChildPlan {
   int errorOutput = -1;
   pid_t parent = 0;
   int descriptorLimit = 0;
+  // The Landlock ruleset the child restricts itself to; -1 for none.
+  int writeRules = -1;
+};
+
+// What the child sends through the error pipe when it cannot become the program: the step that
+// failed and its errno. The pipe closes without data exactly when the exec succeeded.
+enum class ChildStep : int { Exec, WriteConfinement };
+struct ChildFailure {
+  ChildStep step;
+  int error;
 };
 
 bool StartsWith(const char *entry, const std::string &prefix)
@@ -99,6 +110,24 @@ int DescriptorLimit()
   return limit < 0 || limit > INT_MAX ? 65536 : static_cast<int>(limit);
 }
 
+// Only a process that can gain no privileges may restrict itself without CAP_SYS_ADMIN, and the
+// restriction then holds for root too. Gives 0, or the errno of the step that failed.
+__attribute__((no_sanitize("address"))) int RestrictWrites(int rules)
+{
+  if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 || syscall(SYS_landlock_restrict_self, rules, 0) != 0)
+    return errno;
+  return 0;
+}
+
+[[noreturn]] __attribute__((no_sanitize("address"))) void FailChild(int errorPipe, ChildStep step, int error)
+{
+  const ChildFailure failure{step, error};
+  if (write(errorPipe, &failure, sizeof failure) < 0) {
+    // Nothing else can report it; the parent then sees the pipe close without a running program.
+  }
+  _exit(127);
+}
+
 void CloseInheritedDescriptors(int errorPipe, int descriptorLimit)
 {
   // Marking instead of closing keeps the error pipe open until the exec itself.
@@ -138,14 +167,13 @@ void CloseInheritedDescriptors(int errorPipe, int descriptorLimit)
   }
   if (plan.errorOutput >= 0)
     dup2(plan.errorOutput, STDERR_FILENO);
+  // The program must never run unconfined when it was meant to be.
+  if (plan.writeRules >= 0)
+    if (const int error = RestrictWrites(plan.writeRules); error != 0)
+      FailChild(errorPipe, ChildStep::WriteConfinement, error);
   CloseInheritedDescriptors(errorPipe, plan.descriptorLimit);
   execve(plan.executable.c_str(), argv, envp);
-
-  const int error = errno;
-  if (write(errorPipe, &error, sizeof error) < 0) {
-    // Nothing else can report it; the parent then sees the pipe close without a running program.
-  }
-  _exit(127);
+  FailChild(errorPipe, ChildStep::Exec, errno);
 }
 
 struct ChildStart {
@@ -195,16 +223,17 @@ TProcessId Spawn(ChildPlan &plan)
     return 0;
   }
 
-  // The pipe closes without data exactly when the exec succeeded.
-  int error = 0;
+  ChildFailure failure{ChildStep::Exec, 0};
   ssize_t received;
   do
-    received = read(errorPipe[0], &error, sizeof error);
+    received = read(errorPipe[0], &failure, sizeof failure);
   while (received < 0 && errno == EINTR);
   close(errorPipe[0]);
   if (received == 0)
     return static_cast<TProcessId>(pid);
-  lastStartError = std::strerror(error);
+  lastStartError = std::strerror(failure.error);
+  if (failure.step == ChildStep::WriteConfinement)
+    lastStartError = "its writes could not be confined with Landlock (" + lastStartError + ")";
   kill(pid, SIGKILL);
   while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
   }
@@ -232,6 +261,7 @@ TProcessId StartChild(const std::string &program, const std::string &parameters,
   plan.errorOutput = errorOutput;
   plan.parent = getpid();
   plan.descriptorLimit = DescriptorLimit();
+  plan.writeRules = options.writeRules;
   return Spawn(plan);
 }
 

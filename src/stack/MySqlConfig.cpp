@@ -43,6 +43,23 @@ std::string MySqlInitFilePath(const std::string &workFolder)
   return workFolder + "/mysql-init.sql";
 }
 
+std::string MySqlTempFolder(const std::string &workFolder)
+{
+  return workFolder + "/mysql-tmp";
+}
+
+Base::TStringArray MySqlWritableFolders(const TStackSetup &setup)
+{
+  return {MySqlDataFolder(setup), setup.workFolder};
+}
+
+// A folder of the server's own in the work folder, private to the owner.
+static void MakeServerFolder(const std::string &folder)
+{
+  if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+    throw std::runtime_error("Cannot create folder \"" + folder + "\". " + std::strerror(errno));
+}
+
 TIniValues MySqlIniSettings(const TStackSetup &setup)
 {
   TIniValues settings = {
@@ -54,6 +71,8 @@ TIniValues MySqlIniSettings(const TStackSetup &setup)
       {"default-storage-engine", setup.innoDb ? "InnoDB" : "Aria"},
       {"socket", QuotedValue(MySqlSocketPath(setup.workFolder))},
       {"pid-file", QuotedValue(setup.workFolder + "/mysql.pid")},
+      // Its default is the temporary folder the work folder is in, where the server may not write.
+      {"tmpdir", QuotedValue(MySqlTempFolder(setup.workFolder))},
       // The server's built-in folder is the host's, which a movable stack cannot rely on.
       {"character-sets-dir", QuotedValue(setup.binFolder + "/mysql/share/charsets")},
       // As Debian's own server configuration: a database made without a charset takes any text.
@@ -120,9 +139,8 @@ std::string WriteMySqlConfig(const TStackSetup &setup)
   std::vector<Ini::TIniEntry> entries;
   for (const auto &[key, value] : settings)
     entries.push_back({"mysqld", key, value});
-  const std::string folder = MySqlFilesFolder(setup.workFolder);
-  if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
-    throw std::runtime_error("Cannot create folder \"" + folder + "\". " + std::strerror(errno));
+  MakeServerFolder(MySqlFilesFolder(setup.workFolder));
+  MakeServerFolder(MySqlTempFolder(setup.workFolder));
   const std::string initSql = MySqlInitSql(setup);
   if (!initSql.empty()) {
     const std::string initFile = MySqlInitFilePath(setup.workFolder);

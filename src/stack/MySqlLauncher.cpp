@@ -16,6 +16,21 @@ using namespace Process;
 namespace Corvala
 {
 
+std::string UnconfinedNote(const std::string &reason)
+{
+  return "The database server runs without write confinement: " + reason + ".";
+}
+
+// A missing data folder is mysqld's to report, in its own words; nothing can be written there.
+TStringArray TMySqlLauncher::ExistingFolders(const TStringArray &folders) const
+{
+  TStringArray existing;
+  for (const std::string &folder : folders)
+    if (Run.Files().FolderExists(folder))
+      existing.push_back(folder);
+  return existing;
+}
+
 void TMySqlLauncher::Start(int firstPort)
 {
   TStackState &state = Run.State;
@@ -36,13 +51,19 @@ void TMySqlLauncher::Start(int firstPort)
     Run.Files().DeleteFile(state.MySqlRootPasswordFile);
   {
     const TTraceStep step("MySQL process start");
+    // Its log files can be named by any client (SET GLOBAL general_log_file), past
+    // secure_file_priv: only its own folders may be written, whoever the launcher runs as.
+    const TWriteConfinement confinement =
+        Run.Processes().ConfineWrites(ExistingFolders(MySqlWritableFolders(setup)));
+    state.StatusNote = confinement.Available() ? "" : UnconfinedNote(confinement.Reason());
     // A killed launcher has no clean stop to give: SIGTERM before MariaDB serves can hang it for
     // good, holding its data folder and port, while a kill loses no acknowledged row.
     state.MySqlProcessId = Run.Processes().Start(
         state.MySqlExePath, MySqlParameters(state.MySqlIniPath, setup), TShowCommand::Hide,
         StartOptions{.parentDeathSignal = SIGKILL,
                      .environment = MySqlFileModeEnvironment(),
-                     .errorFile = ServerOutputPath(state.WorkFolder, "mysql")});
+                     .errorFile = ServerOutputPath(state.WorkFolder, "mysql"),
+                     .writeRules = confinement.Descriptor()});
   }
   if (state.MySqlProcessId == 0)
     Run.CannotStart(state.MySqlExePath);

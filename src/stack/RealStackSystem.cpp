@@ -47,6 +47,10 @@ public:
   }
   void EndChild(TProcessId id) override { EndStartedChild(id); }
   bool IsStopped(TProcessId id) override { return IsProcessStopped(id); }
+  TWriteConfinement ConfineWrites(const TStringArray &folders) override
+  {
+    return TWriteConfinement::Beneath(folders);
+  }
 };
 
 class TRealPorts final : public TStackPorts

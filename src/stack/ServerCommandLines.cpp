@@ -7,7 +7,6 @@ using Process::CommandLineWord;
 namespace Corvala
 {
 
-
 std::string MySqlExePath(const std::string &binFolder)
 {
   return binFolder + "/mysql/bin/mysqld";

@@ -35,6 +35,9 @@ struct TStackState {
   bool PrivateMode = false;
   std::string SiteKey;
   std::string MySqlRootPasswordFile;
+  // One line for the window's status bar, shown once the site is up; empty when there is nothing
+  // to say. Set when MySQL runs without its write confinement on a kernel without Landlock.
+  std::string StatusNote;
 };
 
 } // namespace Corvala

@@ -2,6 +2,7 @@
 
 #include "base/Types.h"
 #include "process/Process.h"
+#include "process/WriteConfinement.h"
 #include "stack/ServerStop.h"
 
 #include <chrono>
@@ -34,6 +35,8 @@ public:
                           const std::function<void()> &processEvents) = 0;
   // Ends a child of Start() and collects it.
   virtual void EndChild(Base::TProcessId id) = 0;
+  // As TWriteConfinement::Beneath: the rules a process started with them writes under.
+  virtual Process::TWriteConfinement ConfineWrites(const Base::TStringArray &folders) = 0;
 };
 
 // The TCP ports the servers listen on.

@@ -3,7 +3,9 @@
 #include "stack/ServerCommandLines.h"
 
 #include <algorithm>
+#include <fcntl.h>
 #include <filesystem>
+#include <stdexcept>
 
 namespace StackFakes
 {
@@ -11,12 +13,29 @@ namespace StackFakes
 using Base::TProcessId;
 
 TProcessId TFakeProcesses::Start(const std::string &program, const std::string &parameters,
-                                 Process::TShowCommand, const Process::StartOptions &)
+                                 Process::TShowCommand, const Process::StartOptions &options)
 {
-  if (Failing.count(program) != 0)
+  StartError.clear();
+  if (Failing.count(program) != 0) {
+    StartError = "No such file or directory";
     return 0;
+  }
+  TStartedProcess started;
+  started.program = program;
+  started.parameters = parameters;
+  if (options.writeRules >= 0) {
+    // A child restricts itself to rules that are open at its start, or never runs.
+    const auto rules = Rules.find(options.writeRules);
+    if (rules == Rules.end() || fcntl(options.writeRules, F_GETFD) < 0) {
+      StartError = "its writes could not be confined with Landlock (Bad file descriptor)";
+      return 0;
+    }
+    started.confined = true;
+    started.writableFolders = rules->second;
+  }
   NextId += 10;
-  Started.push_back({program, parameters, NextId});
+  started.id = NextId;
+  Started.push_back(started);
   Running.insert(NextId);
   if (OnStart)
     OnStart(Started.back());
@@ -59,6 +78,21 @@ void TFakeProcesses::EndChild(TProcessId id)
 {
   EndedChildren.push_back(id);
   Running.erase(id);
+}
+
+Process::TWriteConfinement TFakeProcesses::ConfineWrites(const Base::TStringArray &folders)
+{
+  if (!Landlock)
+    return Process::TWriteConfinement::Unavailable("this kernel has no Landlock");
+  for (const std::string &folder : folders)
+    if (!std::filesystem::is_directory(folder))
+      throw std::runtime_error("Writes cannot be allowed beneath \"" + folder +
+                               "\": No such file or directory");
+  const int descriptor = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  if (descriptor < 0)
+    throw std::runtime_error("/dev/null cannot be opened");
+  Rules[descriptor] = folders;
+  return Process::TWriteConfinement(descriptor);
 }
 
 std::vector<TProcessId> TFakeProcesses::IdsOf(const std::string &program) const
@@ -107,6 +141,7 @@ TFakeInstallation::TFakeInstallation(const TestSupport::TScratchFolder &scratch)
     : Program(scratch.File("app/corvala")), WorkFolder(scratch.File("work"))
 {
   std::filesystem::create_directories(scratch.File("app/bin"));
+  std::filesystem::create_directories(scratch.File("app/data"));
   // There before the start, so a test can put what a server will have said into it.
   std::filesystem::create_directories(WorkFolder);
 }
@@ -127,6 +162,7 @@ TFakeMachine::TFakeMachine()
 {
   Files.Files.insert(MySqlExe());
   Files.Folders.insert(Installation.WorkFolder);
+  Files.Folders.insert(Scratch.File("app/data"));
   Processes.WithWorker.insert(ApacheExe());
 }
 

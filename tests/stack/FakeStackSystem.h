@@ -19,6 +19,9 @@ struct TStartedProcess {
   std::string program;
   std::string parameters;
   Base::TProcessId id = 0;
+  // Started with write rules from ConfineWrites: the folders they allow.
+  bool confined = false;
+  Base::TStringArray writableFolders;
 };
 
 class TFakeProcesses final : public Corvala::TStackProcesses
@@ -26,7 +29,7 @@ class TFakeProcesses final : public Corvala::TStackProcesses
 public:
   Base::TProcessId Start(const std::string &program, const std::string &parameters,
                          Process::TShowCommand show, const Process::StartOptions &options) override;
-  std::string LastStartError() override { return "No such file or directory"; }
+  std::string LastStartError() override { return StartError; }
   bool Exists(Base::TProcessId id) override { return Running.count(id) != 0; }
   bool IsStopped(Base::TProcessId id) override { return Halted.count(id) != 0; }
   Base::TCardinalArray FindByPath(const std::string &exePath) override;
@@ -36,6 +39,9 @@ public:
   void StopByPath(const std::string &exePath, std::chrono::milliseconds grace,
                   const std::function<void()> &processEvents) override;
   void EndChild(Base::TProcessId id) override;
+  // Rules whose descriptor stands for the folders, as long as they are open; with Landlock off, the
+  // reason instead. As the real rules, a folder that is missing is an error.
+  Process::TWriteConfinement ConfineWrites(const Base::TStringArray &folders) override;
 
   // The ids started from Program, in order.
   std::vector<Base::TProcessId> IdsOf(const std::string &program) const;
@@ -44,6 +50,8 @@ public:
   std::function<void(const TStartedProcess &)> OnStart;
   // Programs whose start fails.
   std::set<std::string> Failing;
+  // The kernel has Landlock.
+  bool Landlock = true;
   // Programs whose running process has started a worker from the same executable (Apache's).
   std::set<std::string> WithWorker;
 
@@ -59,6 +67,9 @@ public:
 
 private:
   Base::TProcessId NextId = 1000;
+  std::string StartError;
+  // The folders each handed-out rules descriptor allows.
+  std::map<int, Base::TStringArray> Rules;
 };
 
 class TFakeClock final : public Corvala::TStackClock

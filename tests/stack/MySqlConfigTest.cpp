@@ -32,6 +32,7 @@ TEST(MySqlIniSettings, FixedDiskInOrderWithInnoDbAndWithout)
       {"default-storage-engine", "InnoDB"},
       {"socket", "\"/tmp/w 1/mysql.sock\""},
       {"pid-file", "\"/tmp/w 1/mysql.pid\""},
+      {"tmpdir", "\"/tmp/w 1/mysql-tmp\""},
       {"character-sets-dir", "\"/opt/My Stack/bin/mysql/share/charsets\""},
       {"character-set-server", "utf8mb4"},
       {"collation-server", "utf8mb4_general_ci"},
@@ -47,14 +48,14 @@ TEST(MySqlIniSettings, FixedDiskInOrderWithInnoDbAndWithout)
 
   // The old server: Aria by default and nothing of InnoDB, which it does not load.
   setup.innoDb = false;
-  expected.resize(12);
+  expected.resize(13);
   expected[4].second = "Aria";
   EXPECT_EQ(MySqlIniSettings(setup), expected);
 
   // The private mode: no name lookups, and an init file that sets root's TCP password.
   setup.privateMode = true;
   setup.mySqlRootPassword = "0123abcd";
-  expected[11].second = "1";
+  expected[12].second = "1";
   expected.push_back({"init-file", "\"/tmp/w 1/mysql-init.sql\""});
   EXPECT_EQ(MySqlIniSettings(setup), expected);
 }
@@ -85,7 +86,7 @@ TEST(MySqlIniSettings, CdUsesTheCopiesAndEscapesQuotesAndBackslashes)
   setup.isCdRom = true;
   setup.mySqlPort = 3307;
   const TIniValues settings = MySqlIniSettings(setup);
-  ASSERT_EQ(settings.size(), 16u);
+  ASSERT_EQ(settings.size(), 17u);
   EXPECT_EQ(settings[0].second, "\"/tmp/a\\\"b\\\\c/bin/mysql\"");
   EXPECT_EQ(settings[1].second, "\"/tmp/a\\\"b\\\\c/data\"");
   EXPECT_EQ(settings[3].second, "3307");
@@ -147,6 +148,7 @@ TEST(WriteMySqlConfig, NewFileInOrder)
                                        "default-storage-engine=InnoDB\r\n"
                                        "socket=\"{root}/work/mysql.sock\"\r\n"
                                        "pid-file=\"{root}/work/mysql.pid\"\r\n"
+                                       "tmpdir=\"{root}/work/mysql-tmp\"\r\n"
                                        "character-sets-dir=\"{root}/My Stack/bin/mysql/share/charsets\"\r\n"
                                        "character-set-server=utf8mb4\r\n"
                                        "collation-server=utf8mb4_general_ci\r\n"
@@ -159,6 +161,34 @@ TEST(WriteMySqlConfig, NewFileInOrder)
   EXPECT_EQ(ReadBytes(root.File("work/mysql-init.sql")), InnoDbSystemTablesSql());
   EXPECT_FALSE(fs::exists(root.File("work/data")));
   EXPECT_EQ(fs::status(root.File("work/mysql-files")).permissions(), fs::perms::owner_all);
+  EXPECT_EQ(fs::status(root.File("work/mysql-tmp")).permissions(), fs::perms::owner_all);
+}
+
+// Every folder the server's settings name for its writes lies beneath one it may write in.
+TEST(MySqlWritableFolders, TheDataFolderAndTheWorkFolderHoldEverythingTheServerWrites)
+{
+  for (const bool cd : {false, true}) {
+    SCOPED_TRACE(cd);
+    TStackSetup setup = StackAt("/opt/s", "/tmp/w");
+    setup.isCdRom = cd;
+    const Base::TStringArray folders = MySqlWritableFolders(setup);
+    EXPECT_EQ(folders, (Base::TStringArray{cd ? "/tmp/w/data" : "/opt/s/data", "/tmp/w"}));
+    auto writable = [&folders](std::string path) {
+      if (path.size() >= 2 && path.front() == '"')
+        path = path.substr(1, path.size() - 2);
+      for (const std::string &folder : folders)
+        if (path == folder || path.starts_with(folder + "/"))
+          return true;
+      return false;
+    };
+    for (const char *key : {"datadir", "socket", "pid-file", "tmpdir", "secure_file_priv"}) {
+      std::string value;
+      for (const auto &[name, setting] : MySqlIniSettings(setup))
+        if (name == key)
+          value = setting;
+      EXPECT_TRUE(writable(value)) << key << "=" << value;
+    }
+  }
 }
 
 TEST(WriteMySqlConfig, WithoutInnoDbNoInitFile)
@@ -193,6 +223,7 @@ TEST(WriteMySqlConfig, OlderFileKeepsItsContentAndGetsTheKeysInPlace)
                       "default-storage-engine=InnoDB\r\n"
                       "socket=\"{root}/work/mysql.sock\"\r\n"
                       "pid-file=\"{root}/work/mysql.pid\"\r\n"
+                      "tmpdir=\"{root}/work/mysql-tmp\"\r\n"
                       "character-sets-dir=\"{root}/app/bin/mysql/share/charsets\"\r\n"
                       "character-set-server=utf8mb4\r\n"
                       "collation-server=utf8mb4_general_ci\r\n"

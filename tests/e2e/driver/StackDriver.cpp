@@ -32,6 +32,7 @@ static void Report(const Corvala::TStackState &stack)
               stack.ApacheProcessId, stack.MySqlProcessId);
   std::printf("site_key=%s\nbrowser_parameters=%s\nmysql_password_file=%s\n", stack.SiteKey.c_str(),
               stack.BrowserParameters.c_str(), stack.MySqlRootPasswordFile.c_str());
+  std::printf("status_note=%s\n", stack.StatusNote.c_str());
   std::printf("ready\n");
   std::fflush(stdout);
 }
