@@ -129,7 +129,8 @@ void ApplyServerSettings(const std::string &configFile, const std::string &ip, i
   const std::string copy = CopyProgramToTempFile(programPath);
   const std::string copiedConfig = copy + ".ini";
   CopyToNewFile(configFile, copiedConfig, 0600);
-  const std::string parameters = "/setup " + CommandLineWord(programPath) + " " + CommandLineWord(copiedConfig);
+  const std::string parameters =
+      "/setup " + CommandLineWord(programPath) + " " + CommandLineWord(copiedConfig);
   if (StartProcess(copy, parameters, TShowCommand::Normal, "") == 0)
     throw std::runtime_error("Cannot start \"" + copy + "\"");
 }

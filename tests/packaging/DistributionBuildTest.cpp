@@ -144,7 +144,8 @@ TEST(DistributionBuild, PathWithADoubleQuoteReachesTheCommandWhole)
   TBrandSettings settings = tree.Settings();
   settings.SplashFileName = image;
   MakeDistribution(tree.Source(), settings);
-  EXPECT_EQ(Resources::ReadResource(settings.OutputDir + "/runme", Resources::RT_RCDATA, "RES_SPLASH"), "png");
+  EXPECT_EQ(Resources::ReadResource(settings.OutputDir + "/runme", Resources::RT_RCDATA, "RES_SPLASH"),
+            "png");
 }
 
 TEST(DistributionBuild, CopyIntoAMissingOutputFolderKeepsTheLayout)

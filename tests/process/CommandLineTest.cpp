@@ -47,5 +47,6 @@ TEST(SplitCommandLine, BackslashesAreLiteralExceptBeforeAQuote)
   EXPECT_EQ(SplitCommandLine("\"a\\\"b\" x"), (TStringArray{"a\"b", "x"}));
   EXPECT_EQ(SplitCommandLine("\"a\\\\\" x"), (TStringArray{"a\\", "x"}));
   EXPECT_EQ(SplitCommandLine("tail\\"), (TStringArray{"tail\\"}));
-  EXPECT_EQ(SplitCommandLine("\"--port=3306\" \"--user=root\""), (TStringArray{"--port=3306", "--user=root"}));
+  EXPECT_EQ(SplitCommandLine("\"--port=3306\" \"--user=root\""),
+            (TStringArray{"--port=3306", "--user=root"}));
 }
