@@ -101,7 +101,7 @@ class Servers:
             text = source.read()
         with open(my_ini, "w", newline="") as target:
             target.write(with_values(text, values))
-        os.makedirs(stacklab.my_ini_value(my_ini, "secure_file_priv"), mode=0o700, exist_ok=True)
+        stacklab.make_server_folders(my_ini)
         # What the launcher writes with innodb=0: Aria by default, nothing of InnoDB.
         lines = [line for line in text.splitlines()
                  if not line.startswith(("innodb_", "init-file", "default-storage-engine"))]

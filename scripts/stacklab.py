@@ -251,9 +251,7 @@ class HandServers:
                 target.write(text)
         sessions = os.path.join(self.folder, "sessions")
         os.makedirs(sessions, exist_ok=True)
-        # The server refuses to start without its folder for LOAD_FILE and INTO OUTFILE, which the
-        # launcher makes beside my.ini.
-        os.makedirs(my_ini_value(os.path.join(self.folder, "my.ini"), "secure_file_priv"), mode=0o700, exist_ok=True)
+        make_server_folders(os.path.join(self.folder, "my.ini"))
         if os.geteuid() == 0:
             os.chmod(self.folder, 0o711)
             shutil.chown(sessions, "nobody", "nogroup")
@@ -307,6 +305,13 @@ class HandServers:
 
     def remove(self):
         shutil.rmtree(self.folder, ignore_errors=True)
+
+
+def make_server_folders(my_ini):
+    """The folders a copied my.ini names that the launcher makes beside it: the server refuses to
+    start without its folder for LOAD_FILE and INTO OUTFILE, and InnoDB without its temporary one."""
+    for key in ("secure_file_priv", "tmpdir"):
+        os.makedirs(my_ini_value(my_ini, key), mode=0o700, exist_ok=True)
 
 
 def my_ini_value(path, key):
