@@ -30,7 +30,8 @@ TEST(MySqlConfinement, MySqlWritesOnlyInItsDataFolderAndTheWorkFolderAndApacheIs
   ASSERT_EQ(stack.Start(), TServerStack::TStartResult::Started);
 
   const Base::TStringArray folders{machine.Scratch.File("app/data"), machine.Installation.WorkFolder};
-  const TStartedProcess &mysql = LastStartOf(machine, machine.MySqlExe());
+  // A copy: the record of later starts may move the fake's list.
+  const TStartedProcess mysql = LastStartOf(machine, machine.MySqlExe());
   EXPECT_TRUE(mysql.confined);
   EXPECT_EQ(mysql.writableFolders, folders);
   EXPECT_FALSE(LastStartOf(machine, machine.ApacheExe()).confined);
@@ -68,7 +69,8 @@ TEST(MySqlConfinement, AMissingDataFolderIsLeftOutOfTheRules)
   TServerStack stack(machine.Options());
   ASSERT_EQ(stack.Start(), TServerStack::TStartResult::Started);
 
-  const TStartedProcess &mysql = LastStartOf(machine, machine.MySqlExe());
+  // A copy: the record of later starts may move the fake's list.
+  const TStartedProcess mysql = LastStartOf(machine, machine.MySqlExe());
   EXPECT_TRUE(mysql.confined);
   EXPECT_EQ(mysql.writableFolders, Base::TStringArray{machine.Installation.WorkFolder});
 }
