@@ -367,6 +367,18 @@ std::vector<pid_t> InstancesOf(const std::string &program, const std::string &fi
   return found;
 }
 
+std::string WriteCdMountInfo(const TInstall &install)
+{
+  const std::string mountinfo = install.Root() + ".mountinfo";
+  // The table escapes blanks in paths as octal.
+  std::string mountPoint;
+  for (const char c : install.Root())
+    mountPoint += c == ' ' ? std::string("\\040") : std::string(1, c);
+  std::ofstream(mountinfo) << "22 1 0:21 / / rw,relatime - ext4 /dev/vda rw\n"
+                           << "90 22 11:0 / " << mountPoint << " ro,relatime - iso9660 /dev/sr0 ro\n";
+  return mountinfo;
+}
+
 void StopLauncher(const TInstall &install)
 {
   for (const pid_t launcher : InstancesOf(install.Program()))

@@ -113,6 +113,10 @@ std::string Shell(const std::string &command);
 // first argument is FirstArgument.
 std::vector<pid_t> InstancesOf(const std::string &program, const std::string &firstArgument = {});
 
+// Writes "<root>.mountinfo", a mount table in which the installation's folder is a CD (iso9660),
+// for CORVALA_MOUNTINFO; gives its path.
+std::string WriteCdMountInfo(const TInstall &install);
+
 // Ends every launcher instance of the installation with SIGTERM, as the session's end does, and
 // expects it and every process it started below the installation to be gone within their limits.
 void StopLauncher(const TInstall &install);

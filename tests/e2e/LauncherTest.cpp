@@ -4,6 +4,7 @@
 #include "files/PrivateFolder.h"
 #include "stack/DataFolderFiles.h"
 #include "stack/host/WorkFolder.h"
+#include "support/TestSupport.h"
 
 #include <algorithm>
 #include <csignal>
@@ -20,6 +21,18 @@
 using namespace E2e;
 namespace fs = std::filesystem;
 
+namespace
+{
+
+// Waits for a window showing the status page (WriteStatusPage) with MySQL connected.
+::testing::AssertionResult ShowsTheSite()
+{
+  return WaitUntil([] { return !WindowNamed("^E2E MySQL connected on port").empty(); }, 90s,
+                   "a window showing the site");
+}
+
+} // namespace
+
 TEST(Launcher, ShowsTheLocalSiteRunsOnceAndShutsDownOnSigterm)
 {
   if (std::getenv("DISPLAY") == nullptr)
@@ -30,8 +43,7 @@ TEST(Launcher, ShowsTheLocalSiteRunsOnceAndShutsDownOnSigterm)
 
   // The first start relaunches itself once, marked, and ends.
   EXPECT_EQ(StartAsUser(install.Program()), 0);
-  ASSERT_TRUE(WaitUntil([&] { return !WindowNamed("^E2E MySQL connected on port").empty(); }, 90s,
-                        "a window showing the site"));
+  ASSERT_TRUE(ShowsTheSite());
   // The splash process is gone once the first page is complete.
   EXPECT_TRUE(
       WaitUntil([&] { return InstancesOf(install.Program(), "splash").empty(); }, 10s, "the splash to end"));
@@ -515,8 +527,7 @@ TEST(Launcher, StartsFromAFolderWhoseNameHoldsADoubleQuote)
     TInstall install(CORVALA_LAUNCHER, parent);
     WriteStatusPage(install);
     EXPECT_EQ(StartAsUser(install.Program()), 0);
-    EXPECT_TRUE(WaitUntil([&] { return !WindowNamed("^E2E MySQL connected on port").empty(); }, 90s,
-                          "a window showing the site"));
+    EXPECT_TRUE(ShowsTheSite());
     StopLauncher(install);
   }
   fs::remove_all(parent);
@@ -539,8 +550,7 @@ TEST(Launcher, AFailedRelaunchIsReportedWithAFailureStatus)
   const int status = std::system(command.c_str());
   ASSERT_TRUE(WIFEXITED(status)) << status;
   EXPECT_EQ(WEXITSTATUS(status), 1);
-  std::ifstream in(errors);
-  const std::string said((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string said = TestSupport::ReadBytes(errors);
   EXPECT_NE(said.find("could not be started again as the launcher: Resource temporarily unavailable"),
             std::string::npos)
       << said;
@@ -560,8 +570,7 @@ TEST(Launcher, KeepsTheEnginesFilesInTheProfileAndLeavesNoLockBehind)
   fs::create_directory(data);
   const std::string lock = Files::GetPrivateFolder() + "/" + Digest::Md5Hex(install.Program()) + ".lock";
   EXPECT_EQ(StartAsUser(install.Program(), {{"XDG_DATA_HOME", data}}), 0);
-  ASSERT_TRUE(WaitUntil([&] { return !WindowNamed("^E2E MySQL connected on port").empty(); }, 90s,
-                        "a window showing the site"));
+  ASSERT_TRUE(ShowsTheSite());
   EXPECT_TRUE(fs::exists(lock));
   StopLauncher(install);
   EXPECT_FALSE(fs::exists(lock));
@@ -583,11 +592,9 @@ TEST(Launcher, WithoutAHomeTheSiteStillShowsAndTheWindowSaysWhatIsLost)
   WriteStatusPage(install);
   const std::string errors = install.Root() + ".errors";
   EXPECT_EQ(StartAsUser(install.Program(), {{"HOME", ""}, {"XDG_DATA_HOME", ""}}, errors), 0);
-  ASSERT_TRUE(WaitUntil([&] { return !WindowNamed("^E2E MySQL connected on port").empty(); }, 90s,
-                        "a window showing the site"));
+  ASSERT_TRUE(ShowsTheSite());
   SaveScreenshot(CORVALA_SCREENSHOTS, "notice-without-home.png");
-  std::ifstream in(errors);
-  const std::string said((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string said = TestSupport::ReadBytes(errors);
   EXPECT_NE(said.find("The browser profile has no place"), std::string::npos) << said;
   StopLauncher(install);
   fs::remove(errors);

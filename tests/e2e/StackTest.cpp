@@ -381,12 +381,7 @@ TEST_F(StackTest, ASecondInstanceFromTheSamePathIsRefused)
 
 TEST_F(StackTest, CdModeRunsTheServersFromCopies)
 {
-  const std::string mountinfo = install.Root() + ".mountinfo";
-  std::string mountPoint;
-  for (const char c : install.Root())
-    mountPoint += c == ' ' ? std::string("\\040") : std::string(1, c);
-  std::ofstream(mountinfo) << "22 1 0:21 / / rw,relatime - ext4 /dev/vda rw\n"
-                           << "90 22 11:0 / " << mountPoint << " ro,relatime - iso9660 /dev/sr0 ro\n";
+  const std::string mountinfo = WriteCdMountInfo(install);
   TLauncher launcher(install.Program(), {{"CORVALA_MOUNTINFO", mountinfo}});
   ASSERT_TRUE(launcher.WaitReady()) << launcher.LastLine();
   const std::string work = launcher.Value("work");

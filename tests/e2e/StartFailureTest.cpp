@@ -114,12 +114,7 @@ TEST_F(StartFailure, AMissingOrReadOnlyDataFolderGivesMySqlsOwnReason)
 // disc's, too long for a folder deep in the data, which no account can get round.
 TEST_F(StartFailure, ACdCopyThatFailsSaysWhatAndWhy)
 {
-  const std::string mountinfo = install.Root() + ".mountinfo";
-  std::string mountPoint;
-  for (const char c : install.Root())
-    mountPoint += c == ' ' ? std::string("\\040") : std::string(1, c);
-  std::ofstream(mountinfo) << "22 1 0:21 / / rw,relatime - ext4 /dev/vda rw\n"
-                           << "90 22 11:0 / " << mountPoint << " ro,relatime - iso9660 /dev/sr0 ro\n";
+  const std::string mountinfo = WriteCdMountInfo(install);
   // As long as MySQL's socket in the work folder allows.
   std::string tmp = install.Root() + ".tmp";
   tmp += "/" + std::string(60 - tmp.size(), 't');
