@@ -84,6 +84,10 @@ TIniValues MySqlIniSettings(const TStackSetup &setup)
       // A TCP client from 127.0.0.1 must never be taken for 'localhost', the socket's accounts,
       // which need no password in the private mode.
       {"skip-name-resolve", setup.privateMode ? "1" : "0"},
+      // A MyISAM table that a crash left open is checked row by row when it is next used, and
+      // repaired (its data file backed up first). The server's quick check compares only counts,
+      // so a row written without its key would stay, found by scans and missed by lookups.
+      {"myisam-recover-options", "BACKUP"},
   };
   if (setup.innoDb) {
     const TIniValues innoDb = {

@@ -38,6 +38,7 @@ TEST(MySqlIniSettings, FixedDiskInOrderWithInnoDbAndWithout)
       {"collation-server", "utf8mb4_general_ci"},
       {"secure_file_priv", "\"/tmp/w 1/mysql-files\""},
       {"skip-name-resolve", "0"},
+      {"myisam-recover-options", "BACKUP"},
       {"innodb_buffer_pool_size", "64M"},
       {"innodb_log_file_size", "8M"},
       {"innodb_autoextend_increment", "8"},
@@ -48,7 +49,7 @@ TEST(MySqlIniSettings, FixedDiskInOrderWithInnoDbAndWithout)
 
   // The old server: Aria by default and nothing of InnoDB, which it does not load.
   setup.innoDb = false;
-  expected.resize(13);
+  expected.resize(14);
   expected[4].second = "Aria";
   EXPECT_EQ(MySqlIniSettings(setup), expected);
 
@@ -86,7 +87,7 @@ TEST(MySqlIniSettings, CdUsesTheCopiesAndEscapesQuotesAndBackslashes)
   setup.isCdRom = true;
   setup.mySqlPort = 3307;
   const TIniValues settings = MySqlIniSettings(setup);
-  ASSERT_EQ(settings.size(), 17u);
+  ASSERT_EQ(settings.size(), 18u);
   EXPECT_EQ(settings[0].second, "\"/tmp/a\\\"b\\\\c/bin/mysql\"");
   EXPECT_EQ(settings[1].second, "\"/tmp/a\\\"b\\\\c/data\"");
   EXPECT_EQ(settings[3].second, "3307");
@@ -154,6 +155,7 @@ TEST(WriteMySqlConfig, NewFileInOrder)
                                        "collation-server=utf8mb4_general_ci\r\n"
                                        "secure_file_priv=\"{root}/work/mysql-files\"\r\n"
                                        "skip-name-resolve=0\r\n"
+                                       "myisam-recover-options=BACKUP\r\n"
                                        "innodb_buffer_pool_size=64M\r\n"
                                        "innodb_log_file_size=8M\r\n"
                                        "innodb_autoextend_increment=8\r\n"
@@ -229,6 +231,7 @@ TEST(WriteMySqlConfig, OlderFileKeepsItsContentAndGetsTheKeysInPlace)
                       "collation-server=utf8mb4_general_ci\r\n"
                       "secure_file_priv=\"{root}/work/mysql-files\"\r\n"
                       "skip-name-resolve=0\r\n"
+                      "myisam-recover-options=BACKUP\r\n"
                       "innodb_buffer_pool_size=64M\r\n"
                       "innodb_log_file_size=8M\r\n"
                       "innodb_autoextend_increment=8\r\n"
@@ -311,4 +314,5 @@ TEST(WriteMySqlConfig, RealServerReadsThePaths)
   EXPECT_EQ(value("init-file"), setup.workFolder + "/mysql-init.sql");
   EXPECT_EQ(value("secure-file-priv"), setup.workFolder + "/mysql-files/");
   EXPECT_EQ(value("skip-name-resolve"), "FALSE");
+  EXPECT_EQ(value("myisam-recover-options"), "BACKUP");
 }
