@@ -60,11 +60,15 @@ int StartProgram(int argc, char **argv)
   static_cast<void>(chdir(GetAppDir().c_str()));
   if (IsLauncherInstance())
     return RunLauncher(argc, argv);
-  // The first start only hands over to a marked instance of itself.
-  TProcessId instance = 0;
-  {
-    const TTraceStep step("relaunch");
-    instance = StartProcess(GetProgramPath(), "", TShowCommand::Relaunch, "");
+  // The first start only hands over to an instance of itself: a copy of this process, which has
+  // the libraries loaded already (starting the program file again would load them a second time,
+  // tens of milliseconds before the servers can start).
+  TraceMark("relaunch");
+  bool isInstance = false;
+  const TProcessId instance = StartCopyOfThisProcess(isInstance);
+  if (isInstance) {
+    TraceProcessStart();
+    return RunLauncher(argc, argv);
   }
   if (instance == 0) {
     ReportModeError("\"" + GetProgramPath() +

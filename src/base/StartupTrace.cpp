@@ -80,14 +80,21 @@ __attribute__((constructor(101))) void StartTrace(int argc, char **, char **)
   const char *origin = std::getenv(OriginVariable);
   State.originNs = origin != nullptr && !freshStart ? std::strtoll(origin, nullptr, 10) : OwnStartNs();
   setenv(OriginVariable, std::to_string(State.originNs).c_str(), 1);
-  char line[160];
-  std::snprintf(line, sizeof line, "corvala-trace %d: %9.1f ms  process started\n", getpid(),
-                SinceOriginMs(OwnStartNs()));
-  WriteLine(line);
+  TraceProcessStart();
   TraceMark("libraries loaded");
 }
 
 } // namespace
+
+void TraceProcessStart()
+{
+  if (!State.enabled)
+    return;
+  char line[160];
+  std::snprintf(line, sizeof line, "corvala-trace %d: %9.1f ms  process started\n", getpid(),
+                SinceOriginMs(OwnStartNs()));
+  WriteLine(line);
+}
 
 void TraceMark(const char *name)
 {

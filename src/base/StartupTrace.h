@@ -12,6 +12,10 @@ namespace Base
 // Writes a line for a moment rather than a span.
 void TraceMark(const char *name);
 
+// Writes this process's "process started" line. The program's start writes it; a process forked
+// from a traced one, which runs no start of its own, writes it itself.
+void TraceProcessStart();
+
 // A step from its construction to its destruction.
 class TTraceStep
 {

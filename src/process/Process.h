@@ -8,9 +8,9 @@
 namespace Process
 {
 
-// How a started program is asked to show its window. Only Relaunch has an effect: it marks the
-// launcher instance the program started for itself. A child started with it finds the marker
-// (its number as text) in its environment; no other child carries that variable.
+// How a started program is asked to show its window; a Linux program has no such request, so it
+// has no effect. Relaunch's number marks the launcher instance in the marker variable of the
+// environment, which no started child inherits.
 enum class TShowCommand : int { Hide = 0, Normal = 1, Maximized = 3, Show = 5, Relaunch = 6005 };
 using Base::RelaunchMarkerVariable;
 
@@ -51,7 +51,7 @@ struct TChildEnd {
 // Starts the program with the command line BuildCommandLine(program, parameters), split into
 // arguments (argument 0 is the program path). The child gets its own process group, the
 // launcher's environment and no descriptor but 0, 1 and 2; it runs in workingFolder when that is
-// an existing folder, else in the current one. showMode matters only as TShowCommand::Relaunch.
+// an existing folder, else in the current one.
 // Gives the child's id once the program runs, 0 when it could not be started.
 Base::TProcessId StartProcess(const std::string &program, const std::string &parameters,
                               TShowCommand showMode, const std::string &workingFolder,
@@ -90,6 +90,11 @@ bool TerminateProcessById(Base::TProcessId id);
 
 // TerminateProcessById when the process runs; false without any signal otherwise.
 bool KillProcess(Base::TProcessId id);
+
+// Starts a copy of this process (fork) in a process group of its own, keeping only descriptors 0,
+// 1 and 2, as StartProcess does for a program. Gives the copy's id in this process and 0 in the
+// copy; 0 in this process too when it failed, with LastStartError saying why.
+Base::TProcessId StartCopyOfThisProcess(bool &isCopy);
 
 // Ends this process at once with exit code 0; no clean-up of any kind runs.
 [[noreturn]] void TerminateCurrentProcess();

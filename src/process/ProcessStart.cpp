@@ -68,7 +68,7 @@ bool IsReplaced(const char *entry, const TStringArray &replacements)
   return false;
 }
 
-TStringArray ChildEnvironment(TShowCommand showMode, const StartOptions &options)
+TStringArray ChildEnvironment(const StartOptions &options)
 {
   const std::string marker = std::string(RelaunchMarkerVariable) + "=";
   TStringArray environment;
@@ -78,8 +78,6 @@ TStringArray ChildEnvironment(TShowCommand showMode, const StartOptions &options
           (StartsWith(*entry, "DISPLAY=") || StartsWith(*entry, "WAYLAND_DISPLAY="))))
       environment.emplace_back(*entry);
   environment.insert(environment.end(), options.environment.begin(), options.environment.end());
-  if (showMode == TShowCommand::Relaunch)
-    environment.push_back(marker + std::to_string(static_cast<int>(TShowCommand::Relaunch)));
   return environment;
 }
 
@@ -240,7 +238,7 @@ TProcessId Spawn(ChildPlan &plan)
   return 0;
 }
 
-TProcessId StartChild(const std::string &program, const std::string &parameters, TShowCommand showMode,
+TProcessId StartChild(const std::string &program, const std::string &parameters,
                       const std::string &workingFolder, const StartOptions &options, int errorOutput = -1)
 {
   lastStartError.clear();
@@ -254,7 +252,7 @@ TProcessId StartChild(const std::string &program, const std::string &parameters,
   for (std::string &argument : SplitCommandLine(parameters))
     plan.arguments.push_back(std::move(argument));
   plan.executable = ExecutablePath(program);
-  plan.environment = ChildEnvironment(showMode, options);
+  plan.environment = ChildEnvironment(options);
   if (DirectoryExists(workingFolder))
     plan.workingFolder = workingFolder;
   plan.parentDeathSignal = options.parentDeathSignal;
@@ -272,7 +270,7 @@ std::string LastStartError()
   return lastStartError;
 }
 
-TProcessId StartProcess(const std::string &program, const std::string &parameters, TShowCommand showMode,
+TProcessId StartProcess(const std::string &program, const std::string &parameters, TShowCommand,
                         const std::string &workingFolder, const StartOptions &options)
 {
   int errorOutput = -1;
@@ -284,7 +282,7 @@ TProcessId StartProcess(const std::string &program, const std::string &parameter
       return 0;
     }
   }
-  const TProcessId id = StartChild(program, parameters, showMode, workingFolder, options, errorOutput);
+  const TProcessId id = StartChild(program, parameters, workingFolder, options, errorOutput);
   if (errorOutput >= 0)
     close(errorOutput);
   if (id != 0)
@@ -292,14 +290,13 @@ TProcessId StartProcess(const std::string &program, const std::string &parameter
   return id;
 }
 
-TChildEnd StartProcessAndWait(const std::string &program, const std::string &parameters,
-                              TShowCommand showMode, const std::string &workingFolder,
-                              const StartOptions &options)
+TChildEnd StartProcessAndWait(const std::string &program, const std::string &parameters, TShowCommand,
+                              const std::string &workingFolder, const StartOptions &options)
 {
   int errorPipe[2] = {-1, -1};
   if (options.captureErrors && pipe2(errorPipe, O_CLOEXEC) != 0)
     return {};
-  const TProcessId id = StartChild(program, parameters, showMode, workingFolder, options, errorPipe[1]);
+  const TProcessId id = StartChild(program, parameters, workingFolder, options, errorPipe[1]);
   TChildEnd end;
   if (errorPipe[1] >= 0) {
     close(errorPipe[1]);
@@ -319,6 +316,23 @@ TChildEnd StartProcessAndWait(const std::string &program, const std::string &par
   else if (WIFSIGNALED(status))
     end.signal = WTERMSIG(status);
   return end;
+}
+
+TProcessId StartCopyOfThisProcess(bool &isCopy)
+{
+  lastStartError.clear();
+  isCopy = false;
+  const pid_t pid = fork();
+  if (pid < 0) {
+    lastStartError = std::strerror(errno);
+    return 0;
+  }
+  if (pid > 0)
+    return static_cast<TProcessId>(pid);
+  isCopy = true;
+  setpgid(0, 0);
+  close_range(3, ~0U, 0);
+  return 0;
 }
 
 } // namespace Process

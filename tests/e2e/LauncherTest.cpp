@@ -41,7 +41,7 @@ TEST(Launcher, ShowsTheLocalSiteRunsOnceAndShutsDownOnSigterm)
   WriteStatusPage(install);
   const std::string work = Host::WorkFolderPathFor(install.Program());
 
-  // The first start relaunches itself once, marked, and ends.
+  // The first start hands over to a copy of itself and ends.
   EXPECT_EQ(StartAsUser(install.Program()), 0);
   ASSERT_TRUE(ShowsTheSite());
   // The splash process is gone once the first page is complete.
@@ -110,7 +110,7 @@ TEST(Launcher, TheTraceFollowsOneStartFromTheFirstProcessToTheFirstPage)
   EXPECT_GE(stepOf(trace, instance, "process started")->start, relaunch->start - tick);
   // The instance's steps in the order of the start-up, each after the one before: the window and
   // the browser engine come up while Apache starts its worker.
-  const std::vector<std::string> order = {"libraries loaded",
+  const std::vector<std::string> order = {"process started",
                                           "single-instance check",
                                           "splash start",
                                           "php.ini",

@@ -213,7 +213,7 @@ TEST_F(ProcessTest, FailedExecGivesZeroAndLeavesNoChild)
   EXPECT_TRUE(HasNoChildLeft());
 }
 
-TEST_F(ProcessTest, EnvironmentIsInheritedAndTheMarkerOnlyForTheRelaunch)
+TEST_F(ProcessTest, EnvironmentIsInheritedButNeverTheLaunchersMarker)
 {
   ASSERT_EQ(setenv("CORVALA_TEST_MARK", "inherited value", 1), 0);
   ASSERT_EQ(setenv(RelaunchMarkerVariable, "1", 1), 0);
@@ -227,8 +227,7 @@ TEST_F(ProcessTest, EnvironmentIsInheritedAndTheMarkerOnlyForTheRelaunch)
     const int number = static_cast<int>(showMode);
     const std::vector<std::string> env = All(RunReport(childProgram, "", showMode), "env");
     EXPECT_EQ(count(env, "CORVALA_TEST_MARK=inherited value"), 1) << number;
-    EXPECT_EQ(count(env, marker), showMode == TShowCommand::Relaunch ? 1 : 0) << number;
-    EXPECT_EQ(count(env, marker + "6005"), showMode == TShowCommand::Relaunch ? 1 : 0) << number;
+    EXPECT_EQ(count(env, marker), 0) << number;
   }
   unsetenv(RelaunchMarkerVariable);
   unsetenv("CORVALA_TEST_MARK");
@@ -538,4 +537,28 @@ TEST_F(ProcessTest, EndStartedChildLeavesNoZombieAndSparesOtherIds)
   kill(forked, SIGKILL);
   waitpid(forked, nullptr, 0);
   EXPECT_TRUE(HasNoChildLeft());
+}
+
+// The copy runs on as this program, in a process group of its own and with only the standard
+// descriptors, as a started program would.
+TEST_F(ProcessTest, TheCopyOfThisProcessLeadsItsOwnGroupAndKeepsOnlyTheStandardDescriptors)
+{
+  int inherited[2];
+  ASSERT_EQ(pipe(inherited), 0);
+  bool isCopy = false;
+  const TProcessId copy = StartCopyOfThisProcess(isCopy);
+  if (isCopy) {
+    const bool ownGroup = getpgid(0) == getpid();
+    const bool closed = fcntl(inherited[0], F_GETFD) < 0 && fcntl(inherited[1], F_GETFD) < 0;
+    const bool standard = fcntl(STDERR_FILENO, F_GETFD) >= 0;
+    _exit((ownGroup ? 0 : 1) | (closed ? 0 : 2) | (standard ? 0 : 4));
+  }
+  close(inherited[0]);
+  close(inherited[1]);
+  ASSERT_NE(copy, 0u) << LastStartError();
+  EXPECT_FALSE(isCopy);
+  int status = 0;
+  ASSERT_EQ(waitpid(static_cast<pid_t>(copy), &status, 0), static_cast<pid_t>(copy));
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: shares the group, 2: kept a descriptor, 4: lost standard error";
 }
