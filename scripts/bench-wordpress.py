@@ -13,45 +13,13 @@ than the wall time) and its memory (PSS) after them. --smoke: one short round, t
 runs; its figures are not judged."""
 
 import argparse
-import http.client
 import os
 import re
 import statistics
-import subprocess
 import time
-import urllib.parse
 
 import stacklab
-
-WORDPRESS = "/usr/share/wordpress"
-
-WP_CONFIG = """<?php
-define('DB_NAME', 'wordpress');
-define('DB_USER', 'root');
-define('DB_PASSWORD', '');
-// 'localhost': through the socket the generated php.ini names.
-define('DB_HOST', 'localhost');
-define('DB_CHARSET', 'utf8mb4');
-define('DB_COLLATE', '');
-foreach (['AUTH_KEY', 'SECURE_AUTH_KEY', 'LOGGED_IN_KEY', 'NONCE_KEY', 'AUTH_SALT', 'SECURE_AUTH_SALT',
-          'LOGGED_IN_SALT', 'NONCE_SALT'] as $key)
-    define($key, 'bench ' . $key);
-$table_prefix = 'wp_';
-// No request of its own to wp-cron.php or to the update servers while it is measured.
-define('DISABLE_WP_CRON', true);
-define('AUTOMATIC_UPDATER_DISABLED', true);
-define('WP_AUTO_UPDATE_CORE', false);
-define('WP_HTTP_BLOCK_EXTERNAL', true);
-if (!defined('ABSPATH'))
-    define('ABSPATH', __DIR__ . '/');
-require_once ABSPATH . 'wp-settings.php';
-"""
-
-CREATE_DATABASE = """<?php
-$db = new mysqli('localhost', 'root', '');
-$db->query('CREATE DATABASE IF NOT EXISTS wordpress');
-echo 'created';
-"""
+from wordpresslab import add_wordpress, front_page, install_wordpress, require_package
 
 SETTINGS = """<?php
 foreach (['display_errors', 'error_reporting', 'zend.assertions', 'mysqlnd.collect_memory_statistics',
@@ -60,49 +28,6 @@ foreach (['display_errors', 'error_reporting', 'zend.assertions', 'mysqlnd.colle
 """
 
 SIDES = (("distribution", True), ("developer", False))
-
-
-def add_wordpress(install):
-    target = os.path.join(install.root, "www", "wordpress")
-    # Debian's package links some of its files to other packages' files: copies of them go in.
-    subprocess.run(["cp", "-rL", WORDPRESS, target], check=True)
-    os.remove(os.path.join(target, "wp-config.php"))
-    with open(os.path.join(target, "wp-config.php"), "w") as handle:
-        handle.write(WP_CONFIG)
-    install.add_page("bench-db.php", CREATE_DATABASE)
-    install.add_page("bench-settings.php", SETTINGS)
-    if os.geteuid() == 0:
-        # Apache's workers run as nobody and WordPress writes into its content folder.
-        subprocess.run(["chown", "-R", "nobody:nogroup", os.path.join(target, "wp-content")], check=True)
-
-
-def post(port, path, fields):
-    connection = http.client.HTTPConnection("127.0.0.1", port, timeout=stacklab.START_SECONDS)
-    connection.request("POST", path, urllib.parse.urlencode(fields),
-                       {"Content-Type": "application/x-www-form-urlencoded"})
-    response = connection.getresponse()
-    body = response.read().decode("utf-8", "replace")
-    connection.close()
-    return response.status, body
-
-
-def install_wordpress(port):
-    status, body = stacklab.http_get(port, "/bench-db.php")
-    if status != 200 or body != "created":
-        raise RuntimeError("the database was not created: %d %s" % (status, body[:300]))
-    status, body = post(port, "/wordpress/wp-admin/install.php?step=2", {
-        "weblog_title": "Corvala Bench", "user_name": "admin", "admin_password": "bench-Password-1",
-        "admin_password2": "bench-Password-1", "pw_weak": "1", "admin_email": "admin@example.com",
-        "blog_public": "0", "language": ""})
-    if status != 200 or "Success!" not in body:
-        raise RuntimeError("WordPress was not installed: %d %s" % (status, re.sub(r"\s+", " ", body)[:500]))
-
-
-def front_page(port):
-    status, body = stacklab.http_get(port, "/wordpress/")
-    if status != 200 or "Corvala Bench" not in body:
-        raise RuntimeError("the front page answered %d: %s" % (status, re.sub(r"\s+", " ", body)[:300]))
-    return len(body)
 
 
 def apache_pss_kib(install):
@@ -140,15 +65,17 @@ def main():
     args = parser.parse_args()
     if args.smoke:
         args.rounds, args.requests, args.warmup = 1, 3, 1
-    if not os.path.exists(os.path.join(WORDPRESS, "wp-settings.php")):
-        raise SystemExit("needs Debian's wordpress package: apt-get install wordpress wordpress-theme-twentytwentythree")
+    require_package()
 
     installs, launchers, ports = {}, {}, {}
     rates = {name: [] for name, _ in SIDES}
     try:
         for (name, brand), first_port in zip(SIDES, (18480, 18580)):
             installs[name] = stacklab.Install(stacklab.free_port(first_port), brand=brand)
-            add_wordpress(installs[name])
+            # As root, Apache's workers run as nobody, and WordPress writes into its content folder.
+            add_wordpress(os.path.join(installs[name].root, "www"),
+                          worker_user="nobody:nogroup" if os.geteuid() == 0 else None)
+            installs[name].add_page("bench-settings.php", SETTINGS)
         for name, _ in SIDES:
             launchers[name] = stacklab.Launcher(installs[name])
             launchers[name].wait_ready()

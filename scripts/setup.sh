@@ -19,6 +19,8 @@ PACKAGES=(
   phpmyadmin dbconfig-no-thanks
   # display, window manager and tray for the GUI tests and the demo
   xvfb dbus-daemon xdotool openbox trayer imagemagick x11-utils
+  # the WordPress benchmarks' application, from Debian's archive
+  wordpress wordpress-theme-twentytwentythree
   # tools the tests and benchmarks use (desktop-file-validate checks the applications menu entry)
   curl procps psmisc sudo desktop-file-utils
   # pdftotext reads back the text of the PDF files the print tests write
