@@ -83,7 +83,7 @@ CORVALA_BUILD=build python3 scripts/soak-stack.py --cycles 5 --mysql-kills 2 --k
 echo "== benchmarks, smoke run (one short round each, to show they run; no figure is judged)"
 # Each stops what it started, also on a failure; the outer limit ends one that hangs all the same
 # (its SIGTERM still runs that clean-up).
-for bench in bench-stack bench-mysql bench-launcher bench-wordpress bench-cold-start; do
+for bench in bench-stack bench-mysql bench-launcher bench-wordpress bench-stock; do
   CORVALA_BUILD=build timeout --kill-after=60 900 python3 "scripts/$bench.py" --smoke
 done
 echo "== sanitizer build and test (AddressSanitizer + UndefinedBehaviorSanitizer)"

@@ -33,6 +33,16 @@ if (!defined('ABSPATH'))
 require_once ABSPATH . 'wp-settings.php';
 """
 
+# Publishes posts until WordPress holds the number asked for; answers with the number it holds.
+ADD_POSTS = """<?php
+require __DIR__ . '/wordpress/wp-load.php';
+$wanted = (int) $_GET['count'];
+for ($have = (int) wp_count_posts()->publish; $have < $wanted; ++$have)
+    wp_insert_post(['post_title' => "Post $have", 'post_status' => 'publish',
+                    'post_content' => str_repeat("A paragraph of a post, as a small site writes them. ", 30)]);
+echo (int) wp_count_posts()->publish;
+"""
+
 CREATE_DATABASE = """<?php
 $db = new mysqli('%(host)s', 'root', '', '', %(port)d);
 $db->query('CREATE DATABASE IF NOT EXISTS wordpress');
@@ -57,11 +67,14 @@ def add_wordpress(www, mysql_port=0, worker_user=None):
     host = "127.0.0.1" if mysql_port else "localhost"
     with open(os.path.join(target, "wp-config.php"), "w") as handle:
         handle.write(WP_CONFIG % {"db_host": "%s:%d" % (host, mysql_port) if mysql_port else host})
-    page = os.path.join(www, "bench-db.php")
-    if os.path.exists(page):
-        os.remove(page)
-    with open(page, "w") as handle:
-        handle.write(CREATE_DATABASE % {"host": host, "port": mysql_port})
+    for name, text in (("bench-db.php", CREATE_DATABASE % {"host": host, "port": mysql_port}),
+                       ("bench-posts.php", ADD_POSTS)):
+        # A page of the kit is a link into the kit's tree: it is replaced, never written through.
+        page = os.path.join(www, name)
+        if os.path.exists(page):
+            os.remove(page)
+        with open(page, "w") as handle:
+            handle.write(text)
     if worker_user:
         subprocess.run(["chown", "-R", worker_user, os.path.join(target, "wp-content")], check=True)
 
@@ -94,6 +107,12 @@ def install_wordpress(port):
         "blog_public": "0", "language": ""})
     if status != 200 or "Success!" not in body:
         raise RuntimeError("WordPress was not installed: %d %s" % (status, re.sub(r"\s+", " ", body)[:500]))
+
+
+def add_posts(port, count):
+    status, body = stacklab.http_get(port, "/bench-posts.php?count=%d" % count, timeout=stacklab.START_SECONDS)
+    if status != 200 or body.strip() != str(count):
+        raise RuntimeError("WordPress did not take %d posts: %d %s" % (count, status, body[:300]))
 
 
 def front_page(port, timeout=10):

@@ -1,18 +1,23 @@
 #!/usr/bin/env python3
-"""Cold start to WordPress's first front page: the launcher against Debian's stock servers started
-by hand, in one run.
+"""The launcher's stack against Debian's stock servers started by hand, with WordPress, in one run:
+the cold start to WordPress's first front page, and the front page served at 500 posts.
 
-Launcher: from starting `corvala` (its splash and window come up as for a user) to the first HTTP 200
-of WordPress's front page on its port. Stock: Debian's own /usr/sbin/mariadbd with its defaults on
+Cold start. Launcher: from starting `corvala` (its splash and window come up as for a user) to the
+first HTTP 200 of WordPress's front page on its port. Stock: Debian's own /usr/sbin/mariadbd with its defaults on
 a data folder of its own (as scripts/bench-mysql.py's stock server) and /usr/sbin/apache2 with the
-modules Debian enables (/etc/apache2/mods-enabled: mod_php with Debian's php.ini for Apache, opcache
-on), both started at once, by hand, to the first HTTP 200 of the same front page. Each side has
+modules Debian enables (/etc/apache2/mods-enabled: mod_php with Debian's php.ini for Apache and its
+extensions, opcache on, Xdebug off), both started at once, by hand, to the first HTTP 200 of the same front page. Each side has
 WordPress from Debian's archive (scripts/wordpresslab.py) installed in its own database beforehand;
 the rounds alternate between the sides, servers stopped in between, the files in the page cache
-for both. Medians of the rounds. Needs a display. --smoke: one round, to show the benchmark runs;
-its figures are not judged."""
+for both. Medians of the rounds.
+Serving: both sides running, WordPress holding 500 posts, the front page requested by 1 and by 8
+clients at once (a new connection per request), the sides taking turns round by round; requests
+per second, medians of the rounds.
+Needs a display. --smoke: one short round of each, to show the benchmark runs; its figures are not
+judged."""
 
 import argparse
+import concurrent.futures
 import os
 import shutil
 import signal
@@ -22,11 +27,14 @@ import tempfile
 import time
 
 import stacklab
-from wordpresslab import add_wordpress, front_page, install_wordpress, require_package
+from wordpresslab import add_posts, add_wordpress, front_page, install_wordpress, require_package
 
 LAUNCHER = os.path.join(stacklab.BUILD, "dist", "corvala")
 STOCK_MYSQL = "/usr/sbin/mariadbd"
 STOCK_APACHE = "/usr/sbin/apache2"
+STOCK_PHP_CONF = "/etc/php/8.2/apache2/conf.d"
+# Clients requesting the front page at once in the serving rounds.
+CLIENTS = (1, 8)
 # Debian's account for Apache's workers.
 STOCK_WORKER = "www-data"
 
@@ -62,6 +70,15 @@ def first_front_page(port, began, check):
         time.sleep(0.005)
 
 
+def serving_rate(port, clients, requests):
+    """Front pages per second with clients requesting at once, requests in all."""
+    began = time.monotonic()
+    with concurrent.futures.ThreadPoolExecutor(clients) as pool:
+        for _ in pool.map(lambda _: front_page(port, timeout=stacklab.START_SECONDS), range(requests)):
+            pass
+    return requests / (time.monotonic() - began)
+
+
 class LauncherSide:
     def __init__(self):
         self.install = stacklab.Install(stacklab.free_port(18680), LAUNCHER)
@@ -93,6 +110,11 @@ class LauncherSide:
         elapsed = first_front_page(self.install.port, began, self.check)
         self.stop()
         return elapsed
+
+    def serve(self):
+        self.start()
+        first_front_page(self.install.port, time.monotonic(), self.check)
+        return self.install.port
 
     def stop(self):
         for pid in self.instances():
@@ -132,6 +154,17 @@ class StockSide:
         install_wordpress(self.port)
         self.stop()
 
+    def php_scan_folder(self):
+        """Debian's conf.d of PHP for Apache without Xdebug: a stock server has no debugger, while
+        this machine may have it installed for the kit."""
+        folder = os.path.join(self.folder, "php-conf.d")
+        if not os.path.isdir(folder):
+            os.makedirs(folder)
+            for name in os.listdir(STOCK_PHP_CONF):
+                if "xdebug" not in name:
+                    os.symlink(os.path.join(STOCK_PHP_CONF, name), os.path.join(folder, name))
+        return folder
+
     def start(self):
         run_folder = os.path.join(self.folder, "run")
         os.makedirs(run_folder, exist_ok=True)
@@ -139,7 +172,8 @@ class StockSide:
         environment = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "LANG": "C",
                        "APACHE_RUN_DIR": run_folder, "APACHE_LOCK_DIR": run_folder,
                        "APACHE_LOG_DIR": self.folder, "APACHE_PID_FILE": self.folder + "/apache2.pid",
-                       "APACHE_RUN_USER": STOCK_WORKER, "APACHE_RUN_GROUP": STOCK_WORKER}
+                       "APACHE_RUN_USER": STOCK_WORKER, "APACHE_RUN_GROUP": STOCK_WORKER,
+                       "PHP_INI_SCAN_DIR": self.php_scan_folder()}
         with open(os.path.join(self.folder, "mysqld.log"), "ab") as mysql_log, \
                 open(os.path.join(self.folder, "apache.log"), "ab") as apache_log:
             # --no-defaults comes first: no option file of the host is read.
@@ -173,6 +207,11 @@ class StockSide:
         self.stop()
         return elapsed
 
+    def serve(self):
+        self.start()
+        first_front_page(self.port, time.monotonic(), self.check)
+        return self.port
+
     def stop(self):
         for server in self.servers:
             if server.poll() is None:
@@ -187,35 +226,55 @@ class StockSide:
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--rounds", type=int, default=7)
-    parser.add_argument("--smoke", action="store_true", help="one round; the figures are not judged")
+    parser.add_argument("--posts", type=int, default=500)
+    parser.add_argument("--requests", type=int, default=80, help="front pages per serving round, side and client count")
+    parser.add_argument("--smoke", action="store_true", help="one short round of each; the figures are not judged")
     args = parser.parse_args()
     if args.smoke:
-        args.rounds = 1
+        args.rounds, args.posts, args.requests = 1, 20, 8
     if not os.environ.get("DISPLAY"):
         raise SystemExit("needs a display: source scripts/display.sh first")
     require_package()
 
     sides = {}
-    times = {"launcher": [], "stock": []}
+    names = ("launcher", "stock")
+    times = {name: [] for name in names}
+    rates = {(name, clients): [] for name in names for clients in CLIENTS}
     try:
         sides["launcher"] = LauncherSide()
         sides["stock"] = StockSide()
         for round_number in range(args.rounds):
             # Each side goes first every other round, so neither always follows the other.
-            order = ("launcher", "stock") if round_number % 2 == 0 else ("stock", "launcher")
-            for name in order:
+            for name in names if round_number % 2 == 0 else names[::-1]:
                 times[name].append(sides[name].timed_start())
+        ports = {name: sides[name].serve() for name in names}
+        for name in names:
+            add_posts(ports[name], args.posts)
+            serving_rate(ports[name], 1, 10)
+        for round_number in range(args.rounds):
+            for clients in CLIENTS:
+                for name in names if round_number % 2 == 0 else names[::-1]:
+                    rates[(name, clients)].append(serving_rate(ports[name], clients, args.requests))
+        for name in names:
+            sides[name].stop()
     finally:
         for side in sides.values():
             side.remove()
 
     if args.smoke:
         print("smoke run: one round; the figures are not judged")
-    for name in ("launcher", "stock"):
+    for name in names:
         print("start to WordPress's first front page, %-8s median %.0f ms (%s)" % (
             name + ":", stacklab.median_ms(times[name]), ", ".join("%.0f" % (t * 1000) for t in times[name])))
-    print("launcher against stock: %.2fx (goal: at most 1.15)" % (
+    print("cold start, launcher against stock: %.2fx (goal: at most 1.15)" % (
         statistics.median(times["launcher"]) / statistics.median(times["stock"])))
+    for clients in CLIENTS:
+        for name in names:
+            print("front page at %d posts, %d client(s), %-8s median %.1f requests/s (%s)" % (
+                args.posts, clients, name + ":", statistics.median(rates[(name, clients)]),
+                ", ".join("%.1f" % rate for rate in rates[(name, clients)])))
+        print("serving with %d client(s), launcher against stock: %.2fx (goal: at least 1.0)" % (
+            clients, statistics.median(rates[("launcher", clients)]) / statistics.median(rates[("stock", clients)])))
 
 
 if __name__ == "__main__":
