@@ -76,7 +76,10 @@ def main():
     parser.add_argument("--build", default=os.path.join(here, "..", "build"), help="the CMake build folder")
     parser.add_argument("--runs", type=int, default=7)
     parser.add_argument("--size-mb", type=int, default=520, help="least size of the tree")
+    parser.add_argument("--smoke", action="store_true", help="one run of a small tree; the figures are not judged")
     args = parser.parse_args()
+    if args.smoke:
+        args.runs, args.size_mb = 1, 40
     copystack = os.path.join(args.build, "src/packaging/corvala-copystack")
     kit = os.path.join(args.build, "dist")
 

@@ -55,7 +55,10 @@ def start_to_first_page(command, program, tree):
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--smoke", action="store_true", help="one run; the figures are not judged")
     args = parser.parse_args()
+    if args.smoke:
+        args.runs = 1
     if os.geteuid() != 0 or not os.environ.get("DISPLAY"):
         sys.exit("needs root and a display (source scripts/display.sh first)")
     subprocess.run(["bash", MINROOT, ROOT], check=True)

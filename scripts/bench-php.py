@@ -91,7 +91,10 @@ def main():
     parser.add_argument("--requests", type=int, default=20)
     parser.add_argument("--warmup", type=int, default=3)
     parser.add_argument("--parts", type=int, default=200)
+    parser.add_argument("--smoke", action="store_true", help="a few requests; the figures are not judged")
     args = parser.parse_args()
+    if args.smoke:
+        args.requests, args.warmup, args.parts = 2, 1, 20
 
     installs = {}
     launchers = {}

@@ -83,9 +83,15 @@ CORVALA_BUILD=build python3 scripts/soak-stack.py --cycles 5 --mysql-kills 2 --k
 echo "== benchmarks, smoke run (one short round each, to show they run; no figure is judged)"
 # Each stops what it started, also on a failure; the outer limit ends one that hangs all the same
 # (its SIGTERM still runs that clean-up).
-for bench in bench-stack bench-mysql bench-launcher bench-wordpress bench-stock; do
+benches=(bench-stack bench-mysql bench-launcher bench-wordpress bench-stock bench-php)
+# The minimal root's start needs root, like the root itself.
+if [ "$(id -u)" = 0 ]; then
+  benches+=(bench-minroot)
+fi
+for bench in "${benches[@]}"; do
   CORVALA_BUILD=build timeout --kill-after=60 900 python3 "scripts/$bench.py" --smoke
 done
+timeout --kill-after=60 900 python3 scripts/bench-build.py --build build --smoke
 echo "== sanitizer build and test (AddressSanitizer + UndefinedBehaviorSanitizer)"
 # The browser engine's own code trips the sized-delete check (its allocator, not ours) and leaves
 # allocations in system libraries at exit; everything else stays checked.
