@@ -2,6 +2,7 @@
 
 #include "files/Paths.h"
 #include "shell/LogView.h"
+#include "widgets/MessageBox.h"
 
 #include <QDesktopServices>
 #include <QHBoxLayout>
@@ -38,8 +39,12 @@ TfrmLogs::TfrmLogs(const TRunLogs &logs, QWidget *parent) : QWidget(parent, Qt::
   btnOpenFolder = new QPushButton("&Open the folder", this);
   btnOpenFolder->setObjectName("btnOpenFolder");
   btnOpenFolder->setToolTip(QString::fromStdString(folder));
-  connect(btnOpenFolder, &QPushButton::clicked, this,
-          [this] { QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder))); });
+  connect(btnOpenFolder, &QPushButton::clicked, this, [this] {
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder))))
+      Widgets::ShowMessageBox(
+          QString("No file manager could open the folder \"%1\".").arg(QString::fromStdString(folder)),
+          Widgets::MB_OK | Widgets::MB_ICONERROR);
+  });
   auto *btnClose = new QPushButton("&Close", this);
   btnClose->setObjectName("btnClose");
   connect(btnClose, &QPushButton::clicked, this, &QWidget::close);

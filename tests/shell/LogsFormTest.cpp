@@ -4,10 +4,12 @@
 #include "shell/LogView.h"
 #include "support/TestSupport.h"
 
+#include <QDesktopServices>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTextBrowser>
 #include <QToolButton>
 #include <filesystem>
 #include <fstream>
@@ -98,7 +100,13 @@ TEST_F(LogsFormTest, OneWindowFromTheTrayAndTheToolBarShowsEachLogWithItsPath)
   auto *state = Part<QLabel>(logs, "lblState_MySQL");
   EXPECT_FALSE(state->isHidden());
   EXPECT_TRUE(Shown(logs, "MySQL").isEmpty());
-  EXPECT_TRUE(Part<QPushButton>(logs, "btnOpenFolder")->isEnabled());
+
+  // The folder goes to the desktop's opener, replaced here so that the address can be read.
+  QTextBrowser opener;
+  QDesktopServices::setUrlHandler("file", &opener, "setSource");
+  Part<QPushButton>(logs, "btnOpenFolder")->click();
+  QDesktopServices::unsetUrlHandler("file");
+  EXPECT_EQ(opener.source(), QUrl::fromLocalFile(QString::fromStdString(work.File("work"))));
 }
 
 TEST_F(LogsFormTest, NewLinesShowWithinASecondAndTheWindowOutlivesTheWorkFolder)
