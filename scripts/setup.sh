@@ -25,6 +25,8 @@ PACKAGES=(
   curl procps psmisc sudo desktop-file-utils
   # pdftotext reads back the text of the PDF files the print tests write
   poppler-utils
+  # xclip reads back what the Logs window's test copies from a log
+  xclip
   # the checks beside the tests (scripts/check.sh)
   shellcheck
 )

@@ -24,6 +24,7 @@
 #include "stack/PrivateMode.h"
 #include "stack/ServerEnvironment.h"
 #include "stack/ServerStack.h"
+#include "stack/StackLogs.h"
 #include "stack/StackTerminal.h"
 #include "stack/host/SingleInstance.h"
 #include "widgets/ErrorReport.h"
@@ -152,6 +153,14 @@ void OfferServerRestart(TServerStack &stack, TfrmMain &form, const std::vector<s
     form.Browser()->Navigate(QString::fromStdString(Corvala::StartAddress(stack.State().ApachePort)));
 }
 
+TRunLogs RunLogsOf(const std::string &workFolder)
+{
+  TRunLogs run{.logs = {}, .folder = workFolder};
+  for (const Corvala::TStackLog &log : Corvala::StackLogs(workFolder))
+    run.logs.push_back({log.caption, log.path, log.lineMark});
+  return run;
+}
+
 } // namespace
 
 int RunLauncher(int argc, char **argv)
@@ -229,7 +238,8 @@ int RunLauncher(int argc, char **argv)
       notices.push_back(*problem);
   auto formStep = std::make_optional<TTraceStep>("main window and browser engine");
   TfrmMain form(TStackHooks{[&stack] { stack.Stop(); }, [&stack] { stack.EndSplash(); },
-                            [&stack] { Corvala::OpenStackTerminal(GetAppPath(), stack.State()); }});
+                            [&stack] { Corvala::OpenStackTerminal(GetAppPath(), stack.State()); },
+                            [&stack] { return RunLogsOf(stack.State().WorkFolder); }});
   form.BeginWarmUp();
   formStep.reset();
   TExitWatch exitWatch(program, exitSignals);

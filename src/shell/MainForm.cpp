@@ -11,6 +11,7 @@
 #include "files/Paths.h"
 #include "shell/AboutForm.h"
 #include "shell/EventPause.h"
+#include "shell/LogsForm.h"
 #include "shell/TrayIconMan.h"
 #include "shell/Vendor.h"
 #include "widgets/ApplicationTitle.h"
@@ -47,11 +48,11 @@ namespace
 
 // What a branded launcher leaves out: the favorites and rebrand buttons with their separator, and
 // every tray item but Show/Hide, the separator after it, and Exit.
-const QStringList ToolbarEntriesHiddenWhenBranded = {"ToolButton1", "btnFavorites", "btnBrand",
-                                                     "btnTerminal"};
+const QStringList ToolbarEntriesHiddenWhenBranded = {"ToolButton1", "btnFavorites", "btnBrand", "btnTerminal",
+                                                     "btnLogs"};
 const QStringList TrayItemsHiddenWhenBranded = {
-    "mnuTray_DownSize", "mnuTray_Settings", "mnuTray_Terminal", "mnuTray_Separator1", "mnuTray_Help",
-    "mnuTray_Email",    "mnuTray_Website",  "mnuTray_About",    "mnuTray_Separator2"};
+    "mnuTray_DownSize", "mnuTray_Settings", "mnuTray_Terminal", "mnuTray_Logs",  "mnuTray_Separator1",
+    "mnuTray_Help",     "mnuTray_Email",    "mnuTray_Website",  "mnuTray_About", "mnuTray_Separator2"};
 // The narrowest the address box gets: room for a local address with its port and a path.
 constexpr int AddressBoxMinimumWidth = 240;
 // How long a close waits for a page that neither agrees nor asks (a busy or slow renderer).
@@ -153,12 +154,15 @@ void TfrmMain::AddFavoritesAndRebrand()
   btnFavorites->setMenu(mnuMenu);
   btnFavorites->setPopupMode(QToolButton::MenuButtonPopup);
   QToolButton *btnBrand = AddToolButton("btnBrand", "Rebrand", look->standardIcon(QStyle::SP_DirIcon));
-  // Also in the tray menu; here too, since a desktop without a tray shows no tray menu.
+  // Both also in the tray menu; here too, since a desktop without a tray shows no tray menu.
   QToolButton *btnTerminal =
       AddToolButton("btnTerminal", "Terminal", look->standardIcon(QStyle::SP_ComputerIcon));
+  QToolButton *btnLogs =
+      AddToolButton("btnLogs", "Logs", look->standardIcon(QStyle::SP_FileDialogContentsView));
   connect(btnFavorites, &QToolButton::clicked, this, [this] { RunCommand([this] { OrganizeFavorites(); }); });
   connect(btnBrand, &QToolButton::clicked, this, [this] { RunCommand([this] { emit rebrandRequested(); }); });
   connect(btnTerminal, &QToolButton::clicked, this, [this] { RunCommand([this] { OpenTerminal(); }); });
+  connect(btnLogs, &QToolButton::clicked, this, [this] { RunCommand([this] { ShowLogs(); }); });
 
   // Without a tray the tray menu's commands are here, at the end of the tool bar.
   btnMenu = AddToolButton("btnMenu", "Menu", look->standardIcon(QStyle::SP_FileDialogDetailedView));
@@ -182,6 +186,7 @@ void TfrmMain::CreateTrayMenu()
   mnuTray_DownSize = add("mnuTray_DownSize", "&Down Size...");
   mnuTray_Settings = add("mnuTray_Settings", "Server S&ettings...");
   QAction *terminal = add("mnuTray_Terminal", "&Terminal");
+  QAction *logs = add("mnuTray_Logs", "&Logs...");
   QAction *clearData = add("mnuTray_ClearBrowsingData", "Clear &Browsing Data...");
   separator("mnuTray_Separator1");
   QAction *help = add("mnuTray_Help", "&Help Contents");
@@ -199,6 +204,7 @@ void TfrmMain::CreateTrayMenu()
   command(mnuTray_DownSize, [this] { emit downSizeRequested(); });
   command(mnuTray_Settings, [this] { emit settingsRequested(); });
   command(terminal, [this] { OpenTerminal(); });
+  command(logs, [this] { ShowLogs(); });
   command(clearData, [this] { ClearBrowsingData(); });
   command(help, [this] { mnuTray_HelpClick(); });
   command(email, &OpenContactMail);
@@ -368,6 +374,7 @@ void TfrmMain::BeginShutdown()
 {
   shuttingDown = true;
   TPageDialogs::CloseAll();
+  frmLogs.reset();
   hide();
   UpdateTrayIcon(false);
   QApplication::processEvents();
@@ -579,6 +586,15 @@ void TfrmMain::OpenTerminal()
   } catch (const std::runtime_error &error) {
     ShowMessageBox(QString::fromStdString(error.what()), MB_OK | MB_ICONERROR);
   }
+}
+
+void TfrmMain::ShowLogs()
+{
+  if (!stack.runLogs)
+    return;
+  if (!frmLogs)
+    frmLogs = std::make_unique<TfrmLogs>(stack.runLogs());
+  frmLogs->ShowLogs();
 }
 
 void TfrmMain::mnuTray_WebsiteClick()

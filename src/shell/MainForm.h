@@ -8,6 +8,7 @@
 #include <QIcon>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <string>
 
 class QAction;
@@ -17,6 +18,7 @@ class QTimer;
 class QToolButton;
 class QWebEngineNewWindowRequest;
 class TTrayIconMan;
+class TfrmLogs;
 
 // The main window: the embedded browser with its tool band, address box, status bar and the tray menu.
 // It is the host the maintenance and packaging commands run from.
@@ -138,6 +140,8 @@ private:
   void ClearBrowsingData();
   // Opens the user's terminal on the stack, or says why it cannot.
   void OpenTerminal();
+  // Opens the Logs window, one for the whole run: a second request brings it to the front.
+  void ShowLogs();
   void mnuTray_AboutClick();
   void OpenFavoriteFolder(const QString &caption);
   void OpenFavoriteAddress(const QString &caption);
@@ -156,4 +160,5 @@ private:
   // Running for an external browser: the tray icon is the only way to the program.
   bool keptInTray = false;
   QToolButton *btnMenu = nullptr;
+  std::unique_ptr<TfrmLogs> frmLogs;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/Types.h"
+#include "shell/LogSource.h"
 
 #include <functional>
 #include <string>
@@ -27,4 +28,6 @@ struct TStackHooks {
   std::function<void()> endSplash;   // ends the splash process, which the stack started
   // Opens the user's terminal on the running stack; throws std::runtime_error saying why it cannot.
   std::function<void()> openTerminal;
+  // The running stack's logs, asked for when the Logs window first opens.
+  std::function<TRunLogs()> runLogs;
 };

@@ -35,6 +35,7 @@ protected:
     hooks.stopServers = [this] { ++stopCalls; };
     hooks.endSplash = endSplash;
     hooks.openTerminal = openTerminal;
+    hooks.runLogs = runLogs;
     form = std::make_unique<TfrmMain>(hooks);
     form->ApplyTitle(QString::fromStdString(info.appName), QIcon());
     form->show();
@@ -87,6 +88,7 @@ protected:
   TStartupInfo info;
   std::function<void()> endSplash;
   std::function<void()> openTerminal;
+  std::function<TRunLogs()> runLogs;
   std::unique_ptr<TfrmMain> form;
   int stopCalls = 0;
 };

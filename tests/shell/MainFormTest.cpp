@@ -279,7 +279,7 @@ TEST_F(MainFormTest, UnbrandedWindowOffersEveryButtonAndTheFullTrayMenu)
 {
   Start();
   for (const char *name : {"btnBack", "btnForward", "btnRefresh", "btnStop", "btnHome", "ToolButton1",
-                           "btnFavorites", "btnBrand", "btnTerminal"})
+                           "btnFavorites", "btnBrand", "btnTerminal", "btnLogs"})
     EXPECT_TRUE(Find<QWidget>(name)->isVisible()) << name;
   QStringList captions;
   for (QAction *item : form->mnuTray->actions()) {
@@ -288,8 +288,8 @@ TEST_F(MainFormTest, UnbrandedWindowOffersEveryButtonAndTheFullTrayMenu)
   }
   EXPECT_EQ(captions,
             (QStringList{"&Show/Hide Main Window", "-", "&Down Size...", "Server S&ettings...", "&Terminal",
-                         "Clear &Browsing Data...", "-", "&Help Contents", "&Contact Us", "&Visit Website",
-                         "&About...", "Add to Applications &Menu", "-", "E&xit"}));
+                         "&Logs...", "Clear &Browsing Data...", "-", "&Help Contents", "&Contact Us",
+                         "&Visit Website", "&About...", "Add to Applications &Menu", "-", "E&xit"}));
   EXPECT_EQ(form->mnuTray->defaultAction(), TrayItem("mnuTray_Show"));
   EXPECT_TRUE(TrayItem("mnuTray_DownSize")->isEnabled());
   EXPECT_TRUE(TrayItem("mnuTray_Settings")->isEnabled());
@@ -307,7 +307,7 @@ TEST_F(MainFormTest, BrandedWindowHidesTheExtraButtonsAndTrayItemsAndCdModeDisab
   Start();
   for (const char *name : {"btnBack", "btnForward", "btnRefresh", "btnStop", "btnHome"})
     EXPECT_TRUE(Find<QWidget>(name)->isVisible()) << name;
-  for (const char *name : {"ToolButton1", "btnFavorites", "btnBrand", "btnTerminal"})
+  for (const char *name : {"ToolButton1", "btnFavorites", "btnBrand", "btnTerminal", "btnLogs"})
     EXPECT_FALSE(Find<QWidget>(name)->isVisible()) << name;
   QStringList shown;
   for (QAction *item : form->mnuTray->actions())
