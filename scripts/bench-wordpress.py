@@ -10,7 +10,8 @@ same moments of the machine's load; each round of them gives requests per second
 over the time they took); medians of the rounds. Also reported: the PHP settings each installation
 runs with, Apache's CPU time per page over the rounds (which the machine's other load disturbs less
 than the wall time) and its memory (PSS) after them. --smoke: one short round, to show the benchmark
-runs; its figures are not judged."""
+runs; its figures are not judged. --xdebug: instead, the developer's settings with the debugger off
+(Xdebug in the tree, Server Settings' box off) against a tree without Xdebug."""
 
 import argparse
 import os
@@ -25,9 +26,17 @@ SETTINGS = """<?php
 foreach (['display_errors', 'error_reporting', 'zend.assertions', 'mysqlnd.collect_memory_statistics',
           'opcache.revalidate_freq', 'opcache.memory_consumption', 'opcache.max_accelerated_files'] as $key)
     echo $key, '=', ini_get($key), ' ';
+echo 'xdebug=', extension_loaded('xdebug') ? 'loaded' : 'not loaded';
 """
 
-SIDES = (("distribution", True), ("developer", False))
+# Each side: its name, whether it is a distribution, whether its tree keeps Xdebug.
+SIDES = (("distribution", True, True), ("developer", False, True))
+XDEBUG_SIDES = (("xdebug off", False, True), ("no xdebug", False, False))
+
+
+def remove_xdebug(install):
+    # bin is linked into the kit tree: only this installation's link goes.
+    os.remove(os.path.join(install.root, "bin", "php", "ext", "xdebug.so"))
 
 
 def apache_pss_kib(install):
@@ -62,44 +71,50 @@ def main():
     parser.add_argument("--requests", type=int, default=40, help="front pages per round and installation")
     parser.add_argument("--warmup", type=int, default=10)
     parser.add_argument("--smoke", action="store_true", help="one short round; the figures are not judged")
+    parser.add_argument("--xdebug", action="store_true",
+                        help="the debugger off against a tree without Xdebug, instead of the two settings")
     args = parser.parse_args()
+    sides = XDEBUG_SIDES if args.xdebug else SIDES
+    first, second = sides[0][0], sides[1][0]
     if args.smoke:
         args.rounds, args.requests, args.warmup = 1, 3, 1
     require_package()
 
     installs, launchers, ports = {}, {}, {}
-    rates = {name: [] for name, _ in SIDES}
+    rates = {name: [] for name, *_ in sides}
     try:
-        for (name, brand), first_port in zip(SIDES, (18480, 18580)):
+        for (name, brand, xdebug), first_port in zip(sides, (18480, 18580)):
             installs[name] = stacklab.Install(stacklab.free_port(first_port), brand=brand)
+            if not xdebug:
+                remove_xdebug(installs[name])
             # As root, Apache's workers run as nobody, and WordPress writes into its content folder.
             add_wordpress(os.path.join(installs[name].root, "www"),
                           worker_user="nobody:nogroup" if os.geteuid() == 0 else None)
             installs[name].add_page("bench-settings.php", SETTINGS)
-        for name, _ in SIDES:
+        for name, *_ in sides:
             launchers[name] = stacklab.Launcher(installs[name])
             launchers[name].wait_ready()
             ports[name] = int(launchers[name].value("apache_port"))
             install_wordpress(ports[name])
-        settings = {name: stacklab.http_get(ports[name], "/bench-settings.php")[1] for name, _ in SIDES}
+        settings = {name: stacklab.http_get(ports[name], "/bench-settings.php")[1] for name, *_ in sides}
         sizes = {}
-        for name, _ in SIDES:
+        for name, *_ in sides:
             for _ in range(args.warmup):
                 sizes[name] = front_page(ports[name])
-        cpu_before = {name: apache_cpu_seconds(installs[name]) for name, _ in SIDES}
+        cpu_before = {name: apache_cpu_seconds(installs[name]) for name, *_ in sides}
         for _ in range(args.rounds):
-            seconds = {name: 0.0 for name, _ in SIDES}
+            seconds = {name: 0.0 for name, *_ in sides}
             for request in range(args.requests):
                 # Each side goes first every other time, so neither always follows the other.
-                for name, _ in SIDES if request % 2 == 0 else SIDES[::-1]:
+                for name, *_ in sides if request % 2 == 0 else sides[::-1]:
                     began = time.monotonic()
                     front_page(ports[name])
                     seconds[name] += time.monotonic() - began
-            for name, _ in SIDES:
+            for name, *_ in sides:
                 rates[name].append(args.requests / seconds[name])
-        cpu = {name: apache_cpu_seconds(installs[name]) - cpu_before[name] for name, _ in SIDES}
-        memory = {name: apache_pss_kib(installs[name]) for name, _ in SIDES}
-        for name, _ in SIDES:
+        cpu = {name: apache_cpu_seconds(installs[name]) - cpu_before[name] for name, *_ in sides}
+        memory = {name: apache_pss_kib(installs[name]) for name, *_ in sides}
+        for name, *_ in sides:
             if launchers[name].stop() != 0:
                 raise RuntimeError("the %s launcher's stop failed" % name)
     finally:
@@ -110,19 +125,17 @@ def main():
         print("smoke run: one short round; the figures are not judged")
     print("WordPress front page, %d rounds of %d requests to each (alternating, after %d untimed)" % (
         args.rounds, args.requests, args.warmup))
-    for name, _ in SIDES:
+    for name, *_ in sides:
         print("%-12s %s" % (name + ":", settings[name].strip()))
-    for name, _ in SIDES:
+    for name, *_ in sides:
         print("%-12s median %.1f requests/s (%s); page %d bytes; Apache's PSS after the rounds %.1f MB" % (
             name + ":", statistics.median(rates[name]), ", ".join("%.1f" % rate for rate in rates[name]),
             sizes[name], memory[name] / 1024))
-    print("distribution against developer: %.2fx" % (
-        statistics.median(rates["distribution"]) / statistics.median(rates["developer"])))
+    print("%s against %s: %.2fx" % (first, second, statistics.median(rates[first]) / statistics.median(rates[second])))
     pages = args.rounds * args.requests
     print("Apache's CPU time (PHP included) per front page, less sensitive to the machine's other load: "
-          "distribution %.1f ms, developer %.1f ms; %.2fx" % (
-              cpu["distribution"] * 1000 / pages, cpu["developer"] * 1000 / pages,
-              cpu["developer"] / cpu["distribution"]))
+          "%s %.1f ms, %s %.1f ms; %.2fx" % (first, cpu[first] * 1000 / pages, second, cpu[second] * 1000 / pages,
+                                             cpu[second] / cpu[first]))
 
 
 if __name__ == "__main__":

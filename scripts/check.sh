@@ -15,7 +15,7 @@ echo "== clang-format"
 find src tests fuzz \( -name '*.cpp' -o -name '*.h' \) -print0 | xargs -0 clang-format --dry-run -Werror
 
 echo "== shellcheck"
-shellcheck scripts/*.sh scripts/kit/php
+shellcheck scripts/*.sh scripts/kit/php scripts/kit/composer
 
 echo "== clang-tidy (GUI-free libraries)"
 cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

@@ -10,6 +10,8 @@ PACKAGES=(
   # the server stack the kit assembles
   apache2 libapache2-mod-php php-mysql php-sqlite3 php-gd php-mbstring php-curl
   php-xml php-intl php-zip php-bcmath php8.2-opcache
+  # the debugger the Server Settings can turn on, and Composer for the Terminal
+  php-xdebug composer
   mariadb-server-core mariadb-client-core
   # the stack's command line: PHP's interpreter, MariaDB's client (core) and dump tool (client)
   php8.2-cli mariadb-client

@@ -30,6 +30,7 @@ need_setup=0
 for file in /usr/sbin/apache2 /usr/lib/apache2/modules/libphp$php_ver.so "$php_extdir/mysqli.so" \
   "$php_extdir/pdo_sqlite.so" "$php_extdir/gd.so" "$php_extdir/mbstring.so" "$php_extdir/curl.so" \
   "$php_extdir/dom.so" "$php_extdir/intl.so" "$php_extdir/zip.so" "$php_extdir/bcmath.so" "$php_extdir/opcache.so" \
+  "$php_extdir/xdebug.so" /usr/bin/composer \
   /usr/bin/patchelf \
   /usr/sbin/mariadbd /usr/bin/mariadb-install-db /usr/bin/mariadb /usr/bin/mariadb-dump "/usr/bin/php$php_ver" \
   /etc/mime.types; do
@@ -78,6 +79,48 @@ put "$mysql_share/english/errmsg.sys" "$bin/mysql/share/english/errmsg.sys" 644
 for charset in "$mysql_share"/charsets/*; do
   put "$charset" "$bin/mysql/share/charsets/$(basename "$charset")" 644
 done
+
+# The package and every package it needs that has PHP libraries in /usr/share/php, one a line.
+php_library_packages() {
+  local package
+  apt-cache depends --recurse --installed --no-recommends --no-suggests --no-conflicts --no-breaks \
+    --no-replaces --no-enhances "$1" | grep -v '^ ' | sort -u | while IFS= read -r package; do
+    if dpkg-query -L "$package" 2>/dev/null | grep '^/usr/share/php/' >/dev/null; then echo "$package"; fi
+  done
+}
+
+# The regular files below /usr/share/php (relative to it) of the packages named on standard input,
+# one a line, sorted.
+php_library_files() {
+  xargs dpkg-query -L | sed -n 's|^/usr/share/php/||p' | sort -u | while IFS= read -r file; do
+    if [ -f "/usr/share/php/$file" ]; then echo "$file"; fi
+  done
+}
+
+# Composer: Debian's script and the PHP libraries it needs, in the layout of /usr
+# (bin/composer/bin/composer beside bin/composer/share/php), so the relative paths of its
+# autoloaders hold and the host's /usr/share/php is never read; bin/php/composer runs it with the
+# stack's PHP.
+echo "stack-kit: Composer into $bin/composer"
+composer_packages=$(php_library_packages composer)
+composer_files=$(php_library_files <<<"$composer_packages")
+composer_staging=$bin/.composer.kit-tmp
+rm -rf "$composer_staging"
+mkdir -p "$composer_staging/bin" "$composer_staging/share/php" "$dest/licenses"
+cp -L /usr/bin/composer "$composer_staging/bin/composer"
+(cd /usr/share/php && tr '\n' '\0' <<<"$composer_files" | xargs -0 cp -L --parents -t "$composer_staging/share/php")
+if grep -rq "/usr/share/php" "$composer_staging"; then
+  echo "stack-kit: Composer still names the host's /usr/share/php" >&2
+  exit 1
+fi
+while IFS= read -r package; do
+  cp -L "/usr/share/doc/$package/copyright" "$dest/licenses/$package.copyright"
+done <<<"$composer_packages"
+find "$composer_staging" -type d -exec chmod 755 {} +
+find "$composer_staging" -type f -exec chmod 644 {} +
+rm -rf "$bin/composer"
+mv "$composer_staging" "$bin/composer"
+put "$here/scripts/kit/composer" "$bin/php/composer" 755
 
 python3 "$here/scripts/bundle.py" servers "$dest"
 
@@ -158,6 +201,10 @@ if [ -f "$pma_src/index.php" ]; then
   mkdir -p "$staging/vendor" "$staging/doc" "$staging/tmp"
   cp -rL "$pma_src"/. "$staging"/
   cp -rL /usr/share/php/. "$staging/vendor"/
+  # Composer's libraries that phpMyAdmin does not need are Composer's alone (bin/composer).
+  comm -23 <(echo "$composer_files") <(php_library_packages phpmyadmin | php_library_files) |
+    (cd "$staging/vendor" && tr '\n' '\0' | xargs -0 rm -f)
+  find "$staging/vendor" -type d -empty -delete
   for doc in changelog.gz copyright; do
     if [ -f "/usr/share/doc/phpmyadmin/$doc" ]; then cp -L "/usr/share/doc/phpmyadmin/$doc" "$staging/doc/"; fi
   done

@@ -64,7 +64,7 @@ constexpr char HelpText[] =
     "  /setup TARGET [CONFIG [ICON [IMAGE [NOSTART]]]]\n"
     "                          runs /config, /icon and /splash on TARGET, then starts it unless\n"
     "                          NOSTART is given\n"
-    "  downsize F1 ... F15     deletes the stack's components whose flag is 1 (the Down Size dialog's\n"
+    "  downsize F1 ... F17     deletes the stack's components whose flag is 1 (the Down Size dialog's\n"
     "                          work)\n"
     "  splash IMAGE            shows IMAGE as the start-up splash window (used by the launcher)\n"
     "  --help                  prints this text\n"

@@ -4,7 +4,7 @@
 
 #include <functional>
 
-// The work of the "downsize" mode. It receives exactly 15 flags: arguments 2 to 16 of the command
+// The work of the "downsize" mode. It receives exactly 17 flags: arguments 2 to 18 of the command
 // line, positions the command line does not give filled with "0" (keep the component).
 using TDownSizeRunner = std::function<void(const Base::TStringArray &flags)>;
 

@@ -165,6 +165,23 @@ const std::array<TDownSizeComponent, DownSizeComponentCount> &DownSizeComponents
        {"bin/php/ext/xmlrpc.so"},
        nullptr,
        nullptr},
+      // The debugger and Composer came later, so they follow the older flags.
+      {"chkXdebug",
+       "Delete Xdebug (debugger)",
+       "bin/php/ext/xdebug.so",
+       false,
+       {},
+       {"bin/php/ext/xdebug.so"},
+       nullptr,
+       nullptr},
+      {"chkComposer",
+       "Delete Composer",
+       "bin/composer",
+       true,
+       {"bin/composer"},
+       {"bin/php/composer"},
+       nullptr,
+       nullptr},
   }};
   return components;
 }

@@ -17,7 +17,7 @@ struct TDownSizeComponent {
   const char *favoriteKey;
 };
 
-inline constexpr size_t DownSizeComponentCount = 15;
+inline constexpr size_t DownSizeComponentCount = 17;
 
 // The components in the order of their flags on the "downsize" command line.
 const std::array<TDownSizeComponent, DownSizeComponentCount> &DownSizeComponents();
@@ -25,7 +25,7 @@ const std::array<TDownSizeComponent, DownSizeComponentCount> &DownSizeComponents
 // True when the component's file or folder exists below AppPath.
 bool IsComponentOffered(const TDownSizeComponent &component, const std::string &appPath);
 
-// "downsize" and the 15 flags, "-1" for a selected component and "0" for one kept, separated by
+// "downsize" and the 17 flags, "-1" for a selected component and "0" for one kept, separated by
 // single blanks.
 std::string DownSizeParameters(const std::array<bool, DownSizeComponentCount> &selected);
 

@@ -10,6 +10,7 @@
 #include "files/TempFolder.h"
 #include "process/CommandLine.h"
 #include "process/Process.h"
+#include "stack/PhpConfig.h"
 #include "stack/PrivateMode.h"
 
 #include <cerrno>
@@ -117,15 +118,16 @@ std::string CopyProgramToTempFile(const std::string &programPath)
   return copy;
 }
 
-void ApplyServerSettings(const std::string &configFile, const std::string &ip, int port, bool innoDb,
-                         bool privateMode, const std::string &programPath)
+void ApplyServerSettings(const std::string &configFile, const TServerSettings &settings,
+                         const std::string &programPath)
 {
   CheckProgramReplaceable(programPath);
   const Corvala::TConfigFile config(configFile);
-  config.Write("ip", ip);
-  config.Write("port", std::to_string(port));
-  config.Write("innodb", innoDb ? "1" : "0");
-  config.Write(Corvala::PrivateModeKey, privateMode ? "1" : "0");
+  config.Write("ip", settings.IP);
+  config.Write("port", std::to_string(settings.Port));
+  config.Write("innodb", settings.InnoDB ? "1" : "0");
+  config.Write(Corvala::PrivateModeKey, settings.PrivateMode ? "1" : "0");
+  config.Write(Corvala::XdebugKey, settings.Xdebug ? "1" : "0");
   const std::string copy = CopyProgramToTempFile(programPath);
   const std::string copiedConfig = copy + ".ini";
   CopyToNewFile(configFile, copiedConfig, 0600);

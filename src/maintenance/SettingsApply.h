@@ -19,12 +19,21 @@ std::string GetCommandFolder(const std::string &programPath);
 // Gives its path; throws runtime_error when the program cannot be read or the copy written.
 std::string CopyProgramToTempFile(const std::string &programPath);
 
+// What the Server Settings dialog sets, as Config.ini keeps it.
+struct TServerSettings {
+  std::string IP; // "127.0.0.1" or "all"
+  int Port = 0;
+  bool InnoDB = true;
+  bool PrivateMode = false;
+  bool Xdebug = false;
+};
+
 // The settings change after the user confirmed it: checks that ProgramPath can be rewritten, writes
-// "ip", "port", "innodb" and "privatemode" ("1" or "0") into section "INI" of ConfigFile (the working
-// Config.ini), makes the command copy of ProgramPath with a copy of ConfigFile named "<copy>.ini" (mode
-// 0600), and starts the copy with "/setup "<ProgramPath>" "<copy>.ini"". The copy waits for ProgramPath to be
-// free, embeds the configuration and starts it again; the caller ends the launcher once this returns.
-// Throws, with nothing changed or started, when the program cannot be rewritten, a file cannot be
-// written or the copy cannot be started.
-void ApplyServerSettings(const std::string &configFile, const std::string &ip, int port, bool innoDb,
-                         bool privateMode, const std::string &programPath);
+// "ip", "port", "innodb", "privatemode" and "xdebug" ("1" or "0") into section "INI" of ConfigFile
+// (the working Config.ini), makes the command copy of ProgramPath with a copy of ConfigFile named
+// "<copy>.ini" (mode 0600), and starts the copy with "/setup "<ProgramPath>" "<copy>.ini"". The copy
+// waits for ProgramPath to be free, embeds the configuration and starts it again; the caller ends
+// the launcher once this returns. Throws, with nothing changed or started, when the program cannot
+// be rewritten, a file cannot be written or the copy cannot be started.
+void ApplyServerSettings(const std::string &configFile, const TServerSettings &settings,
+                         const std::string &programPath);

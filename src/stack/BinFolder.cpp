@@ -67,7 +67,8 @@ std::string PrepareBinFolder(const std::string &appPath, const std::string &work
   const std::string libraries = appPath + LibraryFolder;
   // The launcher's Qt runtime, the libraries and the command-line tools stay on the disc: the
   // terminal runs the tools from there.
-  std::set<std::string> skipped = {BelowBin(LibraryFolder), BelowBin(QtRuntimeFolder)};
+  std::set<std::string> skipped = {BelowBin(LibraryFolder), BelowBin(QtRuntimeFolder),
+                                   BelowBin(ComposerFolder)};
   for (const char *tool : CommandLineTools)
     skipped.insert(BelowBin(tool));
   CopyEntriesLeavingOut(bin, copy, "", skipped);

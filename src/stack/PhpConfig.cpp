@@ -103,6 +103,23 @@ std::vector<TPhpIniSetting> OpcacheSettings(const std::string &opcacheFile, bool
   return settings;
 }
 
+bool IsXdebugOn(const std::string &value)
+{
+  return value == "1";
+}
+
+std::vector<TPhpIniSetting> XdebugSettings(const std::string &xdebugFile)
+{
+  return {
+      {"xdebug", "zend_extension", PhpQuoted(xdebugFile)},
+      {"xdebug", "xdebug.mode", "debug"},
+      // Only a request that asks for the debugger connects; every other one runs undisturbed.
+      {"xdebug", "xdebug.start_with_request", "trigger"},
+      {"xdebug", "xdebug.client_host", "127.0.0.1"},
+      {"xdebug", "xdebug.client_port", "9003"},
+  };
+}
+
 std::string PhpIniTemplate(const TStackSetup &setup)
 {
   const std::string php = setup.binFolder + "/php";
@@ -252,6 +269,11 @@ std::string WritePhpConfig(const TStackSetup &setup)
     for (const auto &setting : OpcacheSettings(opcache, loadLine, setup.brand))
       settings.push_back(setting);
   }
+  // Loaded after opcache, as Xdebug wants to be.
+  const std::string xdebug = php + "/ext/xdebug.so";
+  if (setup.xdebug && Files::FileExists(xdebug))
+    for (const auto &setting : XdebugSettings(xdebug))
+      settings.push_back(setting);
   Ini::WriteGeneratedIni(path, settings);
 
   PrepareSessionFolder(setup);

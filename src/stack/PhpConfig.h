@@ -33,6 +33,18 @@ std::vector<TPhpIniSetting> PhpIniSettings(const TStackSetup &setup, const std::
 // seconds, 128 MB, 10,000 scripts).
 std::vector<TPhpIniSetting> OpcacheSettings(const std::string &opcacheFile, bool loadLine, bool production);
 
+// Config.ini's debugger key: "1" makes PHP load Xdebug; any other value, and no key, leaves it out,
+// since it slows every request.
+inline constexpr char XdebugKey[] = "xdebug";
+
+// True exactly when the value is "1".
+bool IsXdebugOn(const std::string &value);
+
+// The Xdebug settings of section "xdebug": the Zend extension line for xdebugFile, step debugging
+// started by a request's XDEBUG_TRIGGER (cookie, parameter or environment variable), connecting to
+// a debugger listening on 127.0.0.1:9003.
+std::vector<TPhpIniSetting> XdebugSettings(const std::string &xdebugFile);
+
 // The php.ini the generated one starts from: "<bin>/php/php.ini-production" for a distribution
 // (setup.brand) when the tree has it, else "<bin>/php/php.ini" (the kit's php.ini-development).
 std::string PhpIniTemplate(const TStackSetup &setup);
@@ -47,7 +59,9 @@ Base::TStringArray PhpExtensionLines(const Base::TStringArray &soFiles,
 // Copies PhpIniTemplate into "<work>/php.ini" (mode 0600; a missing template leaves whatever is
 // there), writes the settings with WriteIniString (sendmail_path names "<bin>/Apache/sendmail"
 // expanded to a full path, or nothing when it is missing) and, when "<bin>/php/ext/opcache.so"
-// exists, the OpcacheSettings (production ones for a distribution); creates the
+// exists, the OpcacheSettings (production ones for a distribution), then, when setup.xdebug is set
+// and "<bin>/php/ext/xdebug.so" exists, the XdebugSettings (a tree whose Xdebug was deleted runs
+// without it, with no line naming it); creates the
 // session folder (mode 0700; owned by nobody:nogroup when running as root, as Apache's workers
 // are), and appends, in a section "[Extensions]", the load lines for the .so files in
 // "<bin>/php/ext" that the file does not load yet. Gives the path. Throws the INI write error.

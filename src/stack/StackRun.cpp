@@ -2,6 +2,7 @@
 
 #include "config/ConfigFile.h"
 #include "stack/ApacheConfig.h"
+#include "stack/PhpConfig.h"
 #include "stack/RequestGuards.h"
 #include "stack/host/MachineNames.h"
 
@@ -33,6 +34,7 @@ TStackSetup TStackRun::Setup() const
   setup.runningAsRoot = geteuid() == 0;
   setup.innoDb = IsFlagOn(ReadConfigValue("innodb"));
   setup.brand = IsFlagOn(ReadConfigValue("brand"));
+  setup.xdebug = IsXdebugOn(ReadConfigValue(XdebugKey));
   setup.privateMode = State.PrivateMode;
   setup.mySqlRootPassword = MySqlRootPassword;
   setup.siteKey = State.SiteKey;

@@ -27,6 +27,8 @@ struct TStackSetup {
   // The "brand" flag: a branded distribution, whose PHP runs with production settings; off, the
   // developer's own tree, with development ones.
   bool brand = false;
+  // The "xdebug" key: PHP loads Xdebug (when the tree still has it) for the site and the terminal.
+  bool xdebug = false;
   // The "only my account" mode: root over TCP needs a password and Apache wants the site's key.
   bool privateMode = false;
   // Set: the password the start gives MySQL's root over TCP (empty gives back the open default).

@@ -70,7 +70,7 @@ protected:
 
 } // namespace
 
-TEST_F(CommandLine, DownSizeNeedsSixFlagsAndGetsFifteen)
+TEST_F(CommandLine, DownSizeNeedsSixFlagsAndGetsSeventeen)
 {
   RecordDownSize();
   EXPECT_EQ(Run({"downsize", "-1", "0", "-1", "0", "-1"}), 0);
@@ -78,15 +78,15 @@ TEST_F(CommandLine, DownSizeNeedsSixFlagsAndGetsFifteen)
 
   EXPECT_EQ(Run({"DownSize", "-1", "0", "-1", "0", "-1", "1"}), 0);
   ASSERT_EQ(downSizeCalls.size(), 1u);
-  EXPECT_EQ(downSizeCalls[0],
-            (TStringArray{"-1", "0", "-1", "0", "-1", "1", "0", "0", "0", "0", "0", "0", "0", "0", "0"}));
+  EXPECT_EQ(downSizeCalls[0], (TStringArray{"-1", "0", "-1", "0", "-1", "1", "0", "0", "0", "0", "0", "0",
+                                            "0", "0", "0", "0", "0"}));
 
   TStringArray many{"DOWNSIZE"};
-  for (int i = 1; i <= 17; ++i)
+  for (int i = 1; i <= 19; ++i)
     many.push_back(std::to_string(i));
   EXPECT_EQ(Run(many), 0);
   ASSERT_EQ(downSizeCalls.size(), 2u);
-  EXPECT_EQ(downSizeCalls[1], TStringArray(many.begin() + 1, many.begin() + 16));
+  EXPECT_EQ(downSizeCalls[1], TStringArray(many.begin() + 1, many.begin() + 18));
 }
 
 TEST_F(CommandLine, DownSizeFailuresEndWithExitCodeOne)

@@ -1,4 +1,5 @@
 #include "E2eSupport.h"
+#include "StackTerminalRun.h"
 #include "stack/StackTerminal.h"
 #include "support/TestSupport.h"
 
@@ -37,26 +38,9 @@ protected:
 
   virtual bool PrivateMode() const { return false; }
 
-  // Runs the shell commands in the terminal the launcher opens: a stand-in named
-  // x-terminal-emulator, first on PATH, runs them with no options of ours, as a user would, and
-  // records where it runs, its environment and what they print.
   std::string InTerminal(const std::string &commands) const
   {
-    TestSupport::TScratchFolder scratch;
-    const std::string record = scratch.File("record");
-    const std::string terminal =
-        scratch.Write("terminal bin/x-terminal-emulator",
-                      "#!/bin/sh\nout=" + Quoted(record) + "\n{ echo \"cwd=$(pwd)\"; env | sort\n" +
-                          commands + "} >\"$out.tmp\"\nmv \"$out.tmp\" \"$out\"\n");
-    chmod(terminal.c_str(), 0755);
-    const TestSupport::TEnvOverride path("PATH", scratch.File("terminal bin") + ":" + std::getenv("PATH"));
-    Corvala::TStackState state;
-    state.WorkFolder = work;
-    state.MySqlPort = port;
-    const pid_t child = static_cast<pid_t>(Corvala::OpenStackTerminal(install.Root() + "/", state));
-    EXPECT_GT(child, 0);
-    EXPECT_TRUE(WaitUntil([&] { return fs::exists(record); }, 60s, "the terminal's record"));
-    return TestSupport::ReadBytes(record);
+    return InStackTerminal(install, work, port, commands);
   }
 
   void TearDown() override

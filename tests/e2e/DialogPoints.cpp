@@ -55,6 +55,14 @@ QRect Whole(QWidget &widget)
   return widget.rect();
 }
 
+// A check box's box itself: a click on the caption counts only within the caption's text.
+QRect Indicator(QWidget &box)
+{
+  QStyleOptionButton option;
+  option.initFrom(&box);
+  return box.style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, &box);
+}
+
 } // namespace
 
 TPoint SettingsPortField()
@@ -63,6 +71,13 @@ TPoint SettingsPortField()
   TfrmSettings dialog;
   return CentreOf(dialog, "SpinEdit1",
                   [](QWidget &spin) { return Child(spin, "qt_spinbox_lineedit").geometry(); });
+}
+
+TPoint SettingsBox(const char *name)
+{
+  EnsureOffscreenApplication();
+  TfrmSettings dialog;
+  return CentreOf(dialog, name, Indicator);
 }
 
 TPoint SettingsOk()
@@ -76,12 +91,7 @@ TPoint DownSizeBox(const char *name)
 {
   EnsureOffscreenApplication();
   TfrmDownSize dialog("");
-  // The box itself: a click on the caption counts only within the caption's text.
-  return CentreOf(dialog, name, [](QWidget &box) {
-    QStyleOptionButton option;
-    option.initFrom(&box);
-    return box.style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, &box);
-  });
+  return CentreOf(dialog, name, Indicator);
 }
 
 TPoint DownSizeOk()

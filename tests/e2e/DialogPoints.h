@@ -11,8 +11,10 @@ struct TPoint {
   int y;
 };
 
-// Server Settings: the port field's text, and OK.
+// Server Settings: the port field's text, the box of the check box named Name (e.g. "chkXdebug"),
+// and OK.
 TPoint SettingsPortField();
+TPoint SettingsBox(const char *name);
 TPoint SettingsOk();
 
 // Down Size: the box of the component with the check box named Name (e.g. "chkMySQL"), and OK.

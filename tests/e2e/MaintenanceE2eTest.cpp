@@ -152,15 +152,20 @@ protected:
 
 } // namespace
 
+// The port changed and the debugger ticked: the restarted launcher serves on the new port with PHP
+// carrying Xdebug.
 TEST_F(MaintenanceE2e, ASettingsChangeRestartsTheLauncherOnTheNewPortWithTheConfigurationInItsFile)
 {
+  std::ofstream(install->Path("www/debugger.php"), std::ios::binary)
+      << "<?php echo extension_loaded('xdebug') ? 'xdebug' : 'none';";
   const pid_t first = StartLauncher();
   ASSERT_NE(first, 0) << "the launcher's window did not show the site";
   const int port = FreePort();
   ASSERT_NE(port, 0);
   ASSERT_NE(SitePortShown(first), port);
+  EXPECT_EQ(HttpGet(SitePortShown(first), "/debugger.php").body, "none");
 
-  ApplySettingsPort(first, port, "settings");
+  ApplySettingsPort(first, port, "settings", {"chkXdebug"});
 
   EXPECT_TRUE(WaitUntil([&] { return !Running(first); }, 60s, "the first launcher to end"));
   const pid_t second =
@@ -170,6 +175,7 @@ TEST_F(MaintenanceE2e, ASettingsChangeRestartsTheLauncherOnTheNewPortWithTheConf
   const THttpReply page = HttpGet(port, "/index.php");
   EXPECT_EQ(page.status, 200);
   EXPECT_NE(page.body.find("MySQL connected on port"), std::string::npos) << page.body;
+  EXPECT_EQ(HttpGet(port, "/debugger.php").body, "xdebug");
 
   // The program file itself carries the new configuration; the rest of it is kept.
   const auto config = Resources::ReadResource(install->Program(), 10, "RES_CONFIG_INI");
@@ -179,6 +185,7 @@ TEST_F(MaintenanceE2e, ASettingsChangeRestartsTheLauncherOnTheNewPortWithTheConf
   EXPECT_EQ(Ini::ReadIniString(configFile, "INI", "port"), std::to_string(port));
   EXPECT_EQ(Ini::ReadIniString(configFile, "INI", "ip"), "127.0.0.1");
   EXPECT_EQ(Ini::ReadIniString(configFile, "INI", "innodb"), "1");
+  EXPECT_EQ(Ini::ReadIniString(configFile, "INI", "xdebug"), "1");
   EXPECT_EQ(Ini::ReadIniString(configFile, "INI", "title"), "Corvala");
   fs::remove(configFile);
 
@@ -214,15 +221,23 @@ TEST_F(MaintenanceE2e, DownSizingMySqlRestartsTheLauncherWithoutTheDatabaseServe
   StopLauncher(second);
 }
 
-TEST_F(MaintenanceE2e, DownSizingPhpMyAdminRemovesItAndItsFavoriteAndKeepsMySql)
+// phpMyAdmin, Xdebug and Composer ticked together: each goes, MySQL stays; the tree's debugger was
+// on, and the next start runs without it.
+TEST_F(MaintenanceE2e, DownSizingPhpMyAdminXdebugAndComposerRemovesThemAndKeepsMySql)
 {
+  install->SetConfig("[INI]\r\nfullscreen=0\r\ntitle=Corvala\r\nport=80\r\nip=127.0.0.1\r\n"
+                     "copyfilestoharddisk=0\r\nbrand=0\r\nxdebug=1\r\n");
+  std::ofstream(install->Path("www/debugger.php"), std::ios::binary)
+      << "<?php echo extension_loaded('xdebug') ? 'xdebug' : 'none';";
   const pid_t first = StartLauncher();
   ASSERT_NE(first, 0) << "the launcher's window did not show the site";
   const std::string favorites = install->Path("bin/Favorites.ini");
   ASSERT_TRUE(Contains(SectionKeys(favorites, "URLS"), "phpMyAdmin"));
   fs::create_directories(install->Path("data/phpmyadmin"));
 
-  DownSize(first, {"chkPHPMyAdmin"}, "downsize-phpmyadmin");
+  EXPECT_EQ(HttpGet(SitePortShown(first), "/debugger.php").body, "xdebug");
+
+  DownSize(first, {"chkPHPMyAdmin", "chkXdebug", "chkComposer"}, "downsize-phpmyadmin");
 
   EXPECT_TRUE(WaitUntil([&] { return !Running(first); }, 60s, "the launcher to end"));
   const pid_t second = AwaitLauncher(AnySite, first);
@@ -236,6 +251,10 @@ TEST_F(MaintenanceE2e, DownSizingPhpMyAdminRemovesItAndItsFavoriteAndKeepsMySql)
   EXPECT_TRUE(fs::exists(install->Path("bin/mysql")));
   EXPECT_TRUE(Contains(ProgramNamesBelow(install->Root()), "mysqld"));
   EXPECT_EQ(HttpGet(SitePortShown(second), "/phpmyadmin/").status, 404);
+  EXPECT_FALSE(fs::exists(install->Path("bin/php/ext/xdebug.so")));
+  EXPECT_FALSE(fs::exists(install->Path("bin/composer")));
+  EXPECT_FALSE(fs::exists(install->Path("bin/php/composer")));
+  EXPECT_EQ(HttpGet(SitePortShown(second), "/debugger.php").body, "none");
 
   StopLauncher(second);
 }

@@ -46,7 +46,8 @@ void ConfirmYes(const std::string &screenshot)
   ASSERT_TRUE(PressKeys("Return"));
 }
 
-void ApplySettingsPort(pid_t launcher, int port, const std::string &screenshotPrefix)
+void ApplySettingsPort(pid_t launcher, int port, const std::string &screenshotPrefix,
+                       const std::vector<const char *> &checkBoxes)
 {
   const std::string dialog = OpenFromTray(launcher, "e", "Server Settings");
   ASSERT_FALSE(dialog.empty());
@@ -54,6 +55,10 @@ void ApplySettingsPort(pid_t launcher, int port, const std::string &screenshotPr
   ASSERT_TRUE(ClickIn(dialog, field.x, field.y));
   ASSERT_TRUE(PressKeys("ctrl+a"));
   ASSERT_TRUE(TypeText(std::to_string(port)));
+  for (const char *name : checkBoxes) {
+    const TPoint box = SettingsBox(name);
+    ASSERT_TRUE(ClickIn(dialog, box.x, box.y));
+  }
   SaveScreenshot(CORVALA_SCREENSHOTS, screenshotPrefix + "-dialog.png");
   const TPoint ok = SettingsOk();
   ASSERT_TRUE(ClickIn(dialog, ok.x, ok.y));

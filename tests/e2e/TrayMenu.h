@@ -4,6 +4,7 @@
 
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 // The launcher's maintenance commands worked as a user works them: a right click on its tray icon,
 // an entry of the menu, the dialog and the confirmation, with the pointer and keys.
@@ -17,7 +18,9 @@ std::string OpenFromTray(pid_t launcher, const std::string &mnemonic, const std:
 // Answers Yes to "Are you sure you want to do this?" (Yes is the default button).
 void ConfirmYes(const std::string &screenshot);
 
-// Sets the port in the launcher's Server Settings and confirms: the launcher hands over to "/setup".
-void ApplySettingsPort(pid_t launcher, int port, const std::string &screenshotPrefix);
+// Sets the port in the launcher's Server Settings, ticks the check boxes named (e.g. "chkXdebug")
+// and confirms: the launcher hands over to "/setup".
+void ApplySettingsPort(pid_t launcher, int port, const std::string &screenshotPrefix,
+                       const std::vector<const char *> &checkBoxes = {});
 
 } // namespace E2e

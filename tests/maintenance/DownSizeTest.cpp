@@ -18,7 +18,7 @@ using Ini::ReadIniStringIfExists;
 namespace
 {
 
-const std::vector<std::string> KeepAll(15, "0");
+const std::vector<std::string> KeepAll(DownSizeComponentCount, "0");
 
 std::vector<std::string> Select(std::initializer_list<size_t> positions)
 {
@@ -38,7 +38,8 @@ const std::vector<std::string> RemovableFiles = {
     "bin/php/ext/magic.mime",    "bin/php/ext/openssl.so",    "bin/php/ext/xmlrpc.so",
     "bin/php/ext/pdo.so",        "bin/mysql/bin/mysqld",      "data/mysql/user.MAI",
     "bin/php/Zend/zend.so",      "bin/php/ionCube/loader.so", "www/phpmyadmin/index.php",
-    "data/phpmyadmin/pma.frm"};
+    "data/phpmyadmin/pma.frm",   "bin/php/ext/xdebug.so",     "bin/php/composer",
+    "bin/composer/bin/composer"};
 
 const char *const Favorites = "[DIRS]\r\nWeb site=www\r\nMySQL data directory={APPDIR}/data\r\n"
                               "[URLS]\r\nHome=http://{LOCALHOST:PORT}/\r\n"
@@ -51,12 +52,12 @@ bool Exists(const TestFolder &tree, const std::string &name)
 
 } // namespace
 
-TEST(DownSizeParameters, FifteenFlagsInTableOrder)
+TEST(DownSizeParameters, SeventeenFlagsInTableOrder)
 {
   std::array<bool, DownSizeComponentCount> selected{};
-  EXPECT_EQ(DownSizeParameters(selected), "downsize 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0");
-  selected[0] = selected[12] = selected[14] = true;
-  EXPECT_EQ(DownSizeParameters(selected), "downsize -1 0 0 0 0 0 0 0 0 0 0 0 -1 0 -1");
+  EXPECT_EQ(DownSizeParameters(selected), "downsize 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0");
+  selected[0] = selected[12] = selected[16] = true;
+  EXPECT_EQ(DownSizeParameters(selected), "downsize -1 0 0 0 0 0 0 0 0 0 0 0 -1 0 0 0 -1");
 }
 
 TEST(DeleteDownSizeSelection, EverythingSelectedRemovesEveryComponentAndNothingElse)
@@ -70,11 +71,12 @@ TEST(DeleteDownSizeSelection, EverythingSelectedRemovesEveryComponentAndNothingE
     tree.Write(name, "x");
   tree.Write("bin/Favorites.ini", Favorites);
 
-  DeleteDownSizeSelection(tree.Path().string() + "/", std::vector<std::string>(15, "-1"));
+  DeleteDownSizeSelection(tree.Path().string() + "/", std::vector<std::string>(DownSizeComponentCount, "-1"));
 
   for (const std::string &name : RemovableFiles)
     EXPECT_FALSE(Exists(tree, name)) << name;
-  for (const char *folder : {"data", "bin/mysql", "bin/php/Zend", "bin/php/ionCube", "www/phpmyadmin"})
+  for (const char *folder :
+       {"data", "bin/mysql", "bin/php/Zend", "bin/php/ionCube", "www/phpmyadmin", "bin/composer"})
     EXPECT_FALSE(Exists(tree, folder)) << folder;
   for (const std::string &name : kept)
     EXPECT_TRUE(Exists(tree, name)) << name;

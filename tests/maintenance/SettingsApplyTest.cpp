@@ -57,12 +57,13 @@ protected:
 
 TEST_F(SettingsApply, WritesTheValuesAndStartsTheCommandCopyWithSetup)
 {
-  ApplyServerSettings(config, "all", 8080, false, true, launcher);
+  ApplyServerSettings(config, {"all", 8080, false, true, true}, launcher);
 
   EXPECT_EQ(Ini::ReadIniString(config, "INI", "ip"), "all");
   EXPECT_EQ(Ini::ReadIniString(config, "INI", "port"), "8080");
   EXPECT_EQ(Ini::ReadIniString(config, "INI", "innodb"), "0");
   EXPECT_EQ(Ini::ReadIniString(config, "INI", "privatemode"), "1");
+  EXPECT_EQ(Ini::ReadIniString(config, "INI", "xdebug"), "1");
   EXPECT_EQ(Ini::ReadIniString(config, "INI", "title"), "Corvala");
 
   const std::string copy = CommandFolder() + "/ruzu_cmd0.tmp";
@@ -84,9 +85,10 @@ TEST_F(SettingsApply, ReplacesWhatStandsAtAnUnusedCopyNameWithoutWritingThroughI
   fs::create_symlink(elsewhere, CommandFolder() + "/ruzu_cmd0.tmp");
   fs::create_symlink(elsewhere, CommandFolder() + "/ruzu_cmd0.tmp.ini");
 
-  ApplyServerSettings(config, "127.0.0.1", 81, true, false, launcher);
+  ApplyServerSettings(config, {"127.0.0.1", 81, true, false}, launcher);
   EXPECT_EQ(Ini::ReadIniString(config, "INI", "innodb"), "1");
   EXPECT_EQ(Ini::ReadIniString(config, "INI", "privatemode"), "0");
+  EXPECT_EQ(Ini::ReadIniString(config, "INI", "xdebug"), "0");
 
   ASSERT_TRUE(WaitUntil([&] { return Files::FileExists(record); }, 60s, "the restart's record"));
   EXPECT_EQ(TestSupport::ReadBytes(elsewhere), "keep me");
@@ -114,7 +116,7 @@ TEST_F(SettingsApply, CommandFolderIsMadePrivateAndAnUntrustedOneIsRefused)
   fs::create_directories(temp.File("decoy"));
   fs::create_directory_symlink(temp.File("decoy"), CommandFolder());
   EXPECT_THROW(GetCommandFolder(launcher), std::runtime_error);
-  EXPECT_THROW(ApplyServerSettings(config, "all", 8080, true, false, launcher), std::runtime_error);
+  EXPECT_THROW(ApplyServerSettings(config, {"all", 8080, true, false}, launcher), std::runtime_error);
   EXPECT_TRUE(fs::is_empty(temp.File("decoy")));
 
   fs::remove(CommandFolder());
@@ -180,8 +182,9 @@ TEST_F(SettingsApply, AProgramThatCannotBeRewrittenIsRefusedBeforeAnythingChange
     ASSERT_EQ(chown(lockedIn.c_str(), 65534, 65534), 0);
   }
   chmod(temp.File("locked-in").c_str(), 0555);
-  const std::string folderError =
-      RaisedAsNormalUser([&] { ApplyServerSettings(config, "all", 8080, true, false, lockedIn); });
+  const std::string folderError = RaisedAsNormalUser([&] {
+    ApplyServerSettings(config, {"all", 8080, true, false}, lockedIn);
+  });
   EXPECT_NE(folderError.find("The server settings cannot be saved: the folder \"" + temp.File("locked-in") +
                              "\" does not let its program file be replaced"),
             std::string::npos)
@@ -192,8 +195,9 @@ TEST_F(SettingsApply, AProgramThatCannotBeRewrittenIsRefusedBeforeAnythingChange
     const std::string foreign = CopyTestProgram(temp.File("foreign/corvala"));
     chmod(foreign.c_str(), 0755);
     ASSERT_EQ(chown(temp.File("foreign").c_str(), 65534, 65534), 0);
-    const std::string fileError =
-        RaisedAsNormalUser([&] { ApplyServerSettings(config, "all", 8080, true, false, foreign); });
+    const std::string fileError = RaisedAsNormalUser([&] {
+      ApplyServerSettings(config, {"all", 8080, true, false}, foreign);
+    });
     EXPECT_NE(fileError.find("\"" + foreign + "\" cannot be rewritten by this user"), std::string::npos)
         << fileError;
   }
@@ -206,14 +210,14 @@ TEST_F(SettingsApply, AProgramThatCannotBeRewrittenIsRefusedBeforeAnythingChange
 TEST_F(SettingsApply, AConfigurationThatCannotBeWrittenStartsNothing)
 {
   const std::string missing = temp.File("gone/Config.ini");
-  EXPECT_THROW(ApplyServerSettings(missing, "all", 8080, true, false, launcher), std::runtime_error);
+  EXPECT_THROW(ApplyServerSettings(missing, {"all", 8080, true, false}, launcher), std::runtime_error);
   EXPECT_FALSE(fs::exists(CommandFolder() + "/ruzu_cmd0.tmp"));
   EXPECT_FALSE(fs::exists(record));
 }
 
 TEST_F(SettingsApply, AProgramThatCannotBeCopiedIsReportedAndNotStarted)
 {
-  EXPECT_THROW(ApplyServerSettings(config, "all", 8080, true, false, temp.File("no-such-launcher")),
+  EXPECT_THROW(ApplyServerSettings(config, {"all", 8080, true, false}, temp.File("no-such-launcher")),
                std::runtime_error);
   EXPECT_FALSE(fs::exists(record));
 }

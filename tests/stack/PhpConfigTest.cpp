@@ -213,6 +213,42 @@ TEST_F(WritePhpConfigTest, OpcacheLoadedOnceWithDevelopmentSettingsWhenShipped)
   EXPECT_EQ(without.find("opcache"), std::string::npos) << without;
 }
 
+// On, Xdebug is loaded after opcache, waiting for a request's trigger; off, or deleted from the
+// tree, nothing names it, so PHP starts as before.
+TEST_F(WritePhpConfigTest, XdebugIsLoadedOnlyWhenOnAndStillInTheTree)
+{
+  root.Write("My Stack/bin/php/php.ini", "[PHP]\r\n");
+  for (const char *ext : {"opcache.so", "xdebug.so"})
+    root.Write(std::string("My Stack/bin/php/ext/") + ext, "");
+  const std::string xdebug = setup.binFolder + "/php/ext/xdebug.so";
+  EXPECT_TRUE(IsXdebugOn("1"));
+  for (const char *value : {"", "0", "yes", " 1"})
+    EXPECT_FALSE(IsXdebugOn(value)) << value;
+
+  setup.xdebug = true;
+  const std::string on = ReadBytes(WritePhpConfig(setup));
+  const size_t block = on.find("[xdebug]\r\n"
+                               "zend_extension=\"" +
+                               xdebug +
+                               "\"\r\n"
+                               "xdebug.mode=debug\r\n"
+                               "xdebug.start_with_request=trigger\r\n"
+                               "xdebug.client_host=127.0.0.1\r\n"
+                               "xdebug.client_port=9003\r\n");
+  ASSERT_NE(block, std::string::npos) << on;
+  EXPECT_LT(on.find("[opcache]"), block) << on;
+  EXPECT_EQ(on.find("extension=xdebug"), std::string::npos) << "loaded once, as a Zend extension: " << on;
+
+  setup.xdebug = false;
+  const std::string off = ReadBytes(WritePhpConfig(setup));
+  EXPECT_EQ(off.find("xdebug"), std::string::npos) << off;
+
+  setup.xdebug = true;
+  fs::remove(xdebug);
+  const std::string deleted = ReadBytes(WritePhpConfig(setup));
+  EXPECT_EQ(deleted.find("xdebug"), std::string::npos) << deleted;
+}
+
 TEST_F(WritePhpConfigTest, ADistributionStartsFromTheProductionTemplateTheDeveloperFromTheOther)
 {
   root.Write("My Stack/bin/php/php.ini", "[PHP]\r\ndisplay_errors = On\r\nzend.assertions = 1\r\n");

@@ -135,6 +135,8 @@ TEST(PrepareBinFolder, OnCdOnlyWhatTheServersNeedIsCopied)
     EXPECT_TRUE(fs::exists(root.File(std::string("cd/") + tool))) << tool;
     EXPECT_FALSE(fs::exists(root.File(std::string("work/") + tool))) << tool;
   }
+  EXPECT_TRUE(fs::exists(root.File(std::string("cd/") + ComposerFolder + "/bin/composer")));
+  EXPECT_FALSE(fs::exists(root.File(std::string("work/") + ComposerFolder)));
   const std::string libraries = root.File("work/" + std::string(LibraryFolder));
   const std::set<std::string> copied = LibrariesIn(libraries);
   EXPECT_EQ(copied, NeededLibraries(root.File("cd/bin/lib"), ElfFilesBelow(root.File("work/bin"), {"lib"})));

@@ -23,7 +23,7 @@ constexpr int RowHeight = 20;
 const std::vector<std::vector<size_t>> &Groups()
 {
   static const std::vector<std::vector<size_t>> groups = {
-      {0, 1}, {2, 3}, {4, 5, 6, 7, 8, 9, 10, 11, 13, 14}, {12}};
+      {0, 1}, {2, 3}, {4, 5, 6, 7, 8, 9, 10, 11, 13, 14, 15}, {12, 16}};
   return groups;
 }
 

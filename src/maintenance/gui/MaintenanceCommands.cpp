@@ -8,6 +8,7 @@
 #include "maintenance/gui/DownSizeForm.h"
 #include "maintenance/gui/SettingsForm.h"
 #include "process/Process.h"
+#include "stack/PhpConfig.h"
 #include "stack/PrivateMode.h"
 #include "widgets/QuietTray.h"
 
@@ -26,12 +27,14 @@ void RunSettingsCommand(TCommandHost &host, const std::string &workFolder)
   dialog.Port = Corvala::StrToInt(config.Read("port"));
   dialog.InnoDB = config.ReadFlag("innodb");
   dialog.PrivateMode = Corvala::IsPrivateModeOn(config.Read(Corvala::PrivateModeKey));
+  dialog.Xdebug = Corvala::IsXdebugOn(config.Read(Corvala::XdebugKey));
   if (dialog.exec() != QDialog::Accepted)
     return;
   // The dialog goes away before the work starts.
   dialog.hide();
   QCoreApplication::processEvents();
-  ApplyServerSettings(config.Path(), dialog.IP, dialog.Port, dialog.InnoDB, dialog.PrivateMode,
+  ApplyServerSettings(config.Path(),
+                      {dialog.IP, dialog.Port, dialog.InnoDB, dialog.PrivateMode, dialog.Xdebug},
                       GetProgramPath());
   host.CloseApplication();
 }

@@ -18,11 +18,11 @@ TfrmSettings::TfrmSettings(QWidget *parent) : QDialog(parent)
 {
   setObjectName("frmSettings");
   setWindowTitle("Server Settings");
-  SetDialogLook(this, 266, 176);
+  SetDialogLook(this, 266, 200);
 
   bvlServer = new QFrame(this);
   bvlServer->setObjectName("bvlServer");
-  bvlServer->setGeometry(8, 8, 250, 124);
+  bvlServer->setGeometry(8, 8, 250, 148);
   bvlServer->setFrameStyle(QFrame::Box | QFrame::Sunken);
 
   lblIP = new QLabel("IP address:", this);
@@ -54,13 +54,19 @@ TfrmSettings::TfrmSettings(QWidget *parent) : QDialog(parent)
   chkPrivateMode->setObjectName("chkPrivateMode");
   chkPrivateMode->setGeometry(20, 104, 226, 20);
 
-  btnOK = MakeDialogButton(this, "btnOK", "OK", 102, 142);
-  btnCancel = MakeDialogButton(this, "btnCancel", "Cancel", 183, 142);
+  // Off by default: a loaded debugger slows every request, even those that do not ask for it.
+  chkXdebug = new QCheckBox("Debugger (Xdebug)", this);
+  chkXdebug->setObjectName("chkXdebug");
+  chkXdebug->setGeometry(20, 128, 226, 20);
+
+  btnOK = MakeDialogButton(this, "btnOK", "OK", 102, 166);
+  btnCancel = MakeDialogButton(this, "btnCancel", "Cancel", 183, 166);
 
   connect(cboIP, &QComboBox::currentIndexChanged, this, &TfrmSettings::cboIPChange);
   connect(SpinEdit1, &TSpinEdit::changed, this, &TfrmSettings::cboIPChange);
   connect(chkInnoDB, &QCheckBox::toggled, this, &TfrmSettings::cboIPChange);
   connect(chkPrivateMode, &QCheckBox::toggled, this, &TfrmSettings::cboIPChange);
+  connect(chkXdebug, &QCheckBox::toggled, this, &TfrmSettings::cboIPChange);
   connect(SpinEdit1, &TSpinEdit::exited, this, &TfrmSettings::SpinEdit1Exit);
   connect(btnOK, &QPushButton::clicked, this, &TfrmSettings::btnOKClick);
   connect(btnCancel, &QPushButton::clicked, this, &TfrmSettings::btnCancelClick);
@@ -87,6 +93,7 @@ void TfrmSettings::FormShow()
   SpinEdit1->SetValue(Port);
   chkInnoDB->setChecked(InnoDB);
   chkPrivateMode->setChecked(PrivateMode);
+  chkXdebug->setChecked(Xdebug);
   btnOK->setEnabled(false);
 }
 
@@ -109,6 +116,7 @@ void TfrmSettings::btnOKClick()
   Port = SpinEdit1->Value();
   InnoDB = chkInnoDB->isChecked();
   PrivateMode = chkPrivateMode->isChecked();
+  Xdebug = chkXdebug->isChecked();
   accept();
 }
 

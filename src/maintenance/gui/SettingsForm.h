@@ -11,7 +11,8 @@ class QPushButton;
 class TSpinEdit;
 
 // The server settings dialog: the address the servers listen on, the server port, whether MySQL
-// runs with InnoDB and whether other accounts of the computer are kept out.
+// runs with InnoDB, whether other accounts of the computer are kept out and whether PHP loads its
+// debugger.
 class TfrmSettings : public QDialog
 {
   Q_OBJECT
@@ -27,6 +28,8 @@ public:
   bool InnoDB = true;
   // Config.ini's "privatemode" ("only my account").
   bool PrivateMode = false;
+  // Config.ini's "xdebug" (the debugger).
+  bool Xdebug = false;
 
 protected:
   void showEvent(QShowEvent *event) override;
@@ -45,6 +48,7 @@ private:
   TSpinEdit *SpinEdit1; // the Apache port
   QCheckBox *chkInnoDB;
   QCheckBox *chkPrivateMode;
+  QCheckBox *chkXdebug;
   QPushButton *btnOK;
   QPushButton *btnCancel;
 };

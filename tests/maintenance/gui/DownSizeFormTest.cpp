@@ -57,8 +57,8 @@ TEST_F(DownSizeDialog, FifteenBoxesInFourGroupsWithTheirCaptions)
   EXPECT_EQ(NamesIn("GroupBox2"), QStringList({"chkZend", "chkIonCube"}));
   EXPECT_EQ(NamesIn("GroupBox3"),
             QStringList({"chkGd2", "chkMbstring", "chkImap", "chkCurl", "chkMcrypt", "chkMhash", "chkSockets",
-                         "chkMime", "chkOpenSSL", "chkXmlrpc"}));
-  EXPECT_EQ(NamesIn("GroupBox4"), QStringList({"chkPHPMyAdmin"}));
+                         "chkMime", "chkOpenSSL", "chkXmlrpc", "chkXdebug"}));
+  EXPECT_EQ(NamesIn("GroupBox4"), QStringList({"chkPHPMyAdmin", "chkComposer"}));
   // The groups run top to bottom, and so do the boxes inside each.
   for (int group = 1; group < 4; ++group)
     EXPECT_LT(form->findChild<QGroupBox *>(QString("GroupBox%1").arg(group))->y(),
@@ -70,10 +70,12 @@ TEST_F(DownSizeDialog, FifteenBoxesInFourGroupsWithTheirCaptions)
   EXPECT_EQ(Box("chkMbstring")->text(), "Delete Multibyte (mbstring.so)");
   EXPECT_EQ(Box("chkMime")->text(), "Delete mime_magic");
   EXPECT_EQ(Box("chkPHPMyAdmin")->text(), "Delete phpMyAdmin");
+  EXPECT_EQ(Box("chkXdebug")->text(), "Delete Xdebug (debugger)");
+  EXPECT_EQ(Box("chkComposer")->text(), "Delete Composer");
   for (const QCheckBox *box : form->findChildren<QCheckBox *>())
     EXPECT_FALSE(box->focusPolicy() & Qt::TabFocus) << box->objectName().toStdString();
   EXPECT_FALSE(ok->focusPolicy() & Qt::TabFocus);
-  EXPECT_EQ(form->findChildren<QCheckBox *>().size(), 15);
+  EXPECT_EQ(form->findChildren<QCheckBox *>().size(), 17);
 }
 
 TEST_F(DownSizeDialog, OnlyComponentsThatExistAreOffered)
@@ -102,8 +104,8 @@ TEST_F(DownSizeDialog, TheKitTreeOffersWhatItHolds)
 {
   TStackTreeCopy tree;
   Open(tree.AppPath());
-  for (const char *offered :
-       {"chkMySQL", "chkSQLite", "chkGd2", "chkMbstring", "chkCurl", "chkSockets", "chkPHPMyAdmin"})
+  for (const char *offered : {"chkMySQL", "chkSQLite", "chkGd2", "chkMbstring", "chkCurl", "chkSockets",
+                              "chkPHPMyAdmin", "chkXdebug", "chkComposer"})
     EXPECT_TRUE(Box(offered)->isEnabled()) << offered;
   // The Linux stack has none of these files (OpenSSL is built into PHP here).
   for (const char *absent :
@@ -121,6 +123,7 @@ TEST_F(DownSizeDialog, OkFollowsTheCheckedBoxesAndAsksFirst)
   EXPECT_FALSE(ok->isEnabled());
   Box("chkMySQL")->click();
   Box("chkPHPMyAdmin")->click();
+  Box("chkComposer")->click();
   EXPECT_TRUE(ok->isEnabled());
 
   {
@@ -134,7 +137,7 @@ TEST_F(DownSizeDialog, OkFollowsTheCheckedBoxesAndAsksFirst)
   TBoxAnswerer yes(QMessageBox::Yes);
   ok->click();
   EXPECT_EQ(form->result(), QDialog::Accepted);
-  EXPECT_EQ(DownSizeParameters(form->Selection()), "downsize -1 0 0 0 0 0 0 0 0 0 0 0 -1 0 0");
+  EXPECT_EQ(DownSizeParameters(form->Selection()), "downsize -1 0 0 0 0 0 0 0 0 0 0 0 -1 0 0 0 -1");
 }
 
 TEST_F(DownSizeDialog, CancelCloses)

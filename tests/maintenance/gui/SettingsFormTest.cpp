@@ -19,13 +19,15 @@ namespace
 class SettingsDialog : public ::testing::Test
 {
 protected:
-  void Open(const std::string &ip, int port, bool innoDb = true, bool privateMode = false)
+  void Open(const std::string &ip, int port, bool innoDb = true, bool privateMode = false,
+            bool xdebug = false)
   {
     form = std::make_unique<TfrmSettings>();
     form->IP = ip;
     form->Port = port;
     form->InnoDB = innoDb;
     form->PrivateMode = privateMode;
+    form->Xdebug = xdebug;
     form->show();
     form->activateWindow();
     ASSERT_TRUE(WaitUntil([this] { return form->isActiveWindow(); }, 60s, "the dialog to be active"));
@@ -35,7 +37,8 @@ protected:
     cancel = form->findChild<QPushButton *>("btnCancel");
     innoDb_ = form->findChild<QCheckBox *>("chkInnoDB");
     private_ = form->findChild<QCheckBox *>("chkPrivateMode");
-    ASSERT_TRUE(cboIP && port_ && ok && cancel && innoDb_ && private_);
+    xdebug_ = form->findChild<QCheckBox *>("chkXdebug");
+    ASSERT_TRUE(cboIP && port_ && ok && cancel && innoDb_ && private_ && xdebug_);
   }
 
   // Types into the port field, replacing its text, and leaves it.
@@ -55,6 +58,7 @@ protected:
   QPushButton *cancel = nullptr;
   QCheckBox *innoDb_ = nullptr;
   QCheckBox *private_ = nullptr;
+  QCheckBox *xdebug_ = nullptr;
 };
 
 } // namespace
@@ -76,7 +80,8 @@ TEST_F(SettingsDialog, ShowsItsControlsWithTheirCaptionsAndLimits)
   EXPECT_EQ(cancel->text(), "Cancel");
   EXPECT_EQ(innoDb_->text(), "MySQL with InnoDB (transactions)");
   EXPECT_EQ(private_->text(), "Only my account (others kept out)");
-  // The buttons are no tab stops; the four fields are, list first.
+  EXPECT_EQ(xdebug_->text(), "Debugger (Xdebug)");
+  // The buttons are no tab stops; the five fields are, list first.
   EXPECT_FALSE(ok->focusPolicy() & Qt::TabFocus);
   EXPECT_FALSE(cancel->focusPolicy() & Qt::TabFocus);
   cboIP->setFocus();
@@ -86,6 +91,8 @@ TEST_F(SettingsDialog, ShowsItsControlsWithTheirCaptionsAndLimits)
   EXPECT_TRUE(innoDb_->hasFocus());
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
   EXPECT_TRUE(private_->hasFocus());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_TRUE(xdebug_->hasFocus());
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
   EXPECT_TRUE(cboIP->hasFocus());
 }
@@ -125,6 +132,35 @@ TEST_F(SettingsDialog, OkIsDisabledUntilEitherControlChanges)
   Open("127.0.0.1", 80);
   QTest::mouseClick(private_, Qt::LeftButton, {}, QPoint(4, private_->height() / 2));
   EXPECT_TRUE(ok->isEnabled());
+
+  Open("127.0.0.1", 80);
+  QTest::mouseClick(xdebug_, Qt::LeftButton, {}, QPoint(4, xdebug_->height() / 2));
+  EXPECT_TRUE(ok->isEnabled());
+}
+
+TEST_F(SettingsDialog, TheDebuggerBoxShowsTheKeyAndOkTakesItsState)
+{
+  Open("127.0.0.1", 80);
+  EXPECT_FALSE(xdebug_->isChecked());
+  xdebug_->click();
+  TBoxAnswerer yes(QMessageBox::Yes);
+  ok->click();
+  EXPECT_EQ(form->result(), QDialog::Accepted);
+  EXPECT_TRUE(form->Xdebug);
+  EXPECT_FALSE(form->PrivateMode);
+
+  Open("127.0.0.1", 80, true, false, true);
+  EXPECT_TRUE(xdebug_->isChecked());
+  xdebug_->click();
+  TBoxAnswerer again(QMessageBox::Yes);
+  ok->click();
+  EXPECT_FALSE(form->Xdebug);
+
+  // Cancel leaves the value the opener gave.
+  Open("127.0.0.1", 80, true, false, true);
+  xdebug_->click();
+  cancel->click();
+  EXPECT_TRUE(form->Xdebug);
 }
 
 TEST_F(SettingsDialog, TheOnlyMyAccountBoxShowsTheModeAndOkTakesItsState)
