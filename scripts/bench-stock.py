@@ -140,7 +140,8 @@ class StockSide:
                                    "--auth-root-authentication-method=normal"] + self.mysql_user +
                                   ["--datadir=" + self.data], stdout=log, stderr=log, timeout=stacklab.START_SECONDS)
         if made.returncode != 0:
-            raise RuntimeError("mariadb-install-db failed for the stock server: %s" % self.log_tail("install-db.log"))
+            raise RuntimeError("mariadb-install-db failed for the stock server: %s" %
+                               stacklab.log_tail(os.path.join(self.folder, "install-db.log")))
         www = os.path.join(self.folder, "www")
         os.makedirs(www)
         add_wordpress(www, self.mysql_port, "%s:%s" % (STOCK_WORKER, STOCK_WORKER) if root else None)
@@ -187,18 +188,10 @@ class StockSide:
                                env=environment, stdout=subprocess.DEVNULL, stderr=apache_log,
                                start_new_session=True)]
 
-    def log_tail(self, name):
-        try:
-            with open(os.path.join(self.folder, name), errors="replace") as handle:
-                return " | ".join(handle.read().splitlines()[-5:])
-        except OSError:
-            return ""
-
     def check(self):
-        for server, log in zip(self.servers, ("mysqld.log", "apache-error.log")):
-            if server.poll() is not None:
-                raise RuntimeError("the stock %s ended with %d: %s" % (log.split(".")[0], server.returncode,
-                                                                      self.log_tail(log)))
+        stacklab.check_servers("the stock", zip(("mysqld", "Apache"), self.servers,
+                                                (os.path.join(self.folder, "mysqld.log"),
+                                                 os.path.join(self.folder, "apache-error.log"))))
 
     def timed_start(self):
         began = time.monotonic()

@@ -272,18 +272,10 @@ class HandServers:
                        "-DFOREGROUND"], env=environment, stdout=subprocess.DEVNULL, stderr=apache_log,
                       start_new_session=True)]
 
-    def log_tail(self, name):
-        try:
-            with open(os.path.join(self.folder, name), errors="replace") as handle:
-                return " | ".join(handle.read().splitlines()[-5:])
-        except OSError:
-            return ""
-
     def check_running(self):
-        for server, log in zip(self.servers, ("mysqld.log", "apache.log")):
-            if server.poll() is not None:
-                raise RuntimeError("hand-started %s ended with %d: %s" % (log[:-4], server.returncode,
-                                                                          self.log_tail(log)))
+        check_servers("hand-started", zip(("mysqld", "Apache"), self.servers,
+                                          (os.path.join(self.folder, "mysqld.log"),
+                                           os.path.join(self.folder, "apache.log"))))
 
     def stop(self):
         try:
@@ -305,6 +297,23 @@ class HandServers:
 
     def remove(self):
         shutil.rmtree(self.folder, ignore_errors=True)
+
+
+def log_tail(path):
+    """The last lines of a log, on one line; empty when there is no such file."""
+    try:
+        with open(path, errors="replace") as handle:
+            return " | ".join(handle.read().splitlines()[-5:])
+    except OSError:
+        return ""
+
+
+def check_servers(what, servers):
+    """RuntimeError naming the first of servers ((name, process, log path) each) that has ended,
+    with the last lines of its log."""
+    for name, process, log in servers:
+        if process.poll() is not None:
+            raise RuntimeError("%s %s ended with %d: %s" % (what, name, process.returncode, log_tail(log)))
 
 
 def make_server_folders(my_ini):
