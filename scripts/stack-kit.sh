@@ -21,7 +21,8 @@ dest=$(cd "$1" && pwd)
 umask 022
 
 php_api=20220829
-php_ver=8.2
+# The build names the version it compiled the launcher for; 8.2 is Debian 12's.
+php_ver=${CORVALA_PHP_VERSION:-8.2}
 php_extdir=/usr/lib/php/$php_api
 mysql_share=/usr/share/mysql
 

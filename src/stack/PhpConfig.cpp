@@ -62,9 +62,6 @@ std::vector<TPhpIniSetting> PhpIniSettings(const TStackSetup &setup, const std::
   return {
       {"PHP", "extension_dir", PhpQuoted(php + "/ext")},
       {"PHP", "mime_magic.magicfile", PhpQuoted(php + "/ext/magic.mime")},
-      {"Zend", "zend_extension_manager.optimizer_ts", PhpQuoted(php + "/Zend")},
-      {"Zend", "zend_extension_ts", PhpQuoted(php + "/Zend/ZendExtensionManager.so")},
-      {"ionCube", "zend_extension_ts", PhpQuoted(php + "/ionCube/ioncube_loader_win_5.2.so")},
       {"MySQL", "mysql.default_port", port},
       {"mail function", "sendmail_path", SendmailPathValue(sendmailPath)},
       // mysqli and PDO ignore mysql.default_port; without these they reach whatever holds 3306.
@@ -73,6 +70,11 @@ std::vector<TPhpIniSetting> PhpIniSettings(const TStackSetup &setup, const std::
       {"Pdo_mysql", "pdo_mysql.default_socket", socket},
       {"Session", "session.save_path", PhpQuoted(setup.workFolder + "/sessions")},
   };
+}
+
+std::string IonCubeLoaderPath(const std::string &binFolder)
+{
+  return binFolder + "/php/ionCube/ioncube_loader_lin_" CORVALA_PHP_VERSION ".so";
 }
 
 std::vector<TPhpIniSetting> OpcacheSettings(const std::string &opcacheFile, bool loadLine, bool production)
@@ -261,10 +263,16 @@ std::string WritePhpConfig(const TStackSetup &setup)
   const std::string sendmail = Files::ExpandFromAppDir(setup.binFolder + "/Apache/sendmail");
   std::vector<TPhpIniSetting> settings =
       PhpIniSettings(setup, Files::FileExists(sendmail) ? sendmail : std::string());
+  const Base::TStringArray loaded = LoadedExtensions(path);
+  // PHP loads Zend extensions in the order of their lines and ionCube's loader must come first:
+  // its line goes into [PHP], the file's first section, ahead of opcache's and Xdebug's.
+  const std::string loader = IonCubeLoaderPath(setup.binFolder);
+  const std::string loaderName = Lower(fs::path(loader).stem().string());
+  if (Files::FileExists(loader) && std::find(loaded.begin(), loaded.end(), loaderName) == loaded.end())
+    settings.push_back({"PHP", "zend_extension", PhpQuoted(loader)});
   // Without opcache (a down-sized tree) every request compiles its scripts again, as before.
   const std::string opcache = php + "/ext/opcache.so";
   if (Files::FileExists(opcache)) {
-    const Base::TStringArray loaded = LoadedExtensions(path);
     const bool loadLine = std::find(loaded.begin(), loaded.end(), "opcache") == loaded.end();
     for (const auto &setting : OpcacheSettings(opcache, loadLine, setup.brand))
       settings.push_back(setting);

@@ -20,11 +20,14 @@ std::string PhpQuoted(const std::string &text);
 // An empty program (sendmail missing) gives "" -t"".
 std::string SendmailPathValue(const std::string &sendmailPath);
 
-// The php.ini settings in the order they are written: extension_dir, mime_magic.magicfile, the
-// Zend and ionCube loaders, mysql.default_port, sendmail_path (SendmailPathValue of sendmailPath),
+// The php.ini settings in the order they are written: extension_dir, mime_magic.magicfile,
+// mysql.default_port, sendmail_path (SendmailPathValue of sendmailPath),
 // then mysqli.default_port, mysqli.default_socket, pdo_mysql.default_socket and session.save_path
 // ("<work>/sessions"). Throws std::runtime_error for a path holding a line break.
 std::vector<TPhpIniSetting> PhpIniSettings(const TStackSetup &setup, const std::string &sendmailPath);
+
+// ionCube's loader for the tree's PHP: "<bin>/php/ionCube/ioncube_loader_lin_<PHP major.minor>.so".
+std::string IonCubeLoaderPath(const std::string &binFolder);
 
 // The opcache settings of section "opcache": the Zend extension line for opcacheFile (left out when
 // loadLine is false, the file loading it already), no file cache, and for development an edited
@@ -58,12 +61,13 @@ Base::TStringArray PhpExtensionLines(const Base::TStringArray &soFiles,
 
 // Copies PhpIniTemplate into "<work>/php.ini" (mode 0600; a missing template leaves whatever is
 // there), writes the settings with WriteIniString (sendmail_path names "<bin>/Apache/sendmail"
-// expanded to a full path, or nothing when it is missing) and, when "<bin>/php/ext/opcache.so"
-// exists, the OpcacheSettings (production ones for a distribution), then, when setup.xdebug is set
-// and "<bin>/php/ext/xdebug.so" exists, the XdebugSettings (a tree whose Xdebug was deleted runs
-// without it, with no line naming it); creates the
-// session folder (mode 0700; owned by nobody:nogroup when running as root, as Apache's workers
-// are), and appends, in a section "[Extensions]", the load lines for the .so files in
+// expanded to a full path, or nothing when it is missing), ionCube's loader as the first Zend
+// extension (in [PHP]) when its file is there and the template does not load it, and, when
+// "<bin>/php/ext/opcache.so" exists, the OpcacheSettings (production ones for a distribution), then, when
+// setup.xdebug is set and "<bin>/php/ext/xdebug.so" exists, the XdebugSettings (a tree whose Xdebug was
+// deleted runs without it, with no line naming it); creates the session folder (mode 0700; owned by
+// nobody:nogroup when running as root, as Apache's workers are), and appends, in a section "[Extensions]",
+// the load lines for the .so files in
 // "<bin>/php/ext" that the file does not load yet. Gives the path. Throws the INI write error.
 std::string WritePhpConfig(const TStackSetup &setup);
 

@@ -37,9 +37,6 @@ TEST(PhpIniSettings, InOrderWithPortAndWorkFolderPaths)
   const std::vector<std::vector<std::string>> expected = {
       {"PHP", "extension_dir", "\"/opt/My Stack/bin/php/ext\""},
       {"PHP", "mime_magic.magicfile", "\"/opt/My Stack/bin/php/ext/magic.mime\""},
-      {"Zend", "zend_extension_manager.optimizer_ts", "\"/opt/My Stack/bin/php/Zend\""},
-      {"Zend", "zend_extension_ts", "\"/opt/My Stack/bin/php/Zend/ZendExtensionManager.so\""},
-      {"ionCube", "zend_extension_ts", "\"/opt/My Stack/bin/php/ionCube/ioncube_loader_win_5.2.so\""},
       {"MySQL", "mysql.default_port", "0"},
       {"mail function", "sendmail_path", "\"/usr/sbin/sendmail -t\""},
       {"MySQLi", "mysqli.default_port", "0"},
@@ -52,8 +49,8 @@ TEST(PhpIniSettings, InOrderWithPortAndWorkFolderPaths)
     actual.push_back({setting.section, setting.key, setting.value});
   EXPECT_EQ(actual, expected);
   setup.mySqlPort = 3307;
-  EXPECT_EQ(PhpIniSettings(setup, "")[5].value, "3307");
-  EXPECT_EQ(PhpIniSettings(setup, "")[7].value, "3307");
+  EXPECT_EQ(PhpIniSettings(setup, "")[2].value, "3307");
+  EXPECT_EQ(PhpIniSettings(setup, "")[4].value, "3307");
 }
 
 TEST(PhpExtensionLines, DependenciesFirstZendAndCliOnlyLeftOut)
@@ -90,26 +87,20 @@ TEST_F(WritePhpConfigTest, WithoutTemplateWritesEverySettingInNewSections)
 {
   const std::string path = WritePhpConfig(setup);
   EXPECT_EQ(path, root.File("work/php.ini"));
-  EXPECT_EQ(ReadBytes(path),
-            root.Fill("[PHP]\r\n"
-                      "extension_dir=\"{root}/My Stack/bin/php/ext\"\r\n"
-                      "mime_magic.magicfile=\"{root}/My Stack/bin/php/ext/magic.mime\"\r\n"
-                      "[Zend]\r\n"
-                      "zend_extension_manager.optimizer_ts=\"{root}/My Stack/bin/php/Zend\"\r\n"
-                      "zend_extension_ts=\"{root}/My Stack/bin/php/Zend/ZendExtensionManager.so\"\r\n"
-                      "[ionCube]\r\n"
-                      "zend_extension_ts=\"{root}/My Stack/bin/php/ionCube/ioncube_loader_win_5.2.so\"\r\n"
-                      "[MySQL]\r\n"
-                      "mysql.default_port=0\r\n"
-                      "[mail function]\r\n"
-                      "sendmail_path=\" -t\"\r\n"
-                      "[MySQLi]\r\n"
-                      "mysqli.default_port=0\r\n"
-                      "mysqli.default_socket=\"{root}/work/mysql.sock\"\r\n"
-                      "[Pdo_mysql]\r\n"
-                      "pdo_mysql.default_socket=\"{root}/work/mysql.sock\"\r\n"
-                      "[Session]\r\n"
-                      "session.save_path=\"{root}/work/sessions\"\r\n"));
+  EXPECT_EQ(ReadBytes(path), root.Fill("[PHP]\r\n"
+                                       "extension_dir=\"{root}/My Stack/bin/php/ext\"\r\n"
+                                       "mime_magic.magicfile=\"{root}/My Stack/bin/php/ext/magic.mime\"\r\n"
+                                       "[MySQL]\r\n"
+                                       "mysql.default_port=0\r\n"
+                                       "[mail function]\r\n"
+                                       "sendmail_path=\" -t\"\r\n"
+                                       "[MySQLi]\r\n"
+                                       "mysqli.default_port=0\r\n"
+                                       "mysqli.default_socket=\"{root}/work/mysql.sock\"\r\n"
+                                       "[Pdo_mysql]\r\n"
+                                       "pdo_mysql.default_socket=\"{root}/work/mysql.sock\"\r\n"
+                                       "[Session]\r\n"
+                                       "session.save_path=\"{root}/work/sessions\"\r\n"));
 }
 
 TEST_F(WritePhpConfigTest, TemplateKeysReplacedInPlaceOrAddedToTheirSection)
@@ -139,36 +130,33 @@ TEST_F(WritePhpConfigTest, TemplateKeysReplacedInPlaceOrAddedToTheirSection)
 
   const std::string path = WritePhpConfig(setup);
   // New keys follow the last key of their section; comments after it stay below them.
-  EXPECT_EQ(ReadBytes(path),
-            root.Fill("[PHP]\r\n"
-                      "; paths\r\n"
-                      "extension_dir=\"{root}/My Stack/bin/php/ext\"\r\n"
-                      "memory_limit = 128M\r\n"
-                      "extension=gd\r\n"
-                      "mime_magic.magicfile=\"{root}/My Stack/bin/php/ext/magic.mime\"\r\n"
-                      ";extension=mysqli\r\n"
-                      "[Zend]\r\n"
-                      "zend_extension_ts=\"{root}/My Stack/bin/php/Zend/ZendExtensionManager.so\"\r\n"
-                      "zend.enable_gc = On\r\n"
-                      "zend_extension_manager.optimizer_ts=\"{root}/My Stack/bin/php/Zend\"\r\n"
-                      "[ionCube]\r\n"
-                      "ioncube.loader.encoded_paths = /\r\n"
-                      "zend_extension_ts=\"{root}/My Stack/bin/php/ionCube/ioncube_loader_win_5.2.so\"\r\n"
-                      "[mail function]\r\n"
-                      "SMTP = localhost\r\n"
-                      "sendmail_path=\"'{root}/My Stack/bin/Apache/sendmail' -t\"\r\n"
-                      "[MySQLi]\r\n"
-                      "mysqli.default_port=3307\r\n"
-                      "mysqli.default_socket=\"{root}/work/mysql.sock\"\r\n"
-                      "[MySQL]\r\n"
-                      "mysql.default_port=3307\r\n"
-                      "[Pdo_mysql]\r\n"
-                      "pdo_mysql.default_socket=\"{root}/work/mysql.sock\"\r\n"
-                      "[Session]\r\n"
-                      "session.save_path=\"{root}/work/sessions\"\r\n"
-                      "[Extensions]\r\n"
-                      "extension=mysqlnd.so\r\n"
-                      "extension=mysqli.so\r\n"));
+  EXPECT_EQ(ReadBytes(path), root.Fill("[PHP]\r\n"
+                                       "; paths\r\n"
+                                       "extension_dir=\"{root}/My Stack/bin/php/ext\"\r\n"
+                                       "memory_limit = 128M\r\n"
+                                       "extension=gd\r\n"
+                                       "mime_magic.magicfile=\"{root}/My Stack/bin/php/ext/magic.mime\"\r\n"
+                                       ";extension=mysqli\r\n"
+                                       "[Zend]\r\n"
+                                       "zend_extension_ts = old.dll\r\n"
+                                       "zend.enable_gc = On\r\n"
+                                       "[ionCube]\r\n"
+                                       "ioncube.loader.encoded_paths = /\r\n"
+                                       "[mail function]\r\n"
+                                       "SMTP = localhost\r\n"
+                                       "sendmail_path=\"'{root}/My Stack/bin/Apache/sendmail' -t\"\r\n"
+                                       "[MySQLi]\r\n"
+                                       "mysqli.default_port=3307\r\n"
+                                       "mysqli.default_socket=\"{root}/work/mysql.sock\"\r\n"
+                                       "[MySQL]\r\n"
+                                       "mysql.default_port=3307\r\n"
+                                       "[Pdo_mysql]\r\n"
+                                       "pdo_mysql.default_socket=\"{root}/work/mysql.sock\"\r\n"
+                                       "[Session]\r\n"
+                                       "session.save_path=\"{root}/work/sessions\"\r\n"
+                                       "[Extensions]\r\n"
+                                       "extension=mysqlnd.so\r\n"
+                                       "extension=mysqli.so\r\n"));
   EXPECT_EQ(fs::status(path).permissions(), fs::perms::owner_read | fs::perms::owner_write);
   fs::permissions(templateIni, fs::perms::owner_all);
 }
@@ -360,4 +348,46 @@ TEST_F(WritePhpConfigTest, SessionFolderBelongsToTheWorkersWhenRunningAsRoot)
   const passwd *nobody = getpwnam("nobody");
   ASSERT_NE(nobody, nullptr);
   EXPECT_EQ(st.st_uid, setup.runningAsRoot ? nobody->pw_uid : geteuid());
+}
+
+// ionCube's loader goes first among the Zend extensions, as it must, and only when the tree holds
+// the one built for its PHP. The real PHP is told of a stand-in file whose only job is to be found
+// where the loader would be: PHP names the file it failed to load, and still starts with opcache.
+TEST_F(WritePhpConfigTest, IonCubesLoaderIsTheFirstZendExtensionWhenTheTreeHoldsItsVersion)
+{
+  const std::string extensions = "/usr/lib/php/20220829";
+  const std::string templateIni = "/usr/lib/php/8.2/php.ini-development";
+  if (!fs::exists("/usr/bin/php") || !fs::exists(extensions) || !fs::exists(templateIni))
+    GTEST_SKIP() << "PHP 8.2 is not installed";
+  fs::create_directories(setup.binFolder + "/php/ext");
+  fs::copy_file(templateIni, setup.binFolder + "/php/php.ini");
+  fs::create_symlink(extensions + "/opcache.so", setup.binFolder + "/php/ext/opcache.so");
+  const std::string loader = setup.binFolder + "/php/ionCube/ioncube_loader_lin_8.2.so";
+  EXPECT_EQ(IonCubeLoaderPath(setup.binFolder), loader);
+
+  // A loader for another PHP is not this tree's: no line, no complaint.
+  root.Write("My Stack/bin/php/ionCube/ioncube_loader_lin_7.4.so", "stand-in");
+  std::string text = ReadBytes(WritePhpConfig(setup));
+  EXPECT_EQ(text.find("ioncube_loader"), std::string::npos) << text;
+  EXPECT_EQ(text.find("zend_extension_ts"), std::string::npos) << text;
+
+  root.Write("My Stack/bin/php/ionCube/ioncube_loader_lin_8.2.so", "stand-in");
+  const std::string path = WritePhpConfig(setup);
+  text = ReadBytes(path);
+  const size_t line = text.find("\nzend_extension=\"" + loader + "\"\r\n");
+  ASSERT_NE(line, std::string::npos) << text;
+  EXPECT_LT(line, text.find("\n[CLI Server]")) << "in [PHP], the first section";
+  EXPECT_LT(line, text.find("\nzend_extension=\"" + setup.binFolder + "/php/ext/opcache.so\"")) << text;
+  EXPECT_EQ(text.find("ioncube_loader", text.find('\n', line + 1)), std::string::npos)
+      << "one line: " << text;
+
+  const RunResult run =
+      RunCommand("PHP_INI_SCAN_DIR= /usr/bin/php -c " + ShellQuoted(path) +
+                 " -r 'echo extension_loaded(\"Zend OPcache\") ? \"opcache\" : \"none\";' 2>&1");
+  EXPECT_EQ(run.ExitCode, 0) << run.Output;
+  EXPECT_NE(run.Output.find("Failed loading " + loader), std::string::npos) << run.Output;
+  EXPECT_NE(run.Output.find("opcache"), std::string::npos) << run.Output;
+
+  // Written again from the same template, the loader still appears once.
+  EXPECT_EQ(ReadBytes(WritePhpConfig(setup)), text);
 }
