@@ -118,6 +118,11 @@ TEST_F(RealApacheSites, NamesWithoutASiteFolderGetANotFoundPage)
     EXPECT_NE(RealApache::StatusOf(page), 200) << host << "\n" << page;
     EXPECT_EQ(page.find("main-page"), std::string::npos) << host << "\n" << page;
   }
+  // A folder made while the server runs is a site at once, also for workers that answered before.
+  root.Write("www/nope/index.php", "<?php echo 'nope now';");
+  fs::permissions(www + "/nope", fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+  for (int request = 0; request < 8; ++request)
+    EXPECT_EQ(BodyOf(Get(apache, "nope.localhost", "/")), "nope now") << request;
   // A site's own missing page is its own, not the one above.
   const std::string missing = Get(apache, "app.localhost", "/missing.html");
   EXPECT_EQ(RealApache::StatusOf(missing), 404);
