@@ -7,15 +7,25 @@ TSiteKeyHandOver::TSiteKeyHandOver(int apachePort, const QString &name, const QS
 {
 }
 
+bool TSiteKeyHandOver::IsSiteAddress(const QUrl &url) const
+{
+  const QString host = url.host().toLower();
+  return url.scheme() == "http" && url.port(80) == apachePort_ &&
+         (host == "127.0.0.1" || host == "localhost" || host == "::1" || host.endsWith(".localhost"));
+}
+
 void TSiteKeyHandOver::interceptRequest(QWebEngineUrlRequestInfo &info)
 {
-  if (info.resourceType() != QWebEngineUrlRequestInfo::ResourceTypeMainFrame &&
-      info.resourceType() != QWebEngineUrlRequestInfo::ResourceTypeSubFrame)
-    return;
   QUrl url = info.requestUrl();
   const QString host = url.host().toLower();
-  if (url.scheme() != "http" || url.port(80) != apachePort_ || !host.endsWith(".localhost") ||
-      !handedOver_.insert(host).second)
+  if (info.resourceType() != QWebEngineUrlRequestInfo::ResourceTypeMainFrame ||
+      !host.endsWith(".localhost") || !IsSiteAddress(url))
+    return;
+  // What the user opens (no initiator) and the site's own pages get the key; another site's page
+  // opens the address without it, as a link of another site to the main address does.
+  if (!info.initiator().isEmpty() && !IsSiteAddress(info.initiator()))
+    return;
+  if (!handedOver_.insert(host).second)
     return;
   // Appended to the query as it is, so the page asked for keeps its own parameters byte for byte.
   const QString pair = name_ + "=" + key_;
