@@ -17,5 +17,5 @@ void SetSiteKeyCookie(QWebEngineProfile *profile, int apachePort, const std::str
   // No domain: a host-only cookie, as the server's own hand-over sets it.
   profile->cookieStore()->setCookie(cookie, QUrl("http://127.0.0.1:" + QString::number(apachePort) + "/"));
   profile->setUrlRequestInterceptor(
-      new TSiteKeyHandOver(apachePort, QString::fromStdString(name), QString::fromStdString(key), profile));
+      new TSiteKeyHandOver(apachePort, cookie, profile->cookieStore(), profile));
 }

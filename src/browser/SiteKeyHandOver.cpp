@@ -1,9 +1,11 @@
 #include "browser/SiteKeyHandOver.h"
 
 #include <QUrl>
+#include <QWebEngineCookieStore>
 
-TSiteKeyHandOver::TSiteKeyHandOver(int apachePort, const QString &name, const QString &key, QObject *parent)
-    : QWebEngineUrlRequestInterceptor(parent), apachePort_(apachePort), name_(name), key_(key)
+TSiteKeyHandOver::TSiteKeyHandOver(int apachePort, const QNetworkCookie &cookie, QWebEngineCookieStore *store,
+                                   QObject *parent)
+    : QWebEngineUrlRequestInterceptor(parent), apachePort_(apachePort), cookie_(cookie), store_(store)
 {
 }
 
@@ -18,8 +20,10 @@ void TSiteKeyHandOver::interceptRequest(QWebEngineUrlRequestInfo &info)
 {
   QUrl url = info.requestUrl();
   const QString host = url.host().toLower();
+  // A request with a body cannot be sent on to another address: a form sent to such a name before
+  // any page of it gets the refusal.
   if (info.resourceType() != QWebEngineUrlRequestInfo::ResourceTypeMainFrame ||
-      !host.endsWith(".localhost") || !IsSiteAddress(url))
+      info.requestMethod() != "GET" || !host.endsWith(".localhost") || !IsSiteAddress(url))
     return;
   // What the user opens (no initiator) and the site's own pages get the key; another site's page
   // opens the address without it, as a link of another site to the main address does.
@@ -27,8 +31,9 @@ void TSiteKeyHandOver::interceptRequest(QWebEngineUrlRequestInfo &info)
     return;
   if (!handedOver_.insert(host).second)
     return;
+  store_->setCookie(cookie_, QUrl("http://" + host + ":" + QString::number(apachePort_) + "/"));
   // Appended to the query as it is, so the page asked for keeps its own parameters byte for byte.
-  const QString pair = name_ + "=" + key_;
+  const QString pair = QString::fromLatin1(cookie_.name() + "=" + cookie_.value());
   url.setQuery(url.hasQuery() ? url.query(QUrl::FullyEncoded) + "&" + pair : pair, QUrl::TolerantMode);
   info.redirect(url);
 }
