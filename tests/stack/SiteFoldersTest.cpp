@@ -34,6 +34,7 @@ protected:
                "<?php echo 'app SCRIPT_NAME=', $_SERVER['SCRIPT_NAME'], ' DOCUMENT_ROOT=', "
                "$_SERVER['DOCUMENT_ROOT'], ' ', $_SERVER['REQUEST_METHOD'];");
     root.Write("www/app/style.css", "p { color: teal }\n");
+    root.Write("www/app/docs/index.html", "docs\n");
     root.Write("www/lara/public/index.php",
                "<?php echo 'front SCRIPT_NAME=', $_SERVER['SCRIPT_NAME'], ' REQUEST_URI=', "
                "$_SERVER['REQUEST_URI'], ' DOCUMENT_ROOT=', $_SERVER['DOCUMENT_ROOT'];");
@@ -83,6 +84,13 @@ TEST_F(RealApacheSites, EachFolderIsASiteOfItsOwnAndTheMainNamesKeepTheWebRoot)
     EXPECT_EQ(BodyOf(page), "app SCRIPT_NAME=/index.php DOCUMENT_ROOT=" + www + "/app GET") << host;
   }
   EXPECT_EQ(BodyOf(Get(apache, "app.localhost", "/style.css")), "p { color: teal }\n");
+  // A folder's address without its slash is sent to the same name's folder.
+  const std::string folder = Get(apache, "app.localhost", "/docs");
+  EXPECT_EQ(RealApache::StatusOf(folder), 301) << folder;
+  EXPECT_NE(folder.find("\r\nLocation: http://app.localhost:" + apache.Port() + "/docs/\r\n"),
+            std::string::npos)
+      << folder;
+  EXPECT_EQ(BodyOf(Get(apache, "app.localhost", "/docs/")), "docs\n");
 
   // The front controller sees itself at "/", for its own address and for every routed path.
   EXPECT_EQ(BodyOf(Get(apache, "lara.localhost", "/")),
