@@ -47,7 +47,24 @@ function mysql_check()
     return [true, "MySQL connected on port $port"];
 }
 
+// The folders of www that are sites of their own at http://<folder>.localhost:<port>/: names a
+// browser sends as they are (one lower-case host label), not the stack's own pages.
+function site_folders()
+{
+    $sites = [];
+    foreach (scandir(__DIR__) ?: [] as $name) {
+        if (in_array($name, ['phpmyadmin', 'help'], true) || !is_dir(__DIR__ . '/' . $name)
+            || strlen($name) > 63 || !preg_match('/^[a-z0-9](?:[a-z0-9-]*[a-z0-9])?$/', $name)) {
+            continue;
+        }
+        $sites[] = $name;
+    }
+    return $sites;
+}
+
 [$mysql_ok, $mysql_message] = mysql_check();
+$sites = site_folders();
+$port = (int) $_SERVER['SERVER_PORT'];
 $ini = php_ini_loaded_file();
 ?>
 <!DOCTYPE html>
@@ -57,7 +74,7 @@ $ini = php_ini_loaded_file();
 <title>Corvala</title>
 <style>
 body { font-family: sans-serif; margin: 2em; color: #222; }
-h1 { font-weight: normal; }
+h1, h2 { font-weight: normal; }
 table { border-collapse: collapse; }
 th, td { text-align: left; padding: 0.3em 1em 0.3em 0; vertical-align: top; }
 th { color: #555; font-weight: normal; }
@@ -75,6 +92,15 @@ th { color: #555; font-weight: normal; }
 <tr><th>SERVER_APPNAME</th><td><?= h(getenv('SERVER_APPNAME')) ?></td></tr>
 <tr><th>MySQL</th><td class="<?= $mysql_ok ? 'ok' : 'fail' ?>"><?= h($mysql_message) ?></td></tr>
 </table>
+<?php if ($sites): ?>
+<h2>Your sites</h2>
+<p>Each folder of <code>www</code> is a site of its own at its own address:</p>
+<ul id="sites">
+<?php foreach ($sites as $name): ?>
+<li><a href="<?= h("http://$name.localhost:$port/") ?>"><?= h($name) ?></a></li>
+<?php endforeach; ?>
+</ul>
+<?php endif; ?>
 <p><a href="help/">Help</a><?php if (is_dir(__DIR__ . '/phpmyadmin')): ?> | <a href="phpmyadmin/">phpMyAdmin</a><?php endif; ?></p>
 </body>
 </html>

@@ -6,6 +6,7 @@
 #include "stack/BinFolder.h"
 #include "stack/PrivateFiles.h"
 #include "stack/RequestGuards.h"
+#include "stack/SiteFolders.h"
 #include "stack/SiteKeyRules.h"
 
 #include <cerrno>
@@ -85,6 +86,7 @@ std::string ApacheConfigText(const TStackSetup &setup)
   line("</Directory>");
   // The guards first: when both refuse a request, the page of the key's rules is the one shown.
   text += RequestGuardRules(setup);
+  text += SiteFolderRules(setup);
   if (!setup.siteKey.empty())
     text += SiteKeyRules(setup.siteKey, setup.workFolder);
   return text;

@@ -20,9 +20,9 @@ std::string ApacheDocumentRoot(const TStackSetup &setup);
 // cannot be written into the file (line breaks, "${").
 std::string QuotedArgument(const std::string &path);
 
-// The complete httpd.conf text (ending in RequestGuardRules, then SiteKeyRules when setup.siteKey is set),
-// one directive per line, each ending in LF. Throws std::runtime_error when a path cannot be written into the
-// file (line breaks).
+// The complete httpd.conf text (ending in RequestGuardRules, SiteFolderRules, then SiteKeyRules when
+// setup.siteKey is set), one directive per line, each ending in LF. Throws std::runtime_error when a path
+// cannot be written into the file (line breaks).
 std::string ApacheConfigText(const TStackSetup &setup);
 
 // Copies the web root into the work folder when ServesWebRootCopy (made writable), writes the

@@ -28,11 +28,13 @@ std::string SiteKeyLandingPath(const std::string &workFolder);
 
 // The page a request with the key in its address gets along with the cookie. A strict cookie set
 // by a redirect that a page of another origin (the external browser's hand-over file) started is
-// not sent on that redirect's next leg; a navigation this page starts is the site's own.
+// not sent on that redirect's next leg; a navigation this page starts is the site's own. The page's
+// other parameters stay.
 inline constexpr char SiteKeyLandingPage[] =
     "<!DOCTYPE html>\n"
     "<html><head><meta charset=\"utf-8\"><title>Opening the site</title>"
     "<meta http-equiv=\"refresh\" content=\"0;url=/\"></head>"
-    "<body><script>location.replace(location.pathname)</script></body></html>\n";
+    "<body><script>location.replace(location.pathname + location.search.replace("
+    "/[?&]corvala_key=[0-9a-f]*/, '').replace(/^&/, '?') + location.hash)</script></body></html>\n";
 
 } // namespace Corvala

@@ -195,7 +195,7 @@ TEST(ForeignPage, CannotCreateADatabaseThroughPhpMyAdminFromTheLaunchersWindow)
   if (std::getenv("DISPLAY") == nullptr)
     GTEST_SKIP() << "needs a display (the test command provides one)";
   TInstall install(CORVALA_LAUNCHER);
-  // The first page sends the window to a name of its own, another origin than 127.0.0.1's.
+  // The first page sends the window to a site folder's own name, another origin than 127.0.0.1's.
   WriteFirstPage(install,
                  "<html><body><script>location.replace('http://attacker.localhost:' + location.port + "
                  "'/attack.html')</script></body></html>");
@@ -203,7 +203,8 @@ TEST(ForeignPage, CannotCreateADatabaseThroughPhpMyAdminFromTheLaunchersWindow)
       << "<?php mysqli_report(MYSQLI_REPORT_OFF); $db = new mysqli('127.0.0.1', 'root', '');\n"
          "$db->query('CREATE DATABASE site_form_arrived');\n";
   // Each form posts into a frame of its own; the title says when both answers came.
-  std::ofstream(install.Path("www/attack.html"))
+  fs::create_directories(install.Path("www/attacker"));
+  std::ofstream(install.Path("www/attacker/attack.html"))
       << "<html><head><title>Attack page</title></head><body>\n"
          "<iframe name=\"pma\"></iframe><iframe name=\"site\"></iframe>\n"
          "<form id=\"pmaForm\" method=\"POST\" target=\"pma\"><input name=\"server\" value=\"1\">"

@@ -312,10 +312,12 @@ TEST_F(PrivacyTest, TheSiteAnswersOnlyTheNamesOfThisComputer)
   const std::string refusal = Shell("curl -s -H 'Host: evil.example' " + Quoted(site + "/phpmyadmin/"));
   EXPECT_TRUE(Has(refusal, "allowedhosts key of Config.ini")) << refusal;
   EXPECT_FALSE(Has(refusal, "token")) << refusal;
-  for (const std::string &host : {"127.0.0.1:" + port, "localhost:" + port, "x.localhost:" + port}) {
+  for (const std::string &host : {"127.0.0.1:" + port, "localhost:" + port}) {
     EXPECT_EQ(status(host, "/"), "200") << host;
     EXPECT_EQ(status(host, "/phpmyadmin/"), "200") << host;
   }
+  // A name under .localhost is answered by the site folder of that name, and there is no "x".
+  EXPECT_EQ(status("x.localhost:" + port, "/"), "404");
 }
 
 // A form of another site posting SQL to phpMyAdmin, which logs in by itself, creates nothing; the
@@ -428,7 +430,7 @@ TEST_P(SecondAccount, OnlyMyAccountModeKeepsItOutOfDatabaseAndSite)
   EXPECT_TRUE(Has(landing, "HTTP/1.1 200 OK")) << landing;
   EXPECT_TRUE(Has(landing, "Set-Cookie: corvala_key=" + key + "; Path=/; HttpOnly; SameSite=Strict"))
       << landing;
-  EXPECT_TRUE(Has(landing, "location.replace(location.pathname)")) << landing;
+  EXPECT_TRUE(Has(landing, "location.replace(location.pathname")) << landing;
   const std::string withCookie = "curl -s -b " + Quoted(jar) + " ";
   const std::string demo = AsOwner(withCookie + Quoted(site + "/"));
   EXPECT_TRUE(Has(demo, "MySQL connected on port " + std::to_string(mysqlPort))) << demo;

@@ -1,6 +1,7 @@
 #include "stack/ApacheConfig.h"
 #include "stack/RequestGuards.h"
 #include "stack/ServerCommandLines.h"
+#include "stack/SiteFolders.h"
 
 #include "RealApache.h"
 #include "process/CommandLine.h"
@@ -53,7 +54,7 @@ TEST(ApacheConfigText, FixedDiskAsUser)
             "<Directory \"/opt/My Stack/www\">\n"
             "AllowOverride All\n"
             "</Directory>\n" +
-                RequestGuardRules(FixedDiskSetup()));
+                RequestGuardRules(FixedDiskSetup()) + SiteFolderRules(FixedDiskSetup()));
 }
 
 TEST(ApacheConfigText, CdCopyAsRootServesTheWorkCopy)
@@ -90,7 +91,7 @@ TEST(ApacheConfigText, CdCopyAsRootServesTheWorkCopy)
             "<Directory \"/tmp/work 1/www\">\n"
             "AllowOverride All\n"
             "</Directory>\n" +
-                RequestGuardRules(setup));
+                RequestGuardRules(setup) + SiteFolderRules(setup));
 }
 
 TEST(ApacheConfigText, DocumentRootFollowsCdAndCopyFlag)
