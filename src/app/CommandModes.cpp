@@ -1,5 +1,6 @@
 #include "app/CommandModes.h"
 
+#include "app/BuildCommand.h"
 #include "app/ModeErrorReport.h"
 #include "app/ResourceCommands.h"
 #include "app/SplashRole.h"
@@ -67,6 +68,11 @@ constexpr char HelpText[] =
     "  downsize F1 ... F17     deletes the stack's components whose flag is 1 (the Down Size dialog's\n"
     "                          work)\n"
     "  splash IMAGE            shows IMAGE as the start-up splash window (used by the launcher)\n"
+    "  --build-distribution BRAND.INI\n"
+    "                          builds the distribution BRAND.INI describes, as the Rebrand dialog\n"
+    "                          does, without a display: its [INI] section needs title, port and\n"
+    "                          outputdir; paths are taken from the current folder. Progress goes to\n"
+    "                          standard error, where the distribution is to standard output\n"
     "  --help                  prints this text\n"
     "  --version               prints the product name and version\n"
     "Any other arguments: nothing happens.\n";
@@ -89,6 +95,8 @@ int RunMode(const TStringArray &args, int argc, char **argv)
   const std::string mode = ModeWord(args[0]);
   if (PrintedInformation(mode))
     return 0;
+  if (mode == "--build-distribution")
+    return RunBuildDistributionCommand(TStringArray(args.begin() + 1, args.end()));
   if (mode == "downsize" && args.size() >= 7) {
     RunDownSizeMode(args);
     return 0;

@@ -158,6 +158,8 @@ void Build(const TBuildSource &source, TBrandSettings &settings, const TBuildHoo
   WriteBrandSettings(TConfigFile(source.BrandFile), settings);
 
   step("Writing runme");
+  if (source.CreateOutputDir)
+    created.MakeFolder(settings.OutputDir);
   if (!DirectoryExists(settings.OutputDir)) {
     if (source.DocumentsFolder.empty())
       throw std::runtime_error("The documents folder is unknown");

@@ -23,6 +23,9 @@ struct TBuildSource {
   // The user's documents folder as the desktop names it: the default output folder is made in it.
   // Empty when unknown, and by default: a build into an existing output folder does not need it.
   std::string DocumentsFolder{};
+  // A missing output folder is made, with its missing parents, instead of the default one: a build
+  // script names its folder and expects the build there.
+  bool CreateOutputDir{};
 };
 
 // Writes the launcher's RES_CD to "<workFolder>/CD.ico" and gives that path.
@@ -38,9 +41,10 @@ void CopyStack(const std::string &appPath, const std::string &dataDir, const std
                const std::string &output, const TBuildHooks &hooks, TCreatedPaths &created);
 
 // Builds the distribution the settings describe, after "Go!": writes the settings to Brand.ini;
-// decides the output folder (OutputDir when it exists, else the default output folder; stored in
-// Settings.OutputDir); writes runme as an executable byte copy of the launcher and has the
-// launcher's "/splash" (only with an existing image), "/icon" (the CD icon when no icon exists) and
+// decides the output folder (OutputDir when it exists or Source.CreateOutputDir makes it, else the
+// default output folder; stored in Settings.OutputDir); writes runme as an executable byte copy of the
+// launcher and has the launcher's "/splash" (only with an existing image), "/icon" (the CD icon when no icon
+// exists) and
 // "/config" (Brand.ini) modes change it, one child process after the other; writes autorun.inf;
 // then CopyStack. Gives the output folder. Throws on the first failure (with the command's own
 // error for a command), for a chosen image or icon that is there but is no regular file, and with

@@ -137,6 +137,27 @@ TEST(DistributionBuild, NoOutputFolderAndNoDocumentsFolderStopsTheBuildBeforeRun
   EXPECT_FALSE(std::filesystem::exists(tree.root.File("Documents")));
 }
 
+// A build script's output folder is made where it says, and a failed build takes back the folders
+// it made for it, and only those.
+TEST(DistributionBuild, AMissingOutputFolderIsMadeWhenAskedAndRemovedWithItsParentsOnFailure)
+{
+  TBuildTree tree;
+  Corvala::TBuildSource source = tree.Source();
+  source.CreateOutputDir = true;
+  source.DocumentsFolder.clear();
+  TBrandSettings settings = tree.Settings();
+  settings.OutputDir = tree.root.File("dist/acme");
+  EXPECT_EQ(MakeDistribution(source, settings), tree.root.File("dist/acme"));
+  EXPECT_EQ(access((settings.OutputDir + "/runme").c_str(), X_OK), 0);
+  EXPECT_EQ(TestSupport::ReadBytes(settings.OutputDir + "/www/index.php"), "<?php echo 'hello';");
+
+  settings.OutputDir = tree.root.File("new/deeper/acme");
+  settings.IconFile = tree.root.Write("text.ico", "just text");
+  EXPECT_THROW(MakeDistribution(source, settings), std::runtime_error);
+  EXPECT_FALSE(std::filesystem::exists(tree.root.File("new")));
+  EXPECT_TRUE(std::filesystem::exists(tree.root.File("dist/acme/runme"))) << "an earlier build stays";
+}
+
 TEST(DistributionBuild, PathWithADoubleQuoteReachesTheCommandWhole)
 {
   TBuildTree tree;

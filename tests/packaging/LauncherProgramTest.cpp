@@ -32,8 +32,8 @@ TEST(LauncherProgram, HelpAndVersionPrintOnStandardOutputAndEndWithZero)
 {
   const auto help = RunLauncher("--help");
   EXPECT_EQ(help.ExitCode, 0);
-  for (const char *mode :
-       {"/config", "/icon", "/splash", "/setup", "downsize", "splash", "--help", "--version"})
+  for (const char *mode : {"/config", "/icon", "/splash", "/setup", "downsize", "splash",
+                           "--build-distribution", "--help", "--version"})
     EXPECT_NE(help.Output.find("\n  " + std::string(mode) + " "), std::string::npos) << mode << "\n"
                                                                                      << help.Output;
   const auto version = RunLauncher("--version");

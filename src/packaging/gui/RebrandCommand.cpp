@@ -1,6 +1,7 @@
 #include "packaging/gui/RebrandCommand.h"
 
 #include "files/Paths.h"
+#include "packaging/BuildSummary.h"
 #include "packaging/gui/BrandForm.h"
 #include "packaging/gui/BuildProgressForm.h"
 #include "packaging/gui/UserFolders.h"
@@ -33,7 +34,7 @@ QString Quoted(const std::string &path)
 // Names the finished distribution's folder and offers to open it in the desktop's file manager.
 void ShowBuildDone(QWidget *owner, const std::string &output, const std::string &typedOutput)
 {
-  QString text = "The distribution is ready in " + Quoted(output) + ".";
+  QString text = QString::fromStdString(Corvala::DistributionReadyText(output));
   if (!typedOutput.empty())
     text += "\n\nThe output folder " + Quoted(typedOutput) +
             " does not exist, so the distribution was built in the default folder instead.";
