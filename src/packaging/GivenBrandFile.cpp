@@ -80,7 +80,7 @@ std::string ImportBrandFile(const std::string &givenFile, const std::string &wor
   CheckReadable(givenFile);
   const Base::TStringArray keys = CheckedKeys(givenFile);
   const TConfigFile given(givenFile);
-  const std::string copy = WriteBrandDefaults(workFolder);
+  std::string copy = WriteBrandDefaults(workFolder);
   for (const std::string &key : keys)
     if (strcasecmp(key.c_str(), "brand") != 0)
       Ini::WriteIniString(copy, "INI", key, given.Read(key));
