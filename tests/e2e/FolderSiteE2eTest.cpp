@@ -39,6 +39,20 @@ bool ShowsFolderSite(std::string &title)
                    "the window on app.localhost");
 }
 
+// Starts the launcher on a tree with a folder site, and waits for its window to show that site's
+// page at its own address; the page's address keeps its query, without the key.
+void ExpectTheWindowOnTheFolderSite(TInstall &install, bool privateMode)
+{
+  install.SetConfig(Config(privateMode));
+  WriteFolderSite(install);
+  EXPECT_EQ(StartAsUser(install.Program()), 0);
+  std::string title;
+  ASSERT_TRUE(ShowsFolderSite(title));
+  EXPECT_TRUE(title.starts_with("E2E folder site app.localhost:")) << title;
+  EXPECT_NE(title.find(" /?tab=posts"), std::string::npos) << title;
+  EXPECT_EQ(title.find(Corvala::SiteKeyName), std::string::npos) << title;
+}
+
 } // namespace
 
 TEST(FolderSite, TheWindowOpensAFolderSitesOwnAddress)
@@ -46,30 +60,17 @@ TEST(FolderSite, TheWindowOpensAFolderSitesOwnAddress)
   if (std::getenv("DISPLAY") == nullptr)
     GTEST_SKIP() << "needs a display (the test command provides one)";
   TInstall install(CORVALA_LAUNCHER);
-  install.SetConfig(Config(false));
-  WriteFolderSite(install);
-  EXPECT_EQ(StartAsUser(install.Program()), 0);
-  std::string title;
-  ASSERT_TRUE(ShowsFolderSite(title));
-  EXPECT_TRUE(title.starts_with("E2E folder site app.localhost:")) << title;
-  EXPECT_NE(title.find(" /?tab=posts"), std::string::npos) << title;
+  ExpectTheWindowOnTheFolderSite(install, false);
   StopLauncher(install);
 }
 
+// The site answers with the page, not the refusal: the window handed the key to the folder's name.
 TEST(FolderSite, InTheOnlyMyAccountModeTheWindowHandsTheKeyToTheFolderSite)
 {
   if (std::getenv("DISPLAY") == nullptr)
     GTEST_SKIP() << "needs a display (the test command provides one)";
   TInstall install(CORVALA_LAUNCHER);
-  install.SetConfig(Config(true));
-  WriteFolderSite(install);
-  EXPECT_EQ(StartAsUser(install.Program()), 0);
-  // The site answered with the page, not the refusal, and the page's address lost the key alone.
-  std::string title;
-  ASSERT_TRUE(ShowsFolderSite(title));
-  EXPECT_TRUE(title.starts_with("E2E folder site app.localhost:")) << title;
-  EXPECT_NE(title.find(" /?tab=posts"), std::string::npos) << title;
-  EXPECT_EQ(title.find(Corvala::SiteKeyName), std::string::npos) << title;
+  ExpectTheWindowOnTheFolderSite(install, true);
   StopLauncher(install);
   fs::remove_all(fs::path(Corvala::MySqlRootPasswordPath(install.Program())).parent_path());
 }
