@@ -6,6 +6,7 @@
 
 #include <arpa/inet.h>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -69,10 +70,16 @@ TServer::TServer(const Corvala::TStackSetup &setup) : setup_(setup)
 void TServer::Start()
 {
   const std::string conf = Corvala::WriteApacheConfig(setup_);
+  const std::string output = OutputPath();
   pid_ = fork();
   if (pid_ == 0) {
     // Apache's parent signals its whole process group when it stops.
     setpgid(0, 0);
+    const int file = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (file >= 0) {
+      dup2(file, STDOUT_FILENO);
+      dup2(file, STDERR_FILENO);
+    }
     setenv("PHP_INI_SCAN_DIR", "", 1);
     execl(kApache.c_str(), kApache.c_str(), "-f", conf.c_str(), "-DFOREGROUND", static_cast<char *>(nullptr));
     _exit(127);
@@ -100,9 +107,16 @@ TServer::~TServer()
   }
 }
 
+std::string TServer::OutputPath() const
+{
+  return setup_.workFolder + "/apache-output.log";
+}
+
+// What stops Apache before its log is open (a port another test took first, among others) goes to
+// its standard error.
 std::string TServer::ErrorLog() const
 {
-  return ReadBytes(setup_.workFolder + "/error.log");
+  return ReadBytes(OutputPath()) + ReadBytes(setup_.workFolder + "/error.log");
 }
 
 std::string TServer::Request(const std::string &method, const std::string &target,

@@ -39,6 +39,7 @@ public:
 
 private:
   void Start();
+  std::string OutputPath() const;
   Corvala::TStackSetup setup_;
   pid_t pid_ = -1;
   bool serves_ = false;
