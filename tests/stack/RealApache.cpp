@@ -91,7 +91,10 @@ void TServer::Start()
       [&] {
         int status = 0;
         ended = waitpid(pid_, &status, WNOHANG) == pid_;
-        serves_ = !ended && !Request("GET", "/").empty();
+        // Another test's Apache may answer on a port this one could not take: only this one's own
+        // log says it listens.
+        serves_ = !ended && ErrorLog().find("resuming normal operations") != std::string::npos &&
+                  !Request("GET", "/").empty();
         return ended || serves_;
       },
       60s, "Apache to answer");
